@@ -1,0 +1,19 @@
+# One interface target that carries the language level, warnings and
+# sanitizer flags; every library, test and tool links it.
+add_library(quillstack_options INTERFACE)
+target_compile_features(quillstack_options INTERFACE cxx_std_20)
+target_compile_options(quillstack_options INTERFACE
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wold-style-cast)
+target_compile_definitions(quillstack_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_FOREACH)
+if(QUILLSTACK_WERROR)
+  target_compile_options(quillstack_options INTERFACE -Werror)
+endif()
+if(QUILLSTACK_SANITIZE)
+  target_compile_options(quillstack_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillstack_options INTERFACE -fsanitize=address,undefined)
+endif()

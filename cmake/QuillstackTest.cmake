@@ -1,0 +1,30 @@
+# quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
+#                     [X11] [TIMEOUT <seconds>])
+# Builds one Qt Test executable and registers it with CTest. Tests labelled
+# unit or gui run on the offscreen platform; X11 tests run inside the harness
+# that starts a private Xvfb server, window manager and session bus.
+set(QUILLSTACK_X11_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/x11-harness.sh)
+
+function(quillstack_add_test)
+  cmake_parse_arguments(T "X11" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  if(T_X11)
+    add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_X11_HARNESS} $<TARGET_FILE:${T_NAME}>)
+    set(env "QT_QPA_PLATFORM=xcb")
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set(env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  list(APPEND env
+    "QUILLSTACK_TEST_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  set_tests_properties(${T_NAME} PROPERTIES
+    LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()

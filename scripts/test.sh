@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer, UndefinedBehaviorSanitizer
+# and -Werror, and runs every test with CTest (X11 tests start their own Xvfb).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/install-deps.sh"
+build=${QUILLSTACK_TEST_BUILD_DIR:-$root/build-test}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+  -DQUILLSTACK_SANITIZE=ON -DQUILLSTACK_WERROR=ON -DQUILLSTACK_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
+cd "$build"
+# No display is needed here: unit tests run offscreen, X11 tests bring their own server.
+unset DISPLAY WAYLAND_DISPLAY
+exec ctest --output-on-failure --parallel "$(nproc)" "$@"

@@ -1,0 +1,1 @@
+// Placeholder translation unit until this library has sources of its own.

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Clip.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ArchiveWriter;
+class Settings;
+
+using Clock = std::function<QDateTime()>;
+
+// New content handed to the store by capture.
+struct ClipContent
+{
+    ClipKind kind = ClipKind::text;
+    QString preview;
+    std::optional<QString> text;
+    std::optional<QByteArray> rtf;
+    std::optional<QByteArray> html;
+    qint64 byteSize = 0;
+    QString contentHash;
+    QByteArray pngData; // image clips only
+};
+
+// Owns the history (newest first), bounds it, de-duplicates it and keeps it
+// on disk: one JSON archive plus a folder of PNG files. Every change is saved
+// at once and announced with storeDidChange(). The archive is written by a
+// background thread from clips encoded once, so a change costs the caller
+// little whatever the size of the history.
+class ClipStore : public QObject
+{
+    Q_OBJECT
+public:
+    // `appSupportDir` is the folder that holds "Quillstack" (normally
+    // ~/.local/share); empty means the platform's own.
+    ClipStore(Settings &settings, const QString &appSupportDir = QString(), Clock clock = {},
+              QObject *parent = nullptr);
+    ~ClipStore() override;
+
+    const QList<Clip> &clips() const { return m_clips; }
+    std::optional<Clip> clip(const QUuid &id) const;
+
+    void add(const ClipContent &content);
+    void deleteClip(const QUuid &id);
+    void setKept(const QUuid &id, bool kept);
+    void updateText(const QUuid &id, const QString &text, const std::optional<QByteArray> &rtf,
+                    const std::optional<QByteArray> &html);
+    void clearHistory();
+    QList<Clip> search(const QString &query) const;
+    void applyLimits();
+
+    void save();
+    void deleteMedia(const Clip &clip);
+    // Waits until every save so far is on disk.
+    void flush();
+
+    QString rootURL() const { return m_rootURL; }
+    QString archiveURL() const { return m_archiveURL; }
+    QString mediaURL() const { return m_mediaURL; }
+    // Full path of a clip's image file, or empty when it has none.
+    QString imagePath(const Clip &clip) const;
+
+    static QString defaultAppSupportDir();
+
+signals:
+    void storeDidChange();
+
+private:
+    void load();
+    qsizetype indexOf(const QUuid &id) const;
+    void removeAt(qsizetype index);
+    void changed(const QUuid &id) { m_encoded.remove(id); }
+    QDateTime now() const;
+
+    Settings &m_settings;
+    Clock m_clock;
+    QList<Clip> m_clips;
+    QString m_rootURL;
+    QString m_archiveURL;
+    QString m_mediaURL;
+    // Each clip's archive text, made once and reused until the clip changes.
+    mutable QHash<QUuid, QByteArray> m_encoded;
+    // Set when the archive on disk did not load; it is set aside before the
+    // first save would replace it.
+    bool m_preserveUnreadableArchive = false;
+    std::unique_ptr<ArchiveWriter> m_writer;
+};

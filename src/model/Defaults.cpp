@@ -1,0 +1,110 @@
+#include "Defaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+// The settings file may hold the shortcuts the user chose; keep it private.
+void makePrivate(const QString &fileName)
+{
+    if (QFileInfo::exists(fileName))
+        QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace
+
+Defaults::Defaults()
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             QStringLiteral("Quillstack"),
+                                             QStringLiteral("Quillstack")))
+{
+}
+
+Defaults::Defaults(const QString &iniPath)
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+{
+}
+
+Defaults::~Defaults() = default;
+
+void Defaults::registerDefaults(const QVariantMap &values)
+{
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+QVariant Defaults::object(const QString &key) const
+{
+    const QVariant stored = m_settings->value(key);
+    if (stored.isValid())
+        return stored;
+    return m_registered.value(key);
+}
+
+bool Defaults::contains(const QString &key) const
+{
+    return m_settings->contains(key);
+}
+
+qint64 Defaults::integer(const QString &key) const
+{
+    const QVariant value = object(key);
+    bool ok = false;
+    qint64 result = value.toLongLong(&ok);
+    if (ok)
+        return result;
+    // "3.7" reads as 3, as a defaults store truncates a real number.
+    const double real = value.toDouble(&ok);
+    if (ok && real >= -9.2e18 && real <= 9.2e18)
+        return qint64(real);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1 : 0;
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true"))
+        return 1;
+    return 0;
+}
+
+bool Defaults::boolean(const QString &key) const
+{
+    const QVariant value = object(key);
+    if (!value.isValid())
+        return false;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("yes"))
+        return true;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    return ok && number != 0;
+}
+
+QString Defaults::string(const QString &key) const
+{
+    const QVariant value = object(key);
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    return QString();
+}
+
+void Defaults::setObject(const QString &key, const QVariant &value)
+{
+    m_settings->setValue(key, value);
+    m_settings->sync();
+    makePrivate(m_settings->fileName());
+}
+
+void Defaults::remove(const QString &key)
+{
+    m_settings->remove(key);
+    m_settings->sync();
+}
+
+QString Defaults::fileName() const
+{
+    return m_settings->fileName();
+}
