@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Clip.h"
+
+#include <QJsonObject>
+#include <QList>
+
+#include <optional>
+
+// The archive's JSON form: one array of clip objects, pretty-printed with
+// sorted keys, dates in whole UTC seconds, RTF and HTML in Base64.
+namespace ClipArchive {
+
+struct DecodeResult
+{
+    bool ok = false;
+    QList<Clip> clips;
+    QString error;
+};
+
+// One clip as the archive writes it: an object indented as an element of the
+// top-level array, without a trailing separator.
+QByteArray encodeClip(const Clip &clip);
+// The whole archive from encoded clips, in order.
+QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips);
+
+// Fails as a whole when any element is not a well-formed clip.
+DecodeResult decode(const QByteArray &json);
+std::optional<Clip> clipFromJson(const QJsonObject &object, QString *error = nullptr);
+
+QString formatDate(const QDateTime &date);
+// ISO 8601 internet date-time with whole seconds ("2025-01-31T09:05:00Z" or
+// with a "+hh:mm" offset); anything else, fractional seconds included, fails.
+std::optional<QDateTime> parseDate(QStringView text);
+// Canonical 8-4-4-4-12 form only, either case.
+std::optional<QUuid> parseUuid(QStringView text);
+QString formatUuid(const QUuid &id);
+
+} // namespace ClipArchive

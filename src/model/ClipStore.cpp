@@ -1,0 +1,342 @@
+#include "ClipStore.h"
+
+#include "ArchiveWriter.h"
+#include "AtomicFile.h"
+#include "ClipArchive.h"
+#include "ClipFunctions.h"
+#include "Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int keptUnreadableArchives = 3;
+
+bool itemExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// A file name from the archive is used inside the media folder only: anything
+// that could point elsewhere is not a file name of ours.
+bool isPlainFileName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+} // namespace
+
+QString ClipStore::defaultAppSupportDir()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath() + QStringLiteral("/.local/share");
+    return dir;
+}
+
+ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clock,
+                     QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_clock(std::move(clock))
+{
+    const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
+    const QString root = support + QStringLiteral("/Quillstack");
+    const QString legacy = support + QStringLiteral("/Tallowen");
+    if (!itemExists(root) && itemExists(legacy))
+        QDir().rename(legacy, root);
+
+    m_rootURL = root;
+    m_archiveURL = root + QStringLiteral("/clips.json");
+    m_mediaURL = root + QStringLiteral("/media");
+    AtomicFile::makePrivateDir(m_rootURL);
+    AtomicFile::makePrivateDir(m_mediaURL);
+    m_writer = std::make_unique<ArchiveWriter>(m_archiveURL);
+
+    load();
+    applyLimits();
+}
+
+ClipStore::~ClipStore() = default; // the writer finishes what is pending
+
+QDateTime ClipStore::now() const
+{
+    return m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
+}
+
+void ClipStore::load()
+{
+    if (!itemExists(m_archiveURL))
+        return;
+    AtomicFile::makePrivateFile(m_archiveURL);
+    const QDir media(m_mediaURL);
+    for (const QString &name : media.entryList(QDir::Files | QDir::Hidden))
+        AtomicFile::makePrivateFile(media.filePath(name));
+
+    QFile file(m_archiveURL);
+    ClipArchive::DecodeResult result;
+    if (file.open(QIODevice::ReadOnly))
+        result = ClipArchive::decode(file.readAll());
+    if (!result.ok) {
+        m_preserveUnreadableArchive = true;
+        return;
+    }
+    m_clips = std::move(result.clips);
+    std::stable_sort(m_clips.begin(), m_clips.end(), [](const Clip &a, const Clip &b) {
+        return a.createdAt > b.createdAt;
+    });
+}
+
+std::optional<Clip> ClipStore::clip(const QUuid &id) const
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return std::nullopt;
+    return m_clips[index];
+}
+
+qsizetype ClipStore::indexOf(const QUuid &id) const
+{
+    for (qsizetype i = 0; i < m_clips.size(); ++i) {
+        if (m_clips[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+QString ClipStore::imagePath(const Clip &clip) const
+{
+    if (!clip.imageFilename || !isPlainFileName(*clip.imageFilename))
+        return QString();
+    return m_mediaURL + QLatin1Char('/') + *clip.imageFilename;
+}
+
+void ClipStore::removeAt(qsizetype index)
+{
+    deleteMedia(m_clips[index]);
+    m_encoded.remove(m_clips[index].id);
+    m_clips.removeAt(index);
+}
+
+void ClipStore::add(const ClipContent &content)
+{
+    if (content.byteSize > m_settings.maxClipBytes())
+        return;
+
+    for (qsizetype i = 0; i < m_clips.size(); ++i) {
+        if (m_clips[i].contentHash != content.contentHash)
+            continue;
+        Clip existing = m_clips.takeAt(i);
+        existing.createdAt = now();
+        if (!existing.rtf && content.rtf && !content.rtf->isEmpty())
+            existing.rtf = content.rtf;
+        if (!existing.html && content.html && !content.html->isEmpty())
+            existing.html = content.html;
+        existing.byteSize = std::max(existing.byteSize, content.byteSize);
+        changed(existing.id);
+        m_clips.prepend(std::move(existing));
+        save();
+        emit storeDidChange();
+        return;
+    }
+
+    Clip clip;
+    clip.id = QUuid::createUuid();
+    if (content.kind == ClipKind::image) {
+        const QString name = ClipArchive::formatUuid(clip.id) + QStringLiteral(".png");
+        if (!AtomicFile::write(m_mediaURL + QLatin1Char('/') + name, content.pngData))
+            return;
+        clip.imageFilename = name;
+    }
+    clip.createdAt = now();
+    clip.kind = content.kind;
+    clip.preview = content.preview;
+    clip.text = content.text;
+    clip.rtf = content.rtf;
+    clip.html = content.html;
+    clip.byteSize = content.byteSize;
+    clip.contentHash = content.contentHash;
+    clip.isKept = false;
+    m_clips.prepend(std::move(clip));
+    applyLimits();
+    save();
+    emit storeDidChange();
+}
+
+void ClipStore::deleteClip(const QUuid &id)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    removeAt(index);
+    save();
+    emit storeDidChange();
+}
+
+void ClipStore::setKept(const QUuid &id, bool kept)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    m_clips[index].isKept = kept;
+    changed(id);
+    save();
+    emit storeDidChange();
+}
+
+void ClipStore::updateText(const QUuid &id, const QString &text,
+                           const std::optional<QByteArray> &rtf,
+                           const std::optional<QByteArray> &html)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    Clip &clip = m_clips[index];
+    const QByteArray utf8 = text.toUtf8();
+    clip.text = text;
+    clip.preview = makePreview(text, 220);
+    clip.rtf = rtf;
+    clip.html = html;
+    clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
+    clip.contentHash = sha256Hex(utf8);
+    changed(id);
+    save();
+    emit storeDidChange();
+}
+
+void ClipStore::clearHistory()
+{
+    const bool anyUnkept = std::any_of(m_clips.cbegin(), m_clips.cend(),
+                                       [](const Clip &c) { return !c.isKept; });
+    if (!anyUnkept)
+        return;
+    for (const Clip &clip : std::as_const(m_clips)) {
+        if (!clip.isKept) {
+            deleteMedia(clip);
+            m_encoded.remove(clip.id);
+        }
+    }
+    m_clips.removeIf([](const Clip &c) { return !c.isKept; });
+    save();
+    emit storeDidChange();
+}
+
+QList<Clip> ClipStore::search(const QString &query) const
+{
+    const QString needle = query.trimmed();
+    if (needle.isEmpty())
+        return m_clips;
+    QList<Clip> found;
+    for (const Clip &clip : m_clips) {
+        if (clip.preview.contains(needle, Qt::CaseInsensitive)
+            || (clip.text && clip.text->contains(needle, Qt::CaseInsensitive)))
+            found.append(clip);
+    }
+    return found;
+}
+
+void ClipStore::applyLimits()
+{
+    const qsizetype before = m_clips.size();
+
+    const qint64 maxAge = m_settings.maxAgeHours();
+    // Ages beyond a million years cannot be expressed as a date: no cut-off.
+    if (maxAge >= 1 && maxAge <= qint64(1) << 33) {
+        const QDateTime cutoff = now().addSecs(-maxAge * 3600);
+        if (cutoff.isValid()) {
+            for (qsizetype i = m_clips.size() - 1; i >= 0; --i) {
+                if (!m_clips[i].isKept && m_clips[i].createdAt < cutoff)
+                    removeAt(i);
+            }
+        }
+    }
+
+    auto lastUnkept = [this] {
+        for (qsizetype i = m_clips.size() - 1; i >= 0; --i) {
+            if (!m_clips[i].isKept)
+                return i;
+        }
+        return qsizetype(-1);
+    };
+
+    while (m_clips.size() > m_settings.maxClipCount()) {
+        const qsizetype index = lastUnkept();
+        if (index < 0)
+            break;
+        removeAt(index);
+    }
+
+    const qint64 maxTotal = m_settings.maxTotalBytes();
+    if (maxTotal >= 1) {
+        qint64 total = 0;
+        for (const Clip &clip : std::as_const(m_clips))
+            total += clip.byteSize;
+        while (total > maxTotal) {
+            const qsizetype index = lastUnkept();
+            if (index < 0)
+                break;
+            total -= m_clips[index].byteSize;
+            removeAt(index);
+        }
+    }
+
+    if (m_clips.size() != before) {
+        save();
+        emit storeDidChange();
+    }
+}
+
+void ClipStore::save()
+{
+    if (!AtomicFile::makePrivateDir(m_rootURL))
+        return;
+
+    if (m_preserveUnreadableArchive) {
+        // Set the archive that did not load aside before it is replaced, so a
+        // history that we failed to read is never lost. Keep the newest few.
+        if (itemExists(m_archiveURL)) {
+            const QString stamp = now().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+            QString aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp;
+            for (int n = 2; itemExists(aside); ++n)
+                aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-')
+                        + QString::number(n);
+            if (!QFile::rename(m_archiveURL, aside))
+                return; // try again at the next save rather than overwrite it
+        }
+        m_preserveUnreadableArchive = false;
+        QDir root(m_rootURL);
+        const QStringList asides =
+            root.entryList({QStringLiteral("clips.json.corrupt-*")}, QDir::Files, QDir::Name);
+        for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
+            root.remove(asides[i]);
+    }
+
+    QList<QByteArray> encoded;
+    encoded.reserve(m_clips.size());
+    for (const Clip &clip : std::as_const(m_clips)) {
+        auto it = m_encoded.find(clip.id);
+        if (it == m_encoded.end())
+            it = m_encoded.insert(clip.id, ClipArchive::encodeClip(clip));
+        encoded.append(*it);
+    }
+    m_writer->submit(ClipArchive::archiveParts(encoded));
+}
+
+void ClipStore::flush()
+{
+    m_writer->flush();
+}
+
+void ClipStore::deleteMedia(const Clip &clip)
+{
+    const QString path = imagePath(clip);
+    if (!path.isEmpty())
+        QFile::remove(path);
+}
