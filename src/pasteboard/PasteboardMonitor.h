@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ClipStore.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+class Pasteboard;
+class Settings;
+struct TextContents;
+
+// Watches the clipboard and records every copy made by another program into
+// the store; writes chosen clips back without recording them again.
+class PasteboardMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    PasteboardMonitor(Pasteboard &pasteboard, ClipStore &store, Settings &settings,
+                      QObject *parent = nullptr);
+
+    // Starts polling (every 0.4 s, and at once whenever the clipboard reports
+    // new contents). A second call does nothing.
+    void start();
+    void stop();
+    bool isRunning() const { return m_timer.isActive(); }
+
+    void poll();
+    void capture(qint64 changeCount);
+
+    void write(const Clip &clip, const std::optional<QByteArray> &imageBytes);
+    void writePlainText(const QString &text);
+
+    qint64 lastChangeCount() const { return m_lastChangeCount; }
+
+    static constexpr int pollIntervalMs = 400;
+
+private:
+    std::optional<QStringList> readFileURLs() const;
+    std::optional<TextContents> readTextContents() const;
+    std::optional<QByteArray> readHTMLData() const;
+    std::optional<QByteArray> readImagePNG() const;
+
+    Pasteboard &m_pasteboard;
+    ClipStore &m_store;
+    Settings &m_settings;
+    qint64 m_lastChangeCount = 0;
+    QTimer m_timer;
+};

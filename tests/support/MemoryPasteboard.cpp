@@ -1,0 +1,22 @@
+#include "MemoryPasteboard.h"
+
+std::optional<QByteArray> MemoryPasteboard::dataForType(const QString &type) const
+{
+    if (onRead)
+        onRead(type);
+    return m_contents.dataForType(type);
+}
+
+void MemoryPasteboard::setContents(const PasteboardContents &contents)
+{
+    m_contents = contents;
+    ++m_changeCount;
+    ++m_writes;
+}
+
+void MemoryPasteboard::copyFromOtherProgram(const PasteboardContents &contents)
+{
+    m_contents = contents;
+    ++m_changeCount;
+    emit changed();
+}
