@@ -1,0 +1,1 @@
+quillstack_add_test(NAME tst_ClipArchive SOURCES tst_ClipArchive.cpp LIBS quillstack_model LABELS unit)

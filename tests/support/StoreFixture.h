@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ClipFunctions.h"
+#include "ClipStore.h"
+#include "Defaults.h"
+#include "Settings.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A store over a private temporary folder and settings file, with a clock the
+// test moves by hand.
+struct StoreFixture
+{
+    QTemporaryDir dir;
+    QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0), Qt::UTC);
+    std::unique_ptr<Defaults> defaults;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<ClipStore> store;
+
+    StoreFixture() : defaults(std::make_unique<Defaults>(dir.filePath(QStringLiteral("settings.ini"))))
+    {
+        settings = std::make_unique<Settings>(*defaults);
+    }
+
+    QString supportDir() const { return dir.filePath(QStringLiteral("share")); }
+    QString rootDir() const { return supportDir() + QStringLiteral("/Quillstack"); }
+    QString archivePath() const { return rootDir() + QStringLiteral("/clips.json"); }
+
+    ClipStore &open()
+    {
+        store.reset();
+        store = std::make_unique<ClipStore>(*settings, supportDir(), [this] { return now; });
+        return *store;
+    }
+
+    static ClipContent text(const QString &text, std::optional<QByteArray> rtf = {},
+                            std::optional<QByteArray> html = {})
+    {
+        ClipContent content;
+        content.kind = ClipKind::text;
+        content.text = text;
+        content.preview = makePreview(text);
+        content.rtf = rtf;
+        content.html = html;
+        const QByteArray utf8 = text.toUtf8();
+        content.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
+        content.contentHash = sha256Hex(utf8);
+        return content;
+    }
+
+    static ClipContent image(const QByteArray &png)
+    {
+        ClipContent content;
+        content.kind = ClipKind::image;
+        content.preview = QStringLiteral("Image");
+        content.pngData = png;
+        content.byteSize = png.size();
+        content.contentHash = sha256Hex(png);
+        return content;
+    }
+};
