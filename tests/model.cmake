@@ -1,1 +1,2 @@
 quillstack_add_test(NAME tst_ClipArchive SOURCES tst_ClipArchive.cpp LIBS quillstack_model LABELS unit)
+quillstack_add_test(NAME tst_Settings SOURCES tst_Settings.cpp LIBS quillstack_model LABELS unit)

@@ -1,0 +1,165 @@
+#include "Defaults.h"
+#include "Settings.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+private:
+    static QString iniIn(const QTemporaryDir &dir) { return dir.filePath(QStringLiteral("q.conf")); }
+
+    static void store(const QString &ini, const QString &key, const QVariant &value)
+    {
+        QSettings raw(ini, QSettings::IniFormat);
+        raw.setValue(key, value);
+    }
+
+private slots:
+    void registeredDefaultsAreNotWritten()
+    {
+        QTemporaryDir dir;
+        Defaults defaults(iniIn(dir));
+        Settings settings(defaults);
+        QCOMPARE(settings.maxAgeHours(), 168);
+        QCOMPARE(settings.maxClipCount(), 200);
+        QCOMPARE(settings.maxClipBytes(), 10485760);
+        QCOMPARE(settings.maxTotalBytes(), 209715200);
+        QCOMPARE(settings.panelAnchor(), PanelAnchor::right);
+        QCOMPARE(settings.alwaysVisible(), false);
+        QVERIFY(!QFile::exists(iniIn(dir)));
+        QVERIFY(!defaults.contains(QStringLiteral("maxClipCount")));
+        QCOMPARE(defaults.integer(QStringLiteral("maxClipCount")), 200);
+    }
+
+    void storedValuesAreClamped_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("count 0") << QStringLiteral("maxClipCount") << QVariant(0) << qint64(1);
+        QTest::newRow("count -5") << QStringLiteral("maxClipCount") << QVariant(-5) << qint64(1);
+        QTest::newRow("count 50") << QStringLiteral("maxClipCount") << QVariant(50) << qint64(50);
+        QTest::newRow("count garbage") << QStringLiteral("maxClipCount") << QVariant(QStringLiteral("lots")) << qint64(1);
+        QTest::newRow("clip bytes 0") << QStringLiteral("maxClipBytes") << QVariant(0) << qint64(1);
+        QTest::newRow("total -1") << QStringLiteral("maxTotalBytes") << QVariant(-1) << qint64(0);
+        QTest::newRow("total 0") << QStringLiteral("maxTotalBytes") << QVariant(0) << qint64(0);
+        QTest::newRow("age 0") << QStringLiteral("maxAgeHours") << QVariant(0) << qint64(0);
+        QTest::newRow("age -3 unbounded") << QStringLiteral("maxAgeHours") << QVariant(-3) << qint64(-3);
+        QTest::newRow("age huge") << QStringLiteral("maxAgeHours") << QVariant(qint64(1) << 40)
+                                  << (qint64(1) << 40);
+    }
+
+    void storedValuesAreClamped()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(qint64, expected);
+        QTemporaryDir dir;
+        store(iniIn(dir), key, stored);
+        Defaults defaults(iniIn(dir));
+        Settings settings(defaults);
+        const QHash<QString, qint64> read = {
+            {QStringLiteral("maxClipCount"), settings.maxClipCount()},
+            {QStringLiteral("maxClipBytes"), settings.maxClipBytes()},
+            {QStringLiteral("maxTotalBytes"), settings.maxTotalBytes()},
+            {QStringLiteral("maxAgeHours"), settings.maxAgeHours()},
+        };
+        QCOMPARE(read.value(key), expected);
+        // Reading corrects in memory only: the stored value stays as it was.
+        QCOMPARE(QSettings(iniIn(dir), QSettings::IniFormat).value(key).toString(), stored.toString());
+    }
+
+    void anchorParsing_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<PanelAnchor>("expected");
+        QTest::newRow("bottomLeft") << QVariant(QStringLiteral("bottomLeft")) << PanelAnchor::bottomLeft;
+        QTest::newRow("top") << QVariant(QStringLiteral("top")) << PanelAnchor::top;
+        QTest::newRow("wrong case") << QVariant(QStringLiteral("BottomLeft")) << PanelAnchor::right;
+        QTest::newRow("unknown") << QVariant(QStringLiteral("middle")) << PanelAnchor::right;
+        QTest::newRow("number") << QVariant(3) << PanelAnchor::right;
+        QTest::newRow("empty") << QVariant(QString()) << PanelAnchor::right;
+    }
+
+    void anchorParsing()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(PanelAnchor, expected);
+        QTemporaryDir dir;
+        store(iniIn(dir), QStringLiteral("panelAnchor"), stored);
+        Defaults defaults(iniIn(dir));
+        QCOMPARE(Settings(defaults).panelAnchor(), expected);
+    }
+
+    void everySetWritesOnceAndAnnouncesOnce_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("clip bytes 0 becomes 1") << 0 << QStringLiteral("maxClipBytes") << QStringLiteral("1");
+        QTest::newRow("count -2 becomes 1") << 1 << QStringLiteral("maxClipCount") << QStringLiteral("1");
+        QTest::newRow("total -9 becomes 0") << 2 << QStringLiteral("maxTotalBytes") << QStringLiteral("0");
+        QTest::newRow("age -9 kept") << 3 << QStringLiteral("maxAgeHours") << QStringLiteral("-9");
+        QTest::newRow("anchor") << 4 << QStringLiteral("panelAnchor") << QStringLiteral("bottomLeft");
+        QTest::newRow("always visible") << 5 << QStringLiteral("alwaysVisible") << QStringLiteral("true");
+    }
+
+    void everySetWritesOnceAndAnnouncesOnce()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, key);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        Defaults defaults(iniIn(dir));
+        Settings settings(defaults);
+        QSignalSpy spy(&settings, &Settings::settingsDidChange);
+        auto set = [&] {
+            switch (field) {
+            case 0: settings.setMaxClipBytes(0); break;
+            case 1: settings.setMaxClipCount(-2); break;
+            case 2: settings.setMaxTotalBytes(-9); break;
+            case 3: settings.setMaxAgeHours(-9); break;
+            case 4: settings.setPanelAnchor(PanelAnchor::bottomLeft); break;
+            case 5: settings.setAlwaysVisible(true); break;
+            }
+        };
+        set();
+        QCOMPARE(spy.count(), 1);
+        QSettings raw(iniIn(dir), QSettings::IniFormat);
+        QCOMPARE(raw.allKeys(), QStringList{key});
+        QCOMPARE(raw.value(key).toString(), written);
+        // Setting the same value again still writes and announces.
+        set();
+        QCOMPARE(spy.count(), 2);
+        // A fresh reader sees the value.
+        Defaults again(iniIn(dir));
+        Settings reread(again);
+        QCOMPARE(reread.maxClipBytes(), field == 0 ? 1 : 10485760);
+        QCOMPARE(reread.panelAnchor(), field == 4 ? PanelAnchor::bottomLeft : PanelAnchor::right);
+        QCOMPARE(reread.alwaysVisible(), field == 5);
+    }
+
+    void brokenSettingsFileReadsAsDefaults()
+    {
+        QTemporaryDir dir;
+        QFile file(iniIn(dir));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\x00\xff[[[garbage\nmaxClipCount==\n=5\n[General\nalwaysVisible", 50);
+        file.close();
+        Defaults defaults(iniIn(dir));
+        Settings settings(defaults);
+        QCOMPARE(settings.maxTotalBytes(), 209715200);
+        QCOMPARE(settings.panelAnchor(), PanelAnchor::right);
+        settings.setMaxClipCount(7);
+        Defaults again(iniIn(dir));
+        QCOMPARE(Settings(again).maxClipCount(), 7);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Settings)
+#include "tst_Settings.moc"
