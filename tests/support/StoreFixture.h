@@ -6,9 +6,11 @@
 #include "Settings.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <sys/stat.h>
 
 // A store over a private temporary folder and settings file, with a clock the
 // test moves by hand.
@@ -49,6 +51,15 @@ struct StoreFixture
         content.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
         content.contentHash = sha256Hex(utf8);
         return content;
+    }
+
+    // Permission bits of a file or folder, -1 when it does not exist.
+    static int mode(const QString &path)
+    {
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+            return -1;
+        return int(st.st_mode & 07777);
     }
 
     static ClipContent image(const QByteArray &png)

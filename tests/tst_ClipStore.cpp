@@ -1,0 +1,410 @@
+#include "ClipArchive.h"
+#include "StoreFixture.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QList<Clip> onDisk(StoreFixture &f)
+{
+    f.store->flush();
+    QFile file(f.archivePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ClipArchive::decode(file.readAll()).clips;
+}
+
+QStringList texts(const QList<Clip> &clips)
+{
+    QStringList out;
+    for (const Clip &clip : clips)
+        out.append(clip.text.value_or(clip.preview));
+    return out;
+}
+
+} // namespace
+
+class tst_ClipStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void makePreview_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const QString ellipsis(QChar(0x2026));
+        QTest::newRow("spaces, line feeds and a tab") << QStringLiteral("  one\n\ntwo\tthree  ")
+                                                      << QStringLiteral("one two three");
+        QTest::newRow("unicode spaces") << QStringLiteral("a\u00a0\u2028\u3000b\u0085c")
+                                        << QStringLiteral("a b c");
+        QTest::newRow("only blanks") << QStringLiteral(" \n\t ") << QString();
+        QTest::newRow("300 characters") << QString(300, QLatin1Char('x'))
+                                        << QString(220, QLatin1Char('x')) + ellipsis;
+        QTest::newRow("exactly 220") << QString(220, QLatin1Char('y')) << QString(220, QLatin1Char('y'));
+        QTest::newRow("221") << QString(221, QLatin1Char('y')) << QString(220, QLatin1Char('y')) + ellipsis;
+        QString accented;
+        for (int i = 0; i < 230; ++i)
+            accented += QStringLiteral("e\u0301");
+        QTest::newRow("combining marks count once")
+            << accented << accented.left(440) + ellipsis;
+        QTest::newRow("220 combining sequences stay whole") << accented.left(440) << accented.left(440);
+        QString flags;
+        for (int i = 0; i < 221; ++i)
+            flags += QStringLiteral("\U0001F1E9\U0001F1EA");
+        QTest::newRow("flags are one character each") << flags << flags.left(880) + ellipsis;
+        QTest::newRow("white space inside the cut")
+            << QString(219, QLatin1Char('a')) + QStringLiteral("     b") + QString(50, QLatin1Char('c'))
+            << QString(219, QLatin1Char('a')) + QStringLiteral(" ") + ellipsis;
+        QString big(4'000'000, QLatin1Char(' '));
+        big[3'999'000] = QLatin1Char('z');
+        QTest::newRow("long blank prefix") << big << QStringLiteral("z");
+    }
+
+    void makePreview()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(::makePreview(text, 220), expected);
+    }
+
+    void sha256Hex_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QByteArray()
+                               << QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        QTest::newRow("abc") << QByteArray("abc")
+                             << QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    }
+
+    void sha256Hex()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(::sha256Hex(bytes), expected);
+    }
+
+    void addPutsNewContentFirstAndSaves()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.add(StoreFixture::text(QStringLiteral("first")));
+        f.now = f.now.addSecs(5);
+        store.add(StoreFixture::text(QStringLiteral("second"), QByteArray("{\\rtf1 second}")));
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("second"), QStringLiteral("first")}));
+        const Clip &clip = store.clips().first();
+        QCOMPARE(clip.createdAt, f.now);
+        QCOMPARE(clip.kind, ClipKind::text);
+        QCOMPARE(clip.byteSize, 6 + 14);
+        QVERIFY(!clip.isKept);
+        QVERIFY(!clip.imageFilename);
+        QCOMPARE(onDisk(f), store.clips());
+    }
+
+    void sizeGate_data()
+    {
+        QTest::addColumn<qint64>("overLimit");
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("one above") << qint64(1) << false;
+        QTest::newRow("equal") << qint64(0) << true;
+    }
+
+    void sizeGate()
+    {
+        QFETCH(qint64, overLimit);
+        QFETCH(bool, recorded);
+        StoreFixture f;
+        f.settings->setMaxClipBytes(10);
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("kept")));
+        const QList<Clip> before = store.clips();
+        f.now = f.now.addSecs(1);
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        ClipContent content = StoreFixture::text(QStringLiteral("kept")); // same hash as the first
+        content.byteSize = 10 + overLimit;
+        store.add(content);
+        QCOMPARE(spy.count(), recorded ? 1 : 0);
+        QCOMPARE(store.clips().first().createdAt == before.first().createdAt, !recorded);
+    }
+
+    void recaptureMovesToFront()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("a"), std::nullopt, QByteArray("<i>a</i>")));
+        store.add(StoreFixture::text(QStringLiteral("b")));
+        store.add(StoreFixture::text(QStringLiteral("c")));
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
+        store.setKept(store.clips()[2].id, true);
+        // The list is over the new limit; a re-capture must not prune it.
+        f.settings->setMaxClipCount(1);
+        const Clip old = store.clips()[2];
+        QVERIFY(old.isKept);
+        f.now = f.now.addSecs(60);
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        ClipContent again = StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
+        again.preview = QStringLiteral("different preview");
+        store.add(again);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(store.clips().size(), 3); // not pruned on this path
+        const Clip moved = store.clips().first();
+        QCOMPARE(moved.id, old.id);
+        QCOMPARE(moved.createdAt, f.now);
+        QCOMPARE(moved.preview, old.preview);
+        QVERIFY(moved.isKept);
+        QCOMPARE(moved.rtf, std::optional<QByteArray>(QByteArray("{\\rtf1 a}")));
+        QCOMPARE(moved.html, old.html); // present renderings are never replaced
+        QCOMPARE(moved.byteSize, again.byteSize);
+        QCOMPARE(onDisk(f), store.clips());
+
+        // A smaller, poorer capture keeps the larger size and adds nothing.
+        ClipContent poorer = StoreFixture::text(QStringLiteral("c"), QByteArray());
+        store.add(poorer);
+        QCOMPARE(store.clips().first().text, std::optional<QString>(QStringLiteral("c")));
+        QVERIFY(!store.clips().first().rtf);
+        QCOMPARE(store.clips().first().byteSize, 1);
+    }
+
+    void fileListWithTheTextOfATextClipRefreshesIt()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("/home/u/a.txt")));
+        store.add(StoreFixture::text(QStringLiteral("other")));
+        ClipContent files = StoreFixture::text(QStringLiteral("/home/u/a.txt"));
+        files.kind = ClipKind::fileURLs;
+        files.preview = QStringLiteral("a.txt");
+        store.add(files);
+        QCOMPARE(store.clips().size(), 2);
+        QCOMPARE(store.clips().first().kind, ClipKind::text);
+        QCOMPARE(store.clips().first().preview, QStringLiteral("/home/u/a.txt"));
+    }
+
+    void countLimitRemovesOldestUnkeptAndItsImage()
+    {
+        StoreFixture f;
+        f.settings->setMaxClipCount(2);
+        ClipStore &store = f.open();
+        store.add(StoreFixture::image(QByteArray("png-one")));
+        const QString imageFile = store.imagePath(store.clips().first());
+        QVERIFY(QFile::exists(imageFile));
+        QCOMPARE(StoreFixture::mode(imageFile), 0600);
+        store.add(StoreFixture::text(QStringLiteral("two")));
+        store.add(StoreFixture::text(QStringLiteral("three")));
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("three"), QStringLiteral("two")}));
+        QVERIFY(!QFile::exists(imageFile));
+    }
+
+    void keptClipsOutnumberTheLimit()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        for (const char *t : {"k1", "k2", "k3", "k4"}) {
+            store.add(StoreFixture::text(QLatin1String(t)));
+            store.setKept(store.clips().first().id, true);
+        }
+        f.settings->setMaxClipCount(3);
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.add(StoreFixture::text(QStringLiteral("new")));
+        QCOMPARE(texts(store.clips()),
+                 (QStringList{QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"), QStringLiteral("k1")}));
+        QCOMPARE(spy.count(), 2); // once for the pruning, once for the add
+        QCOMPARE(onDisk(f), store.clips());
+    }
+
+    void ageLimit_data()
+    {
+        QTest::addColumn<qint64>("maxAgeHours");
+        QTest::addColumn<qint64>("ageSeconds");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("no limit") << qint64(0) << qint64(10) * 365 * 86400 << false;
+        QTest::newRow("negative is no limit") << qint64(-1) << qint64(86401) << false;
+        QTest::newRow("one second too old") << qint64(24) << qint64(24 * 3600 + 1) << true;
+        QTest::newRow("exactly at the limit") << qint64(24) << qint64(24 * 3600) << false;
+        QTest::newRow("absurd limit") << (qint64(1) << 62) << qint64(100) * 365 * 86400 << false;
+    }
+
+    void ageLimit()
+    {
+        QFETCH(qint64, maxAgeHours);
+        QFETCH(qint64, ageSeconds);
+        QFETCH(bool, removed);
+        StoreFixture f;
+        f.settings->setMaxAgeHours(maxAgeHours);
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("kept")));
+        store.setKept(store.clips().first().id, true);
+        store.add(StoreFixture::text(QStringLiteral("old")));
+        f.now = f.now.addSecs(ageSeconds);
+        store.add(StoreFixture::text(QStringLiteral("new")));
+        QStringList expected{QStringLiteral("new")};
+        if (!removed)
+            expected.append(QStringLiteral("old"));
+        expected.append(QStringLiteral("kept"));
+        QCOMPARE(texts(store.clips()), expected);
+    }
+
+    void totalSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("maxTotal");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("no limit") << qint64(0)
+                                  << QStringList{QStringLiteral("cc"), QStringLiteral("bbbbbbbbbb"), QStringLiteral("aaaaaaaaaa")};
+        QTest::newRow("drops the oldest unkept") << qint64(14)
+                                                 << QStringList{QStringLiteral("cc"), QStringLiteral("aaaaaaaaaa")};
+        QTest::newRow("kept alone above the limit") << qint64(5) << QStringList{QStringLiteral("aaaaaaaaaa")};
+    }
+
+    void totalSizeLimit()
+    {
+        QFETCH(qint64, maxTotal);
+        QFETCH(QStringList, left);
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("aaaaaaaaaa")));
+        store.setKept(store.clips().first().id, true);
+        store.add(StoreFixture::text(QStringLiteral("bbbbbbbbbb")));
+        store.add(StoreFixture::text(QStringLiteral("cc")));
+        f.settings->setMaxTotalBytes(maxTotal);
+        store.applyLimits();
+        QCOMPARE(texts(store.clips()), left);
+        QCOMPARE(onDisk(f), store.clips());
+    }
+
+    void operationsWithoutEffectNeitherSaveNorAnnounce()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.applyLimits();
+        store.clearHistory();
+        const QUuid unknown = QUuid::createUuid();
+        store.deleteClip(unknown);
+        store.setKept(unknown, true);
+        store.updateText(unknown, QStringLiteral("x"), std::nullopt, std::nullopt);
+        store.flush();
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!QFile::exists(f.archivePath()));
+
+        store.add(StoreFixture::text(QStringLiteral("only kept")));
+        store.setKept(store.clips().first().id, true);
+        spy.clear();
+        store.clearHistory();
+        store.applyLimits();
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void clearHistoryKeepsKeptClipsInOrder()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("k1")));
+        store.setKept(store.clips().first().id, true);
+        store.add(StoreFixture::image(QByteArray("img")));
+        const QString image = store.imagePath(store.clips().first());
+        store.add(StoreFixture::text(QStringLiteral("k2")));
+        store.setKept(store.clips().first().id, true);
+        store.add(StoreFixture::text(QStringLiteral("loose")));
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.clearHistory();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("k2"), QStringLiteral("k1")}));
+        QVERIFY(!QFile::exists(image));
+        QCOMPARE(onDisk(f), store.clips());
+    }
+
+    void deleteRemovesKeptClipsAndTheirImages()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::image(QByteArray("img")));
+        const Clip image = store.clips().first();
+        store.setKept(image.id, true);
+        QVERIFY(QFile::remove(store.imagePath(image))); // already gone: still deleted
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.deleteClip(image.id);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(store.clips().isEmpty());
+        QCOMPARE(onDisk(f), QList<Clip>());
+    }
+
+    void setKeptAnnouncesEvenWhenUnchanged()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("a")));
+        store.add(StoreFixture::text(QStringLiteral("b")));
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.setKept(store.clips()[1].id, false);
+        store.setKept(store.clips()[1].id, true);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+        QVERIFY(onDisk(f)[1].isKept);
+    }
+
+    void updateTextRecomputesDerivedFields()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("same")));
+        store.add(StoreFixture::text(QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>")));
+        const Clip before = store.clips().first();
+        store.setKept(before.id, true);
+        f.now = f.now.addSecs(30);
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.updateText(before.id, QStringLiteral("  same "), std::nullopt, QByteArray("<b>same</b>"));
+        QCOMPARE(spy.count(), 1);
+        const Clip after = store.clips().first();
+        QCOMPARE(after.id, before.id);
+        QCOMPARE(after.createdAt, before.createdAt);
+        QVERIFY(after.isKept);
+        QCOMPARE(after.preview, QStringLiteral("same"));
+        QVERIFY(!after.rtf);
+        QCOMPARE(after.byteSize, 7 + 11);
+        QCOMPARE(after.contentHash, ::sha256Hex("  same "));
+        // No duplicate check: editing may make two clips alike.
+        store.updateText(before.id, QStringLiteral("same"), std::nullopt, std::nullopt);
+        QCOMPARE(store.clips().size(), 2);
+        QCOMPARE(store.clips()[0].contentHash, store.clips()[1].contentHash);
+        QCOMPARE(onDisk(f), store.clips());
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("found");
+        const QStringList all{QStringLiteral("Rich"), QStringLiteral("second line"), QStringLiteral("Hello World")};
+        QTest::newRow("empty") << QString() << all;
+        QTest::newRow("blanks") << QStringLiteral(" \n\t") << all;
+        QTest::newRow("capitals find lower case") << QStringLiteral("WORLD") << QStringList{QStringLiteral("Hello World")};
+        QTest::newRow("trimmed") << QStringLiteral("  world\n") << QStringList{QStringLiteral("Hello World")};
+        QTest::newRow("text beyond the preview") << QStringLiteral("hidden")
+                                                 << QStringList{QStringLiteral("second line")};
+        QTest::newRow("only in the RTF") << QStringLiteral("secret") << QStringList{};
+        QTest::newRow("in list order") << QStringLiteral("l") << QStringList{QStringLiteral("second line"), QStringLiteral("Hello World")};
+    }
+
+    void search()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, found);
+        StoreFixture f;
+        ClipStore &store = f.open();
+        store.add(StoreFixture::text(QStringLiteral("Hello World")));
+        ClipContent long_ = StoreFixture::text(QString(300, QLatin1Char('.')) + QStringLiteral(" hidden"));
+        long_.preview = QStringLiteral("second line");
+        store.add(long_);
+        store.add(StoreFixture::text(QStringLiteral("Rich"), QByteArray("{\\rtf1 secret}")));
+        QStringList previews;
+        for (const Clip &clip : store.search(query))
+            previews.append(clip.preview);
+        QCOMPARE(previews, found);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ClipStore)
+#include "tst_ClipStore.moc"
