@@ -1,0 +1,276 @@
+#include "ArchiveWriter.h"
+#include "AtomicFile.h"
+#include "ClipArchive.h"
+#include "StoreFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+Clip clipAt(const QDateTime &when, const QString &text)
+{
+    Clip clip;
+    clip.id = QUuid::createUuid();
+    clip.createdAt = when;
+    clip.kind = ClipKind::text;
+    clip.text = text;
+    clip.preview = text;
+    clip.byteSize = text.toUtf8().size();
+    clip.contentHash = sha256Hex(text.toUtf8());
+    return clip;
+}
+
+QByteArray archiveOf(const QList<Clip> &clips)
+{
+    QList<QByteArray> encoded;
+    for (const Clip &clip : clips)
+        encoded.append(ClipArchive::encodeClip(clip));
+    return ClipArchive::archiveParts(encoded).join();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList previews(const QList<Clip> &clips)
+{
+    QStringList out;
+    for (const Clip &clip : clips)
+        out.append(clip.preview);
+    return out;
+}
+
+QStringList asides(const StoreFixture &f)
+{
+    return QDir(f.rootDir()).entryList({QStringLiteral("clips.json.corrupt-*")}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class tst_ClipStorePersistence : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstStartCreatesPrivateFolders()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        QVERIFY(store.clips().isEmpty());
+        QCOMPARE(StoreFixture::mode(f.rootDir()), 0700);
+        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/media")), 0700);
+        store.flush();
+        QVERIFY(!QFile::exists(f.archivePath()));
+
+        store.add(StoreFixture::text(QStringLiteral("one")));
+        store.flush();
+        QCOMPARE(StoreFixture::mode(f.archivePath()), 0600);
+        store.add(StoreFixture::text(QStringLiteral("two")));
+        store.flush();
+        QCOMPARE(QDir(f.rootDir()).entryList(QDir::Files), QStringList{QStringLiteral("clips.json")});
+        f.open();
+        QCOMPARE(previews(f.store->clips()), (QStringList{QStringLiteral("two"), QStringLiteral("one")}));
+    }
+
+    void looseModesAreTightened()
+    {
+        StoreFixture f;
+        const QString image = f.rootDir() + QStringLiteral("/media/A.png");
+        writeFile(f.archivePath(), archiveOf({clipAt(f.now, QStringLiteral("x"))}));
+        writeFile(image, "png");
+        for (const QString &path : {f.rootDir(), f.rootDir() + QStringLiteral("/media")})
+            QFile::setPermissions(path, QFileDevice::Permissions(0x7755));
+        QFile::setPermissions(f.archivePath(), QFileDevice::Permissions(0x6644));
+        QFile::setPermissions(image, QFileDevice::Permissions(0x6644));
+        f.open();
+        QCOMPARE(StoreFixture::mode(f.rootDir()), 0700);
+        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/media")), 0700);
+        QCOMPARE(StoreFixture::mode(f.archivePath()), 0600);
+        QCOMPARE(StoreFixture::mode(image), 0600);
+    }
+
+    void legacyFolder_data()
+    {
+        QTest::addColumn<bool>("currentExists");
+        QTest::newRow("only the legacy folder") << false;
+        QTest::newRow("both folders") << true;
+    }
+
+    void legacyFolder()
+    {
+        QFETCH(bool, currentExists);
+        StoreFixture f;
+        const QString legacy = f.supportDir() + QStringLiteral("/Tallowen");
+        Clip image = clipAt(f.now, QStringLiteral("legacy image"));
+        image.kind = ClipKind::image;
+        image.imageFilename = QStringLiteral("IMG.png");
+        writeFile(legacy + QStringLiteral("/clips.json"), archiveOf({image}));
+        writeFile(legacy + QStringLiteral("/media/IMG.png"), "png bytes");
+        if (currentExists)
+            writeFile(f.archivePath(), archiveOf({clipAt(f.now, QStringLiteral("current"))}));
+
+        ClipStore &store = f.open();
+        if (currentExists) {
+            QCOMPARE(previews(store.clips()), QStringList{QStringLiteral("current")});
+            QVERIFY(QFile::exists(legacy + QStringLiteral("/clips.json")));
+            QVERIFY(QFile::exists(legacy + QStringLiteral("/media/IMG.png")));
+        } else {
+            QCOMPARE(previews(store.clips()), QStringList{QStringLiteral("legacy image")});
+            QVERIFY(!QFile::exists(legacy));
+            QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
+        }
+    }
+
+    void loadsNewestFirstKeepingTies()
+    {
+        StoreFixture f;
+        const QDateTime t = f.now.addSecs(-3600);
+        writeFile(f.archivePath(),
+                  archiveOf({clipAt(t, QStringLiteral("oldest")), clipAt(t.addSecs(10), QStringLiteral("tie 1")),
+                             clipAt(t.addSecs(10), QStringLiteral("tie 2")),
+                             clipAt(t.addSecs(20), QStringLiteral("newest"))}));
+        ClipStore &store = f.open();
+        QCOMPARE(previews(store.clips()), (QStringList{QStringLiteral("newest"), QStringLiteral("tie 1"),
+                                                       QStringLiteral("tie 2"), QStringLiteral("oldest")}));
+    }
+
+    void creationAppliesTheLimits()
+    {
+        StoreFixture f;
+        f.settings->setMaxClipCount(2);
+        QList<Clip> clips;
+        for (int i = 0; i < 4; ++i)
+            clips.append(clipAt(f.now.addSecs(-i), QString::number(i)));
+        writeFile(f.archivePath(), archiveOf(clips));
+        ClipStore &store = f.open();
+        QCOMPARE(previews(store.clips()), (QStringList{QStringLiteral("0"), QStringLiteral("1")}));
+        store.flush();
+        QCOMPARE(ClipArchive::decode(readFile(f.archivePath())).clips.size(), 2);
+    }
+
+    void unreadableArchiveIsSetAside_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = archiveOf({clipAt(QDateTime::currentDateTimeUtc(), QStringLiteral("good"))});
+        QTest::newRow("truncated") << good.left(good.size() / 2);
+        QTest::newRow("object, not array") << QByteArray("{\"clips\": []}");
+        QTest::newRow("not an array of objects") << QByteArray("[\"a\", 1]");
+        QTest::newRow("bad Base64") << QByteArray(good).replace("\"preview\"", "\"rtf\": \"@@@\", \"preview\"");
+        QTest::newRow("fractional seconds") << QByteArray(good).replace("Z\"", ".25Z\"");
+        QTest::newRow("unknown kind") << QByteArray(good).replace("\"text\",\n", "\"sound\",\n");
+        QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00", 10);
+        QTest::newRow("empty file") << QByteArray();
+    }
+
+    void unreadableArchiveIsSetAside()
+    {
+        QFETCH(QByteArray, bytes);
+        StoreFixture f;
+        writeFile(f.archivePath(), bytes);
+        ClipStore &store = f.open();
+        QVERIFY(store.clips().isEmpty());
+        store.flush();
+        QCOMPARE(readFile(f.archivePath()), bytes); // untouched at start
+        QVERIFY(asides(f).isEmpty());
+
+        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.flush();
+        const QStringList kept = asides(f);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.first()), bytes);
+        QVERIFY(ClipArchive::decode(readFile(f.archivePath())).ok);
+    }
+
+    void onlyTheNewestUnreadableArchivesAreKept()
+    {
+        StoreFixture f;
+        for (int round = 0; round < 5; ++round) {
+            writeFile(f.archivePath(), "not json " + QByteArray::number(round));
+            f.now = f.now.addSecs(60);
+            f.open().add(StoreFixture::text(QStringLiteral("x")));
+            f.store->flush();
+        }
+        const QStringList kept = asides(f);
+        QCOMPARE(kept.size(), 3);
+        QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.last()), QByteArray("not json 4"));
+        QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.first()), QByteArray("not json 2"));
+    }
+
+    void imageNamesCannotReachOutsideTheMediaFolder()
+    {
+        StoreFixture f;
+        const QString victim = f.rootDir() + QStringLiteral("/victim.txt");
+        writeFile(victim, "precious");
+        Clip hostile = clipAt(f.now, QStringLiteral("hostile"));
+        hostile.kind = ClipKind::image;
+        hostile.imageFilename = QStringLiteral("../victim.txt");
+        writeFile(f.archivePath(), archiveOf({hostile}));
+        ClipStore &store = f.open();
+        QCOMPARE(store.imagePath(store.clips().first()), QString());
+        store.clearHistory();
+        QVERIFY(store.clips().isEmpty());
+        QCOMPARE(readFile(victim), QByteArray("precious"));
+    }
+
+    void failedImageWriteRecordsNothing()
+    {
+        StoreFixture f;
+        ClipStore &store = f.open();
+        QVERIFY(QDir(f.rootDir() + QStringLiteral("/media")).removeRecursively());
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        store.add(StoreFixture::image("png"));
+        QVERIFY(store.clips().isEmpty());
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void atomicWriteLeavesNoTemporaryOnFailure()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("missing/sub/file"));
+        QString error;
+        QVERIFY(!AtomicFile::write(target, QByteArray("x"), &error));
+        QVERIFY(!error.isEmpty());
+        // A directory in the way of the rename: the temporary file is removed.
+        const QString blocked = dir.filePath(QStringLiteral("blocked"));
+        QVERIFY(QDir().mkpath(blocked + QStringLiteral("/child")));
+        QVERIFY(!AtomicFile::write(blocked, QByteArray("x"), &error));
+        QVERIFY(!QFile::exists(blocked + QStringLiteral(".tmp")));
+        // Many parts, more than one writev batch, arrive in order.
+        QList<QByteArray> parts;
+        QByteArray expected;
+        for (int i = 0; i < 3000; ++i) {
+            parts.append(QByteArray::number(i) + (i % 7 == 0 ? QByteArray() : QByteArray(",")));
+            expected += parts.last();
+        }
+        const QString many = dir.filePath(QStringLiteral("many"));
+        QVERIFY(AtomicFile::write(many, parts));
+        QCOMPARE(readFile(many), expected);
+    }
+
+    void writerKeepsOnlyTheNewestPendingSave()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.json"));
+        {
+            ArchiveWriter writer(path);
+            for (int i = 0; i < 200; ++i)
+                writer.submit({QByteArray::number(i)});
+        } // the destructor writes what is pending
+        QCOMPARE(readFile(path), QByteArray("199"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ClipStorePersistence)
+#include "tst_ClipStorePersistence.moc"
