@@ -1,0 +1,45 @@
+// Adds clips to a store in a tight loop, each add saving the archive, until
+// it is killed. Prints "ready" and the number of clips once the existing
+// archive has loaded, then "added N" after each add.
+#include "ClipFunctions.h"
+#include "ClipStore.h"
+#include "Defaults.h"
+#include "Settings.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: qs-store-writer <folder>\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    Defaults defaults(folder + QStringLiteral("/settings.ini"));
+    Settings settings(defaults);
+    ClipStore store(settings, folder);
+    std::printf("ready %lld\n", static_cast<long long>(store.clips().size()));
+    std::fflush(stdout);
+    auto *random = QRandomGenerator::global();
+    for (quint64 i = 0;; ++i) {
+        const QString text = QStringLiteral("clip %1 %2 ").arg(random->generate64()).arg(i)
+                             + QString(int(random->bounded(20000)), QLatin1Char('x'));
+        ClipContent content;
+        content.kind = ClipKind::text;
+        content.text = text;
+        content.preview = makePreview(text);
+        content.byteSize = text.toUtf8().size();
+        content.contentHash = sha256Hex(text.toUtf8());
+        if (i % 5 == 0)
+            content.html = QByteArray("<p>") + text.toUtf8() + QByteArray("</p>");
+        store.add(content);
+        std::printf("added %llu\n", static_cast<unsigned long long>(i + 1));
+        std::fflush(stdout);
+        if (i % 3 == 0)
+            store.flush(); // mix waiting and non-waiting saves
+    }
+}
