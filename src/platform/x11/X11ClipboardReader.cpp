@@ -1,0 +1,119 @@
+#include "X11ClipboardReader.h"
+
+#include "X11ClipboardConnection.h"
+#include "X11ClipboardFetcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Guards against an owner that announces an absurd list of targets.
+constexpr qint64 maxTargetsBytes = 1 << 20;
+
+} // namespace
+
+X11ClipboardReader::X11ClipboardReader(QObject *parent)
+    : QObject(parent)
+    , m_connection(std::make_unique<X11ClipboardConnection>(m_epoch))
+{
+}
+
+X11ClipboardReader::~X11ClipboardReader()
+{
+    if (m_thread.joinable()) {
+        m_connection->requestStop();
+        m_thread.join();
+    }
+}
+
+bool X11ClipboardReader::start(QString *errorMessage)
+{
+    if (m_thread.joinable())
+        return true;
+    if (!m_connection->open(errorMessage))
+        return false;
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+quint32 X11ClipboardReader::clipboardAtom() const
+{
+    return m_connection->clipboardAtom();
+}
+
+quint64 X11ClipboardReader::noteOwnWrite(quint32 ownerWindow)
+{
+    // The window first, so that a change stamped with the new epoch is
+    // always compared with the right owner.
+    m_ownWindow = ownerWindow;
+    return ++m_epoch;
+}
+
+void X11ClipboardReader::run()
+{
+    m_connection->queueCurrentOwner();
+    while (!m_connection->finished()) {
+        if (const auto change = m_connection->takeOwnerChange())
+            process(*change);
+        else
+            m_connection->waitForOwnerChange();
+    }
+}
+
+void X11ClipboardReader::process(const X11OwnerChange &change)
+{
+    X11ClipboardSnapshot snapshot { change, {} };
+    if (change.owner != XCB_NONE) {
+        // The echo of our own write: the pasteboard already holds what we wrote.
+        if (change.owner == m_ownWindow)
+            return;
+        bool interrupted = false;
+        snapshot.contents = fetch(change, &interrupted);
+        if (interrupted)
+            return;
+    }
+    // Whatever arrived meanwhile is newer than what was just read.
+    if (m_connection->hasOwnerChange() || m_connection->finished())
+        return;
+    if (change.owner != XCB_NONE && change.owner == m_ownWindow)
+        return;
+    emit snapshotRead(snapshot);
+}
+
+PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool *interrupted)
+{
+    const auto deadline = X11ClipboardConnection::Clock::now() + fetchDeadline;
+    PasteboardContents contents;
+    const X11TargetRead targets
+        = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes, deadline);
+    switch (targets.status) {
+    case X11ReadStatus::interrupted:
+        *interrupted = true;
+        return contents;
+    case X11ReadStatus::timedOut:
+    case X11ReadStatus::overBudget:
+        contents.abandoned = true;
+        return contents;
+    case X11ReadStatus::refused:
+        return contents;
+    case X11ReadStatus::ok:
+        break;
+    }
+
+    QList<quint32> atoms(targets.data.size() / qsizetype(sizeof(quint32)));
+    std::memcpy(atoms.data(), targets.data.constData(), atoms.size() * sizeof(quint32));
+    const QList<std::pair<QString, quint32>> named = m_connection->atomNames(atoms);
+    QStringList names;
+    for (const auto &[name, atom] : named)
+        names.append(name);
+
+    X11ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
+        const auto found = std::find_if(
+            named.cbegin(), named.cend(), [&target](const auto &n) { return n.first == target; });
+        return m_connection->read(found->second, change.time, budget, deadline);
+    });
+    X11ClipboardFetcher::Result result = fetcher.fetch();
+    *interrupted = result.interrupted;
+    return result.contents;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Pasteboard.h"
+#include "X11OwnerChange.h"
+
+// Finished read of one owner's contents, handed from the reader thread to the
+// pasteboard on the main thread.
+struct X11ClipboardSnapshot
+{
+    X11OwnerChange change;
+    PasteboardContents contents;
+};

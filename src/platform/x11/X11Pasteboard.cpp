@@ -1,0 +1,111 @@
+#include "X11Pasteboard.h"
+
+#include "X11ClipboardReader.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+
+// File managers take a copied file list from this target; "copy" keeps a
+// paste from moving the originals.
+QByteArray gnomeCopiedFiles(const QByteArray &uriList)
+{
+    QByteArray files("copy");
+    for (const QByteArray &line : uriList.split('\n')) {
+        const QByteArray uri = line.trimmed();
+        if (!uri.isEmpty() && !uri.startsWith('#'))
+            files += '\n' + uri;
+    }
+    return files;
+}
+
+} // namespace
+
+X11Pasteboard::X11Pasteboard(QObject *parent)
+    : Pasteboard(parent)
+    , m_reader(std::make_unique<X11ClipboardReader>())
+{
+    connect(m_reader.get(), &X11ClipboardReader::snapshotRead, this, &X11Pasteboard::onSnapshotRead,
+        Qt::QueuedConnection);
+    m_reader->start(&m_errorString);
+}
+
+X11Pasteboard::~X11Pasteboard() = default;
+
+bool X11Pasteboard::isReading() const
+{
+    return m_reader->isRunning();
+}
+
+std::optional<QByteArray> X11Pasteboard::dataForType(const QString &type) const
+{
+    return m_contents.dataForType(type);
+}
+
+void X11Pasteboard::setContents(const PasteboardContents &contents)
+{
+    auto *mimeData = new QMimeData;
+    const std::optional<QByteArray> uriList = contents.dataForType(PasteboardType::uriList);
+    for (const auto &[type, bytes] : contents.data) {
+        if (type == PasteboardType::plainText) {
+            // As text, so that Qt also offers UTF8_STRING, STRING and TEXT.
+            mimeData->setText(QString::fromUtf8(bytes));
+        } else if (type == PasteboardType::uriList) {
+            mimeData->setData(type, bytes);
+            mimeData->setData(PasteboardType::gnomeCopiedFiles, gnomeCopiedFiles(bytes));
+        } else if (type == PasteboardType::gnomeCopiedFiles && uriList) {
+            continue;
+        } else {
+            mimeData->setData(type, bytes);
+        }
+    }
+    // Qt takes the selection before returning; an empty QMimeData still
+    // takes it, so that a cleared clipboard is ours and not an owner change.
+    QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
+
+    m_ownWindow = currentQtOwner();
+    m_epoch = m_reader->noteOwnWrite(m_ownWindow);
+    m_contents = contents;
+    m_contents.abandoned = false;
+    ++m_changeCount;
+}
+
+void X11Pasteboard::setMaxReadBytes(qint64 bytes)
+{
+    m_reader->setMaxReadBytes(bytes);
+}
+
+void X11Pasteboard::onSnapshotRead(const X11ClipboardSnapshot &snapshot)
+{
+    // Read before our latest write, or from our own window: already superseded.
+    if (snapshot.change.epoch != m_epoch)
+        return;
+    if (snapshot.change.owner != XCB_NONE && snapshot.change.owner == m_ownWindow)
+        return;
+    m_contents = snapshot.contents;
+    if (snapshot.change.initial)
+        return;
+    ++m_changeCount;
+    emit changed();
+}
+
+quint32 X11Pasteboard::currentQtOwner() const
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return 0;
+    xcb_connection_t *connection = x11->connection();
+    xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, m_reader->clipboardAtom()), nullptr);
+    if (!reply)
+        return 0;
+    const quint32 owner = reply->owner;
+    std::free(reply);
+    return owner;
+}

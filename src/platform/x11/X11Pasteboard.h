@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Pasteboard.h"
+
+#include <QString>
+
+#include <memory>
+
+class X11ClipboardReader;
+struct X11ClipboardSnapshot;
+
+// The X11 CLIPBOARD as the monitor's pasteboard. Other programs' copies are
+// read by a worker thread (see X11ClipboardReader); the change count advances
+// when a copy's contents have been read, on the main thread, and changed()
+// is emitted then. Our own writes go through QClipboard, which keeps serving
+// them until another program copies; they advance the count at once and are
+// never read back. The contents found at start-up are read like any copy
+// but leave the count alone.
+class X11Pasteboard : public Pasteboard
+{
+    Q_OBJECT
+public:
+    explicit X11Pasteboard(QObject *parent = nullptr);
+    ~X11Pasteboard() override;
+
+    // False when the reader could not connect; other programs' copies are
+    // then never seen, while writing still works.
+    bool isReading() const;
+    QString errorString() const { return m_errorString; }
+
+    qint64 changeCount() const override { return m_changeCount; }
+    QStringList types() const override { return m_contents.types; }
+    std::optional<QByteArray> dataForType(const QString &type) const override;
+    void setContents(const PasteboardContents &contents) override;
+    void setMaxReadBytes(qint64 bytes) override;
+    bool contentsAbandoned() const override { return m_contents.abandoned; }
+
+private slots:
+    void onSnapshotRead(const X11ClipboardSnapshot &snapshot);
+
+private:
+    // The window of Qt's connection that owns CLIPBOARD now, or 0.
+    quint32 currentQtOwner() const;
+
+    std::unique_ptr<X11ClipboardReader> m_reader;
+    QString m_errorString;
+    PasteboardContents m_contents;
+    qint64 m_changeCount = 0;
+    quint64 m_epoch = 0;
+    quint32 m_ownWindow = 0;
+};
