@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class Defaults;
+class MouseMonitor;
+class Pasteboard;
+class Screens;
+class Workspace;
+
+// What the application controller needs from the desktop. The entry point
+// builds the real ones; tests build fakes.
+struct AppServices
+{
+    Defaults &defaults;
+    Pasteboard &pasteboard;
+    Workspace &workspace;
+    Screens &screens;
+    MouseMonitor &mouseMonitor;
+    // The folder that holds the program's data folder; empty means the
+    // platform's own (~/.local/share).
+    QString appSupportDir;
+};

@@ -1,0 +1,59 @@
+#include "PanelPlacement.h"
+
+#include "Screens.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace PanelPlacement;
+
+std::optional<Screen> screenUnderMouse(
+    const QList<Screen> &screens, QPointF mouse, const std::optional<Screen> &mainScreen)
+{
+    for (const Screen &screen : screens) {
+        if (screen.frame.containsMouse(mouse))
+            return screen;
+    }
+    return mainScreen;
+}
+
+std::optional<Screen> screenUnderMouse(const Screens &screens)
+{
+    return screenUnderMouse(screens.screens(), screens.mouseLocation(), screens.mainScreen());
+}
+
+ScreenRect panelFrame(PanelAnchor anchor, const std::optional<Screen> &screen,
+    const std::optional<Screen> &mainScreen)
+{
+    ScreenRect area = fallbackArea;
+    if (screen)
+        area = screen->visibleFrame;
+    else if (mainScreen)
+        area = mainScreen->visibleFrame;
+
+    const double fullHeight = area.height;
+    const double share = fullHeight >= tallScreenHeight ? tallHeightShare : heightShare;
+    const double cornerHeight = std::max(std::floor(fullHeight * share), minimumHeight);
+
+    switch (anchor) {
+    case PanelAnchor::topLeft:
+        return { area.minX(), area.maxY() - cornerHeight, panelWidth, cornerHeight };
+    case PanelAnchor::top:
+        return { area.midX() - halfPanelWidth, area.maxY() - cornerHeight, panelWidth,
+            cornerHeight };
+    case PanelAnchor::topRight:
+        return { area.maxX() - panelWidth, area.maxY() - cornerHeight, panelWidth, cornerHeight };
+    case PanelAnchor::left:
+        return { area.minX(), area.minY(), panelWidth, fullHeight };
+    case PanelAnchor::right:
+        return { area.maxX() - panelWidth, area.minY(), panelWidth, fullHeight };
+    case PanelAnchor::bottomLeft:
+        return { area.minX(), area.minY(), panelWidth, cornerHeight };
+    case PanelAnchor::bottom:
+        return { area.midX() - halfPanelWidth, area.minY(), panelWidth, cornerHeight };
+    case PanelAnchor::bottomRight:
+        return { area.maxX() - panelWidth, area.minY(), panelWidth, cornerHeight };
+    }
+    Q_UNREACHABLE();
+    return {};
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "ScreenRect.h"
+
+// One monitor: its whole area and the part not taken by panels and docks.
+struct Screen
+{
+    ScreenRect frame;
+    ScreenRect visibleFrame;
+
+    friend bool operator==(const Screen &, const Screen &) = default;
+};

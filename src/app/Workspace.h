@@ -1,0 +1,25 @@
+#pragma once
+
+#include "RunningWindow.h"
+
+#include <QObject>
+
+#include <optional>
+
+// The desktop around the program: which window has the keyboard, giving it
+// back, and the virtual desktop in view.
+class Workspace : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The window that has the keyboard, absent when none has.
+    virtual std::optional<RunningWindow> frontmostWindow() = 0;
+    // Gives the keyboard to the window and raises it; the window may be gone.
+    virtual void activate(const RunningWindow &window) = 0;
+
+signals:
+    // The user switched to another virtual desktop.
+    void activeSpaceDidChange();
+};
