@@ -1,0 +1,2 @@
+# Styled-text conversions: RTF reader and writer, HTML and image conversions.
+quillstack_add_test(NAME tst_RtfReader SOURCES tst_RtfReader.cpp LIBS quillstack_pasteboard LABELS unit)
