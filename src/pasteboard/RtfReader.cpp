@@ -12,87 +12,30 @@
 
 namespace {
 
+// clang-format off
 enum class Keyword {
     Unknown,
     // document and code pages
-    Ansi,
-    Mac,
-    Pc,
-    Pca,
-    AnsiCodePage,
-    DefaultFont,
-    UnicodeSkip,
-    Unicode,
-    Binary,
+    Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode, Binary,
     // destinations
-    FontTable,
-    ColorTable,
-    Field,
-    FieldInstruction,
-    FieldResult,
-    ListText,
-    ParagraphNumberText,
-    ParagraphNumbering,
-    ListTable,
-    ListOverrideTable,
-    List,
-    ListLevel,
-    ListOverride,
-    UnicodePair,
-    UnicodeDestination,
-    SkippedDestination,
+    FontTable, ColorTable, Field, FieldInstruction, FieldResult, ListText, ParagraphNumberText,
+    ParagraphNumbering, ListTable, ListOverrideTable, List, ListLevel, ListOverride,
+    UnicodePair, UnicodeDestination, SkippedDestination,
     // font and colour tables, list tables
-    Font,
-    FontCharset,
-    FontCodePage,
-    Red,
-    Green,
-    Blue,
-    LevelNumbering,
-    ListId,
+    Font, FontCharset, FontCodePage, Red, Green, Blue, LevelNumbering, ListId,
     // character formatting
-    Bold,
-    Italic,
-    Strike,
-    Hidden,
-    Underline,
-    UnderlineDotted,
-    UnderlineDashed,
-    UnderlineWave,
-    UnderlineNone,
-    Foreground,
-    Background,
-    FontSize,
-    Plain,
-    Superscript,
-    Subscript,
-    NoSuperSub,
-    Caps,
-    SmallCaps,
+    Bold, Italic, Strike, Hidden, Underline, UnderlineDotted, UnderlineDashed, UnderlineWave,
+    UnderlineNone, Foreground, Background, FontSize, Plain, Superscript, Subscript,
+    NoSuperSub, Caps, SmallCaps,
     // paragraphs and lists
-    ParagraphDefault,
-    Paragraph,
-    Line,
-    Tab,
-    Cell,
-    Row,
-    AlignLeft,
-    AlignCenter,
-    AlignRight,
-    AlignJustify,
-    ListOverrideIndex,
-    ListLevelIndex,
-    NumberingBullet,
-    NumberingBody,
-    NumberingLevel,
-    NumberingDecimal,
-    NumberingLowerAlpha,
-    NumberingUpperAlpha,
-    NumberingLowerRoman,
-    NumberingUpperRoman,
+    ParagraphDefault, Paragraph, Line, Tab, Cell, Row, AlignLeft, AlignCenter, AlignRight,
+    AlignJustify, ListOverrideIndex, ListLevelIndex, NumberingBullet, NumberingBody,
+    NumberingLevel, NumberingDecimal, NumberingLowerAlpha, NumberingUpperAlpha,
+    NumberingLowerRoman, NumberingUpperRoman,
     // special characters
     Character,
 };
+// clang-format on
 
 struct KeywordEntry
 {
@@ -347,6 +290,26 @@ QTextListFormat::Style styleForLevelNumbering(int nfc, int level)
 // bullet.
 QTextListFormat::Style styleForMarker(const QString &marker)
 {
+    // Bullet glyphs as editors write them: Unicode, Symbol and Wingdings
+    // bytes read as cp1252, and the Courier "o" of nested Word bullets.
+    for (const QChar ch : marker) {
+        switch (ch.unicode()) {
+        case 0x25E6: // ◦
+        case 0x25CB: // ○
+        case u'o':
+            return QTextListFormat::ListCircle;
+        case 0x25AA: // ▪
+        case 0x25A0: // ■
+        case 0x00A7: // Wingdings square
+            return QTextListFormat::ListSquare;
+        case 0x2022: // •
+        case 0x00B7: // Symbol bullet
+        case 0xF0B7:
+            return QTextListFormat::ListDisc;
+        default:
+            break;
+        }
+    }
     QString core;
     for (const QChar ch : marker) {
         if (ch.isLetterOrNumber())
@@ -364,8 +327,6 @@ QTextListFormat::Style styleForMarker(const QString &marker)
                                         : QTextListFormat::ListLowerRoman;
         return QTextListFormat::ListDisc; // a word, such as a Wingdings glyph name
     }
-    if (core.at(0) == u'o')
-        return QTextListFormat::ListCircle; // the Courier "o" of nested Word bullets
     return core.at(0).isUpper() ? QTextListFormat::ListUpperAlpha : QTextListFormat::ListLowerAlpha;
 }
 
@@ -601,6 +562,9 @@ void RtfReader::controlSymbol(char symbol)
     case '_':
         appendChar(0x2011);
         break;
+    case '-':
+        appendChar(QChar::SoftHyphen);
+        break;
     case '\r':
     case '\n':
         flushBytes();
@@ -611,7 +575,7 @@ void RtfReader::controlSymbol(char symbol)
         appendChar(u'\t');
         break;
     default:
-        // \- (optional hyphen), \: and \| carry no text worth keeping.
+        // \: and \| carry no text worth keeping.
         break;
     }
 }
@@ -1043,6 +1007,11 @@ void RtfReader::appendText(const QString &text)
     case Destination::Text: {
         if (group.character.hidden)
             return;
+        // Cell separators take the format of the cell they close.
+        if (m_pendingCells > 0) {
+            m_text += QString(m_pendingCells, u'\t');
+            m_pendingCells = 0;
+        }
         if (m_formatDirty) {
             const QTextCharFormat format = currentFormat();
             if (format != m_textFormat) {
@@ -1050,10 +1019,6 @@ void RtfReader::appendText(const QString &text)
                 m_textFormat = format;
             }
             m_formatDirty = false;
-        }
-        if (m_pendingCells > 0) {
-            m_text += QString(m_pendingCells, u'\t');
-            m_pendingCells = 0;
         }
         m_text += text;
         return;
@@ -1164,9 +1129,18 @@ QTextListFormat::Style RtfReader::listStyle(const ParagraphState &paragraph) con
     const auto listId = m_listOverrides.constFind(paragraph.listOverride);
     if (listId != m_listOverrides.cend()) {
         const auto levels = m_listLevelNumbering.constFind(*listId);
-        if (levels != m_listLevelNumbering.cend() && size_t(paragraph.listLevel) < levels->size())
-            return styleForLevelNumbering(
-                (*levels)[size_t(paragraph.listLevel)], paragraph.listLevel);
+        if (levels != m_listLevelNumbering.cend() && size_t(paragraph.listLevel) < levels->size()) {
+            const int nfc = (*levels)[size_t(paragraph.listLevel)];
+            // The table only says "bullet"; the marker gives the shape.
+            const bool bullet = nfc == 23 || nfc == 255;
+            if (bullet && !m_listMarker.isEmpty()) {
+                const QTextListFormat::Style marked = styleForMarker(m_listMarker);
+                if (marked == QTextListFormat::ListDisc || marked == QTextListFormat::ListCircle
+                    || marked == QTextListFormat::ListSquare)
+                    return marked;
+            }
+            return styleForLevelNumbering(nfc, paragraph.listLevel);
+        }
     }
     if (!m_listMarker.isEmpty())
         return styleForMarker(m_listMarker);
