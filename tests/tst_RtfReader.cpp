@@ -154,7 +154,7 @@ void tst_RtfReader::snippets_data()
     QTest::newRow("breaks and symbols")
         << QByteArray(
                R"({\rtf1 a\line b\tab c\~d\_e\-f\{\}\\\emdash\bullet\ldblquote q\rdblquote})")
-        << u"a<br>b\tc\u00A0d\u2011ef{}\\\u2014\u2022\u201Cq\u201D"_s;
+        << u"a<br>b\tc\u00A0d\u2011e\u00ADf{}\\\u2014\u2022\u201Cq\u201D"_s;
     QTest::newRow("nested groups") << QByteArray(R"({\rtf1 {\b bold {\i both} bold}plain})")
                                    << u"<b>bold <b,i>both<b> bold"_s + u"plain"_s;
     QTest::newRow("plain resets, ulnone")

@@ -1,0 +1,432 @@
+#include "Clip.h"
+#include "RtfReader.h"
+#include "StyledText.h"
+#include "TextDocumentDump.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QStringEncoder>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QtEndian>
+
+using namespace Qt::StringLiterals;
+
+class tst_StyledText : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rtfRoundTrip_data();
+    void rtfRoundTrip();
+    void rtfWriterOutput_data();
+    void rtfWriterOutput();
+    void rtfWriterSizesAndTables_data();
+    void rtfWriterSizesAndTables();
+    void htmlDecoding_data();
+    void htmlDecoding();
+    void decodeHtmlBytes_data();
+    void decodeHtmlBytes();
+    void emptyResults();
+    void carriesFormatting_data();
+    void carriesFormatting();
+    void plainText_data();
+    void plainText();
+    void attributedText_data();
+    void attributedText();
+    void pngDataDecodes_data();
+    void pngDataDecodes();
+    void pngDataRefuses_data();
+    void pngDataRefuses();
+};
+
+static std::unique_ptr<QTextDocument> documentFrom(const QString &source, bool html)
+{
+    auto document = std::make_unique<QTextDocument>();
+    if (html)
+        document->setHtml(source);
+    else
+        document->setPlainText(source);
+    return document;
+}
+
+static QString htmlPlainText(const QByteArray &html)
+{
+    const auto document = StyledText::attributedStringFromHTML(html);
+    return document ? StyledText::plainText(*document) : u"<none>"_s;
+}
+
+void tst_StyledText::rtfRoundTrip_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("html");
+
+    QTest::newRow("character formats")
+        << u"<p><b>bold</b> <i>italic</i> <u>under</u> <s>strike</s> x<sup>2</sup>y<sub>i</sub>"
+           "<b><i><u>all</u></i></b></p>"_s
+        << true;
+    QTest::newRow("colours") << u"<p><span style='color:#123456'>fg</span> <span "
+                                "style='background-color:#ffff00'>bg</span> <span "
+                                "style='color:#ff0000;background-color:#00ff00'>both</span></p>"_s
+                             << true;
+    QTest::newRow("sizes and fonts")
+        << u"<p><span style='font-size:15pt'>big</span> <span style='font-size:7.5pt'>half</span> "
+           "<span style=\"font-family:'DejaVu Serif'\">serif</span> "
+           "<span style=\"font-family:'Noto Sans CJK JP'; font-size:20pt\">日本</span></p>"_s
+        << true;
+    QTest::newRow("links") << u"<p>see <a href='https://example.com/?q=a&amp;b=%22'>this "
+                              "<b>page</b></a> or <a href='mailto:x@example.com'>mail</a>.</p>"_s
+                           << true;
+    QTest::newRow("lists")
+        << u"<ul><li>one</li><li>two<ol><li>inner</li><li>inner <b>2</b></li>"
+           "</ol></li><li>three</li></ul><p>between</p><ol type='a'><li>a</li>"
+           "</ol><ol type='I'><li>r</li></ol><ul type='square'><li>sq</li></ul>"_s
+        << true;
+    QTest::newRow("alignment and breaks")
+        << u"<p align=center>c</p><p align=right>r</p><p align=justify>j</p><p>a<br>b</p>"_s
+        << true;
+    QTest::newRow("special characters")
+        << u"{braces} \\back\\slash\ttab\u00A0nbsp café €uro “q” 日本 😀 \u00AD\u2011 ; \"x\""_s
+        << false;
+    QTest::newRow("empty paragraphs") << u"a\n\n\nb\n"_s << false;
+}
+
+void tst_StyledText::rtfRoundTrip()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, html);
+    const auto original = documentFrom(source, html);
+    const auto rtf = StyledText::rtfData(*original);
+    QVERIFY(rtf);
+    QVERIFY(rtf->startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0"));
+    const auto readBack = StyledText::documentFromRtf(*rtf);
+    QVERIFY(readBack);
+    QCOMPARE(StyledText::plainText(*readBack), StyledText::plainText(*original));
+    QCOMPARE(dumpDocument(*readBack), dumpDocument(*original));
+}
+
+void tst_StyledText::rtfWriterOutput_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("cp1252 letters") << u"café"_s << QByteArray("caf\\'e9");
+    QTest::newRow("cp1252 upper range") << u"€“"_s << QByteArray("\\'80\\'93");
+    QTest::newRow("outside cp1252") << u"日ą"_s << QByteArray("\\u26085?\\u261?");
+    QTest::newRow("astral as signed pair") << u"😀"_s << QByteArray("\\u-10179?\\u-8704?");
+    QTest::newRow("syntax characters") << u"{\\}"_s << QByteArray("\\{\\\\\\}");
+    QTest::newRow("tab and line break") << u"a\tb\u2028c"_s << QByteArray("a\\tab b\\line c");
+    QTest::newRow("controls dropped") << u"a\x01\x1f"
+                                         "b"_s
+                                      << QByteArray(" ab");
+}
+
+void tst_StyledText::rtfWriterOutput()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, expected);
+    QTextDocument document;
+    QTextCursor(&document).insertText(text);
+    const QByteArray rtf = StyledText::rtfData(document).value_or(QByteArray());
+    QVERIFY2(rtf.contains(expected), rtf.constData());
+    for (const char c : rtf)
+        QVERIFY2(uchar(c) < 0x80, "RTF output must be 7-bit");
+}
+
+void tst_StyledText::rtfWriterSizesAndTables_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("dump");
+
+    // Pixel sizes at 96 dpi; relative HTML sizes scale RTF's 12 pt default.
+    QTest::newRow("pixel size") << u"<span style='font-size:20px'>px</span>"_s << u"<pt15>px"_s;
+    QTest::newRow("heading") << u"<h1>Head</h1>"_s << u"<b,pt24>Head"_s;
+    QTest::newRow("table") << u"<table><tr><td>1</td><td><b>2</b></td></tr><tr><td colspan=2>3</td>"
+                              "</tr></table><p>after</p>"_s
+                           << u"|1\t<b>2|3||after"_s;
+}
+
+void tst_StyledText::rtfWriterSizesAndTables()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, dump);
+    const auto original = documentFrom(html, true);
+    const auto readBack = StyledText::documentFromRtf(StyledText::rtfData(*original).value());
+    QVERIFY(readBack);
+    QCOMPARE(dumpDocument(*readBack), dump);
+}
+
+void tst_StyledText::htmlDecoding_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QString>("text");
+
+    const QString sample = u"<p>café ✓ 日</p>"_s;
+    QTest::newRow("UTF-16 LE with BOM")
+        << "\xFF\xFE" + QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(sample))
+        << u"café ✓ 日"_s;
+    QTest::newRow("UTF-16 BE with BOM")
+        << "\xFE\xFF" + QByteArray(QStringEncoder(QStringEncoder::Utf16BE)(sample))
+        << u"café ✓ 日"_s;
+    QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + sample.toUtf8() << u"café ✓ 日"_s;
+    QTest::newRow("UTF-8") << sample.toUtf8() << u"café ✓ 日"_s;
+    QTest::newRow("meta charset windows-1252")
+        << QByteArray("<html><head><meta charset=\"windows-1252\"></head><p>caf\xe9 \x80</p>")
+        << u"café €"_s;
+    QTest::newRow("http-equiv iso-8859-2") << QByteArray(
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+        "charset=ISO-8859-2\"><p>\xb1</p>") << u"ą"_s;
+    QTest::newRow("meta shift_jis")
+        << QByteArray("<meta charset=shift_jis><p>\x82\xa0</p>") << u"あ"_s;
+    QTest::newRow("UTF-16 label on ASCII bytes")
+        << QByteArray("<meta charset='utf-16'><p>caf\xc3\xa9</p>") << u"café"_s;
+    QTest::newRow("unknown label")
+        << QByteArray("<meta charset='x-bogus'><p>caf\xc3\xa9</p>") << u"café"_s;
+    QTest::newRow("invalid UTF-8 reads as windows-1252")
+        << QByteArray("<p>caf\xe9 \x93q\x94</p>") << u"café “q”"_s;
+    QTest::newRow("meta after the first kilobyte is ignored")
+        << "<!--" + QByteArray(1100, '-') + "--><meta charset=windows-1251><p>\xcf</p>" << u"Ï"_s;
+}
+
+void tst_StyledText::htmlDecoding()
+{
+    QFETCH(QByteArray, html);
+    QFETCH(QString, text);
+    QCOMPARE(htmlPlainText(html), text);
+}
+
+void tst_StyledText::decodeHtmlBytes_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray utf8 = u"<p>café ✓</p>"_s.toUtf8();
+    QTest::newRow("UTF-8 unchanged") << utf8 << utf8;
+    QTest::newRow("UTF-8 with BOM unchanged") << "\xEF\xBB\xBF" + utf8 << "\xEF\xBB\xBF" + utf8;
+    QTest::newRow("UTF-16 LE to UTF-8")
+        << "\xFF\xFE" + QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(u"<p>café ✓</p>"_s))
+        << utf8;
+    QTest::newRow("UTF-16 BE to UTF-8")
+        << "\xFE\xFF" + QByteArray(QStringEncoder(QStringEncoder::Utf16BE)(u"<p>café ✓</p>"_s))
+        << utf8;
+    QTest::newRow("declared legacy charset gets a BOM")
+        << QByteArray("<meta charset=windows-1252><p>caf\xe9</p>")
+        << QByteArray("\xEF\xBB\xBF<meta charset=windows-1252><p>caf\xc3\xa9</p>");
+    QTest::newRow("declared charset, ASCII bytes unchanged")
+        << QByteArray("<meta charset=windows-1252><p>cafe</p>")
+        << QByteArray("<meta charset=windows-1252><p>cafe</p>");
+    QTest::newRow("undeclared invalid UTF-8")
+        << QByteArray("<p>caf\xe9</p>") << QByteArray("<p>caf\xc3\xa9</p>");
+}
+
+void tst_StyledText::decodeHtmlBytes()
+{
+    QFETCH(QByteArray, html);
+    QFETCH(QByteArray, expected);
+    const QByteArray decoded = StyledText::decodeHtmlBytes(html);
+    QCOMPARE(decoded, expected);
+    // What is stored must read back as the original did.
+    QCOMPARE(htmlPlainText(decoded), htmlPlainText(html));
+}
+
+void tst_StyledText::emptyResults()
+{
+    QVERIFY(!StyledText::attributedStringFromHTML(QByteArray()));
+    QVERIFY(!StyledText::attributedStringFromHTML("<html><body></body></html>"));
+    QVERIFY(StyledText::attributedStringFromHTML("<html><body>x</body></html>"));
+    QVERIFY(!StyledText::documentFromRtf("{\\rtf1 {\\*\\generator x}}"));
+    QVERIFY(!StyledText::documentFromRtf("plain text"));
+    QVERIFY(StyledText::documentFromRtf("{\\rtf1 x}"));
+    const QTextDocument empty;
+    QVERIFY(!StyledText::rtfData(empty));
+    QVERIFY(!StyledText::htmlData(empty));
+    const auto document = documentFrom(u"<b>x</b>"_s, true);
+    const auto html = StyledText::htmlData(*document);
+    QVERIFY(html);
+    const auto readBack = StyledText::attributedStringFromHTML(*html);
+    QCOMPARE(StyledText::plainText(*readBack), u"x"_s);
+    QCOMPARE(readBack->begin().begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+}
+
+void tst_StyledText::carriesFormatting_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<bool>("formatted");
+
+    QTest::newRow("plain paragraphs") << u"<p>one</p><p>two</p>"_s << false;
+    QTest::newRow("font, size and alignment")
+        << u"<p align=center style='font-family:serif; font-size:20pt'>x</p>"_s << false;
+    QTest::newRow("medium weight") << u"<span style='font-weight:500'>x</span>"_s << false;
+    QTest::newRow("named anchor") << u"<a name='here'>x</a>"_s << false;
+    QTest::newRow("semibold") << u"plain <span style='font-weight:600'>x</span>"_s << true;
+    QTest::newRow("bold") << u"plain <b>x</b>"_s << true;
+    QTest::newRow("italic") << u"plain <i>x</i>"_s << true;
+    QTest::newRow("underline") << u"plain <u>x</u>"_s << true;
+    QTest::newRow("strike") << u"plain <s>x</s>"_s << true;
+    QTest::newRow("foreground") << u"plain <span style='color:red'>x</span>"_s << true;
+    QTest::newRow("background") << u"plain <span style='background:yellow'>x</span>"_s << true;
+    QTest::newRow("link") << u"plain <a href='https://example.com'>x</a>"_s << true;
+    QTest::newRow("image") << u"plain <img src='x.png'>"_s << true;
+    QTest::newRow("list") << u"<p>plain</p><ul><li>x</li></ul>"_s << true;
+    QTest::newRow("table") << u"<p>plain</p><table><tr><td>x</td></tr></table>"_s << true;
+}
+
+void tst_StyledText::carriesFormatting()
+{
+    QFETCH(QString, html);
+    QFETCH(bool, formatted);
+    QCOMPARE(StyledText::documentCarriesFormatting(*documentFrom(html, true)), formatted);
+}
+
+void tst_StyledText::plainText_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("paragraphs and breaks") << u"<p>a<br>b</p><p>c</p>"_s << u"a\nb\nc"_s;
+    QTest::newRow("table rows") << u"<p>x</p><table><tr><td>1</td><td>2</td></tr><tr><td>3</td>"
+                                   "<td>4</td></tr></table>"_s
+                                << u"x\n1\t2\n3\t4\n"_s;
+    QTest::newRow("image dropped") << u"x<img src='a.png'>y"_s << u"xy"_s;
+    QTest::newRow("no-break space kept") << u"a&nbsp;b"_s << u"a\u00A0b"_s;
+}
+
+void tst_StyledText::plainText()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, text);
+    QCOMPARE(StyledText::plainText(*documentFrom(html, true)), text);
+}
+
+void tst_StyledText::attributedText_data()
+{
+    QTest::addColumn<std::optional<QByteArray>>("rtf");
+    QTest::addColumn<std::optional<QByteArray>>("html");
+    QTest::addColumn<QString>("text");
+
+    const std::optional<QByteArray> none;
+    const std::optional<QByteArray> rtf = QByteArray("{\\rtf1 from {\\b rtf}}");
+    const std::optional<QByteArray> html = QByteArray("<p>from <i>html</i></p>");
+    const std::optional<QByteArray> emptyRtf = QByteArray("{\\rtf1 {\\info{\\title t}}}");
+    const std::optional<QByteArray> emptyHtml = QByteArray("<html></html>");
+    QTest::newRow("RTF first") << rtf << html << u"from rtf"_s;
+    QTest::newRow("RTF only") << rtf << none << u"from rtf"_s;
+    QTest::newRow("empty RTF falls to HTML") << emptyRtf << html << u"from html"_s;
+    QTest::newRow("bytes that are not RTF")
+        << std::optional(QByteArray("x")) << html << u"from html"_s;
+    QTest::newRow("zero-length RTF") << std::optional(QByteArray()) << html << u"from html"_s;
+    QTest::newRow("HTML only") << none << html << u"from html"_s;
+    QTest::newRow("neither") << none << none << u"<none>"_s;
+    QTest::newRow("both empty") << emptyRtf << emptyHtml << u"<none>"_s;
+}
+
+void tst_StyledText::attributedText()
+{
+    QFETCH(std::optional<QByteArray>, rtf);
+    QFETCH(std::optional<QByteArray>, html);
+    QFETCH(QString, text);
+    Clip clip;
+    clip.text = u"ignored"_s;
+    clip.rtf = rtf;
+    clip.html = html;
+    const auto document = StyledText::attributedText(clip);
+    QCOMPARE(document ? StyledText::plainText(*document) : u"<none>"_s, text);
+}
+
+// Four colours, so that palette formats keep every pixel.
+static QImage testImage(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const QRgb colours[]
+        = { qRgb(255, 0, 0), qRgb(0, 128, 0), qRgb(0, 0, 255), qRgb(250, 250, 250) };
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, colours[(x / 4 + y / 3) % 4]);
+    }
+    return image;
+}
+
+// A 24-bit BMP written by hand, so that the header can claim any size.
+static QByteArray bmp(qint32 width, qint32 height, bool withPixels)
+{
+    const qint64 rowBytes = (qint64(width) * 3 + 3) / 4 * 4;
+    const qint64 pixelBytes = withPixels ? rowBytes * height : 0;
+    QByteArray bytes(54, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    qToLittleEndian<quint32>(quint32(54 + pixelBytes), bytes.data() + 2);
+    qToLittleEndian<quint32>(54, bytes.data() + 10);
+    qToLittleEndian<quint32>(40, bytes.data() + 14);
+    qToLittleEndian<qint32>(width, bytes.data() + 18);
+    qToLittleEndian<qint32>(height, bytes.data() + 22);
+    qToLittleEndian<quint16>(1, bytes.data() + 26);
+    qToLittleEndian<quint16>(24, bytes.data() + 28);
+    bytes.append(QByteArray(pixelBytes, '\x7f'));
+    return bytes;
+}
+
+void tst_StyledText::pngDataDecodes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("lossless");
+
+    const QSize size(37, 23);
+    for (const char *format : { "TIFF", "BMP", "PNG", "JPEG", "WEBP" }) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(testImage(size).save(&buffer, format));
+        const bool lossless = qstrcmp(format, "JPEG") != 0 && qstrcmp(format, "WEBP") != 0;
+        QTest::newRow(format) << bytes << size << lossless;
+    }
+    // Qt writes no GIF: the smallest well-known one, a single pixel.
+    static const char kGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+                               "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
+                               "\x00\x02\x02"
+                               "D\x01\x00;";
+    QTest::newRow("GIF") << QByteArray(kGif, sizeof kGif - 1) << QSize(1, 1) << false;
+    QTest::newRow("hand-made BMP") << bmp(100, 50, true) << QSize(100, 50) << false;
+}
+
+void tst_StyledText::pngDataDecodes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(bool, lossless);
+    const auto png = StyledText::pngData(bytes);
+    QVERIFY(png);
+    QVERIFY(png->startsWith("\x89PNG\r\n\x1a\n"));
+    const QImage decoded = QImage::fromData(*png, "PNG");
+    QCOMPARE(decoded.size(), size);
+    if (lossless) {
+        QCOMPARE(decoded.convertToFormat(QImage::Format_RGB32), testImage(size));
+    }
+}
+
+void tst_StyledText::pngDataRefuses_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    testImage(QSize(64, 64)).save(&buffer, "PNG");
+
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("text") << QByteArray("this is not an image at all");
+    QTest::newRow("truncated PNG") << png.left(60);
+    QTest::newRow("XPM is not a clipboard format") << QByteArray(
+        "/* XPM */\nstatic const char *x[] = {\"1 1 1 1\", \"a c #ff0000\", \"a\"};\n");
+    QTest::newRow("wider than the side limit") << bmp(StyledText::maxImageSide + 1, 1, true);
+    QTest::newRow("header claims a bomb") << bmp(60000, 60000, false);
+}
+
+void tst_StyledText::pngDataRefuses()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(!StyledText::pngData(bytes));
+}
+
+QTEST_MAIN(tst_StyledText)
+#include "tst_StyledText.moc"
