@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+namespace GlobalHotkeys {
+
+class Shortcut;
+
+// The desktop's system-wide hot keys: a shortcut registered here reaches us
+// whichever application has the keyboard. Registrations carry an id of the
+// caller's choosing; presses and releases come back with that id.
+class HotkeyRegistrar : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // 0 when the shortcut is now ours; otherwise the system's status, which
+    // is shown to the user (on X11 the error code: 10 when another program
+    // holds the key).
+    virtual int registerHotkey(quint32 id, const Shortcut &shortcut) = 0;
+    virtual void unregisterHotkey(quint32 id) = 0;
+
+signals:
+    // One press per hold of the key, however long it auto-repeats, and one
+    // release when the key itself goes up, whatever became of the modifiers.
+    void hotkeyPressed(quint32 id);
+    void hotkeyReleased(quint32 id);
+};
+
+} // namespace GlobalHotkeys

@@ -1,0 +1,17 @@
+#include "StandardNames.h"
+
+namespace GlobalHotkeys::StandardNames {
+
+Name togglePanel()
+{
+    return Name(QStringLiteral("togglePanel"),
+        Shortcut(Key::v, ModifierFlag::command | ModifierFlag::option));
+}
+
+Name togglePinnedPanel()
+{
+    return Name(QStringLiteral("togglePinnedPanel"),
+        Shortcut(Key::p, ModifierFlag::command | ModifierFlag::option));
+}
+
+} // namespace GlobalHotkeys::StandardNames

@@ -1,0 +1,44 @@
+#include "FakeHotkeyRegistrar.h"
+
+using GlobalHotkeys::Shortcut;
+
+int FakeHotkeyRegistrar::registerHotkey(quint32 id, const Shortcut &shortcut)
+{
+    const int status = m_refused.value(shortcut, 0);
+    if (status != 0) {
+        m_calls.append(QStringLiteral("refused %1").arg(id));
+        return status;
+    }
+    m_calls.append(QStringLiteral("register %1").arg(id));
+    m_live.insert(id, shortcut);
+    return 0;
+}
+
+void FakeHotkeyRegistrar::unregisterHotkey(quint32 id)
+{
+    m_calls.append(QStringLiteral("unregister %1").arg(id));
+    m_live.remove(id);
+}
+
+void FakeHotkeyRegistrar::refuse(const Shortcut &shortcut, int status)
+{
+    m_refused.insert(shortcut, status);
+}
+
+bool FakeHotkeyRegistrar::press(const Shortcut &shortcut)
+{
+    const quint32 id = m_live.key(shortcut, 0);
+    if (id == 0)
+        return false;
+    emit hotkeyPressed(id);
+    return true;
+}
+
+bool FakeHotkeyRegistrar::release(const Shortcut &shortcut)
+{
+    const quint32 id = m_live.key(shortcut, 0);
+    if (id == 0)
+        return false;
+    emit hotkeyReleased(id);
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "HotkeyRegistrar.h"
+#include "Shortcut.h"
+
+#include <QHash>
+#include <QMap>
+#include <QStringList>
+
+// The desktop's hot keys in memory: tests read what is registered under
+// which id, make the desktop refuse shortcuts, and press and release keys.
+class FakeHotkeyRegistrar : public GlobalHotkeys::HotkeyRegistrar
+{
+public:
+    using HotkeyRegistrar::HotkeyRegistrar;
+
+    int registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut) override;
+    void unregisterHotkey(quint32 id) override;
+
+    // From now on registering this shortcut answers with this status.
+    void refuse(const GlobalHotkeys::Shortcut &shortcut, int status);
+    void accept(const GlobalHotkeys::Shortcut &shortcut) { m_refused.remove(shortcut); }
+
+    // What is registered now, by id.
+    const QMap<quint32, GlobalHotkeys::Shortcut> &live() const { return m_live; }
+    // Every call in order: "register 1", "refused 2", "unregister 1".
+    const QStringList &calls() const { return m_calls; }
+
+    // The user presses or releases the shortcut: the desktop reports it for
+    // the registration that holds it. False when none does.
+    bool press(const GlobalHotkeys::Shortcut &shortcut);
+    bool release(const GlobalHotkeys::Shortcut &shortcut);
+
+private:
+    QMap<quint32, GlobalHotkeys::Shortcut> m_live;
+    QHash<GlobalHotkeys::Shortcut, int> m_refused;
+    QStringList m_calls;
+};

@@ -1,0 +1,290 @@
+#include "Defaults.h"
+#include "FakeHotkeyRegistrar.h"
+#include "FakeKeyboardLayout.h"
+#include "NamedShortcuts.h"
+#include "StandardNames.h"
+
+#include <QKeyEvent>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace GlobalHotkeys;
+
+namespace {
+
+const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
+const Shortcut ctrlAltP(Key::p, ModifierFlag::command | ModifierFlag::option);
+const Shortcut ctrlShiftK(Key::k, ModifierFlag::command | ModifierFlag::shift);
+const QByteArray ctrlAltVJson = R"({"carbonKeyCode":9,"carbonModifiers":2304})";
+
+// One run of the program: its own defaults object on the shared settings
+// file, a desktop and a layout.
+struct Process
+{
+    explicit Process(const QString &ini)
+        : defaults(ini)
+    {
+    }
+
+    Defaults defaults;
+    FakeHotkeyRegistrar registrar;
+    FakeKeyboardLayout layout;
+    NamedShortcuts shortcuts { defaults, registrar, layout };
+};
+
+// What is in the settings file, read as a later process would.
+QVariant storedValue(const QString &ini, const Name &name)
+{
+    return QSettings(ini, QSettings::IniFormat).value(name.storageKey());
+}
+
+QList<QString> changedNames(const QSignalSpy &spy)
+{
+    QList<QString> names;
+    for (const QList<QVariant> &arguments : spy)
+        names.append(arguments.at(0).value<Name>().rawValue());
+    return names;
+}
+
+} // namespace
+
+class tst_NamedShortcuts : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString ini() const { return m_dir.filePath(QStringLiteral("Quillstack.conf")); }
+
+private slots:
+    void init() { QFile::remove(ini()); }
+
+    void firstStartWritesTheDefaultOnce()
+    {
+        {
+            Process first(ini());
+            QSignalSpy changed(&first.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
+            const Name name = first.shortcuts.createName(StandardNames::togglePanel());
+            QCOMPARE(storedValue(ini(), name).toString(), QString::fromUtf8(ctrlAltVJson));
+            QCOMPARE(changedNames(changed), QList<QString>({ QStringLiteral("togglePanel") }));
+            QCOMPARE(first.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
+            QCOMPARE(first.shortcuts.getShortcut(name), ctrlAltV);
+        }
+        Process later(ini());
+        QSignalSpy changed(&later.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
+        const Name name = later.shortcuts.createName(StandardNames::togglePanel());
+        QCOMPARE(changed.count(), 0);
+        // Registered only once something listens for it.
+        QVERIFY(later.registrar.live().isEmpty());
+        later.shortcuts.onKeyUp(name, [] {});
+        QCOMPARE(later.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
+    }
+
+    void aClearedNameStaysCleared()
+    {
+        {
+            Process first(ini());
+            const Name name = first.shortcuts.createName(StandardNames::togglePanel());
+            QSignalSpy changed(&first.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
+            first.shortcuts.setShortcut(std::nullopt, name);
+            QCOMPARE(changed.count(), 1);
+            QVERIFY(first.registrar.live().isEmpty());
+            QCOMPARE(first.shortcuts.getShortcut(name), std::nullopt);
+        }
+        QCOMPARE(
+            storedValue(ini(), StandardNames::togglePanel()).toString(), QStringLiteral("false"));
+        Process later(ini());
+        const Name name = later.shortcuts.createName(StandardNames::togglePanel());
+        later.shortcuts.onKeyUp(name, [] {});
+        QCOMPARE(later.shortcuts.getShortcut(name), std::nullopt);
+        QVERIFY(later.registrar.live().isEmpty());
+        QCOMPARE(storedValue(ini(), name).toString(), QStringLiteral("false"));
+    }
+
+    void clearingANameWithoutDefaultRemovesIt()
+    {
+        Process p(ini());
+        const Name name(QStringLiteral("custom"));
+        p.shortcuts.setShortcut(ctrlShiftK, name);
+        QVERIFY(p.defaults.contains(name.storageKey()));
+        p.shortcuts.setShortcut(std::nullopt, name);
+        QVERIFY(!p.defaults.contains(name.storageKey()));
+        QVERIFY(!storedValue(ini(), name).isValid());
+
+        // Nothing stored: clearing again writes and announces nothing.
+        QSignalSpy changed(&p.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
+        p.shortcuts.setShortcut(std::nullopt, name);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void unreadableEntriesAreLeftAlone()
+    {
+        QSettings(ini(), QSettings::IniFormat)
+            .setValue(StandardNames::togglePanel().storageKey(), QStringLiteral("{broken"));
+        Process p(ini());
+        const Name name = p.shortcuts.createName(StandardNames::togglePanel());
+        QCOMPARE(p.shortcuts.getShortcut(name), std::nullopt);
+        QVERIFY(p.registrar.live().isEmpty());
+        QCOMPARE(storedValue(ini(), name).toString(), QStringLiteral("{broken"));
+    }
+
+    void changingAShortcutMovesTheRegistration()
+    {
+        Process p(ini());
+        const Name name = p.shortcuts.createName(StandardNames::togglePanel());
+        QStringList log;
+        p.shortcuts.onKeyDown(name, [&] { log.append(QStringLiteral("down")); });
+        p.shortcuts.onKeyUp(name, [&] { log.append(QStringLiteral("up")); });
+        p.shortcuts.setShortcut(ctrlShiftK, name);
+        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlShiftK }));
+        QCOMPARE(p.shortcuts.registeredShortcuts(), QSet<Shortcut>({ ctrlShiftK }));
+        QVERIFY(!p.registrar.press(ctrlAltV));
+        QVERIFY(p.registrar.press(ctrlShiftK));
+        QCOMPARE(log, QStringList({ QStringLiteral("down") }));
+        QVERIFY(p.registrar.release(ctrlShiftK));
+        QCOMPARE(log, QStringList({ QStringLiteral("down"), QStringLiteral("up") }));
+    }
+
+    void twoNamesOnOneShortcutBothFire()
+    {
+        Process p(ini());
+        const Name first = p.shortcuts.createName(StandardNames::togglePanel());
+        const Name second(QStringLiteral("second"));
+        p.shortcuts.setShortcut(ctrlAltV, second);
+        QStringList log;
+        p.shortcuts.onKeyUp(first, [&] { log.append(QStringLiteral("first 1")); });
+        p.shortcuts.onKeyUp(first, [&] { log.append(QStringLiteral("first 2")); });
+        p.shortcuts.onKeyUp(second, [&] { log.append(QStringLiteral("second")); });
+        // One registration serves both names.
+        QCOMPARE(p.registrar.live().size(), 1);
+        QVERIFY(p.registrar.press(ctrlAltV));
+        QVERIFY(log.isEmpty());
+        QVERIFY(p.registrar.release(ctrlAltV));
+        QCOMPARE(log.size(), 3);
+        QVERIFY(log.indexOf(QStringLiteral("first 1")) < log.indexOf(QStringLiteral("first 2")));
+        QVERIFY(log.contains(QStringLiteral("second")));
+    }
+
+    void pausedShortcutsRunNothing()
+    {
+        Process p(ini());
+        const Name name = p.shortcuts.createName(StandardNames::togglePanel());
+        int runs = 0;
+        p.shortcuts.onKeyUp(name, [&] { ++runs; });
+        QSignalSpy recorder(&p.shortcuts, &NamedShortcuts::recorderActiveStatusDidChange);
+        p.shortcuts.setRecorderActive(true);
+        QVERIFY(p.shortcuts.isPaused());
+        QVERIFY(p.registrar.release(ctrlAltV));
+        QCOMPARE(runs, 0);
+        QVERIFY(p.shortcuts.isEnabled(name));
+        p.shortcuts.setRecorderActive(false);
+        QVERIFY(p.registrar.release(ctrlAltV));
+        QCOMPARE(runs, 1);
+        QCOMPARE(recorder.count(), 2);
+        QCOMPARE(recorder.at(0).at(0).toBool(), true);
+        QCOMPARE(recorder.at(1).at(0).toBool(), false);
+    }
+
+    void resetAllRemovesStoredShortcutsOnly()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        const Name pinned = p.shortcuts.createName(StandardNames::togglePinnedPanel());
+        p.shortcuts.setShortcut(std::nullopt, pinned);
+        p.defaults.setObject(QStringLiteral("maxClipCount"), 50);
+        QSignalSpy changed(&p.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
+        p.shortcuts.resetAll();
+        QCOMPARE(changedNames(changed), QList<QString>({ QStringLiteral("togglePanel") }));
+        QVERIFY(!p.defaults.contains(panel.storageKey()));
+        QCOMPARE(storedValue(ini(), pinned).toString(), QStringLiteral("false"));
+        QCOMPARE(p.defaults.integer(QStringLiteral("maxClipCount")), 50);
+        QVERIFY(p.registrar.live().isEmpty());
+    }
+
+    void resetRestoresTheDefault()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        p.shortcuts.setShortcut(ctrlShiftK, panel);
+        p.shortcuts.reset({ panel });
+        QCOMPARE(p.shortcuts.getShortcut(panel), ctrlAltV);
+        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
+    }
+
+    void enableAndDisableLeaveTheStoreAlone()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        const Name pinned = p.shortcuts.createName(StandardNames::togglePinnedPanel());
+        p.shortcuts.disable({ panel });
+        QVERIFY(!p.shortcuts.isEnabled(panel));
+        QVERIFY(p.shortcuts.isEnabled(pinned));
+        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltP }));
+        QCOMPARE(p.shortcuts.getShortcut(panel), ctrlAltV);
+        p.shortcuts.enable({ panel, pinned });
+        QCOMPARE(p.registrar.live().size(), 2);
+
+        // The master switch withdraws everything and brings it back.
+        p.shortcuts.setEnabled(false);
+        QVERIFY(p.registrar.live().isEmpty());
+        QVERIFY(!p.shortcuts.isEnabled(pinned));
+        p.shortcuts.setEnabled(true);
+        QCOMPARE(p.registrar.live().size(), 2);
+    }
+
+    void removingHandlersUnregisters()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        const Name pinned = p.shortcuts.createName(StandardNames::togglePinnedPanel());
+        int runs = 0;
+        p.shortcuts.onKeyUp(panel, [&] { ++runs; });
+        p.shortcuts.onKeyUp(pinned, [&] { ++runs; });
+        p.shortcuts.removeHandler(panel);
+        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltP }));
+        p.shortcuts.removeAllHandlers();
+        QVERIFY(p.registrar.live().isEmpty());
+        QVERIFY(p.shortcuts.registeredShortcuts().isEmpty());
+        QCOMPARE(runs, 0);
+    }
+
+    void anActionMayChangeHandlers()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        int runs = 0;
+        p.shortcuts.onKeyUp(panel, [&] {
+            ++runs;
+            p.shortcuts.removeAllHandlers();
+            p.shortcuts.onKeyUp(Name(QStringLiteral("other")), [] {});
+        });
+        QVERIFY(p.registrar.release(ctrlAltV));
+        QCOMPARE(runs, 1);
+    }
+
+    void anOpenMenuGetsTheShortcutFromItsKeyEvents()
+    {
+        Process p(ini());
+        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
+        QStringList log;
+        p.shortcuts.onKeyDown(panel, [&] { log.append(QStringLiteral("down")); });
+        p.shortcuts.onKeyUp(panel, [&] { log.append(QStringLiteral("up")); });
+        p.shortcuts.setMenuOpen(true);
+        QVERIFY(p.registrar.live().isEmpty());
+        QObject menu;
+        QKeyEvent press(
+            QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier | Qt::AltModifier, 55, 0, 0);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_V, Qt::NoModifier, 55, 0, 0);
+        QVERIFY(QCoreApplication::sendEvent(&menu, &press));
+        QVERIFY(QCoreApplication::sendEvent(&menu, &release));
+        QCOMPARE(log, QStringList({ QStringLiteral("down"), QStringLiteral("up") }));
+        p.shortcuts.setMenuOpen(false);
+        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
+    }
+};
+
+QTEST_MAIN(tst_NamedShortcuts)
+#include "tst_NamedShortcuts.moc"

@@ -1,0 +1,240 @@
+#include "FakeHotkeyRegistrar.h"
+#include "FakeKeyboardLayout.h"
+#include "StderrCapture.h"
+#include "SystemHotkeys.h"
+
+#include <QKeyEvent>
+#include <QTest>
+
+using namespace GlobalHotkeys;
+
+namespace {
+
+const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
+const Shortcut ctrlAltP(Key::p, ModifierFlag::command | ModifierFlag::option);
+const Shortcut f5(Key::f5);
+
+// X keycodes (evdev + 8) of the keys the menu tests press.
+constexpr quint32 scanV = 55;
+constexpr quint32 scanB = 56;
+
+// Every callback appends "down <text>" or "up <text>" to one log.
+struct Log
+{
+    QStringList entries;
+    SystemHotkeys::Callback down(const QString &tag)
+    {
+        return [this, tag](const Shortcut &) { entries.append(QStringLiteral("down ") + tag); };
+    }
+    SystemHotkeys::Callback up(const QString &tag)
+    {
+        return [this, tag](const Shortcut &) { entries.append(QStringLiteral("up ") + tag); };
+    }
+};
+
+struct Fixture
+{
+    FakeHotkeyRegistrar registrar;
+    FakeKeyboardLayout layout;
+    SystemHotkeys hotkeys { registrar, layout };
+    Log log;
+
+    void add(const Shortcut &shortcut, const QString &tag)
+    {
+        hotkeys.register_(shortcut, log.down(tag), log.up(tag));
+    }
+};
+
+// Sends a key event as Qt would deliver it to the open menu; true when it
+// was taken away from the menu.
+bool sendKey(
+    QEvent::Type type, quint32 scanCode, Qt::KeyboardModifiers modifiers, bool autoRepeat = false)
+{
+    QObject menu;
+    QKeyEvent event(type, Qt::Key_unknown, modifiers, scanCode, 0, 0, QString(), autoRepeat);
+    return QCoreApplication::sendEvent(&menu, &event);
+}
+
+const Qt::KeyboardModifiers ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+
+// One key event the open menu receives, and whether it should be taken.
+struct KeyStep
+{
+    QEvent::Type type;
+    quint32 scanCode;
+    Qt::KeyboardModifiers modifiers;
+    bool autoRepeat;
+    bool taken;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<KeyStep>)
+
+class tst_SystemHotkeys : public QObject
+{
+    Q_OBJECT
+private slots:
+    void idsCountUpAlsoOverRefusals()
+    {
+        Fixture f;
+        f.registrar.refuse(f5, 10);
+        StderrCapture console;
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.add(ctrlAltP, QStringLiteral("p"));
+        f.add(f5, QStringLiteral("f5"));
+        f.add(Shortcut(Key::b, ModifierFlag::command), QStringLiteral("b"));
+        QCOMPARE(console.text(), QByteArray("Error registering hotkey F5: 10\n"));
+        QCOMPARE(f.registrar.calls(),
+            QStringList({ QStringLiteral("register 1"), QStringLiteral("register 2"),
+                QStringLiteral("refused 3"), QStringLiteral("register 4") }));
+        // The refused shortcut is not kept: the desktop never reports it.
+        QVERIFY(!f.registrar.press(f5));
+    }
+
+    void pressAndReleaseReachTheirCallbacks()
+    {
+        Fixture f;
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.add(ctrlAltP, QStringLiteral("p"));
+        QVERIFY(f.registrar.press(ctrlAltP));
+        QVERIFY(f.registrar.release(ctrlAltP));
+        QVERIFY(f.registrar.press(ctrlAltV));
+        // Ids the registry does not know run nothing.
+        emit f.registrar.hotkeyPressed(77);
+        emit f.registrar.hotkeyReleased(0);
+        QCOMPARE(f.log.entries,
+            QStringList(
+                { QStringLiteral("down p"), QStringLiteral("up p"), QStringLiteral("down v") }));
+    }
+
+    void unregisterRemovesEveryRegistrationOfTheShortcut()
+    {
+        Fixture f;
+        f.add(ctrlAltV, QStringLiteral("first"));
+        f.add(ctrlAltP, QStringLiteral("p"));
+        f.add(ctrlAltV, QStringLiteral("second"));
+        f.hotkeys.unregister(ctrlAltV);
+        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 2 }));
+        emit f.registrar.hotkeyPressed(1);
+        emit f.registrar.hotkeyPressed(3);
+        QVERIFY(f.log.entries.isEmpty());
+    }
+
+    void disablingWithdrawsAndEnablingRestoresUnderTheOldIds()
+    {
+        Fixture f;
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.add(ctrlAltP, QStringLiteral("p"));
+        f.hotkeys.updateEventHandler(false, false);
+        QVERIFY(f.registrar.live().isEmpty());
+        // A release still in flight from before is dropped as well.
+        emit f.registrar.hotkeyReleased(1);
+        QVERIFY(f.log.entries.isEmpty());
+
+        // Meanwhile another program took Ctrl+Alt+P.
+        f.registrar.refuse(ctrlAltP, 10);
+        StderrCapture console;
+        f.hotkeys.updateEventHandler(true, false);
+        QCOMPARE(console.text(), QByteArray("Error registering hotkey Ctrl+Alt+P: 10\n"));
+        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
+        QCOMPARE(f.registrar.live().value(1), ctrlAltV);
+        QVERIFY(f.registrar.press(ctrlAltV));
+        QCOMPARE(f.log.entries, QStringList({ QStringLiteral("down v") }));
+
+        // The refused one was dropped: later cycles do not ask again.
+        f.registrar.accept(ctrlAltP);
+        f.hotkeys.updateEventHandler(false, false);
+        f.hotkeys.updateEventHandler(true, false);
+        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
+    }
+
+    void switchedOffBeforeTheFirstRegistration()
+    {
+        Fixture f;
+        f.hotkeys.updateEventHandler(false, false);
+        f.add(ctrlAltV, QStringLiteral("v"));
+        QVERIFY(f.registrar.live().isEmpty());
+        f.hotkeys.updateEventHandler(true, false);
+        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
+    }
+
+    void menuOpenMatchesKeyEvents_data()
+    {
+        QTest::addColumn<QList<KeyStep>>("steps");
+        QTest::addColumn<QStringList>("log");
+        const auto press = QEvent::KeyPress;
+        const auto release = QEvent::KeyRelease;
+        const auto override = QEvent::ShortcutOverride;
+        const QString down = QStringLiteral("down v");
+        const QString up = QStringLiteral("up v");
+        QTest::newRow("press and release") << QList<KeyStep> {
+            { press, scanV, ctrlAlt, false, true }, { release, scanV, ctrlAlt, false, true }
+        } << QStringList { down, up };
+        QTest::newRow("release after the modifiers") << QList<KeyStep> {
+            { press, scanV, ctrlAlt, false, true }, { release, scanV, Qt::NoModifier, false, true }
+        } << QStringList { down, up };
+        // Qt reports a repeat as a release and a press, both marked.
+        QTest::newRow("auto-repeat is one press") << QList<KeyStep> {
+            { press, scanV, ctrlAlt, false, true }, { release, scanV, ctrlAlt, true, true },
+            { press, scanV, ctrlAlt, true, true }, { release, scanV, ctrlAlt, false, true }
+        } << QStringList { down, up };
+        QTest::newRow("other key reaches the menu") << QList<KeyStep> {
+            { override, scanB, ctrlAlt, false, false }, { press, scanB, ctrlAlt, false, false },
+            { release, scanB, ctrlAlt, false, false }
+        } << QStringList();
+        QTest::newRow("other modifiers reach the menu")
+            << QList<KeyStep> { { press, scanV, Qt::ControlModifier, false, false },
+                   { release, scanV, Qt::ControlModifier, false, false } }
+            << QStringList();
+        QTest::newRow("override claims the key, the press runs it") << QList<KeyStep> {
+            { override, scanV, ctrlAlt, false, true }, { press, scanV, ctrlAlt, false, true }
+        } << QStringList { down };
+        QTest::newRow("keypad flag is no modifier")
+            << QList<KeyStep> { { press, scanV, ctrlAlt | Qt::KeypadModifier, false, true } }
+            << QStringList { down };
+    }
+
+    void menuOpenMatchesKeyEvents()
+    {
+        QFETCH(QList<KeyStep>, steps);
+        QFETCH(QStringList, log);
+        Fixture f;
+        f.add(ctrlAltP, QStringLiteral("p"));
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.hotkeys.updateEventHandler(true, true);
+        QVERIFY(f.registrar.live().isEmpty());
+        for (const KeyStep &step : steps)
+            QCOMPARE(
+                sendKey(step.type, step.scanCode, step.modifiers, step.autoRepeat), step.taken);
+        QCOMPARE(f.log.entries, log);
+    }
+
+    void menuClosedRestoresHotKeys()
+    {
+        Fixture f;
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.hotkeys.updateEventHandler(true, true);
+        // The menu holds the keyboard: a hot key event would be stale.
+        emit f.registrar.hotkeyPressed(1);
+        QVERIFY(f.log.entries.isEmpty());
+        f.hotkeys.updateEventHandler(true, false);
+        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
+        QVERIFY(!sendKey(QEvent::KeyPress, scanV, ctrlAlt));
+        QVERIFY(f.registrar.press(ctrlAltV));
+        QCOMPARE(f.log.entries, QStringList({ QStringLiteral("down v") }));
+    }
+
+    void disabledWhileMenuOpenListensToNothing()
+    {
+        Fixture f;
+        f.add(ctrlAltV, QStringLiteral("v"));
+        f.hotkeys.updateEventHandler(false, true);
+        QVERIFY(f.registrar.live().isEmpty());
+        QVERIFY(!sendKey(QEvent::KeyPress, scanV, ctrlAlt));
+        QVERIFY(f.log.entries.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_SystemHotkeys)
+#include "tst_SystemHotkeys.moc"
