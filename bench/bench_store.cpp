@@ -136,6 +136,14 @@ void BM_Load(benchmark::State &state)
     setBytes(state, history.archive.size());
 }
 
+void BM_Decode(benchmark::State &state)
+{
+    History history(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ClipArchive::decode(history.archive));
+    setBytes(state, history.archive.size());
+}
+
 void BM_QJsonFromJson(benchmark::State &state)
 {
     History history(int(state.range(0)));
@@ -204,6 +212,7 @@ void BM_Large300MB(benchmark::State &state)
 BENCHMARK(BM_AddWithSave)->SIZES->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_WriteFsyncRename)->SIZES->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_Load)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_Decode)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_QJsonFromJson)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_Search)->ArgsProduct({{10000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_ContainsLoop)->ArgsProduct({{10000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();

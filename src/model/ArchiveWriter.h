@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Clip.h"
+
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -10,7 +13,8 @@
 #include <thread>
 
 // Writes the archive on a thread of its own, so that a change to a large
-// history never makes the caller wait on the disk. Only the newest
+// history never makes the caller wait on encoding or on the disk. Each clip
+// is encoded once per revision and reused until it changes. Only the newest
 // submission matters: one that is superseded before its turn is skipped.
 class ArchiveWriter
 {
@@ -21,22 +25,37 @@ public:
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
-    void submit(QList<QByteArray> parts);
+    // The clips in archive order, each with a number that changes whenever
+    // the clip does.
+    void submit(const QList<Clip> &clips, const QList<quint64> &revisions);
     // Returns once everything submitted so far is on disk (or failed).
     void flush();
     quint64 failedWrites() const;
 
 private:
+    struct Snapshot
+    {
+        QList<Clip> clips;
+        QList<quint64> revisions;
+    };
+    struct Encoded
+    {
+        quint64 revision = 0;
+        QByteArray bytes;
+    };
+
     void run();
+    QList<QByteArray> encode(const Snapshot &snapshot);
 
     const QString m_path;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    std::optional<QList<QByteArray>> m_pending;
+    std::optional<Snapshot> m_pending;
     quint64 m_submitted = 0;
     quint64 m_finished = 0;
     quint64 m_failed = 0;
     bool m_stopping = false;
+    QHash<QUuid, Encoded> m_encoded; // the writer thread's own
     std::thread m_thread;
 };

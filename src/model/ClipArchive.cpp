@@ -1,9 +1,9 @@
 #include "ClipArchive.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
-#include <QTimeZone>
+#include <simdjson.h>
+
+#include <cmath>
+#include <cstdio>
 
 namespace ClipArchive {
 
@@ -82,42 +82,120 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     return value;
 }
 
-// Reads an optional string field: missing or null is absent, another type fails.
-bool optionalString(const QJsonObject &object, QLatin1String key, std::optional<QString> *out,
-                    QString *error)
+QString toQString(std::string_view text)
 {
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return true;
-    if (!value.isString())
-        return fail(error, QStringLiteral("\"%1\" is not a string").arg(key));
-    *out = value.toString();
-    return true;
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-bool optionalBase64(const QJsonObject &object, QLatin1String key, std::optional<QByteArray> *out,
-                    QString *error)
+QString describe(std::string_view key, const char *problem)
 {
-    std::optional<QString> text;
-    if (!optionalString(object, key, &text, error))
-        return false;
-    if (!text)
-        return true;
-    const QByteArray encoded = text->toLatin1();
-    auto decoded = QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
-    // Padding is required, as the writer always emits it.
-    if (!decoded || encoded.size() % 4 != 0)
-        return fail(error, QStringLiteral("\"%1\" is not valid Base64").arg(key));
-    *out = *decoded;
-    return true;
+    return QStringLiteral("\"%1\" %2").arg(toQString(key), QLatin1String(problem));
 }
 
-bool requiredString(const QJsonObject &object, QLatin1String key, QString *out, QString *error)
+// One clip object. Keys may come in any order; unknown keys are ignored.
+bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
 {
-    const QJsonValue value = object.value(key);
-    if (!value.isString())
-        return fail(error, QStringLiteral("\"%1\" is missing or not a string").arg(key));
-    *out = value.toString();
+    enum Seen : unsigned { id = 1, createdAt = 2, kind = 4, preview = 8, byteSize = 16, hash = 32 };
+    unsigned seen = 0;
+    for (const auto field : object) {
+        const std::string_view key = field.key;
+        const simdjson::dom::element value = field.value;
+        std::string_view text;
+        const bool isString = value.get_string().get(text) == simdjson::SUCCESS;
+        const bool isNull = value.is_null();
+        auto optionalString = [&](std::optional<QString> *out) {
+            if (isNull) {
+                out->reset();
+                return true;
+            }
+            if (!isString)
+                return fail(error, describe(key, "is not a string"));
+            *out = toQString(text);
+            return true;
+        };
+        auto optionalBase64 = [&](std::optional<QByteArray> *out) {
+            if (isNull) {
+                out->reset();
+                return true;
+            }
+            if (!isString)
+                return fail(error, describe(key, "is not a string"));
+            const QByteArray encoded = QByteArray::fromRawData(text.data(), qsizetype(text.size()));
+            auto decoded =
+                QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+            // Padding is required, as the writer always emits it.
+            if (!decoded || encoded.size() % 4 != 0)
+                return fail(error, describe(key, "is not valid Base64"));
+            *out = std::move(*decoded);
+            return true;
+        };
+
+        if (key == "id") {
+            const auto parsed = isString ? parseUuid(toQString(text)) : std::nullopt;
+            if (!parsed)
+                return fail(error, describe(key, "is not a UUID"));
+            clip->id = *parsed;
+            seen |= id;
+        } else if (key == "createdAt") {
+            const auto parsed = isString ? parseDate(toQString(text)) : std::nullopt;
+            if (!parsed)
+                return fail(error, describe(key, "is not an internet date-time"));
+            clip->createdAt = *parsed;
+            seen |= createdAt;
+        } else if (key == "kind") {
+            const auto parsed = isString ? clipKindFromRawValue(toQString(text)) : std::nullopt;
+            if (!parsed)
+                return fail(error, describe(key, "is not a known kind"));
+            clip->kind = *parsed;
+            seen |= kind;
+        } else if (key == "preview") {
+            if (!isString)
+                return fail(error, describe(key, "is not a string"));
+            clip->preview = toQString(text);
+            seen |= preview;
+        } else if (key == "contentHash") {
+            if (!isString)
+                return fail(error, describe(key, "is not a string"));
+            clip->contentHash = toQString(text);
+            seen |= hash;
+        } else if (key == "byteSize") {
+            int64_t integer = 0;
+            double real = 0;
+            if (value.get_int64().get(integer) == simdjson::SUCCESS) {
+                clip->byteSize = integer;
+            } else if (value.get_double().get(real) == simdjson::SUCCESS && std::floor(real) == real
+                       && std::fabs(real) <= 9007199254740992.0) {
+                clip->byteSize = qint64(real); // 1e3 is an integer too
+            } else {
+                return fail(error, describe(key, "is not an integer"));
+            }
+            seen |= byteSize;
+        } else if (key == "text") {
+            if (!optionalString(&clip->text))
+                return false;
+        } else if (key == "imageFilename") {
+            if (!optionalString(&clip->imageFilename))
+                return false;
+        } else if (key == "rtf") {
+            if (!optionalBase64(&clip->rtf))
+                return false;
+        } else if (key == "html") {
+            if (!optionalBase64(&clip->html))
+                return false;
+        } else if (key == "isKept") {
+            bool kept = false;
+            if (!isNull && value.get_bool().get(kept) != simdjson::SUCCESS)
+                return fail(error, describe(key, "is not a boolean"));
+            clip->isKept = kept;
+        }
+    }
+    const std::pair<unsigned, const char *> required[] = {
+        {id, "id"},           {createdAt, "createdAt"}, {kind, "kind"},
+        {preview, "preview"}, {byteSize, "byteSize"},   {hash, "contentHash"}};
+    for (const auto &[bit, name] : required) {
+        if (!(seen & bit))
+            return fail(error, QStringLiteral("\"%1\" is missing").arg(QLatin1String(name)));
+    }
     return true;
 }
 
@@ -125,7 +203,13 @@ bool requiredString(const QJsonObject &object, QLatin1String key, QString *out, 
 
 QString formatDate(const QDateTime &date)
 {
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss'Z'"));
+    const QDateTime utc = date.toUTC();
+    const QDate day = utc.date();
+    const QTime time = utc.time();
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", day.year(), day.month(),
+                  day.day(), time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(text);
 }
 
 std::optional<QDateTime> parseDate(QStringView text)
@@ -240,89 +324,34 @@ QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips)
     return parts;
 }
 
-std::optional<Clip> clipFromJson(const QJsonObject &object, QString *error)
-{
-    Clip clip;
-    QString idText, dateText, kindText;
-    if (!requiredString(object, QLatin1String("id"), &idText, error)
-        || !requiredString(object, QLatin1String("createdAt"), &dateText, error)
-        || !requiredString(object, QLatin1String("kind"), &kindText, error)
-        || !requiredString(object, QLatin1String("preview"), &clip.preview, error)
-        || !requiredString(object, QLatin1String("contentHash"), &clip.contentHash, error))
-        return std::nullopt;
-
-    const auto id = parseUuid(idText);
-    if (!id) {
-        fail(error, QStringLiteral("\"id\" is not a UUID"));
-        return std::nullopt;
-    }
-    clip.id = *id;
-    const auto date = parseDate(dateText);
-    if (!date) {
-        fail(error, QStringLiteral("\"createdAt\" is not an internet date-time"));
-        return std::nullopt;
-    }
-    clip.createdAt = *date;
-    const auto kind = clipKindFromRawValue(kindText);
-    if (!kind) {
-        fail(error, QStringLiteral("unknown \"kind\" %1").arg(kindText));
-        return std::nullopt;
-    }
-    clip.kind = *kind;
-
-    const QJsonValue size = object.value(QLatin1String("byteSize"));
-    constexpr qint64 notIntegral = std::numeric_limits<qint64>::min();
-    const qint64 byteSize = size.isDouble() ? size.toInteger(notIntegral) : notIntegral;
-    if (byteSize == notIntegral) {
-        fail(error, QStringLiteral("\"byteSize\" is missing or not an integer"));
-        return std::nullopt;
-    }
-    clip.byteSize = byteSize;
-
-    if (!optionalString(object, QLatin1String("text"), &clip.text, error)
-        || !optionalBase64(object, QLatin1String("rtf"), &clip.rtf, error)
-        || !optionalBase64(object, QLatin1String("html"), &clip.html, error)
-        || !optionalString(object, QLatin1String("imageFilename"), &clip.imageFilename, error))
-        return std::nullopt;
-
-    const QJsonValue kept = object.value(QLatin1String("isKept"));
-    if (!kept.isUndefined() && !kept.isNull()) {
-        if (!kept.isBool()) {
-            fail(error, QStringLiteral("\"isKept\" is not a boolean"));
-            return std::nullopt;
-        }
-        clip.isKept = kept.toBool();
-    }
-    return clip;
-}
-
 DecodeResult decode(const QByteArray &json)
 {
     DecodeResult result;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        result.error = parseError.errorString();
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    const bool padded = json.capacity() - json.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
+    if (const auto error =
+            parser.parse(json.constData(), size_t(json.size()), !padded).get(root)) {
+        result.error = QString::fromLatin1(simdjson::error_message(error));
         return result;
     }
-    if (!document.isArray()) {
+    simdjson::dom::array array;
+    if (root.get_array().get(array) != simdjson::SUCCESS) {
         result.error = QStringLiteral("the archive is not an array");
         return result;
     }
-    const QJsonArray array = document.array();
-    result.clips.reserve(array.size());
-    for (const QJsonValue &element : array) {
-        if (!element.isObject()) {
+    result.clips.reserve(qsizetype(array.size()));
+    for (const simdjson::dom::element element : array) {
+        simdjson::dom::object object;
+        Clip clip;
+        if (element.get_object().get(object) != simdjson::SUCCESS) {
             result.error = QStringLiteral("an element is not an object");
-            result.clips.clear();
-            return result;
+        } else if (readClip(object, &clip, &result.error)) {
+            result.clips.append(std::move(clip));
+            continue;
         }
-        auto clip = clipFromJson(element.toObject(), &result.error);
-        if (!clip) {
-            result.clips.clear();
-            return result;
-        }
-        result.clips.append(std::move(*clip));
+        result.clips.clear();
+        return result;
     }
     result.ok = true;
     return result;

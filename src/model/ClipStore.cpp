@@ -82,8 +82,16 @@ void ClipStore::load()
 
     QFile file(m_archiveURL);
     ClipArchive::DecodeResult result;
-    if (file.open(QIODevice::ReadOnly))
-        result = ClipArchive::decode(file.readAll());
+    if (file.open(QIODevice::ReadOnly)) {
+        // Room at the end lets the parser work on the bytes in place.
+        QByteArray bytes;
+        bytes.reserve(file.size() + 64);
+        bytes.resize(file.size());
+        if (file.read(bytes.data(), bytes.size()) == bytes.size() && file.atEnd())
+            result = ClipArchive::decode(bytes);
+        else
+            result.error = file.errorString();
+    }
     if (!result.ok) {
         m_preserveUnreadableArchive = true;
         return;
@@ -121,7 +129,7 @@ QString ClipStore::imagePath(const Clip &clip) const
 void ClipStore::removeAt(qsizetype index)
 {
     deleteMedia(m_clips[index]);
-    m_encoded.remove(m_clips[index].id);
+    m_revisions.remove(m_clips[index].id);
     m_clips.removeAt(index);
 }
 
@@ -164,6 +172,7 @@ void ClipStore::add(const ClipContent &content)
     clip.byteSize = content.byteSize;
     clip.contentHash = content.contentHash;
     clip.isKept = false;
+    changed(clip.id);
     m_clips.prepend(std::move(clip));
     applyLimits();
     save();
@@ -220,7 +229,7 @@ void ClipStore::clearHistory()
     for (const Clip &clip : std::as_const(m_clips)) {
         if (!clip.isKept) {
             deleteMedia(clip);
-            m_encoded.remove(clip.id);
+            m_revisions.remove(clip.id);
         }
     }
     m_clips.removeIf([](const Clip &c) { return !c.isKept; });
@@ -318,15 +327,11 @@ void ClipStore::save()
             root.remove(asides[i]);
     }
 
-    QList<QByteArray> encoded;
-    encoded.reserve(m_clips.size());
-    for (const Clip &clip : std::as_const(m_clips)) {
-        auto it = m_encoded.find(clip.id);
-        if (it == m_encoded.end())
-            it = m_encoded.insert(clip.id, ClipArchive::encodeClip(clip));
-        encoded.append(*it);
-    }
-    m_writer->submit(ClipArchive::archiveParts(encoded));
+    QList<quint64> revisions;
+    revisions.reserve(m_clips.size());
+    for (const Clip &clip : std::as_const(m_clips))
+        revisions.append(m_revisions.value(clip.id));
+    m_writer->submit(m_clips, revisions);
 }
 
 void ClipStore::flush()

@@ -76,7 +76,7 @@ private:
     void load();
     qsizetype indexOf(const QUuid &id) const;
     void removeAt(qsizetype index);
-    void changed(const QUuid &id) { m_encoded.remove(id); }
+    void changed(const QUuid &id) { m_revisions.insert(id, ++m_lastRevision); }
     QDateTime now() const;
 
     Settings &m_settings;
@@ -85,8 +85,9 @@ private:
     QString m_rootURL;
     QString m_archiveURL;
     QString m_mediaURL;
-    // Each clip's archive text, made once and reused until the clip changes.
-    mutable QHash<QUuid, QByteArray> m_encoded;
+    // Bumped whenever a clip changes, so the writer encodes only those again.
+    QHash<QUuid, quint64> m_revisions;
+    quint64 m_lastRevision = 0;
     // Set when the archive on disk did not load; it is set aside before the
     // first save would replace it.
     bool m_preserveUnreadableArchive = false;
