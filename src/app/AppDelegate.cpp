@@ -1,0 +1,394 @@
+#include "AppDelegate.h"
+
+#include "ClipStore.h"
+#include "DesktopCoordinates.h"
+#include "HistoryPanel.h"
+#include "HistoryViewController.h"
+#include "PanelPlacement.h"
+#include "PasteboardMonitor.h"
+#include "ReviewPrompt.h"
+#include "Screens.h"
+#include "Settings.h"
+#include "StatusIcon.h"
+#include "Workspace.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+QAbstractButton *runAlertModally(QMessageBox &box)
+{
+    // The program is usually in the background when the alert comes up; it
+    // must take the keyboard so that Return and Escape answer it.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
+    box.exec();
+    return box.clickedButton();
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_settings(std::make_unique<Settings>(services.defaults))
+    , m_store(std::make_unique<ClipStore>(*m_settings, services.appSupportDir))
+    , m_panel(std::make_unique<HistoryPanel>())
+    , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
+    , m_alertRunner(runAlertModally)
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    removeMouseMonitor();
+    // The tray icon refers to the menu; it goes first.
+    delete m_statusItem;
+}
+
+HistoryViewController *AppDelegate::historyController() const
+{
+    return m_historyController;
+}
+
+PasteboardMonitor &AppDelegate::monitor()
+{
+    if (!m_monitor)
+        m_monitor
+            = std::make_unique<PasteboardMonitor>(m_services.pasteboard, *m_store, *m_settings);
+    return *m_monitor;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_historyController = new HistoryViewController(*m_store, *m_settings);
+    m_historyController->setDelegate(this);
+    m_panel->setContentViewController(m_historyController);
+    placePanel();
+    setupStatusItem();
+    // The global shortcuts' callbacks are set here once the HotkeyController
+    // exists: toggleFromShortcut(all) and toggleFromShortcut(pinned).
+    monitor().start();
+    connect(m_settings.get(), &Settings::settingsDidChange, this, &AppDelegate::settingsChanged);
+    connect(&m_services.screens, &Screens::screenParametersDidChange, this,
+        &AppDelegate::screensChanged);
+    connect(
+        &m_services.workspace, &Workspace::activeSpaceDidChange, this, &AppDelegate::spaceChanged);
+    if (m_settings->alwaysVisible())
+        showPanel(false, ListMode::all);
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_monitor)
+        m_monitor->stop();
+    removeMouseMonitor();
+}
+
+void AppDelegate::setupStatusItem()
+{
+    m_statusItem = new QSystemTrayIcon(StatusIcon::icon(), this);
+    m_statusItem->setToolTip(qtTrId("status.accessibility"));
+    m_statusMenu = std::make_unique<QMenu>();
+    m_statusMenu->setAccessibleName(qtTrId("status.accessibility"));
+    connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
+    connect(m_statusMenu.get(), &QMenu::aboutToHide, this, &AppDelegate::menuDidClose);
+    m_statusItem->setContextMenu(m_statusMenu.get());
+    // A plain click opens the menu too, as the right button does.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger && !m_statusMenu->isVisible())
+                m_statusMenu->popup(QCursor::pos());
+        });
+    m_statusItem->show();
+}
+
+void AppDelegate::menuNeedsUpdate()
+{
+    removeMouseMonitor();
+    QMenu &menu = *m_statusMenu;
+    menu.clear();
+    menu.addAction(m_panel->isVisible() ? qtTrId("menu.hide") : qtTrId("menu.show"), this,
+        &AppDelegate::toggleVisibilityFromMenu);
+    menu.addSeparator();
+    menu.addAction(qtTrId("menu.settings"), this, &AppDelegate::openPreferences);
+    menu.addAction(qtTrId("menu.clearHistory"), this, &AppDelegate::clearHistory);
+    menu.addSeparator();
+    menu.addAction(qtTrId("menu.share"), this, &AppDelegate::shareQuillstack);
+    menu.addSeparator();
+    QAction *quit = menu.addAction(qtTrId("menu.quit"), this, &AppDelegate::quitApp);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void AppDelegate::menuDidClose()
+{
+    if (m_panel->isVisible())
+        installMouseMonitor();
+}
+
+void AppDelegate::placePanel()
+{
+    const Screens &screens = m_services.screens;
+    const ScreenRect frame
+        = panelFrame(m_settings->panelAnchor(), screenUnderMouse(screens), screens.mainScreen());
+    m_panel->setFrame(frame, screens.primaryGeometry());
+}
+
+void AppDelegate::rememberPreviousApp()
+{
+    const std::optional<RunningWindow> front = m_services.workspace.frontmostWindow();
+    if (!front)
+        return;
+    // Our own windows are never the one to go back to.
+    if (front->processId == QCoreApplication::applicationPid())
+        return;
+    m_previousApp = front;
+}
+
+void AppDelegate::activatePreviousApp()
+{
+    if (m_previousApp)
+        m_services.workspace.activate(*m_previousApp);
+}
+
+void AppDelegate::setListModeAndReload(ListMode mode)
+{
+    if (!m_historyController)
+        return;
+    if (m_historyController->listMode() != mode)
+        m_historyController->setListMode(mode);
+    m_historyController->reloadVisibleClips();
+}
+
+void AppDelegate::bringPanelForward(bool activate, ListMode mode, bool place)
+{
+    rememberPreviousApp();
+    setListModeAndReload(mode);
+    if (place)
+        placePanel();
+    m_panel->orderFrontRegardless();
+    if (activate) {
+        m_panel->makeKeyWindow();
+        if (m_historyController)
+            m_historyController->searchField()->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    installMouseMonitor();
+}
+
+void AppDelegate::showPanel(bool activate, ListMode mode)
+{
+    bringPanelForward(activate, mode, true);
+}
+
+void AppDelegate::focusPanel(ListMode mode)
+{
+    // The panel stays where it is, even when the pointer moved to another screen.
+    bringPanelForward(true, mode, false);
+}
+
+void AppDelegate::toggleFromShortcut(ListMode mode)
+{
+    const bool visible = m_panel->isVisible();
+    if (m_settings->alwaysVisible()) {
+        if (visible) {
+            focusPanel(mode);
+        } else {
+            m_userHidAlwaysVisiblePanel = false;
+            showPanel(true, mode);
+        }
+    } else if (visible) {
+        const ListMode shown
+            = m_historyController ? m_historyController->listMode() : ListMode::all;
+        if (shown == mode) {
+            hidePanel();
+            return;
+        }
+        focusPanel(mode);
+    } else {
+        showPanel(true, mode);
+    }
+    m_reviewPrompt->recordHotkeyPanelOpen(m_historyController);
+}
+
+void AppDelegate::toggleVisibilityFromMenu()
+{
+    if (!m_panel->isVisible()) {
+        m_userHidAlwaysVisiblePanel = false;
+        showPanel(true, ListMode::all);
+        return;
+    }
+    m_userHidAlwaysVisiblePanel = m_settings->alwaysVisible();
+    m_panel->orderOut();
+    removeMouseMonitor();
+}
+
+void AppDelegate::hidePanel()
+{
+    m_panel->orderOut();
+    removeMouseMonitor();
+    activatePreviousApp();
+}
+
+void AppDelegate::dismissPanel()
+{
+    if (!m_settings->alwaysVisible()) {
+        m_panel->orderOut();
+        removeMouseMonitor();
+    } else {
+        m_panel->resignKeyWindow();
+    }
+    activatePreviousApp();
+}
+
+void AppDelegate::installMouseMonitor()
+{
+    removeMouseMonitor();
+    m_mouseMonitor = m_services.mouseMonitor.addGlobalMonitor([self = QPointer<AppDelegate>(this)] {
+        if (self)
+            self->handleOutsideClick();
+    });
+}
+
+void AppDelegate::removeMouseMonitor()
+{
+    if (!m_mouseMonitor)
+        return;
+    m_services.mouseMonitor.removeMonitor(*m_mouseMonitor);
+    m_mouseMonitor.reset();
+}
+
+bool AppDelegate::pointerIsOverOwnWindow(QPointF mouse) const
+{
+    const QRect primary = m_services.screens.primaryGeometry();
+    if (m_panel->frame(primary).contains(mouse))
+        return true;
+    if (m_statusItem) {
+        const QRect button = m_statusItem->geometry();
+        if (button.isValid()
+            && DesktopCoordinates::fromWindowGeometry(button, primary).contains(mouse))
+            return true;
+    }
+    // Unlike a click elsewhere, a press on one of our own windows (the list's
+    // context menu, a message box, the preferences) is not a reason to leave.
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *window : windows) {
+        if (!window->isVisible())
+            continue;
+        if (DesktopCoordinates::fromWindowGeometry(window->frameGeometry(), primary)
+                .contains(mouse))
+            return true;
+    }
+    return false;
+}
+
+void AppDelegate::handleOutsideClick()
+{
+    if (!m_panel->isVisible() || m_settings->alwaysVisible())
+        return;
+    if ((m_preferencesWindow && m_preferencesWindow->isVisible())
+        || (m_editorWindow && m_editorWindow->isVisible()) || QApplication::activeModalWidget()
+        || QApplication::activePopupWidget())
+        return;
+    if (pointerIsOverOwnWindow(m_services.screens.mouseLocation()))
+        return;
+    hidePanel();
+}
+
+void AppDelegate::settingsChanged()
+{
+    m_store->applyLimits();
+    placePanel();
+    if (m_settings->alwaysVisible() && !m_userHidAlwaysVisiblePanel)
+        showPanel(false, ListMode::all);
+}
+
+void AppDelegate::screensChanged()
+{
+    if (m_panel->isVisible())
+        placePanel();
+}
+
+void AppDelegate::spaceChanged()
+{
+    if (!m_panel->isVisible())
+        return;
+    placePanel();
+    m_panel->orderFrontRegardless();
+}
+
+void AppDelegate::openPreferences()
+{
+    removeMouseMonitor();
+    // The preferences window is opened here once it exists.
+}
+
+void AppDelegate::clearHistory()
+{
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("Quillstack"), qtTrId("alert.clear.title"));
+    box.setInformativeText(qtTrId("alert.clear.message"));
+    QPushButton *confirm = box.addButton(qtTrId("alert.clear.confirm"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(qtTrId("alert.cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(confirm);
+    box.setEscapeButton(cancel);
+    if (m_alertRunner(box) == confirm)
+        m_store->clearHistory();
+}
+
+void AppDelegate::shareQuillstack()
+{
+    // Sharing is offered here once the share menu exists.
+}
+
+void AppDelegate::quitApp()
+{
+    emit quitRequested();
+}
+
+void AppDelegate::historyDidChoose(const Clip &clip)
+{
+    // A click into the panel while another program was active makes that
+    // program the one to go back to.
+    rememberPreviousApp();
+    std::optional<QByteArray> imageBytes;
+    if (clip.imageFilename) {
+        QFile file(m_store->imagePath(clip));
+        if (file.open(QIODevice::ReadOnly))
+            imageBytes = file.readAll();
+    }
+    monitor().write(clip, imageBytes);
+    dismissPanel();
+}
+
+void AppDelegate::historyDidRequestEdit(const Clip &clip)
+{
+    Q_UNUSED(clip);
+    removeMouseMonitor();
+    // The clip editor opens here once it exists; the panel stays where it is.
+}
+
+void AppDelegate::historyDidRequestDelete(const Clip &clip)
+{
+    m_store->deleteClip(clip.id);
+}
+
+void AppDelegate::historyDidRequestCopyPlain(const QString &text)
+{
+    monitor().writePlainText(text);
+}
+
+void AppDelegate::historyDidRequestDismiss()
+{
+    dismissPanel();
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "AppServices.h"
+#include "HistoryViewControllerDelegate.h"
+#include "ListMode.h"
+#include "MouseMonitor.h"
+#include "RunningWindow.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ClipStore;
+class HistoryPanel;
+class HistoryViewController;
+class PasteboardMonitor;
+class QAbstractButton;
+class QMenu;
+class QMessageBox;
+class QSystemTrayIcon;
+class QWidget;
+class ReviewPrompt;
+class Settings;
+
+// The application controller: owns every long-lived object, wires them at
+// construction and launch, runs the tray menu, and decides when the history
+// panel shows, takes the keyboard, hides and gives the keyboard back.
+class AppDelegate : public QObject, public HistoryViewControllerDelegate
+{
+    Q_OBJECT
+public:
+    explicit AppDelegate(const AppServices &services, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    // Panel visibility.
+    void showPanel(bool activate, ListMode mode);
+    void focusPanel(ListMode mode);
+    void toggleFromShortcut(ListMode mode);
+    void toggleVisibilityFromMenu();
+    void hidePanel();
+    void dismissPanel();
+    void rememberPreviousApp();
+    void installMouseMonitor();
+    void removeMouseMonitor();
+    void handleOutsideClick();
+
+    // Tray menu commands.
+    void openPreferences();
+    void clearHistory();
+    void shareQuillstack();
+    void quitApp();
+
+    void historyDidChoose(const Clip &clip) override;
+    void historyDidRequestEdit(const Clip &clip) override;
+    void historyDidRequestDelete(const Clip &clip) override;
+    void historyDidRequestCopyPlain(const QString &text) override;
+    void historyDidRequestDismiss() override;
+
+    Settings &settings() const { return *m_settings; }
+    ClipStore &store() const { return *m_store; }
+    HistoryPanel &panel() const { return *m_panel; }
+    HistoryViewController *historyController() const;
+    ReviewPrompt &reviewPrompt() const { return *m_reviewPrompt; }
+    // Created on first use, then kept.
+    PasteboardMonitor &monitor();
+    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+    QMenu *statusMenu() const { return m_statusMenu.get(); }
+    std::optional<RunningWindow> previousApp() const { return m_previousApp; }
+    bool userHidAlwaysVisiblePanel() const { return m_userHidAlwaysVisiblePanel; }
+    bool hasMouseMonitor() const { return m_mouseMonitor.has_value(); }
+
+    // Runs a modal alert and returns the button the user pressed (or none).
+    // Tests answer the alert through this without showing it.
+    using AlertRunner = std::function<QAbstractButton *(QMessageBox &)>;
+    void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
+
+signals:
+    // The user chose to quit; the entry point ends the event loop.
+    void quitRequested();
+
+private slots:
+    void settingsChanged();
+    void screensChanged();
+    void spaceChanged();
+    void menuNeedsUpdate();
+    void menuDidClose();
+
+private:
+    void setupStatusItem();
+    void placePanel();
+    void setListModeAndReload(ListMode mode);
+    void bringPanelForward(bool activate, ListMode mode, bool place);
+    void activatePreviousApp();
+    bool pointerIsOverOwnWindow(QPointF mouse) const;
+
+    AppServices m_services;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<ClipStore> m_store;
+    std::unique_ptr<PasteboardMonitor> m_monitor;
+    // The HotkeyController is built here, after the store and before the
+    // panel, once the global shortcuts exist.
+    std::unique_ptr<HistoryPanel> m_panel;
+    QPointer<HistoryViewController> m_historyController;
+    // The preferences and clip editor windows, while they exist; clicks
+    // outside the panel leave it alone while either is visible.
+    QPointer<QWidget> m_preferencesWindow;
+    QPointer<QWidget> m_editorWindow;
+    ReviewPrompt *m_reviewPrompt = nullptr;
+    QSystemTrayIcon *m_statusItem = nullptr;
+    std::unique_ptr<QMenu> m_statusMenu;
+    std::optional<RunningWindow> m_previousApp;
+    std::optional<MouseMonitor::Token> m_mouseMonitor;
+    bool m_userHidAlwaysVisiblePanel = false;
+    AlertRunner m_alertRunner;
+};

@@ -1,0 +1,84 @@
+#include "HistoryPanel.h"
+
+#include "DesktopCoordinates.h"
+#include "HistoryViewController.h"
+
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+HistoryPanel::HistoryPanel(QWidget *parent)
+    : QWidget(parent,
+        // Tool: no task-bar entry. Bypassing the window manager keeps it
+        // where we put it, on every desktop, and undecorated. It must
+        // still accept focus, or activateWindow() cannot give it keys.
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+            | Qt::X11BypassWindowManagerHint)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Quillstack"));
+    resize(340, 700);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+}
+
+void HistoryPanel::setContentViewController(HistoryViewController *controller)
+{
+    if (m_content == controller)
+        return;
+    // The panel owns its content; a replaced one goes with it.
+    delete m_content;
+    m_content = controller;
+    if (controller)
+        layout()->addWidget(controller);
+}
+
+HistoryViewController *HistoryPanel::contentViewController() const
+{
+    return m_content;
+}
+
+void HistoryPanel::setFrame(const ScreenRect &frame, const QRect &primary)
+{
+    setGeometry(DesktopCoordinates::toWindowGeometry(frame, primary));
+    update();
+}
+
+ScreenRect HistoryPanel::frame(const QRect &primary) const
+{
+    return DesktopCoordinates::fromWindowGeometry(geometry(), primary);
+}
+
+void HistoryPanel::orderFrontRegardless()
+{
+    show();
+    raise();
+}
+
+void HistoryPanel::orderOut()
+{
+    hide();
+}
+
+void HistoryPanel::makeKeyWindow()
+{
+    raise();
+    activateWindow();
+}
+
+void HistoryPanel::resignKeyWindow()
+{
+    if (QWidget *focus = focusWidget())
+        focus->clearFocus();
+}
+
+void HistoryPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (m_content)
+            m_content->cancel();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ScreenRect.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class HistoryViewController;
+
+// The floating window that holds the history list over whatever program the
+// user works in. It is shown without taking the keyboard, never appears in a
+// task bar and is placed by the program, not by the window manager; it takes
+// the keyboard only when asked (makeKeyWindow).
+class HistoryPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit HistoryPanel(QWidget *parent = nullptr);
+
+    void setContentViewController(HistoryViewController *controller);
+    HistoryViewController *contentViewController() const;
+
+    // In desktop points; `primary` is the primary screen in window-system
+    // coordinates (Screens::primaryGeometry).
+    void setFrame(const ScreenRect &frame, const QRect &primary);
+    ScreenRect frame(const QRect &primary) const;
+
+    // Shows and raises the panel whichever program is active.
+    void orderFrontRegardless();
+    void orderOut();
+    // Gives the panel the keyboard.
+    void makeKeyWindow();
+    // Keys stop reaching the search field; the window itself keeps the
+    // keyboard until another window takes it.
+    void resignKeyWindow();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QPointer<HistoryViewController> m_content;
+};

@@ -1,0 +1,7 @@
+#include "FakeWorkspace.h"
+
+void FakeWorkspace::activate(const RunningWindow &window)
+{
+    activations.append(window);
+    frontmost = window;
+}
