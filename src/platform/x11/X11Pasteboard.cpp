@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QtGui/private/qtx11extras_p.h>
 
 #include <xcb/xcb.h>
 
@@ -65,6 +66,11 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
             mimeData->setData(type, bytes);
         }
     }
+    // Qt claims the selection with the last server time it saw, which is
+    // older than another program's copy unless one of our windows got input
+    // since; the server then ignores the claim. A fresh time makes it hold.
+    if (QX11Info::isPlatformX11())
+        QX11Info::setAppTime(QX11Info::getTimestamp());
     // Qt takes the selection before returning; an empty QMimeData still
     // takes it, so that a cleared clipboard is ours and not an owner change.
     QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);

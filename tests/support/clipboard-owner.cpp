@@ -1,0 +1,259 @@
+// Takes the CLIPBOARD selection offering exactly the targets given on the
+// command line, serves them (INCR for large data) and exits when another
+// client takes the selection. Plain xcb, so that tests decide every target
+// that is offered.
+//
+//   qs-clipboard-owner --target NAME=VALUE   literal bytes
+//                      --target NAME@FILE    bytes of a file
+//                      [--incr-above BYTES]  INCR for data larger than this
+//                      [--chunk BYTES]       INCR chunk size
+//                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
+//                      [--stop]              SIGSTOP itself once it owns the selection
+// A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
+// Prints "ready" once it owns the selection.
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Target
+{
+    std::string name;
+    std::string data;
+    xcb_atom_t atom = XCB_NONE;
+};
+
+// An INCR transfer waiting for the requestor to delete its property.
+struct Transfer
+{
+    xcb_window_t requestor;
+    xcb_atom_t property;
+    xcb_atom_t type;
+    const std::string *data;
+    std::size_t offset;
+};
+
+struct Options
+{
+    std::vector<Target> targets;
+    std::size_t incrAbove = 256 * 1024;
+    std::size_t chunk = 64 * 1024;
+    long long announce = -1;
+    bool stop = false;
+};
+
+[[noreturn]] void usage(const char *message)
+{
+    std::fprintf(stderr, "clipboard-owner: %s\n", message);
+    std::exit(2);
+}
+
+Target parseTarget(const std::string &spec)
+{
+    Target target;
+    std::size_t i = 0;
+    for (; i < spec.size(); ++i) {
+        if (spec[i] == '\\' && i + 1 < spec.size()) {
+            target.name += spec[++i];
+        } else if (spec[i] == '=' || spec[i] == '@') {
+            break;
+        } else {
+            target.name += spec[i];
+        }
+    }
+    if (i == spec.size() || target.name.empty())
+        usage("a target is NAME=VALUE or NAME@FILE");
+    const std::string rest = spec.substr(i + 1);
+    if (spec[i] == '=') {
+        target.data = rest;
+    } else {
+        std::ifstream file(rest, std::ios::binary);
+        if (!file)
+            usage("cannot read a target's file");
+        target.data.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    return target;
+}
+
+Options parseOptions(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                usage("an option lacks its value");
+            return argv[++i];
+        };
+        if (arg == "--target")
+            options.targets.push_back(parseTarget(value()));
+        else if (arg == "--incr-above")
+            options.incrAbove = std::stoull(value());
+        else if (arg == "--chunk")
+            options.chunk = std::max<std::size_t>(1, std::stoull(value()));
+        else if (arg == "--announce")
+            options.announce = std::stoll(value());
+        else if (arg == "--stop")
+            options.stop = true;
+        else
+            usage("unknown option");
+    }
+    return options;
+}
+
+xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
+{
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, name.size(), name.c_str()), nullptr),
+        &std::free);
+    return reply ? reply->atom : XCB_NONE;
+}
+
+// A server timestamp, from the PropertyNotify of a zero-length append.
+xcb_timestamp_t serverTime(xcb_connection_t *connection, xcb_window_t window)
+{
+    xcb_change_property(
+        connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+        const bool found = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+        const xcb_timestamp_t time
+            = found ? reinterpret_cast<xcb_property_notify_event_t *>(event)->time : 0;
+        std::free(event);
+        if (found)
+            return time;
+    }
+    return XCB_CURRENT_TIME;
+}
+
+void notify(
+    xcb_connection_t *connection, const xcb_selection_request_event_t *request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t event {};
+    event.response_type = XCB_SELECTION_NOTIFY;
+    event.time = request->time;
+    event.requestor = request->requestor;
+    event.selection = request->selection;
+    event.target = request->target;
+    event.property = property;
+    xcb_send_event(connection, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+        reinterpret_cast<const char *>(&event));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options = parseOptions(argc, argv);
+    int screenNumber = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(connection))
+        usage("cannot connect to the X server");
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&screens);
+
+    const xcb_window_t window = xcb_generate_id(connection);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
+        XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    const xcb_atom_t clipboard = intern(connection, "CLIPBOARD");
+    const xcb_atom_t targetsAtom = intern(connection, "TARGETS");
+    const xcb_atom_t timestampAtom = intern(connection, "TIMESTAMP");
+    const xcb_atom_t incr = intern(connection, "INCR");
+    std::vector<xcb_atom_t> offered = { targetsAtom, timestampAtom };
+    for (Target &target : options.targets) {
+        target.atom = intern(connection, target.name);
+        offered.push_back(target.atom);
+    }
+
+    const xcb_timestamp_t acquired = serverTime(connection, window);
+    xcb_set_selection_owner(connection, window, clipboard, acquired);
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, clipboard), nullptr),
+        &std::free);
+    if (!owner || owner->owner != window)
+        usage("cannot take the clipboard");
+    std::puts("ready");
+    std::fflush(stdout);
+    if (options.stop)
+        std::raise(SIGSTOP);
+
+    std::list<Transfer> transfers;
+    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR) {
+            std::free(event);
+            break;
+        }
+        if (type == XCB_SELECTION_REQUEST) {
+            const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
+            // Requestors from before ICCCM 2 name no property.
+            const xcb_atom_t property
+                = request->property == XCB_NONE ? request->target : request->property;
+            xcb_atom_t answer = property;
+            const Target *target = nullptr;
+            for (const Target &candidate : options.targets) {
+                if (candidate.atom == request->target)
+                    target = &candidate;
+            }
+            if (request->target == targetsAtom) {
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                    XCB_ATOM_ATOM, 32, offered.size(), offered.data());
+            } else if (request->target == timestampAtom) {
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                    XCB_ATOM_INTEGER, 32, 1, &acquired);
+            } else if (target && target->data.size() > options.incrAbove) {
+                const uint32_t announced = options.announce >= 0 ? uint32_t(options.announce)
+                                                                 : uint32_t(target->data.size());
+                const uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(
+                    connection, request->requestor, XCB_CW_EVENT_MASK, &watch);
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                    incr, 32, 1, &announced);
+                transfers.push_back(
+                    { request->requestor, property, target->atom, &target->data, 0 });
+            } else if (target) {
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                    target->atom, 8, target->data.size(), target->data.data());
+            } else {
+                answer = XCB_NONE;
+            }
+            notify(connection, request, answer);
+            xcb_flush(connection);
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            for (auto it = transfers.begin(); it != transfers.end(); ++it) {
+                if (change->state != XCB_PROPERTY_DELETE || it->requestor != change->window
+                    || it->property != change->atom)
+                    continue;
+                // Each deletion asks for the next chunk; an empty one ends the transfer.
+                const std::size_t size = std::min(options.chunk, it->data->size() - it->offset);
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, it->requestor, it->property,
+                    it->type, 8, size, it->data->data() + it->offset);
+                it->offset += size;
+                if (size == 0)
+                    transfers.erase(it);
+                xcb_flush(connection);
+                break;
+            }
+        }
+        std::free(event);
+    }
+    xcb_disconnect(connection);
+    return 0;
+}

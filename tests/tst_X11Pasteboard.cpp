@@ -1,0 +1,534 @@
+#include "X11Pasteboard.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using Offer = std::pair<QString, QByteArray>;
+using Offers = QList<Offer>;
+
+namespace {
+
+const QString textPlain = PasteboardType::plainText;
+
+QByteArray pngBytes()
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(QColor(10, 200, 30, 128));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+// The owner helper reads NAME@FILE; '=', '@' and '\' in a name are escaped.
+QString escapedTarget(QString name)
+{
+    name.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    name.replace(QLatin1Char('='), QLatin1String("\\="));
+    name.replace(QLatin1Char('@'), QLatin1String("\\@"));
+    return name;
+}
+
+void sortByType(QList<std::pair<QString, QByteArray>> &data)
+{
+    std::sort(
+        data.begin(), data.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+}
+
+} // namespace
+
+class tst_X11Pasteboard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void copiedTextArrives();
+    void rapidCopiesArriveInOrder();
+    void offeredTargets_data();
+    void offeredTargets();
+    void sizeCap_data();
+    void sizeCap();
+    void ownWrites_data();
+    void ownWrites();
+    void stoppedOwner_data();
+    void stoppedOwner();
+    void initialContentsLeaveCountAlone();
+    void destroyedWhileOwnerStopped();
+
+private:
+    // Starts the owner helper and returns once it owns the clipboard.
+    QProcess *startOwner(const Offers &offers, const QStringList &options = {});
+    bool copyWithXclip(const QByteArray &bytes);
+    // Runs xclip -o while the event loop serves our own clipboard.
+    QByteArray readWithXclip(const QString &target);
+
+    QTemporaryDir m_dir;
+    int m_fileNumber = 0;
+    std::vector<std::unique_ptr<QProcess>> m_owners;
+};
+
+void tst_X11Pasteboard::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty(),
+        "xclip is needed (scripts/packages.txt)");
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+}
+
+void tst_X11Pasteboard::cleanup()
+{
+    // Leave a live owner behind, so that no test sees the previous one's
+    // owner leave; the old owners lose the selection before they are killed.
+    auto previous = std::move(m_owners);
+    startOwner({ { QStringLiteral("UTF8_STRING"), "idle" } });
+    for (const auto &owner : previous) {
+        owner->kill();
+        owner->waitForFinished(5000);
+    }
+}
+
+QProcess *tst_X11Pasteboard::startOwner(const Offers &offers, const QStringList &options)
+{
+    QStringList arguments = options;
+    for (const auto &[target, bytes] : offers) {
+        const QString path = m_dir.filePath(QString::number(++m_fileNumber));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return nullptr;
+        file.close();
+        arguments << QStringLiteral("--target") << escapedTarget(target) + QLatin1Char('@') + path;
+    }
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
+    QElapsedTimer waited;
+    waited.start();
+    while (!process->canReadLine() && waited.elapsed() < 10000) {
+        if (!process->waitForReadyRead(int(10000 - waited.elapsed())))
+            break;
+    }
+    if (process->readLine().trimmed() != "ready")
+        return nullptr;
+    m_owners.push_back(std::move(process));
+    return m_owners.back().get();
+}
+
+bool tst_X11Pasteboard::copyWithXclip(const QByteArray &bytes)
+{
+    QProcess xclip;
+    // Its background child would keep our pipes open.
+    xclip.setStandardOutputFile(QProcess::nullDevice());
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    if (!xclip.waitForStarted(5000))
+        return false;
+    xclip.write(bytes);
+    xclip.closeWriteChannel();
+    return xclip.waitForFinished(5000) && xclip.exitCode() == 0;
+}
+
+QByteArray tst_X11Pasteboard::readWithXclip(const QString &target)
+{
+    QProcess xclip;
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    QSignalSpy finished(&xclip, &QProcess::finished);
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), target });
+    if (!finished.wait(5000))
+        return "<xclip did not finish>";
+    return xclip.readAllStandardOutput();
+}
+
+void tst_X11Pasteboard::copiedTextArrives()
+{
+    X11Pasteboard pasteboard;
+    QVERIFY2(pasteboard.isReading(), qPrintable(pasteboard.errorString()));
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    const qint64 before = pasteboard.changeCount();
+    const QByteArray text = QStringLiteral("Grüße, ✓ clipboard").toUtf8();
+
+    QVERIFY(copyWithXclip(text));
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(pasteboard.changeCount(), before + 1);
+    QVERIFY(pasteboard.types().contains(textPlain));
+    QCOMPARE(pasteboard.dataForType(textPlain), std::optional<QByteArray>(text));
+    QCOMPARE(pasteboard.stringForType(textPlain), std::optional<QString>(QString::fromUtf8(text)));
+    QVERIFY(!pasteboard.contentsAbandoned());
+}
+
+void tst_X11Pasteboard::rapidCopiesArriveInOrder()
+{
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    QStringList seen;
+    connect(&pasteboard, &Pasteboard::changed, this,
+        [&] { seen << pasteboard.stringForType(textPlain).value_or(QString()); });
+    const QStringList copies = { QStringLiteral("one"), QStringLiteral("two"),
+        QStringLiteral("three"), QStringLiteral("four"), QStringLiteral("five") };
+    int next = 0;
+    QTimer pacer;
+    pacer.setInterval(100);
+    connect(&pacer, &QTimer::timeout, this, [&] {
+        if (next < copies.size())
+            copyWithXclip(copies.at(next++).toUtf8());
+    });
+    pacer.start();
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), copies.size(), 10000);
+    QCOMPARE(seen, copies);
+}
+
+void tst_X11Pasteboard::offeredTargets_data()
+{
+    QTest::addColumn<Offers>("offers");
+    QTest::addColumn<Offers>("expectedData");
+    QTest::addColumn<QStringList>("expectedTypes");
+
+    const QString utf8 = QStringLiteral("UTF8_STRING");
+    const QString html = PasteboardType::html;
+    const QString rtf = PasteboardType::rtf;
+    const QString uriList = PasteboardType::uriList;
+    const QString png = PasteboardType::png;
+    const QByteArray umlaut = QStringLiteral("Käse").toUtf8();
+    const QByteArray rtfBytes = "{\\rtf1\\ansi {\\b bold} text}";
+    const QByteArray htmlBytes = "<b>bold</b> text";
+    const QByteArray image = pngBytes();
+
+    QTest::newRow("UTF8_STRING") << Offers { { utf8, umlaut } } << Offers { { textPlain, umlaut } }
+                                 << QStringList { textPlain, utf8 };
+    QTest::newRow("text/plain;charset=utf-8")
+        << Offers { { QStringLiteral("text/plain;charset=utf-8"), umlaut } }
+        << Offers { { textPlain, umlaut } } << QStringList { textPlain };
+    QTest::newRow("STRING is Latin-1")
+        << Offers { { QStringLiteral("STRING"), "K\xe4se" } } << Offers { { textPlain, umlaut } }
+        << QStringList { textPlain, QStringLiteral("STRING") };
+    QTest::newRow("UTF8_STRING before STRING")
+        << Offers { { QStringLiteral("STRING"), "latin" }, { utf8, "utf8" } }
+        << Offers { { textPlain, "utf8" } } << QStringList { textPlain };
+
+    for (const QString &marker : { PasteboardType::concealed, PasteboardType::transient,
+             PasteboardType::autoGenerated, PasteboardType::kdePasswordManagerHint }) {
+        QTest::addRow("marker %s", qPrintable(marker))
+            << Offers { { utf8, "secret" }, { html, "<b>secret</b>" }, { marker, "" } } << Offers {}
+            << QStringList { textPlain, html, marker };
+    }
+
+    const QByteArray files = "file:///tmp/a%20b.txt\r\nfile:///tmp/c.txt\r\n";
+    QTest::newRow("uri-list wins over text")
+        << Offers { { utf8, "/tmp/a b.txt" }, { uriList, files } } << Offers { { uriList, files } }
+        << QStringList { textPlain, uriList };
+    QTest::newRow("gnome-copied-files becomes a uri-list") << Offers {
+        { PasteboardType::gnomeCopiedFiles, "copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt" }
+    } << Offers { { uriList, files } } << QStringList { uriList, PasteboardType::gnomeCopiedFiles };
+    QTest::newRow("uri-list without files falls back to text")
+        << Offers { { uriList, "https://example.org/\r\n" }, { utf8, "https://example.org/" } }
+        << Offers { { textPlain, "https://example.org/" } } << QStringList { textPlain, uriList };
+
+    QTest::newRow("text, RTF and HTML together")
+        << Offers { { html, htmlBytes }, { rtf, rtfBytes }, { utf8, "bold text" } }
+        << Offers { { textPlain, "bold text" }, { rtf, rtfBytes }, { html, htmlBytes } }
+        << QStringList { textPlain, rtf, html };
+    QTest::newRow("text/richtext is RTF")
+        << Offers { { QStringLiteral("text/richtext"), rtfBytes } } << Offers { { rtf, rtfBytes } }
+        << QStringList { rtf, QStringLiteral("text/richtext") };
+    QTest::newRow("application/rtf is RTF")
+        << Offers { { QStringLiteral("application/rtf"), rtfBytes }, { utf8, "bold text" } }
+        << Offers { { textPlain, "bold text" }, { rtf, rtfBytes } }
+        << QStringList { textPlain, rtf };
+
+    QTest::newRow("PNG unchanged")
+        << Offers { { png, image } } << Offers { { png, image } } << QStringList { png };
+    QTest::newRow("text wins over image")
+        << Offers { { png, image }, { utf8, "caption" } } << Offers { { textPlain, "caption" } }
+        << QStringList { textPlain, png };
+    QTest::newRow("blank text lets the image through")
+        << Offers { { png, image }, { utf8, " \n " } }
+        << Offers { { textPlain, " \n " }, { png, image } } << QStringList { textPlain, png };
+    QTest::newRow("PNG before TIFF")
+        << Offers { { PasteboardType::tiff, "tiff" }, { png, image } } << Offers { { png, image } }
+        << QStringList { png, PasteboardType::tiff };
+    QTest::newRow("TIFF alone") << Offers { { PasteboardType::tiff, "II*\0tiff" } }
+                                << Offers { { PasteboardType::tiff, "II*\0tiff" } }
+                                << QStringList { PasteboardType::tiff };
+}
+
+void tst_X11Pasteboard::offeredTargets()
+{
+    QFETCH(Offers, offers);
+    QFETCH(Offers, expectedData);
+    QFETCH(QStringList, expectedTypes);
+
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    QVERIFY(startOwner(offers));
+    QVERIFY(changed.wait(5000));
+
+    for (const QString &type : std::as_const(expectedTypes))
+        QVERIFY2(pasteboard.types().contains(type), qPrintable(type));
+    QVERIFY(!pasteboard.types().contains(QStringLiteral("TARGETS")));
+    QVERIFY(!pasteboard.contentsAbandoned());
+    Offers data;
+    for (const QString &type : pasteboard.types()) {
+        if (const auto bytes = pasteboard.dataForType(type))
+            data.append({ type, *bytes });
+    }
+    sortByType(data);
+    sortByType(expectedData);
+    QCOMPARE(data, expectedData);
+}
+
+void tst_X11Pasteboard::sizeCap_data()
+{
+    QTest::addColumn<qint64>("cap");
+    QTest::addColumn<Offers>("offers");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("abandoned");
+
+    const QString utf8 = QStringLiteral("UTF8_STRING");
+    const QStringList incr = { QStringLiteral("--incr-above"), QStringLiteral("65536") };
+    QTest::newRow("at the cap") << qint64(1000) << Offers { { utf8, QByteArray(1000, 'a') } }
+                                << QStringList {} << false;
+    QTest::newRow("one byte over")
+        << qint64(1000) << Offers { { utf8, QByteArray(1001, 'a') } } << QStringList {} << true;
+    QTest::newRow("text and HTML together over")
+        << qint64(1000)
+        << Offers { { utf8, QByteArray(600, 'a') }, { PasteboardType::html, QByteArray(600, 'b') } }
+        << QStringList {} << true;
+    QTest::newRow("INCR whole") << qint64(8 << 20) << Offers { { utf8, randomBytes(3 << 20) } }
+                                << incr << false;
+    QTest::newRow("INCR announced over")
+        << qint64(100000) << Offers { { utf8, QByteArray(300000, 'c') } } << incr << true;
+    QTest::newRow("INCR announced too small")
+        << qint64(100000) << Offers { { utf8, QByteArray(300000, 'c') } }
+        << (incr + QStringList { QStringLiteral("--announce"), QStringLiteral("1000") }) << true;
+}
+
+void tst_X11Pasteboard::sizeCap()
+{
+    QFETCH(qint64, cap);
+    QFETCH(Offers, offers);
+    QFETCH(QStringList, options);
+    QFETCH(bool, abandoned);
+
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    pasteboard.setMaxReadBytes(cap);
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    QVERIFY(startOwner(offers, options));
+    QVERIFY(changed.wait(10000));
+
+    QCOMPARE(pasteboard.contentsAbandoned(), abandoned);
+    QVERIFY(pasteboard.types().contains(textPlain));
+    for (const auto &[target, bytes] : std::as_const(offers)) {
+        const QString type = target == QLatin1String("UTF8_STRING") ? textPlain : target;
+        if (abandoned)
+            QCOMPARE(pasteboard.dataForType(type), std::nullopt);
+        else
+            QVERIFY(pasteboard.dataForType(type) == bytes);
+    }
+}
+
+void tst_X11Pasteboard::ownWrites_data()
+{
+    QTest::addColumn<Offers>("written");
+    // Targets another program asks for, and what it must get.
+    QTest::addColumn<Offers>("served");
+    // What TARGETS must list besides Qt's protocol targets.
+    QTest::addColumn<QStringList>("offered");
+
+    const QByteArray text = QStringLiteral("written ✓").toUtf8();
+    const QByteArray html = "<p>written <b>✓</b></p>";
+    const QByteArray rtf = "{\\rtf1\\ansi written}";
+    const QByteArray image = pngBytes();
+    const QByteArray uris = "file:///tmp/one.txt\r\nfile:///tmp/two%20words.txt\r\n";
+
+    const QStringList textTargets = { textPlain, QStringLiteral("UTF8_STRING"),
+        QStringLiteral("STRING"), QStringLiteral("TEXT") };
+    QTest::newRow("text") << Offers { { textPlain, text } }
+                          << Offers { { QStringLiteral("UTF8_STRING"), text }, { textPlain, text } }
+                          << textTargets;
+    QTest::newRow("rich text") << Offers { { PasteboardType::html, html },
+        { PasteboardType::rtf, rtf }, { textPlain, text } }
+                               << Offers { { PasteboardType::html, html },
+                                      { PasteboardType::rtf, rtf },
+                                      { QStringLiteral("UTF8_STRING"), text } }
+                               << (QStringList { PasteboardType::html, PasteboardType::rtf }
+                                      + textTargets);
+    QTest::newRow("image") << Offers { { PasteboardType::png, image } }
+                           << Offers { { PasteboardType::png, image } }
+                           << QStringList { PasteboardType::png };
+    QTest::newRow("files")
+        << Offers { { textPlain, "/tmp/one.txt\n/tmp/two words.txt" },
+               { PasteboardType::uriList, uris } }
+        << Offers { { PasteboardType::uriList, uris },
+               { PasteboardType::gnomeCopiedFiles,
+                   "copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt" },
+               { QStringLiteral("UTF8_STRING"), "/tmp/one.txt\n/tmp/two words.txt" } }
+        << (QStringList { PasteboardType::uriList, PasteboardType::gnomeCopiedFiles }
+               + textTargets);
+    QTest::newRow("nothing") << Offers {} << Offers {} << QStringList {};
+}
+
+void tst_X11Pasteboard::ownWrites()
+{
+    QFETCH(Offers, written);
+    QFETCH(Offers, served);
+    QFETCH(QStringList, offered);
+
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    const qint64 before = pasteboard.changeCount();
+    PasteboardContents contents;
+    for (const auto &[type, bytes] : std::as_const(written))
+        contents.setData(type, bytes);
+
+    pasteboard.setContents(contents);
+    QCOMPARE(pasteboard.changeCount(), before + 1);
+    QCOMPARE(pasteboard.types(), contents.types);
+    for (const auto &[type, bytes] : std::as_const(written))
+        QCOMPARE(pasteboard.dataForType(type), std::optional<QByteArray>(bytes));
+
+    QStringList targets = QString::fromUtf8(readWithXclip(QStringLiteral("TARGETS")))
+                              .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    targets.removeIf([](const QString &target) {
+        return target == QLatin1String("TARGETS") || target == QLatin1String("MULTIPLE")
+            || target == QLatin1String("TIMESTAMP") || target == QLatin1String("SAVE_TARGETS")
+            || target == QLatin1String("text/x-moz-url");
+    });
+    targets.sort();
+    offered.sort();
+    QCOMPARE(targets, offered);
+    for (const auto &[target, bytes] : std::as_const(served))
+        QCOMPARE(readWithXclip(target), bytes);
+
+    // Events arrive in order: had the echo of our write been read, its
+    // snapshot would come before this copy's.
+    QVERIFY(copyWithXclip("someone else"));
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(pasteboard.changeCount(), before + 2);
+    QCOMPARE(pasteboard.dataForType(textPlain), std::optional<QByteArray>("someone else"));
+}
+
+void tst_X11Pasteboard::stoppedOwner_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("killed") << QStringLiteral("kill");
+    QTest::newRow("continued") << QStringLiteral("continue");
+    QTest::newRow("replaced while stopped") << QStringLiteral("replace");
+}
+
+void tst_X11Pasteboard::stoppedOwner()
+{
+    QFETCH(QString, then);
+
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    const qint64 before = pasteboard.changeCount();
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, this,
+        [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start();
+
+    QProcess *stopped = startOwner(
+        { { QStringLiteral("UTF8_STRING"), "never read" } }, { QStringLiteral("--stop") });
+    QVERIFY(stopped);
+    sinceTick.restart();
+    longestGap = 0;
+
+    if (then == QLatin1String("replace")) {
+        // The new owner ends the wait on the stopped one.
+        QVERIFY(copyWithXclip("fresh"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pasteboard.dataForType(textPlain), std::optional<QByteArray>("fresh"), 5000);
+        QVERIFY(longestGap < 100);
+        return;
+    }
+
+    // Only the reader waits for the stopped owner, and gives up on it.
+    QVERIFY(changed.wait(5000));
+    ticker.stop();
+    QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
+    QVERIFY(pasteboard.contentsAbandoned());
+    QCOMPARE(pasteboard.changeCount(), before + 1);
+    QVERIFY(!pasteboard.dataForType(textPlain));
+
+    if (then == QLatin1String("kill")) {
+        ::kill(pid_t(stopped->processId()), SIGKILL);
+        // The owner is gone: empty contents, one more change.
+        QTRY_COMPARE_WITH_TIMEOUT(pasteboard.changeCount(), before + 2, 5000);
+        QVERIFY(pasteboard.types().isEmpty());
+        QVERIFY(!pasteboard.contentsAbandoned());
+    } else {
+        ::kill(pid_t(stopped->processId()), SIGCONT);
+    }
+    QVERIFY(copyWithXclip("after"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        pasteboard.dataForType(textPlain), std::optional<QByteArray>("after"), 5000);
+}
+
+void tst_X11Pasteboard::initialContentsLeaveCountAlone()
+{
+    QVERIFY(startOwner({ { QStringLiteral("UTF8_STRING"), "was here first" } }));
+    X11Pasteboard pasteboard;
+    QVERIFY(pasteboard.isReading());
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    const qint64 before = pasteboard.changeCount();
+
+    QTRY_COMPARE_WITH_TIMEOUT(
+        pasteboard.dataForType(textPlain), std::optional<QByteArray>("was here first"), 5000);
+    QCOMPARE(pasteboard.changeCount(), before);
+    QCOMPARE(changed.size(), 0);
+}
+
+void tst_X11Pasteboard::destroyedWhileOwnerStopped()
+{
+    auto pasteboard = std::make_unique<X11Pasteboard>();
+    QVERIFY(pasteboard->isReading());
+    QVERIFY(startOwner(
+        { { QStringLiteral("UTF8_STRING"), "never read" } }, { QStringLiteral("--stop") }));
+    // Nothing shows that the reader has begun to wait; give it the time to.
+    QTest::qWait(200);
+
+    QElapsedTimer destroying;
+    destroying.start();
+    pasteboard.reset();
+    QVERIFY2(destroying.elapsed() < 300, qPrintable(QString::number(destroying.elapsed())));
+}
+
+QTEST_MAIN(tst_X11Pasteboard)
+#include "tst_X11Pasteboard.moc"
