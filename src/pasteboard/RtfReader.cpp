@@ -388,6 +388,19 @@ bool RtfReader::read(QByteArrayView rtf)
     m_input = rtf;
     m_pos = start;
 
+    // Reading is one edit: no undo history for every run, one layout pass.
+    const bool undoRedo = m_document->isUndoRedoEnabled();
+    m_document->setUndoRedoEnabled(false);
+    m_cursor.beginEditBlock();
+    parse();
+    m_cursor.endEditBlock();
+    m_document->setUndoRedoEnabled(undoRedo);
+    return true;
+}
+
+void RtfReader::parse()
+{
+
     while (m_pos < m_input.size()) {
         const char c = m_input[m_pos];
         switch (c) {
@@ -398,7 +411,7 @@ bool RtfReader::read(QByteArrayView rtf)
         case '}':
             ++m_pos;
             if (!closeGroup())
-                return true; // the outermost group is complete; trailing bytes are not RTF
+                return; // the outermost group is complete; trailing bytes are not RTF
             break;
         case '\\': {
             ++m_pos;
@@ -473,7 +486,6 @@ bool RtfReader::read(QByteArrayView rtf)
     // Truncated input: keep what was read.
     if (!m_groups.empty())
         finishDocument();
-    return true;
 }
 
 void RtfReader::openGroup()

@@ -100,6 +100,7 @@ private:
         QString instruction;
     };
 
+    void parse();
     void openGroup();
     bool closeGroup();
     void controlWord(std::string_view word, bool hasParam, int param);
