@@ -1,0 +1,263 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name></name>
+    <message id="search.placeholder">
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message id="empty.search">
+        <source>No clips match your search</source>
+        <translation>No clips match your search</translation>
+    </message>
+    <message id="empty.pinned">
+        <source>No kept clips yet</source>
+        <translation>No kept clips yet</translation>
+    </message>
+    <message id="empty.history">
+        <source>Copy something and it will appear here</source>
+        <translation>Copy something and it will appear here</translation>
+    </message>
+    <message id="clip.copyPlain">
+        <source>Copy as Plain Text</source>
+        <translation>Copy as Plain Text</translation>
+    </message>
+    <message id="clip.keep">
+        <source>Keep</source>
+        <translation>Keep</translation>
+    </message>
+    <message id="clip.keep.tooltip">
+        <source>Kept clips are never removed by the limits or by Clear History</source>
+        <translation>Kept clips are never removed by the limits or by Clear History</translation>
+    </message>
+    <message id="clip.timestamp">
+        <source>Copied %1</source>
+        <translation>Copied %1</translation>
+    </message>
+    <message id="clip.edit">
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+    <message id="clip.view">
+        <source>View</source>
+        <translation>View</translation>
+    </message>
+    <message id="clip.delete">
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message id="clip.kind.files">
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message id="clip.kind.image">
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message id="status.accessibility">
+        <source>Quillstack clipboard history</source>
+        <translation>Quillstack clipboard history</translation>
+    </message>
+    <message id="menu.show">
+        <source>Show History</source>
+        <translation>Show History</translation>
+    </message>
+    <message id="menu.hide">
+        <source>Hide History</source>
+        <translation>Hide History</translation>
+    </message>
+    <message id="menu.settings">
+        <source>Settings…</source>
+        <translation>Settings…</translation>
+    </message>
+    <message id="menu.clearHistory">
+        <source>Clear History…</source>
+        <translation>Clear History…</translation>
+    </message>
+    <message id="menu.share">
+        <source>Share Quillstack…</source>
+        <translation>Share Quillstack…</translation>
+    </message>
+    <message id="menu.quit">
+        <source>Quit Quillstack</source>
+        <translation>Quit Quillstack</translation>
+    </message>
+    <message id="alert.clear.title">
+        <source>Clear the clipboard history?</source>
+        <translation>Clear the clipboard history?</translation>
+    </message>
+    <message id="alert.clear.message">
+        <source>Every clip that is not kept will be removed. This cannot be undone.</source>
+        <translation>Every clip that is not kept will be removed. This cannot be undone.</translation>
+    </message>
+    <message id="alert.clear.confirm">
+        <source>Clear History</source>
+        <translation>Clear History</translation>
+    </message>
+    <message id="alert.cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="share.message">
+        <source>Quillstack keeps a searchable history of everything you copy.</source>
+        <translation>Quillstack keeps a searchable history of everything you copy.</translation>
+    </message>
+    <message id="edit.textTitle">
+        <source>Edit Clip</source>
+        <translation>Edit Clip</translation>
+    </message>
+    <message id="edit.imageTitle">
+        <source>View Image</source>
+        <translation>View Image</translation>
+    </message>
+    <message id="edit.close">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="edit.cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="edit.save">
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message id="prefs.title">
+        <source>Quillstack Settings</source>
+        <translation>Quillstack Settings</translation>
+    </message>
+    <message id="prefs.section.limits">
+        <source>History Limits</source>
+        <translation>History Limits</translation>
+    </message>
+    <message id="prefs.section.window">
+        <source>Panel</source>
+        <translation>Panel</translation>
+    </message>
+    <message id="prefs.section.general">
+        <source>General</source>
+        <translation>General</translation>
+    </message>
+    <message id="prefs.maxAge">
+        <source>Keep clips for:</source>
+        <translation>Keep clips for:</translation>
+    </message>
+    <message id="prefs.age.unlimited">
+        <source>Forever</source>
+        <translation>Forever</translation>
+    </message>
+    <message id="prefs.age.hour">
+        <source>One hour</source>
+        <translation>One hour</translation>
+    </message>
+    <message id="prefs.age.day">
+        <source>One day</source>
+        <translation>One day</translation>
+    </message>
+    <message id="prefs.age.week">
+        <source>One week</source>
+        <translation>One week</translation>
+    </message>
+    <message id="prefs.age.month">
+        <source>One month</source>
+        <translation>One month</translation>
+    </message>
+    <message id="prefs.maxCount">
+        <source>Maximum number of clips:</source>
+        <translation>Maximum number of clips:</translation>
+    </message>
+    <message id="prefs.maxClipSize">
+        <source>Largest single clip:</source>
+        <translation>Largest single clip:</translation>
+    </message>
+    <message id="prefs.maxTotalSize">
+        <source>Total history size:</source>
+        <translation>Total history size:</translation>
+    </message>
+    <message id="prefs.size.unlimited">
+        <source>Unlimited</source>
+        <translation>Unlimited</translation>
+    </message>
+    <message id="prefs.size.1mb">
+        <source>1 MB</source>
+        <translation>1 MB</translation>
+    </message>
+    <message id="prefs.size.5mb">
+        <source>5 MB</source>
+        <translation>5 MB</translation>
+    </message>
+    <message id="prefs.size.10mb">
+        <source>10 MB</source>
+        <translation>10 MB</translation>
+    </message>
+    <message id="prefs.size.25mb">
+        <source>25 MB</source>
+        <translation>25 MB</translation>
+    </message>
+    <message id="prefs.size.50mb">
+        <source>50 MB</source>
+        <translation>50 MB</translation>
+    </message>
+    <message id="prefs.size.100mb">
+        <source>100 MB</source>
+        <translation>100 MB</translation>
+    </message>
+    <message id="prefs.size.200mb">
+        <source>200 MB</source>
+        <translation>200 MB</translation>
+    </message>
+    <message id="prefs.position">
+        <source>Panel position:</source>
+        <translation>Panel position:</translation>
+    </message>
+    <message id="prefs.anchor.topLeft">
+        <source>Top left</source>
+        <translation>Top left</translation>
+    </message>
+    <message id="prefs.anchor.top">
+        <source>Top</source>
+        <translation>Top</translation>
+    </message>
+    <message id="prefs.anchor.topRight">
+        <source>Top right</source>
+        <translation>Top right</translation>
+    </message>
+    <message id="prefs.anchor.left">
+        <source>Left</source>
+        <translation>Left</translation>
+    </message>
+    <message id="prefs.anchor.right">
+        <source>Right</source>
+        <translation>Right</translation>
+    </message>
+    <message id="prefs.anchor.bottomLeft">
+        <source>Bottom left</source>
+        <translation>Bottom left</translation>
+    </message>
+    <message id="prefs.anchor.bottom">
+        <source>Bottom</source>
+        <translation>Bottom</translation>
+    </message>
+    <message id="prefs.anchor.bottomRight">
+        <source>Bottom right</source>
+        <translation>Bottom right</translation>
+    </message>
+    <message id="prefs.alwaysVisible">
+        <source>Keep the panel always visible</source>
+        <translation>Keep the panel always visible</translation>
+    </message>
+    <message id="prefs.hotkey">
+        <source>Open history:</source>
+        <translation>Open history:</translation>
+    </message>
+    <message id="prefs.hotkey.pinned">
+        <source>Open kept clips:</source>
+        <translation>Open kept clips:</translation>
+    </message>
+    <message id="prefs.launchAtLogin">
+        <source>Start Quillstack at login</source>
+        <translation>Start Quillstack at login</translation>
+    </message>
+</context>
+</TS>

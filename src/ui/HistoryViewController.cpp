@@ -1,0 +1,306 @@
+#include "HistoryViewController.h"
+
+#include "ClipListModel.h"
+#include "ClipStore.h"
+#include "HistoryListView.h"
+#include "HistoryViewControllerDelegate.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int searchMargin = 10;
+constexpr int searchToList = 8;
+constexpr int listToBottom = 6;
+constexpr int rowSpacing = 2;
+constexpr qreal cornerRadius = 10;
+// How much of the desktop shows through the panel where the window is
+// translucent.
+constexpr int backgroundAlpha = 235;
+
+} // namespace
+
+HistoryViewController::HistoryViewController(ClipStore &store, Settings &settings, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_settings(settings)
+{
+    m_searchField = new QLineEdit(this);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(qtTrId("search.placeholder"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->installEventFilter(this);
+    // Every edit, also one that replaces part of the text, filters at once.
+    connect(
+        m_searchField, &QLineEdit::textChanged, this, &HistoryViewController::reloadVisibleClips);
+
+    m_model = new ClipListModel(store, this);
+    m_rowView = new ClipRowView(this);
+
+    m_listView = new HistoryListView(this);
+    m_listView->setObjectName(QStringLiteral("historyList"));
+    m_listView->setModel(m_model);
+    m_listView->setItemDelegate(m_rowView);
+    // One size for every row lets the list place rows by arithmetic instead
+    // of asking each row for its size: a reload costs the same for ten rows
+    // or ten thousand.
+    m_listView->setUniformItemSizes(true);
+    m_listView->setSpacing(rowSpacing / 2);
+    m_listView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_listView->setFrameShape(QFrame::NoFrame);
+    m_listView->setAutoFillBackground(false);
+    m_listView->viewport()->setAutoFillBackground(false);
+    m_listView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listView, &HistoryListView::rowClicked, this, &HistoryViewController::onRowClicked);
+    connect(
+        m_listView, &HistoryListView::buttonClicked, this, &HistoryViewController::onButtonClicked);
+    connect(m_listView, &QWidget::customContextMenuRequested, this,
+        &HistoryViewController::onContextMenuRequested);
+
+    m_emptyLabel = new QLabel(this);
+    m_emptyLabel->setObjectName(QStringLiteral("emptyLabel"));
+    m_emptyLabel->setAlignment(Qt::AlignCenter);
+    m_emptyLabel->setWordWrap(true);
+    m_emptyLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont labelFont = m_emptyLabel->font();
+    if (labelFont.pointSizeF() > 0)
+        labelFont.setPointSizeF(labelFont.pointSizeF() * 13 / 12);
+    m_emptyLabel->setFont(labelFont);
+    QPalette labelPalette = m_emptyLabel->palette();
+    labelPalette.setColor(
+        QPalette::WindowText, labelPalette.color(QPalette::Active, QPalette::PlaceholderText));
+    m_emptyLabel->setPalette(labelPalette);
+
+    m_contextMenu = new QMenu(this);
+
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(searchMargin, 0, searchMargin, 0);
+    searchRow->addWidget(m_searchField);
+    // The message shares the list's cell, so it is centred on the list.
+    auto *listArea = new QGridLayout;
+    listArea->setContentsMargins(0, 0, 0, 0);
+    listArea->addWidget(m_listView, 0, 0);
+    listArea->addWidget(m_emptyLabel, 0, 0, Qt::AlignCenter);
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, searchMargin, 0, listToBottom);
+    root->setSpacing(searchToList);
+    root->addLayout(searchRow);
+    root->addLayout(listArea, 1);
+
+    reloadVisibleClips();
+    connect(&m_store, &ClipStore::storeDidChange, this, &HistoryViewController::reloadVisibleClips);
+}
+
+const QList<Clip> &HistoryViewController::visibleClips() const
+{
+    return m_model->clips();
+}
+
+int HistoryViewController::selectedRow() const
+{
+    const QModelIndexList selected = m_listView->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void HistoryViewController::reloadVisibleClips()
+{
+    const QString query = m_searchField->text();
+    const int previous = selectedRow();
+    QList<Clip> clips = m_store.search(query);
+    if (m_listMode == ListMode::pinned)
+        clips.removeIf([](const Clip &clip) { return !clip.isKept; });
+    m_model->setClips(std::move(clips));
+
+    const int count = m_model->rowCount();
+    m_emptyLabel->setVisible(count == 0);
+    if (count > 0) {
+        selectRow(previous >= 0 && previous < count ? previous : 0);
+        return;
+    }
+    // A query of blanks still counts as a search that found nothing.
+    if (!query.isEmpty())
+        m_emptyLabel->setText(qtTrId("empty.search"));
+    else if (m_listMode == ListMode::pinned)
+        m_emptyLabel->setText(qtTrId("empty.pinned"));
+    else
+        m_emptyLabel->setText(qtTrId("empty.history"));
+}
+
+void HistoryViewController::selectRow(int row)
+{
+    const QModelIndex index = m_model->index(row);
+    m_listView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_listView->scrollTo(index);
+}
+
+void HistoryViewController::cancel()
+{
+    if (!m_searchField->text().isEmpty()) {
+        // Clearing the field reloads through textChanged.
+        m_searchField->clear();
+        return;
+    }
+    if (m_delegate)
+        m_delegate->historyDidRequestDismiss();
+}
+
+bool HistoryViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_searchField && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        return handleSearchKey(key->key(), key->modifiers());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool HistoryViewController::handleSearchKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    // With Shift, Ctrl or Alt held the keys keep their meaning in the field
+    // (selecting text, for one).
+    if ((modifiers & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        chooseSelected();
+        return true;
+    case Qt::Key_Escape:
+        cancel();
+        return true;
+    case Qt::Key_Down:
+        moveSelection(1);
+        return true;
+    case Qt::Key_Up:
+        moveSelection(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void HistoryViewController::chooseSelected()
+{
+    const int row = std::max(selectedRow(), 0);
+    const Clip *clip = m_model->clipAt(row);
+    if (clip && m_delegate)
+        m_delegate->historyDidChoose(*clip);
+}
+
+void HistoryViewController::moveSelection(int delta)
+{
+    const int count = m_model->rowCount();
+    if (count == 0)
+        return;
+    const int base = std::max(selectedRow(), 0);
+    selectRow(std::clamp(base + delta, 0, count - 1));
+}
+
+void HistoryViewController::onRowClicked(int row)
+{
+    const Clip *clip = m_model->clipAt(row);
+    if (clip && m_delegate)
+        m_delegate->historyDidChoose(*clip);
+}
+
+void HistoryViewController::onButtonClicked(int row, ClipRowView::Hit hit)
+{
+    const Clip *found = m_model->clipAt(row);
+    if (!found || !m_delegate)
+        return;
+    // The delegate may change the store, which replaces the list.
+    const Clip clip = *found;
+    if (hit == ClipRowView::Hit::editButton)
+        m_delegate->historyDidRequestEdit(clip);
+    else if (hit == ClipRowView::Hit::deleteButton)
+        m_delegate->historyDidRequestDelete(clip);
+}
+
+QMenu *HistoryViewController::updateContextMenu(int row)
+{
+    m_contextMenu->clear();
+    m_contextClip.reset();
+    const Clip *clip = m_model->clipAt(row);
+    if (!clip)
+        return m_contextMenu;
+    m_contextClip = *clip;
+
+    QAction *copyPlain = m_contextMenu->addAction(
+        qtTrId("clip.copyPlain"), this, &HistoryViewController::copyPlainClicked);
+    copyPlain->setEnabled(clip->kind != ClipKind::image);
+    QAction *keep
+        = m_contextMenu->addAction(qtTrId("clip.keep"), this, &HistoryViewController::keepClicked);
+    keep->setCheckable(true);
+    keep->setChecked(clip->isKept);
+    return m_contextMenu;
+}
+
+void HistoryViewController::onContextMenuRequested(const QPoint &pos)
+{
+    QMenu *menu = updateContextMenu(m_listView->indexAt(pos).row());
+    if (!menu->isEmpty())
+        menu->popup(m_listView->viewport()->mapToGlobal(pos));
+}
+
+void HistoryViewController::copyPlainClicked()
+{
+    if (!m_contextClip || !m_delegate)
+        return;
+    m_delegate->historyDidRequestCopyPlain(m_contextClip->text.value_or(m_contextClip->preview));
+}
+
+void HistoryViewController::keepClicked()
+{
+    if (!m_contextClip)
+        return;
+    // The store announces the change and the list reloads from it.
+    m_store.setKept(m_contextClip->id, !m_contextClip->isKept);
+}
+
+QSize HistoryViewController::sizeHint() const
+{
+    return QSize(340, 700);
+}
+
+void HistoryViewController::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor background = palette().color(QPalette::Active, QPalette::Window);
+    if (window()->testAttribute(Qt::WA_TranslucentBackground))
+        background.setAlpha(backgroundAlpha);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(background);
+    painter.drawRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+}
+
+// Clicks on the panel's empty parts stop here rather than reaching the
+// window below the panel's content.
+void HistoryViewController::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+void HistoryViewController::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+void HistoryViewController::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+void HistoryViewController::contextMenuEvent(QContextMenuEvent *event)
+{
+    event->accept();
+}

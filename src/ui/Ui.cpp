@@ -1,1 +1,0 @@
-// Placeholder translation unit until this library has sources of its own.
