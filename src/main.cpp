@@ -1,18 +1,68 @@
-#include "ClipStore.h"
+#include "AppDelegate.h"
+#include "AppServices.h"
 #include "Defaults.h"
-#include "Settings.h"
+#include "QtScreens.h"
+#include "Translations.h"
+#include "X11MouseMonitor.h"
+#include "X11Pasteboard.h"
+#include "X11Workspace.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+// Ctrl+C and a plain kill end the event loop, so that pending saves finish.
+void quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    };
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quillstack"));
+    // Placing the panel, handing the keyboard back and seeing outside clicks
+    // all go through X11; on a Wayland session that is XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillstack"));
+    // The program lives in the tray; closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    quitOnTerminationSignals(app);
+    installTranslations(app);
+
     Defaults defaults;
-    Settings settings(defaults);
-    ClipStore store(settings);
-    QTextStream(stdout) << "Quillstack: " << store.clips().size() << " clips in "
-                        << store.archiveURL() << Qt::endl;
-    return 0;
+    X11Pasteboard pasteboard;
+    X11Workspace workspace;
+    QtScreens screens;
+    X11MouseMonitor mouseMonitor;
+    AppDelegate delegate(
+        AppServices { defaults, pasteboard, workspace, screens, mouseMonitor, QString() });
+    QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
+        Qt::QueuedConnection);
+    QObject::connect(
+        &app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return app.exec();
 }

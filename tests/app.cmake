@@ -9,3 +9,19 @@ set(QUILLSTACK_APP_FAKES
   support/MemoryPasteboard.cpp support/MemoryPasteboard.h)
 quillstack_add_test(NAME tst_AppDelegate SOURCES tst_AppDelegate.cpp ${QUILLSTACK_APP_FAKES}
   LIBS quillstack_app LABELS gui)
+
+# Another program's window for the X11 tests to hand the keyboard back to.
+add_executable(qs-focus-window support/focus-window.cpp)
+target_link_libraries(qs-focus-window PRIVATE Qt6::Widgets quillstack_options)
+quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp LIBS quillstack_platform_x11
+  LABELS x11 X11)
+add_dependencies(tst_AppX11 qs-focus-window)
+# Qt's xcb plugin loads libxkbcommon-x11, which strndup()s atom names that are
+# not NUL-terminated: strict string checks take that for an overflow.
+set_property(TEST tst_AppX11 APPEND PROPERTY ENVIRONMENT
+  "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=0")
+# The same against a bare X server: activation then goes through the input focus.
+add_test(NAME tst_AppX11_noWM COMMAND ${QUILLSTACK_X11_HARNESS} $<TARGET_FILE:tst_AppX11>)
+get_test_property(tst_AppX11 ENVIRONMENT QUILLSTACK_APP_X11_ENV)
+set_tests_properties(tst_AppX11_noWM PROPERTIES LABELS x11 TIMEOUT 120
+  ENVIRONMENT "${QUILLSTACK_APP_X11_ENV};QUILLSTACK_NO_WM=1")

@@ -11,6 +11,7 @@
 #include "PasteboardMonitor.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -130,6 +131,7 @@ class tst_AppDelegate : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void launch_data();
     void launch();
     void toggleFromShortcut_data();
@@ -149,6 +151,11 @@ private slots:
     void followsSettingsScreensAndDesktops();
     void termination();
 };
+
+void tst_AppDelegate::initTestCase()
+{
+    QVERIFY(installTranslations(*QCoreApplication::instance()));
+}
 
 void tst_AppDelegate::launch_data()
 {

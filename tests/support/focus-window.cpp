@@ -1,0 +1,42 @@
+// Another program's window for the X11 tests: it shows itself, prints its
+// window id once the X server has mapped it, then waits to be killed.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTextStream>
+#include <QWindow>
+
+namespace {
+
+class ExposeAnnouncer : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = qobject_cast<QWindow *>(watched);
+        if (!m_done && event->type() == QEvent::Expose && window && window->isExposed()) {
+            m_done = true;
+            QTextStream(stdout) << window->winId() << Qt::endl;
+        }
+        return false;
+    }
+
+private:
+    bool m_done = false;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QLineEdit window;
+    window.setWindowTitle(QStringLiteral("qs-focus-target"));
+    window.setGeometry(60, 60, 320, 80);
+    window.winId();
+    ExposeAnnouncer announcer;
+    window.windowHandle()->installEventFilter(&announcer);
+    window.show();
+    return app.exec();
+}
