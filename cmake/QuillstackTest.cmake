@@ -22,7 +22,7 @@ function(quillstack_add_test)
   endif()
   list(APPEND env
     "QUILLSTACK_TEST_BINARY_DIR=${CMAKE_BINARY_DIR}"
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   set_tests_properties(${T_NAME} PROPERTIES

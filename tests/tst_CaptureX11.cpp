@@ -1,0 +1,158 @@
+#include "ClipboardTools.h"
+#include "PasteboardMonitor.h"
+#include "StoreFixture.h"
+#include "X11Pasteboard.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+// The whole road of a copy on a real X server: another program copies, the
+// monitor records it into the store; choosing a clip puts it back.
+class tst_CaptureX11 : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        StoreFixture f;
+        X11Pasteboard pasteboard;
+        std::unique_ptr<PasteboardMonitor> monitor;
+        Rig()
+        {
+            f.open();
+            monitor = std::make_unique<PasteboardMonitor>(pasteboard, *f.store, *f.settings);
+            monitor->start();
+        }
+        const QList<Clip> &clips() const { return f.store->clips(); }
+        QStringList texts() const
+        {
+            QStringList out;
+            for (const Clip &clip : clips())
+                out.append(clip.text.value_or(QString()));
+            return out;
+        }
+    };
+
+    ClipboardTools m_tools;
+
+private slots:
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+    void cleanup() { m_tools.killAll(); }
+
+    void copiesAreRecordedInOrder()
+    {
+        Rig rig;
+        QVERIFY(ClipboardTools::copyWithXclip("first copy"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{QStringLiteral("first copy")}, 5000);
+        // Five copies 0.1 s apart, made while the event loop runs.
+        for (int i = 0; i < 5; ++i)
+            QTimer::singleShot(100 * (i + 1), this,
+                               [this, i] { m_tools.copyWithXclipLater("rapid " + QByteArray::number(i)); });
+        const QStringList expected{QStringLiteral("rapid 4"), QStringLiteral("rapid 3"), QStringLiteral("rapid 2"),
+                                   QStringLiteral("rapid 1"), QStringLiteral("rapid 0"), QStringLiteral("first copy")};
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), expected, 10000);
+    }
+
+    void markedCopiesAreSkipped_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("concealed") << PasteboardType::concealed;
+        QTest::newRow("password manager") << PasteboardType::kdePasswordManagerHint;
+        QTest::newRow("transient") << PasteboardType::transient;
+    }
+
+    void markedCopiesAreSkipped()
+    {
+        QFETCH(QString, marker);
+        Rig rig;
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        QVERIFY(m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "hunter2"}, {marker, "secret"}}));
+        QVERIFY(changed.wait(5000));
+        QVERIFY(ClipboardTools::copyWithXclip("not secret"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{QStringLiteral("not secret")}, 5000);
+        QVERIFY(!rig.f.store->clips().first().text->contains(QStringLiteral("hunter2")));
+    }
+
+    void fileCopyRecordsThePaths()
+    {
+        Rig rig;
+        QVERIFY(m_tools.startOwner({{QStringLiteral("x-special/gnome-copied-files"),
+                                     "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png"},
+                                    {QStringLiteral("UTF8_STRING"), "a b.txt\nc.png"}}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        const Clip clip = rig.clips().first();
+        QCOMPARE(clip.kind, ClipKind::fileURLs);
+        QCOMPARE(clip.text, std::optional<QString>(QStringLiteral("/home/me/a b.txt\n/home/me/c.png")));
+    }
+
+    void imageCopyRecordsAnImageFile()
+    {
+        Rig rig;
+        QImage image(5, 4, QImage::Format_ARGB32);
+        image.fill(QColor(1, 2, 3, 4));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        QVERIFY(m_tools.startOwner({{QStringLiteral("image/png"), png}}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        const Clip clip = rig.clips().first();
+        QCOMPARE(clip.kind, ClipKind::image);
+        QFile file(rig.f.store->imagePath(clip));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), png);
+    }
+
+    void choosingAClipPutsItBackWithoutRecordingIt()
+    {
+        Rig rig;
+        QVERIFY(m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "older"},
+                                    {QStringLiteral("text/html"), "<b>older</b>"}}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        QVERIFY(ClipboardTools::copyWithXclip("newer"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 2, 5000);
+        const QList<Clip> before = rig.clips();
+
+        QSignalSpy storeChanged(rig.f.store.get(), &ClipStore::storeDidChange);
+        rig.monitor->write(before.last(), std::nullopt);
+        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("older"));
+        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("text/html")), QByteArray("<b>older</b>"));
+        QVERIFY(ClipboardTools::readWithXclip(QStringLiteral("text/rtf")).contains("older"));
+        // Several polls later the history is as it was.
+        QVERIFY(!storeChanged.wait(3 * PasteboardMonitor::pollIntervalMs));
+        QCOMPARE(rig.clips(), before);
+    }
+
+    void stoppedOwnerDoesNotFreezeTheProgram()
+    {
+        Rig rig;
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        QProcess *stopped = m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "never read"}}, {QStringLiteral("--stop")});
+        QVERIFY(stopped);
+        sinceTick.start();
+        ticker.start();
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        QVERIFY(changed.wait(10000)); // the reader gives up on the stopped owner
+        QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
+        QVERIFY(rig.clips().isEmpty());
+        ::kill(pid_t(stopped->processId()), SIGKILL);
+        QVERIFY(ClipboardTools::copyWithXclip("after the stopped one"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{QStringLiteral("after the stopped one")}, 5000);
+        QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
+    }
+};
+
+QTEST_MAIN(tst_CaptureX11)
+#include "tst_CaptureX11.moc"
