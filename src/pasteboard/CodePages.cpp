@@ -392,21 +392,6 @@ bool isKnown(int codePage)
     return true;
 }
 
-bool isMultiByte(int codePage)
-{
-    switch (codePage) {
-    case 932:
-    case 936:
-    case 949:
-    case 950:
-    case 1361:
-    case 65001:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::optional<char> encodeCp1252(char16_t ch)
 {
     if (ch < 0x80)

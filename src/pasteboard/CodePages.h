@@ -20,10 +20,6 @@ QString decode(QByteArrayView bytes, int codePage);
 // True when decode() knows the page itself or through iconv.
 bool isKnown(int codePage);
 
-// True for pages in which one character may take two bytes: such bytes
-// must be decoded together, not one by one.
-bool isMultiByte(int codePage);
-
 // The cp1252 byte for a character, when there is one (ASCII included).
 std::optional<char> encodeCp1252(char16_t ch);
 
