@@ -124,22 +124,19 @@ void tst_ReviewPrompt::storedFiredList()
 }
 
 // With a view to present from, the request comes on the next turn of the
-// event loop, after the counters are saved, and not at all when the view is
-// gone by then; without one it comes at once.
+// event loop, after the counters are saved, and only while the view exists;
+// without one it comes at once.
 void tst_ReviewPrompt::requestTiming()
 {
     QTemporaryDir dir;
     Defaults defaults(dir.filePath(QStringLiteral("q.conf")));
     defaults.setObject(QLatin1String(SettingsKeys::reviewHotkeyPanelOpens), 29);
-    defaults.setObject(QLatin1String(SettingsKeys::reviewSettingsOpens), 4);
     ReviewPrompt prompt(defaults);
     QSignalSpy requests(&prompt, &ReviewPrompt::reviewRequested);
 
     QWidget view;
     prompt.recordHotkeyPanelOpen(&view);
     QCOMPARE(requests.count(), 0);
-    QCOMPARE(prompt.firedThresholds(QLatin1String(SettingsKeys::reviewFiredHotkeyThresholds)),
-        QList<qint64> { 30 });
     QTRY_COMPARE(requests.count(), 1);
     QCOMPARE(requests.at(0).at(0).value<QWidget *>(), &view);
 
@@ -147,15 +144,15 @@ void tst_ReviewPrompt::requestTiming()
     auto *doomed = new QWidget;
     prompt.recordHotkeyPanelOpen(doomed);
     delete doomed;
-
-    prompt.recordSettingsOpen(nullptr);
+    prompt.recordHotkeyPanelOpen(nullptr); // 61: no threshold
+    defaults.setObject(QLatin1String(SettingsKeys::reviewHotkeyPanelOpens), 199);
+    prompt.recordHotkeyPanelOpen(nullptr);
     QCOMPARE(requests.count(), 2);
     QCOMPARE(requests.at(1).at(0).value<QWidget *>(), nullptr);
     QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
     QCOMPARE(requests.count(), 2);
     QCOMPARE(prompt.firedThresholds(QLatin1String(SettingsKeys::reviewFiredHotkeyThresholds)),
-        (QList<qint64> { 30, 60 }));
+        (QList<qint64> { 30, 60, 200 }));
 }
 
 QTEST_MAIN(tst_ReviewPrompt)
