@@ -9,6 +9,7 @@
 //                      [--chunk BYTES]       INCR chunk size
 //                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
 //                      [--stop]              SIGSTOP itself once it owns the selection
+//                      [--silent]            never answer; print "request" for each one
 // A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
 // Prints "ready" once it owns the selection.
 
@@ -52,6 +53,7 @@ struct Options
     std::size_t chunk = 64 * 1024;
     long long announce = -1;
     bool stop = false;
+    bool silent = false;
 };
 
 [[noreturn]] void usage(const char *message)
@@ -107,6 +109,8 @@ Options parseOptions(int argc, char **argv)
             options.announce = std::stoll(value());
         else if (arg == "--stop")
             options.stop = true;
+        else if (arg == "--silent")
+            options.silent = true;
         else
             usage("unknown option");
     }
@@ -200,7 +204,11 @@ int main(int argc, char **argv)
             std::free(event);
             break;
         }
-        if (type == XCB_SELECTION_REQUEST) {
+        if (type == XCB_SELECTION_REQUEST && options.silent) {
+            // Lets a test know that a requestor now waits on us.
+            std::puts("request");
+            std::fflush(stdout);
+        } else if (type == XCB_SELECTION_REQUEST) {
             const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
             // Requestors from before ICCCM 2 name no property.
             const xcb_atom_t property
