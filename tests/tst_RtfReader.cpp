@@ -187,6 +187,8 @@ void tst_RtfReader::snippets_data()
     QTest::newRow("marker list without table") << QByteArray(
         R"({\rtf1 {\listtext 1.\tab}one\par{\listtext 2.\tab}two\par plain\par{\listtext a)\tab}x})")
                                                << u"[decimal1]one|[decimal1]two|plain|[alpha1]x"_s;
+    QTest::newRow("nonsense sizes keep the size")
+        << QByteArray(R"({\rtf1\fs30 a\fs-5 b\fs0 c\fs99999 d})") << u"<pt15>abc<pt1638>d"_s;
     QTest::newRow("alignment") << QByteArray(
         R"({\rtf1\pard\qr right\par\pard\qj just\par\pard left})")
                                << u"[right]right|[justify]just|left"_s;
