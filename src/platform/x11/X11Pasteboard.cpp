@@ -75,7 +75,8 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // takes it, so that a cleared clipboard is ours and not an owner change.
     QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
 
-    m_ownWindow = currentQtOwner();
+    if (const quint32 owner = currentQtOwner())
+        m_ownWindow = owner;
     m_epoch = m_reader->noteOwnWrite(m_ownWindow);
     m_contents = contents;
     m_contents.abandoned = false;
@@ -113,5 +114,10 @@ quint32 X11Pasteboard::currentQtOwner() const
         return 0;
     const quint32 owner = reply->owner;
     std::free(reply);
+    // Another program may have taken the clipboard in between; its window
+    // must never be mistaken for ours, or its copies would all be ignored.
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    if ((owner & ~setup->resource_id_mask) != setup->resource_id_base)
+        return 0;
     return owner;
 }
