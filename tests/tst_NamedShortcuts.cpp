@@ -4,13 +4,10 @@
 #include "NamedShortcuts.h"
 #include "StandardNames.h"
 
-#include <QKeyEvent>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace GlobalHotkeys;
 
@@ -202,19 +199,14 @@ private slots:
         QCOMPARE(storedValue(ini(), pinned).toString(), QStringLiteral("false"));
         QCOMPARE(p.defaults.integer(QStringLiteral("maxClipCount")), 50);
         QVERIFY(p.registrar.live().isEmpty());
-    }
 
-    void resetRestoresTheDefault()
-    {
-        Process p(ini());
-        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
-        p.shortcuts.setShortcut(ctrlShiftK, panel);
+        // A reset of a name that has a default brings the default back.
         p.shortcuts.reset({ panel });
         QCOMPARE(p.shortcuts.getShortcut(panel), ctrlAltV);
         QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
     }
 
-    void enableAndDisableLeaveTheStoreAlone()
+    void registrationWithoutTouchingTheStore()
     {
         Process p(ini());
         const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
@@ -233,22 +225,13 @@ private slots:
         QVERIFY(!p.shortcuts.isEnabled(pinned));
         p.shortcuts.setEnabled(true);
         QCOMPARE(p.registrar.live().size(), 2);
-    }
 
-    void removingHandlersUnregisters()
-    {
-        Process p(ini());
-        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
-        const Name pinned = p.shortcuts.createName(StandardNames::togglePinnedPanel());
-        int runs = 0;
-        p.shortcuts.onKeyUp(panel, [&] { ++runs; });
-        p.shortcuts.onKeyUp(pinned, [&] { ++runs; });
+        p.shortcuts.onKeyUp(panel, [] {});
         p.shortcuts.removeHandler(panel);
         QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltP }));
         p.shortcuts.removeAllHandlers();
         QVERIFY(p.registrar.live().isEmpty());
         QVERIFY(p.shortcuts.registeredShortcuts().isEmpty());
-        QCOMPARE(runs, 0);
     }
 
     void anActionMayChangeHandlers()
@@ -263,26 +246,6 @@ private slots:
         });
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(runs, 1);
-    }
-
-    void anOpenMenuGetsTheShortcutFromItsKeyEvents()
-    {
-        Process p(ini());
-        const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
-        QStringList log;
-        p.shortcuts.onKeyDown(panel, [&] { log.append(QStringLiteral("down")); });
-        p.shortcuts.onKeyUp(panel, [&] { log.append(QStringLiteral("up")); });
-        p.shortcuts.setMenuOpen(true);
-        QVERIFY(p.registrar.live().isEmpty());
-        QObject menu;
-        QKeyEvent press(
-            QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier | Qt::AltModifier, 55, 0, 0);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_V, Qt::NoModifier, 55, 0, 0);
-        QVERIFY(QCoreApplication::sendEvent(&menu, &press));
-        QVERIFY(QCoreApplication::sendEvent(&menu, &release));
-        QCOMPARE(log, QStringList({ QStringLiteral("down"), QStringLiteral("up") }));
-        p.shortcuts.setMenuOpen(false);
-        QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
     }
 };
 

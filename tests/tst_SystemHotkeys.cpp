@@ -149,16 +149,6 @@ private slots:
         QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
     }
 
-    void switchedOffBeforeTheFirstRegistration()
-    {
-        Fixture f;
-        f.hotkeys.updateEventHandler(false, false);
-        f.add(ctrlAltV, QStringLiteral("v"));
-        QVERIFY(f.registrar.live().isEmpty());
-        f.hotkeys.updateEventHandler(true, false);
-        QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
-    }
-
     void menuOpenMatchesKeyEvents_data()
     {
         QTest::addColumn<QList<KeyStep>>("steps");
@@ -190,9 +180,6 @@ private slots:
         QTest::newRow("override claims the key, the press runs it") << QList<KeyStep> {
             { override, scanV, ctrlAlt, false, true }, { press, scanV, ctrlAlt, false, true }
         } << QStringList { down };
-        QTest::newRow("keypad flag is no modifier")
-            << QList<KeyStep> { { press, scanV, ctrlAlt | Qt::KeypadModifier, false, true } }
-            << QStringList { down };
     }
 
     void menuOpenMatchesKeyEvents()
@@ -223,16 +210,6 @@ private slots:
         QVERIFY(!sendKey(QEvent::KeyPress, scanV, ctrlAlt));
         QVERIFY(f.registrar.press(ctrlAltV));
         QCOMPARE(f.log.entries, QStringList({ QStringLiteral("down v") }));
-    }
-
-    void disabledWhileMenuOpenListensToNothing()
-    {
-        Fixture f;
-        f.add(ctrlAltV, QStringLiteral("v"));
-        f.hotkeys.updateEventHandler(false, true);
-        QVERIFY(f.registrar.live().isEmpty());
-        QVERIFY(!sendKey(QEvent::KeyPress, scanV, ctrlAlt));
-        QVERIFY(f.log.entries.isEmpty());
     }
 };
 

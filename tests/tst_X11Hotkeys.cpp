@@ -6,6 +6,7 @@
 #include "SystemHotkeys.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
+#include "X11Xkb.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -15,9 +16,6 @@
 #include <QTest>
 #include <QWidget>
 
-#include "X11Xkb.h"
-
-#include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <cstdlib>
@@ -38,83 +36,57 @@ bool run(const QString &program, const QStringList &arguments)
         && process.exitCode() == 0;
 }
 
-// xdotool takes a number as an X keycode, so these press physical keys
-// whatever the layout.
-bool xdotool(const QString &action, const QList<int> &keycodes)
-{
-    QStringList arguments { action };
-    for (const int keycode : keycodes)
-        arguments.append(QString::number(keycode));
-    return run(QStringLiteral("xdotool"), arguments);
-}
-
 int keycode(Key key)
 {
     return *evdevCodeForKeyCode(key.rawValue) + xkbKeycodeOffset;
 }
 
-const int ctrlKeycode = keycode(Key::command);
-const int altKeycode = keycode(Key::option);
-
-// Ctrl+Alt+key: "xdotool key a b" would type the keys one after the other.
-bool pressCtrlAlt(Key key)
+// xdotool takes numbers as X keycodes: physical keys, whatever the layout.
+// "key a b" types one key after the other; chords need keydown and keyup.
+bool xdotool(const char *action, const QList<Key> &keys)
 {
-    return xdotool(QStringLiteral("keydown"), { ctrlKeycode, altKeycode, keycode(key) })
-        && xdotool(QStringLiteral("keyup"), { keycode(key), altKeycode, ctrlKeycode });
+    if (keys.isEmpty())
+        return true;
+    QStringList arguments { QString::fromLatin1(action) };
+    for (const Key key : keys)
+        arguments.append(QString::number(keycode(key)));
+    return run(QStringLiteral("xdotool"), arguments);
 }
 
-// Makes a keyboard group the active one, as a layout switcher does. xdotool
-// cannot: it puts back the group it found after every key it sends.
+bool setLayout(const QStringList &arguments)
+{
+    return run(QStringLiteral("setxkbmap"), arguments);
+}
+
+// Makes a keyboard group the active one, as a layout switcher does; xdotool
+// cannot, as it puts back the group it found after each key it sends.
 bool lockGroup(int group)
 {
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    bool done = false;
-    if (!xcb_connection_has_error(connection)) {
-        std::free(xcb_xkb_use_extension_reply(
-            connection, xcb_xkb_use_extension(connection, 1, 0), nullptr));
-        const xcb_void_cookie_t cookie = xcb_xkb_latch_lock_state_checked(
-            connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, uint8_t(group), 0, 0, 0);
-        xcb_generic_error_t *error = xcb_request_check(connection, cookie);
-        done = !error;
-        std::free(error);
-    }
+    std::free(
+        xcb_xkb_use_extension_reply(connection, xcb_xkb_use_extension(connection, 1, 0), nullptr));
+    xcb_generic_error_t *error = xcb_request_check(connection,
+        xcb_xkb_latch_lock_state_checked(
+            connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, uint8_t(group), 0, 0, 0));
+    const bool done = !error && !xcb_connection_has_error(connection);
+    std::free(error);
     xcb_disconnect(connection);
     return done;
 }
 
-// Turns a lock key on for as long as it lives.
-class LockOn
+// The keyboard as the next test expects it: US layout, locks off.
+struct KeyboardRestorer
 {
-public:
-    explicit LockOn(Key key)
-        : m_keycode(keycode(key))
+    QList<Key> locksOn;
+    ~KeyboardRestorer()
     {
-        m_on = xdotool(QStringLiteral("key"), { m_keycode });
-    }
-    ~LockOn()
-    {
-        if (m_on)
-            xdotool(QStringLiteral("key"), { m_keycode });
-    }
-    bool isOn() const { return m_on; }
-
-private:
-    int m_keycode;
-    bool m_on = false;
-};
-
-// Puts the US layout back whatever a test changed.
-struct UsLayoutAfterwards
-{
-    ~UsLayoutAfterwards()
-    {
-        run(QStringLiteral("setxkbmap"),
-            { QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-option"),
-                QString() });
+        xdotool("key", locksOn);
+        setLayout({ QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-option"),
+            QString() });
     }
 };
 
-// A window that records the X keycode and keysym of every key pressed in it.
+// A window that records the keysym of the first press of each X keycode.
 class KeyProbe : public QWidget
 {
 public:
@@ -123,15 +95,75 @@ public:
 protected:
     bool event(QEvent *event) override
     {
-        if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (!keysyms.contains(key->nativeScanCode()))
-                keysyms.insert(key->nativeScanCode(), key->nativeVirtualKey());
-            return true;
-        }
-        return QWidget::event(event);
+        if (event->type() != QEvent::KeyPress)
+            return QWidget::event(event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!keysyms.contains(key->nativeScanCode()))
+            keysyms.insert(key->nativeScanCode(), key->nativeVirtualKey());
+        return true;
     }
 };
+
+// The named shortcuts of a running program with our tray menu open.
+struct OpenMenu
+{
+    QTemporaryDir dir;
+    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    X11HotkeyRegistrar registrar;
+    X11KeyboardLayout layout;
+    NamedShortcuts shortcuts { defaults, registrar, layout };
+    Name panel = shortcuts.createName(StandardNames::togglePanel());
+    QMenu menu;
+    QStringList log;
+
+    OpenMenu()
+    {
+        shortcuts.onKeyDown(panel, [this] { log.append(QStringLiteral("down")); });
+        shortcuts.onKeyUp(panel, [this] { log.append(QStringLiteral("up")); });
+        menu.addAction(QStringLiteral("Clear History"));
+        QObject::connect(&menu, &QMenu::aboutToShow, [this] { shortcuts.setMenuOpen(true); });
+        QObject::connect(&menu, &QMenu::aboutToHide, [this] { shortcuts.setMenuOpen(false); });
+    }
+    bool open()
+    {
+        menu.popup(QPoint(100, 100));
+        return QTest::qWaitForWindowExposed(&menu) && shortcuts.isMenuOpen();
+    }
+};
+
+// What the US layout types on each named key (Num Lock off); F13-F20 get
+// other symbols from xkeyboard-config, which is why we name them ourselves.
+QHash<QString, QString> usKeysyms()
+{
+    QHash<QString, QString> keysyms;
+    for (char c = 'a'; c <= 'z'; ++c)
+        keysyms.insert(QString(QLatin1Char(c)), QString(QLatin1Char(c)));
+    const QStringList digits = QStringLiteral("zero one two three four five six seven eight nine")
+                                   .split(QLatin1Char(' '));
+    for (int i = 0; i < 10; ++i)
+        keysyms.insert(digits[i], QString::number(i));
+    for (int i = 1; i <= 12; ++i)
+        keysyms.insert(QStringLiteral("f%1").arg(i), QStringLiteral("F%1").arg(i));
+    const QString pairs = QStringLiteral(
+        "capsLock Caps_Lock shift Shift_L control Super_L option Alt_L command Control_L "
+        "rightCommand Control_R rightOption Alt_R rightControl Super_R rightShift Shift_R "
+        "return Return backslash backslash backtick grave comma comma equal equal minus minus "
+        "period period quote apostrophe semicolon semicolon slash slash space space tab Tab "
+        "leftBracket bracketleft rightBracket bracketright pageUp Prior pageDown Next home Home "
+        "end End upArrow Up rightArrow Right downArrow Down leftArrow Left delete BackSpace "
+        "deleteForward Delete help Insert mute XF86AudioMute volumeUp XF86AudioRaiseVolume "
+        "volumeDown XF86AudioLowerVolume f13 XF86Tools f14 XF86Launch5 f15 XF86Launch6 "
+        "f16 XF86Launch7 f17 XF86Launch8 f18 XF86Launch9 f19 NoSymbol f20 XF86AudioMicMute "
+        "keypad0 KP_Insert keypad1 KP_End keypad2 KP_Down keypad3 KP_Next keypad4 KP_Left "
+        "keypad5 KP_Begin keypad6 KP_Right keypad7 KP_Home keypad8 KP_Up keypad9 KP_Prior "
+        "keypadClear Num_Lock keypadDecimal KP_Delete keypadDivide KP_Divide keypadEnter "
+        "KP_Enter keypadEquals KP_Equal keypadMinus KP_Subtract keypadMultiply KP_Multiply "
+        "keypadPlus KP_Add");
+    const QStringList words = pairs.split(QLatin1Char(' '));
+    for (qsizetype i = 0; i + 1 < words.size(); i += 2)
+        keysyms.insert(words[i], words[i + 1]);
+    return keysyms;
+}
 
 } // namespace
 
@@ -161,33 +193,19 @@ private slots:
         QCOMPARE(registrar.registerHotkey(7, ctrlAltV), 0);
         // F9 marks a point in the event stream.
         QCOMPARE(registrar.registerHotkey(8, Shortcut(Key::f9)), 0);
-        std::vector<std::unique_ptr<LockOn>> on;
-        for (const Key lock : locks) {
-            on.push_back(std::make_unique<LockOn>(lock));
-            QVERIFY(on.back()->isOn());
-        }
+        KeyboardRestorer restore { locks };
+        QVERIFY(xdotool("key", locks));
 
-        QVERIFY(xdotool(QStringLiteral("keydown"), { ctrlKeycode, altKeycode, keycode(Key::v) }));
+        QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
         QTRY_COMPARE(log, QStringList({ QStringLiteral("press 7") }));
-        // Modifiers up first: still no release of the shortcut.
-        QVERIFY(xdotool(QStringLiteral("keyup"), { altKeycode, ctrlKeycode }));
-        QVERIFY(xdotool(QStringLiteral("key"), { keycode(Key::f9) }));
-        QTRY_COMPARE(log,
-            QStringList({ QStringLiteral("press 7"), QStringLiteral("press 8"),
-                QStringLiteral("release 8") }));
-        QVERIFY(xdotool(QStringLiteral("keyup"), { keycode(Key::v) }));
+        // The modifiers go up first: still no release of the shortcut.
+        QVERIFY(xdotool("keyup", { Key::option, Key::command }));
+        QVERIFY(xdotool("key", { Key::f9 }));
+        QTRY_COMPARE(log.size(), 3);
+        QVERIFY(xdotool("keyup", { Key::v }));
         QTRY_COMPARE(log,
             QStringList({ QStringLiteral("press 7"), QStringLiteral("press 8"),
                 QStringLiteral("release 8"), QStringLiteral("release 7") }));
-
-        // Without the modifiers V is nobody's hot key.
-        registrar.unregisterHotkey(8);
-        QVERIFY(xdotool(QStringLiteral("key"), { keycode(Key::v) }));
-        QCOMPARE(registrar.registerHotkey(9, Shortcut(Key::f9)), 0);
-        QVERIFY(xdotool(QStringLiteral("key"), { keycode(Key::f9) }));
-        QTRY_COMPARE(log.size(), 6);
-        QCOMPARE(
-            log.mid(4), QStringList({ QStringLiteral("press 9"), QStringLiteral("release 9") }));
     }
 
     void aKeyHeldByAnotherProgramIsRefused()
@@ -198,23 +216,22 @@ private slots:
 
         X11HotkeyRegistrar registrar;
         X11KeyboardLayout layout;
-        QVERIFY(layout.isValid());
         SystemHotkeys hotkeys(registrar, layout);
         QStringList log;
-        const auto record = [&](const QString &entry) {
-            return [&log, entry](const Shortcut &) { log.append(entry); };
+        const auto record = [&log](const char *entry) {
+            return [&log, entry](const Shortcut &) { log.append(QString::fromLatin1(entry)); };
         };
         StderrCapture console;
-        hotkeys.register_(
-            ctrlAltV, record(QStringLiteral("down v")), record(QStringLiteral("up v")));
-        hotkeys.register_(
-            ctrlAltP, record(QStringLiteral("down p")), record(QStringLiteral("up p")));
+        hotkeys.register_(ctrlAltV, record("down v"), record("up v"));
+        hotkeys.register_(ctrlAltP, record("down p"), record("up p"));
         QCOMPARE(console.text(), QByteArray("Error registering hotkey Ctrl+Alt+V: 10\n"));
 
         // Ours still works, and the other program keeps its key.
-        QVERIFY(pressCtrlAlt(Key::p));
+        QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::p }));
+        QVERIFY(xdotool("keyup", { Key::p, Key::option, Key::command }));
         QTRY_COMPARE(log, QStringList({ QStringLiteral("down p"), QStringLiteral("up p") }));
-        QVERIFY(pressCtrlAlt(Key::v));
+        QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
+        QVERIFY(xdotool("keyup", { Key::v, Key::option, Key::command }));
         QTRY_COMPARE(otherPressed.count(), 1);
         QCOMPARE(log.size(), 2);
 
@@ -223,41 +240,33 @@ private slots:
         QTRY_COMPARE(registrar.registerHotkey(2, ctrlAltV), 0);
     }
 
-    // Every key of the table is checked against the X server's own keymap
-    // (US layout): the keycode we grab is the key that types the expected
-    // symbol. Escape is left out only because xdotool reads "9" as a symbol.
+    // Each key of the table against the server's US keymap: the keycode we
+    // grab is the key that types the expected symbol. Escape is left out only
+    // because xdotool reads its keycode, 9, as the symbol "9".
     void keyCodesMatchTheServersKeymap()
     {
-        const QHash<QString, QString> keysyms = expectedUsKeysyms();
+        const QHash<QString, QString> expected = usKeysyms();
         KeyProbe probe;
         probe.resize(200, 100);
         probe.show();
         probe.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&probe));
-
         QStringList mismatches;
         int checked = 0;
         for (const NamedKey &named : allNamedKeys()) {
-            const QString name = QString::fromLatin1(named.name);
             if (named.key == Key::function || named.key == Key::escape)
                 continue;
-            const QString expected = keysyms.value(name);
-            QVERIFY2(!expected.isEmpty(), named.name);
-            const int code = keycode(named.key);
-            // Lock keys are pressed twice, so the lock ends up as it was.
+            const QString name = QString::fromLatin1(named.name);
+            QVERIFY2(expected.contains(name), named.name);
+            // Lock keys twice, so the lock ends up as it was.
             const bool lock = named.key == Key::capsLock || named.key == Key::keypadClear;
             QVERIFY(xdotool(
-                QStringLiteral("key"), lock ? QList<int> { code, code } : QList<int> { code }));
-            QTRY_VERIFY2(probe.keysyms.contains(quint32(code)), named.name);
-            const quint32 keysym = probe.keysyms.value(quint32(code));
-            const xkb_keysym_t wanted
-                = xkb_keysym_from_name(expected.toLatin1().constData(), XKB_KEYSYM_NO_FLAGS);
-            if (keysym != wanted)
-                mismatches.append(QStringLiteral("%1: keycode %2 types 0x%3, not %4")
-                                      .arg(name)
-                                      .arg(code)
-                                      .arg(keysym, 0, 16)
-                                      .arg(expected));
+                "key", lock ? QList<Key> { named.key, named.key } : QList<Key> { named.key }));
+            const quint32 code = quint32(keycode(named.key));
+            QTRY_VERIFY2(probe.keysyms.contains(code), named.name);
+            const QByteArray symbol = expected.value(name).toLatin1();
+            if (probe.keysyms.value(code) != xkb_keysym_from_name(symbol, XKB_KEYSYM_NO_FLAGS))
+                mismatches.append(name + QStringLiteral(" is not ") + expected.value(name));
             ++checked;
         }
         QCOMPARE(mismatches, QStringList());
@@ -273,18 +282,12 @@ private slots:
         QTest::newRow("de: Y on the Z key")
             << QStringLiteral("de") << Key::z << QStringLiteral("Ctrl+Alt+Z")
             << QStringLiteral("Ctrl+Alt+Y");
-        QTest::newRow("de: Z on the Y key")
-            << QStringLiteral("de") << Key::y << QStringLiteral("Ctrl+Alt+Y")
-            << QStringLiteral("Ctrl+Alt+Z");
         QTest::newRow("de: dead key")
             << QStringLiteral("de") << Key::backtick << QStringLiteral("Ctrl+Alt+`")
             << QStringLiteral("Ctrl+Alt+\uFFFD");
         QTest::newRow("fr: Q on the A key")
             << QStringLiteral("fr") << Key::a << QStringLiteral("Ctrl+Alt+A")
             << QStringLiteral("Ctrl+Alt+Q");
-        QTest::newRow("fr: & on the 1 key")
-            << QStringLiteral("fr") << Key::one << QStringLiteral("Ctrl+Alt+1")
-            << QStringLiteral("Ctrl+Alt+&");
     }
 
     void layoutChangesTheText()
@@ -294,176 +297,59 @@ private slots:
         QFETCH(QString, us);
         QFETCH(QString, text);
         const Shortcut shortcut(key, ModifierFlag::command | ModifierFlag::option);
-        UsLayoutAfterwards restore;
+        KeyboardRestorer restore;
         X11KeyboardLayout keyboard;
         QVERIFY(keyboard.isValid());
         QCOMPARE(shortcut.description(keyboard), us);
         QSignalSpy changed(&keyboard, &KeyboardLayout::layoutChanged);
-        QVERIFY(run(QStringLiteral("setxkbmap"), { layout }));
+        QVERIFY(setLayout({ layout }));
+        QVERIFY(changed.wait());
         QTRY_COMPARE(shortcut.description(keyboard), text);
-        QVERIFY(changed.count() > 0);
     }
 
     void switchingTheGroupChangesTheText()
     {
         const Shortcut shortcut(Key::z, ModifierFlag::command | ModifierFlag::option);
-        UsLayoutAfterwards restore;
+        KeyboardRestorer restore;
         X11KeyboardLayout keyboard;
-        QVERIFY(run(
-            QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QStringLiteral("us,de") }));
+        QVERIFY(setLayout({ QStringLiteral("-layout"), QStringLiteral("us,de") }));
         QTRY_COMPARE(shortcut.description(keyboard), QStringLiteral("Ctrl+Alt+Z"));
-        QSignalSpy changed(&keyboard, &KeyboardLayout::layoutChanged);
         QVERIFY(lockGroup(1));
         QTRY_COMPARE(shortcut.description(keyboard), QStringLiteral("Ctrl+Alt+Y"));
         QVERIFY(lockGroup(0));
         QTRY_COMPARE(shortcut.description(keyboard), QStringLiteral("Ctrl+Alt+Z"));
-        QVERIFY(changed.count() >= 2);
     }
 
     void anOpenMenuTakesTheShortcutFromItsKeys()
     {
-        QTemporaryDir dir;
-        Defaults defaults(dir.filePath(QStringLiteral("Quillstack.conf")));
-        X11HotkeyRegistrar registrar;
-        X11KeyboardLayout layout;
-        NamedShortcuts shortcuts(defaults, registrar, layout);
-        const Name panel = shortcuts.createName(StandardNames::togglePanel());
-        // Without Alt, which closes Qt's menus (see the next test).
+        OpenMenu f;
+        // First without Alt, which closes Qt's menus.
         const Shortcut ctrlShiftK(Key::k, ModifierFlag::command | ModifierFlag::shift);
-        shortcuts.setShortcut(ctrlShiftK, panel);
-        QStringList log;
-        shortcuts.onKeyDown(panel, [&] { log.append(QStringLiteral("down")); });
-        shortcuts.onKeyUp(panel, [&] { log.append(QStringLiteral("up")); });
-
-        QMenu menu;
-        menu.addAction(QStringLiteral("Clear History"));
-        connect(&menu, &QMenu::aboutToShow, &shortcuts, [&] { shortcuts.setMenuOpen(true); });
-        connect(&menu, &QMenu::aboutToHide, &shortcuts, [&] { shortcuts.setMenuOpen(false); });
-        menu.popup(QPoint(100, 100));
-        QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        QVERIFY(shortcuts.isMenuOpen());
-
+        f.shortcuts.setShortcut(ctrlShiftK, f.panel);
+        QVERIFY(f.open());
         // Our grab is withdrawn while the menu holds the keyboard.
         X11HotkeyRegistrar other;
         QCOMPARE(other.registerHotkey(1, ctrlShiftK), 0);
         other.unregisterHotkey(1);
-
-        const QList<int> keys { ctrlKeycode, keycode(Key::shift), keycode(Key::k) };
-        QVERIFY(xdotool(QStringLiteral("keydown"), keys));
-        QTRY_COMPARE(log, QStringList({ QStringLiteral("down") }));
-        QVERIFY(xdotool(QStringLiteral("keyup"), keys));
-        QTRY_COMPARE(log, QStringList({ QStringLiteral("down"), QStringLiteral("up") }));
-        QVERIFY(menu.isVisible());
-
-        menu.hide();
-        QVERIFY(!shortcuts.isMenuOpen());
+        QVERIFY(xdotool("keydown", { Key::command, Key::shift, Key::k }));
+        QTRY_COMPARE(f.log, QStringList({ QStringLiteral("down") }));
+        QVERIFY(xdotool("keyup", { Key::command, Key::shift, Key::k }));
+        QTRY_COMPARE(f.log.size(), 2);
+        QVERIFY(f.menu.isVisible());
+        f.menu.hide();
         QCOMPARE(other.registerHotkey(2, ctrlShiftK), 10);
-    }
 
-    void theDefaultShortcutWorksWhileAMenuIsOpen()
-    {
-        QTemporaryDir dir;
-        Defaults defaults(dir.filePath(QStringLiteral("Quillstack.conf")));
-        X11HotkeyRegistrar registrar;
-        X11KeyboardLayout layout;
-        NamedShortcuts shortcuts(defaults, registrar, layout);
-        const Name panel = shortcuts.createName(StandardNames::togglePanel());
-        int releases = 0;
-        shortcuts.onKeyUp(panel, [&] { ++releases; });
-        QMenu menu;
-        menu.addAction(QStringLiteral("Clear History"));
-        connect(&menu, &QMenu::aboutToShow, &shortcuts, [&] { shortcuts.setMenuOpen(true); });
-        connect(&menu, &QMenu::aboutToHide, &shortcuts, [&] { shortcuts.setMenuOpen(false); });
-        menu.popup(QPoint(100, 100));
-        QVERIFY(QTest::qWaitForWindowExposed(&menu));
-
-        // Qt closes a menu when Alt goes down; the hot key is back by the
-        // time V follows.
-        QVERIFY(xdotool(QStringLiteral("keydown"), { ctrlKeycode, altKeycode }));
-        QTRY_VERIFY(!menu.isVisible());
-        QVERIFY(!shortcuts.isMenuOpen());
-        QVERIFY(xdotool(QStringLiteral("keydown"), { keycode(Key::v) }));
-        QVERIFY(xdotool(QStringLiteral("keyup"), { keycode(Key::v), altKeycode, ctrlKeycode }));
-        QTRY_COMPARE(releases, 1);
-    }
-
-private:
-    static QHash<QString, QString> expectedUsKeysyms()
-    {
-        QHash<QString, QString> keysyms;
-        for (char c = 'a'; c <= 'z'; ++c)
-            keysyms.insert(QString(QLatin1Char(c)), QString(QLatin1Char(c)));
-        const char *digits[]
-            = { "zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine" };
-        for (int i = 0; i < 10; ++i)
-            keysyms.insert(QString::fromLatin1(digits[i]), QString::number(i));
-        for (int i = 1; i <= 12; ++i)
-            keysyms.insert(QStringLiteral("f%1").arg(i), QStringLiteral("F%1").arg(i));
-        // Keypad keys with Num Lock off, as the server starts.
-        const char *keypad[] = { "KP_Insert", "KP_End", "KP_Down", "KP_Next", "KP_Left", "KP_Begin",
-            "KP_Right", "KP_Home", "KP_Up", "KP_Prior" };
-        for (int i = 0; i < 10; ++i)
-            keysyms.insert(QStringLiteral("keypad%1").arg(i), QString::fromLatin1(keypad[i]));
-        const std::pair<const char *, const char *> others[] = {
-            { "capsLock", "Caps_Lock" },
-            { "shift", "Shift_L" },
-            { "control", "Super_L" },
-            { "option", "Alt_L" },
-            { "command", "Control_L" },
-            { "rightCommand", "Control_R" },
-            { "rightOption", "Alt_R" },
-            { "rightControl", "Super_R" },
-            { "rightShift", "Shift_R" },
-            { "return", "Return" },
-            { "backslash", "backslash" },
-            { "backtick", "grave" },
-            { "comma", "comma" },
-            { "equal", "equal" },
-            { "minus", "minus" },
-            { "period", "period" },
-            { "quote", "apostrophe" },
-            { "semicolon", "semicolon" },
-            { "slash", "slash" },
-            { "space", "space" },
-            { "tab", "Tab" },
-            { "leftBracket", "bracketleft" },
-            { "rightBracket", "bracketright" },
-            { "pageUp", "Prior" },
-            { "pageDown", "Next" },
-            { "home", "Home" },
-            { "end", "End" },
-            { "upArrow", "Up" },
-            { "rightArrow", "Right" },
-            { "downArrow", "Down" },
-            { "leftArrow", "Left" },
-            { "delete", "BackSpace" },
-            { "deleteForward", "Delete" },
-            { "help", "Insert" },
-            { "mute", "XF86AudioMute" },
-            { "volumeUp", "XF86AudioRaiseVolume" },
-            { "volumeDown", "XF86AudioLowerVolume" },
-            // xkeyboard-config gives the F13-F20 keys these symbols, which is
-            // why we name those keys ourselves.
-            { "f13", "XF86Tools" },
-            { "f14", "XF86Launch5" },
-            { "f15", "XF86Launch6" },
-            { "f16", "XF86Launch7" },
-            { "f17", "XF86Launch8" },
-            { "f18", "XF86Launch9" },
-            { "f19", "NoSymbol" },
-            { "f20", "XF86AudioMicMute" },
-            { "keypadClear", "Num_Lock" },
-            { "keypadDecimal", "KP_Delete" },
-            { "keypadDivide", "KP_Divide" },
-            { "keypadEnter", "KP_Enter" },
-            { "keypadEquals", "KP_Equal" },
-            { "keypadMinus", "KP_Subtract" },
-            { "keypadMultiply", "KP_Multiply" },
-            { "keypadPlus", "KP_Add" },
-        };
-        for (const auto &[name, keysym] : others)
-            keysyms.insert(QString::fromLatin1(name), QString::fromLatin1(keysym));
-        return keysyms;
+        // With Alt the menu closes as Alt goes down, and the hot key is back
+        // by the time the key follows.
+        f.shortcuts.setShortcut(ctrlAltV, f.panel);
+        QVERIFY(f.open());
+        QVERIFY(xdotool("keydown", { Key::command, Key::option }));
+        QTRY_VERIFY(!f.menu.isVisible());
+        QVERIFY(xdotool("keydown", { Key::v }));
+        QVERIFY(xdotool("keyup", { Key::v, Key::option, Key::command }));
+        QTRY_COMPARE(f.log,
+            QStringList({ QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("down"),
+                QStringLiteral("up") }));
     }
 };
 
