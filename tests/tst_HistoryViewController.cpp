@@ -7,54 +7,125 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList previews(const QList<Clip> &clips)
-{
-    QStringList result;
-    for (const Clip &clip : clips)
-        result.append(clip.preview);
-    return result;
-}
+using Hit = ClipRowView::Hit;
 
 // The history list over four clips, rows from the top: "Apple tart" (kept),
-// "Banana bread", "Apple pie" (kept), "Cherry".
+// "Banana bread", "Apple pie" (kept), "Cherry". Lists compare as text joined
+// by "|".
 struct Panel
 {
     explicit Panel(bool withClips = true)
     {
-        if (withClips) {
-            history.addText(u"Cherry"_s);
-            history.addText(u"Apple pie"_s, true);
-            history.addText(u"Banana bread"_s);
-            history.addText(u"Apple tart"_s, true);
-        }
-        view = std::make_unique<HistoryViewController>(history.store(), history.settings());
-        view->setDelegate(&recorder);
-        view->resize(340, 700);
-        list = view->findChild<QAbstractItemView *>(u"historyList"_s);
-        label = view->findChild<QLabel *>(u"emptyLabel"_s);
+        for (const QString &text :
+            { u"Cherry"_s, u"Apple pie"_s, u"Banana bread"_s, u"Apple tart"_s })
+            if (withClips)
+                history.add(text, ClipKind::text, text.startsWith(u"Apple"), text);
+        view.setDelegate(&recorder);
+        view.resize(340, 700);
+        view.setAttribute(Qt::WA_ShowWithoutActivating);
+    }
+    QString visible() const
+    {
+        QStringList previews;
+        for (const Clip &clip : view.visibleClips())
+            previews << clip.preview;
+        return previews.join(u'|');
+    }
+    void select(int row) const
+    {
+        if (row < 0)
+            list->selectionModel()->clear();
+        else
+            list->setCurrentIndex(list->model()->index(row, 0));
+    }
+    QRect rowRect(int row) const { return list->visualRect(list->model()->index(row, 0)); }
+    // A point on a row: on one of its buttons, elsewhere on it, or 30 below it.
+    QPoint point(int row, std::optional<Hit> part) const
+    {
+        const QRect rect = rowRect(row);
+        const ClipRowView::Layout parts = ClipRowView::layout(rect, false);
+        if (part == Hit::editButton || part == Hit::deleteButton)
+            return part == Hit::editButton ? parts.editButton.center()
+                                           : parts.deleteButton.center();
+        return QPoint(rect.left() + 20, part ? rect.center().y() : rect.bottom() + 30);
     }
     bool show()
     {
-        view->setAttribute(Qt::WA_ShowWithoutActivating);
-        view->show();
-        return QTest::qWaitForWindowExposed(view.get());
+        view.show();
+        return QTest::qWaitForWindowExposed(&view);
     }
-    QRect rowRect(int row) const { return list->visualRect(list->model()->index(row, 0)); }
+    int textLeft(int row) const
+    {
+        QStyleOptionViewItem option;
+        option.rect = rowRect(row);
+        const auto *rows = static_cast<ClipRowView *>(list->itemDelegate());
+        return rows->rowLayout(option, list->model()->index(row, 0)).text.left()
+            - option.rect.left();
+    }
+    // Pixels of one colour where a row's thumbnail goes.
+    int pixels(int row, Qt::GlobalColor color = Qt::red) const
+    {
+        const QImage shot = list->viewport()->grab().toImage();
+        const QRect area = ClipRowView::layout(rowRect(row), true).thumbnail;
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += shot.pixelColor(x, y) == QColor(color) ? 1 : 0;
+        return count;
+    }
 
     TestHistory history;
     RecordingHistoryDelegate recorder;
-    std::unique_ptr<HistoryViewController> view;
-    QAbstractItemView *list = nullptr;
-    QLabel *label = nullptr;
+    HistoryViewController view { history.store(), history.settings() };
+    QAbstractItemView *list = view.findChild<QAbstractItemView *>(u"historyList"_s);
+};
+
+const QString all = u"Apple tart|Banana bread|Apple pie|Cherry"_s;
+
+QImage filled(int width, int height, Qt::GlobalColor color = Qt::red)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+struct Filter
+{
+    bool withClips, pinned;
+    QString query, expected, message; // message: a key, or empty when clips show
+};
+struct Key
+{
+    QString query;
+    int selected, key, selectedAfter; // -1: no selection
+    QString calls, queryAfter;
+};
+struct Click
+{
+    int row;
+    std::optional<Hit> part; // none: below the row
+    bool otherWindowActive;
+    QString calls, toolTip;
+    int selectedAfter;
+};
+struct Menu
+{
+    std::optional<ClipKind> kind; // of the clip in row 0; none: below the rows
+    bool kept;
+    std::optional<QString> text;
+    int trigger; // the item to trigger
+    QString calls;
 };
 
 } // namespace
@@ -63,352 +134,293 @@ class tst_HistoryViewController : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(installTranslations(*qApp)); }
-    void visibleClipsAndMessage_data();
-    void visibleClipsAndMessage();
-    void selectionAfterReload_data();
-    void selectionAfterReload();
-    void searchFieldKeys_data();
-    void searchFieldKeys();
+    void initTestCase();
+    void visibleClips_data();
+    void visibleClips();
+    void selection_data();
+    void selection();
+    void keys_data();
+    void keys();
     void clicks_data();
     void clicks();
     void contextMenu_data();
     void contextMenu();
-    void contextMenuCommands_data();
-    void contextMenuCommands();
-    void storeChangesReload_data();
-    void storeChangesReload();
+    void storeChanges();
+    void previewLines();
+    void thumbnails_data();
+    void thumbnails();
 };
 
-void tst_HistoryViewController::visibleClipsAndMessage_data()
+void tst_HistoryViewController::initTestCase()
 {
-    QTest::addColumn<bool>("withClips");
-    QTest::addColumn<bool>("pinned");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QString>("messageKey"); // empty: no message shown
-
-    const QStringList all { u"Apple tart"_s, u"Banana bread"_s, u"Apple pie"_s, u"Cherry"_s };
-    const QStringList apples { u"Apple tart"_s, u"Apple pie"_s };
-    QTest::newRow("everything") << true << false << QString() << all << QString();
-    QTest::newRow("query") << true << false << u"apple"_s << apples << QString();
-    QTest::newRow("query trimmed, any case")
-        << true << false << u"  APPLE\n"_s << apples << QString();
-    QTest::newRow("blanks list everything") << true << false << u"   "_s << all << QString();
-    QTest::newRow("pinned") << true << true << QString() << apples << QString();
-    QTest::newRow("pinned and query")
-        << true << true << u"pie"_s << QStringList { u"Apple pie"_s } << QString();
-    QTest::newRow("nothing found")
-        << true << false << u"zzz"_s << QStringList() << u"empty.search"_s;
-    QTest::newRow("pinned, nothing found")
-        << true << true << u"bread"_s << QStringList() << u"empty.search"_s;
-    QTest::newRow("empty history")
-        << false << false << QString() << QStringList() << u"empty.history"_s;
-    QTest::newRow("nothing kept") << false << true << QString() << QStringList()
-                                  << u"empty.pinned"_s;
-    QTest::newRow("blanks, empty list")
-        << false << true << u"  "_s << QStringList() << u"empty.search"_s;
+    QVERIFY(installTranslations(*qApp));
+    // Every text the program shows has an English text in the catalogue.
+    for (const char *key : { "search.placeholder", "empty.search", "empty.pinned", "empty.history",
+             "clip.copyPlain", "clip.keep", "clip.edit", "clip.view", "clip.delete",
+             "clip.kind.files", "clip.kind.image", "status.accessibility", "menu.hide", "menu.show",
+             "menu.settings", "menu.clearHistory", "menu.share", "menu.quit", "alert.clear.title",
+             "alert.clear.message", "alert.clear.confirm", "alert.cancel" })
+        QVERIFY2(qtTrId(key) != QLatin1String(key), key);
+    QVERIFY(qtTrId("clip.timestamp").contains(u"%1"));
 }
 
-void tst_HistoryViewController::visibleClipsAndMessage()
+void tst_HistoryViewController::visibleClips_data()
 {
-    QFETCH(bool, withClips);
-    QFETCH(bool, pinned);
-    QFETCH(QString, query);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, messageKey);
-
-    Panel panel(withClips);
-    if (!withClips)
-        panel.history.addText(u"Not kept"_s);
-    panel.view->setListMode(pinned ? ListMode::pinned : ListMode::all);
-    panel.view->searchField()->setText(query);
-    panel.view->reloadVisibleClips();
-    if (!withClips && !pinned)
-        panel.history.store().clearHistory();
-
-    QCOMPARE(previews(panel.view->visibleClips()), expected);
-    QCOMPARE(panel.list->model()->rowCount(), expected.size());
-    QCOMPARE(panel.label->isHidden(), messageKey.isEmpty());
-    if (!messageKey.isEmpty())
-        QCOMPARE(panel.label->text(), qtTrId(messageKey.toLatin1().constData()));
+    QTest::addColumn<Filter>("c");
+    const QString apples = u"Apple tart|Apple pie"_s;
+    QTest::newRow("everything") << Filter { true, false, {}, all, {} };
+    QTest::newRow("query") << Filter { true, false, u"  APPLE\n"_s, apples, {} };
+    QTest::newRow("blanks") << Filter { true, false, u"   "_s, all, {} };
+    QTest::newRow("pinned") << Filter { true, true, {}, apples, {} };
+    QTest::newRow("pinned query") << Filter { true, true, u"pie"_s, u"Apple pie"_s, {} };
+    QTest::newRow("no match") << Filter { true, true, u"bread"_s, {}, u"empty.search"_s };
+    QTest::newRow("empty history") << Filter { false, false, {}, {}, u"empty.history"_s };
+    QTest::newRow("nothing kept") << Filter { false, true, {}, {}, u"empty.pinned"_s };
+    QTest::newRow("blanks, empty list") << Filter { false, true, u" "_s, {}, u"empty.search"_s };
 }
 
-void tst_HistoryViewController::selectionAfterReload_data()
+void tst_HistoryViewController::visibleClips()
 {
-    QTest::addColumn<int>("selected"); // -1: no selection
+    QFETCH(Filter, c);
+    Panel panel(c.withClips);
+    if (!c.withClips && c.pinned)
+        panel.history.add(u"Not kept"_s);
+    panel.view.setListMode(c.pinned ? ListMode::pinned : ListMode::all);
+    panel.view.searchField()->setText(c.query);
+    panel.view.reloadVisibleClips();
+
+    QCOMPARE(panel.visible(), c.expected);
+    QCOMPARE(panel.list->model()->rowCount(), panel.view.visibleClips().size());
+    const auto *label = panel.view.findChild<QLabel *>(u"emptyLabel"_s);
+    QCOMPARE(label->isHidden(), c.message.isEmpty());
+    if (!c.message.isEmpty())
+        QCOMPARE(label->text(), qtTrId(qPrintable(c.message)));
+}
+
+void tst_HistoryViewController::selection_data()
+{
+    QTest::addColumn<int>("selected"); // -1: none
     QTest::addColumn<QString>("query");
-    QTest::addColumn<bool>("storeChanges");
     QTest::addColumn<int>("expected");
-
-    QTest::newRow("nothing selected") << -1 << QString() << false << 0;
-    QTest::newRow("index kept") << 2 << QString() << true << 2;
-    QTest::newRow("index kept over a search") << 1 << u"apple"_s << false << 1;
-    QTest::newRow("index gone") << 3 << u"apple"_s << false << 0;
-    QTest::newRow("empty list") << 1 << u"zzz"_s << false << -1;
+    QTest::newRow("none: row 0") << -1 << QString() << 0;
+    QTest::newRow("index kept") << 2 << QString() << 2;
+    QTest::newRow("index kept over a search") << 1 << u"apple"_s << 1;
+    QTest::newRow("index gone: row 0") << 3 << u"apple"_s << 0;
+    QTest::newRow("empty list") << 1 << u"zzz"_s << -1;
 }
 
-void tst_HistoryViewController::selectionAfterReload()
+void tst_HistoryViewController::selection()
 {
     QFETCH(int, selected);
     QFETCH(QString, query);
-    QFETCH(bool, storeChanges);
     QFETCH(int, expected);
-
     Panel panel;
-    QCOMPARE(panel.view->selectedRow(), 0);
-    if (selected < 0)
-        panel.list->selectionModel()->clear();
-    else
-        panel.list->setCurrentIndex(panel.list->model()->index(selected, 0));
-    panel.view->searchField()->setText(query);
-    if (storeChanges)
-        panel.history.addText(u"Date"_s);
-    else
-        panel.view->reloadVisibleClips();
-    QCOMPARE(panel.view->selectedRow(), expected);
+    QCOMPARE(panel.view.selectedRow(), 0);
+    panel.select(selected);
+    panel.view.searchField()->setText(query);
+    if (query.isEmpty())
+        panel.history.add(u"Date"_s); // the store's announcement reloads
+    QCOMPARE(panel.view.selectedRow(), expected);
 }
 
-void tst_HistoryViewController::searchFieldKeys_data()
+void tst_HistoryViewController::keys_data()
 {
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<int>("selected"); // -1: no selection
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("expectedRow");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<QString>("queryAfter");
-
-    QTest::newRow("down without selection")
-        << QString() << -1 << int(Qt::Key_Down) << 1 << QStringList() << QString();
-    QTest::newRow("down") << QString() << 1 << int(Qt::Key_Down) << 2 << QStringList() << QString();
-    QTest::newRow("down on last row")
-        << QString() << 3 << int(Qt::Key_Down) << 3 << QStringList() << QString();
-    QTest::newRow("up") << QString() << 2 << int(Qt::Key_Up) << 1 << QStringList() << QString();
-    QTest::newRow("up without selection")
-        << QString() << -1 << int(Qt::Key_Up) << 0 << QStringList() << QString();
-    QTest::newRow("up on row 0") << QString() << 0 << int(Qt::Key_Up) << 0 << QStringList()
-                                 << QString();
-    QTest::newRow("return") << QString() << 2 << int(Qt::Key_Return) << 2
-                            << QStringList { u"choose Apple pie"_s } << QString();
-    QTest::newRow("enter without selection") << QString() << -1 << int(Qt::Key_Enter) << -1
-                                             << QStringList { u"choose Apple tart"_s } << QString();
-    QTest::newRow("return on empty list")
-        << u"zzz"_s << -1 << int(Qt::Key_Return) << -1 << QStringList() << u"zzz"_s;
-    QTest::newRow("escape clears the query")
-        << u"pie"_s << 0 << int(Qt::Key_Escape) << 0 << QStringList() << QString();
-    QTest::newRow("escape leaves")
-        << QString() << 0 << int(Qt::Key_Escape) << 0 << QStringList { u"dismiss"_s } << QString();
-    QTest::newRow("other keys type")
-        << QString() << 0 << int(Qt::Key_B) << 0 << QStringList() << u"b"_s;
+    QTest::addColumn<Key>("c");
+    QTest::newRow("down, no selection") << Key { {}, -1, Qt::Key_Down, 1, {}, {} };
+    QTest::newRow("down") << Key { {}, 1, Qt::Key_Down, 2, {}, {} };
+    QTest::newRow("down on last row") << Key { {}, 3, Qt::Key_Down, 3, {}, {} };
+    QTest::newRow("up") << Key { {}, 2, Qt::Key_Up, 1, {}, {} };
+    QTest::newRow("up, no selection") << Key { {}, -1, Qt::Key_Up, 0, {}, {} };
+    QTest::newRow("up on row 0") << Key { {}, 0, Qt::Key_Up, 0, {}, {} };
+    QTest::newRow("return") << Key { {}, 2, Qt::Key_Return, 2, u"choose Apple pie"_s, {} };
+    QTest::newRow("enter, no selection")
+        << Key { {}, -1, Qt::Key_Enter, -1, u"choose Apple tart"_s, {} };
+    QTest::newRow("return, empty list") << Key { u"zzz"_s, -1, Qt::Key_Return, -1, {}, u"zzz"_s };
+    QTest::newRow("escape clears") << Key { u"pie"_s, 0, Qt::Key_Escape, 0, {}, {} };
+    QTest::newRow("escape leaves") << Key { {}, 0, Qt::Key_Escape, 0, u"dismiss"_s, {} };
+    QTest::newRow("other keys type") << Key { {}, 0, Qt::Key_B, 0, {}, u"b"_s };
 }
 
-void tst_HistoryViewController::searchFieldKeys()
+void tst_HistoryViewController::keys()
 {
-    QFETCH(QString, query);
-    QFETCH(int, selected);
-    QFETCH(int, key);
-    QFETCH(int, expectedRow);
-    QFETCH(QStringList, calls);
-    QFETCH(QString, queryAfter);
-
+    QFETCH(Key, c);
     Panel panel;
-    panel.view->searchField()->setText(query);
-    if (selected < 0)
-        panel.list->selectionModel()->clear();
-    else
-        panel.list->setCurrentIndex(panel.list->model()->index(selected, 0));
-
-    QTest::keyClick(panel.view->searchField(), Qt::Key(key));
-    QCOMPARE(panel.recorder.calls, calls);
-    QCOMPARE(panel.view->searchField()->text(), queryAfter);
-    QCOMPARE(panel.view->selectedRow(), expectedRow);
-    // Whatever the key did, the list shows what the query finds.
-    QCOMPARE(panel.view->visibleClips(), panel.history.store().search(queryAfter));
+    panel.view.searchField()->setText(c.query);
+    panel.select(c.selected);
+    QTest::keyClick(panel.view.searchField(), Qt::Key(c.key));
+    QCOMPARE(panel.recorder.calls.join(u'|'), c.calls);
+    QCOMPARE(panel.view.searchField()->text(), c.queryAfter);
+    QCOMPARE(panel.view.selectedRow(), c.selectedAfter);
+    QCOMPARE(panel.view.visibleClips(), panel.history.store().search(c.queryAfter));
 }
 
 void tst_HistoryViewController::clicks_data()
 {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("part"); // ClipRowView::Hit; -1 below the last row
-    QTest::addColumn<bool>("otherWindowActive");
-    QTest::addColumn<QStringList>("calls");
-
-    const int none = int(ClipRowView::Hit::none);
-    QTest::newRow("row") << 1 << none << false << QStringList { u"choose Banana bread"_s };
-    QTest::newRow("row of an inactive panel")
-        << 2 << none << true << QStringList { u"choose Apple pie"_s };
-    QTest::newRow("edit button") << 1 << int(ClipRowView::Hit::editButton) << false
-                                 << QStringList { u"edit Banana bread"_s };
-    QTest::newRow("delete button")
-        << 3 << int(ClipRowView::Hit::deleteButton) << true << QStringList { u"delete Cherry"_s };
-    QTest::newRow("below the last row") << 3 << -1 << false << QStringList();
+    // Rows: "Image", "Files", then the four text clips.
+    QTest::addColumn<Click>("c");
+    const QString none;
+    QTest::newRow("row") << Click { 3, Hit::none, false, u"choose Banana bread"_s, none, 3 };
+    QTest::newRow("row, inactive panel")
+        << Click { 0, Hit::none, true, u"choose Image"_s, none, 0 };
+    QTest::newRow("view image") << Click { 0, Hit::editButton, false, u"edit Image"_s,
+        u"clip.view"_s, 0 };
+    QTest::newRow("edit files") << Click { 1, Hit::editButton, false, u"edit Files"_s,
+        u"clip.edit"_s, 0 };
+    QTest::newRow("delete, inactive panel")
+        << Click { 5, Hit::deleteButton, true, u"delete Cherry"_s, u"clip.delete"_s, 0 };
+    QTest::newRow("below the last row") << Click { 5, std::nullopt, false, none, none, -1 };
 }
 
 void tst_HistoryViewController::clicks()
 {
-    QFETCH(int, row);
-    QFETCH(int, part);
-    QFETCH(bool, otherWindowActive);
-    QFETCH(QStringList, calls);
-
+    QFETCH(Click, c);
     Panel panel;
+    panel.history.add(u"Files"_s, ClipKind::fileURLs, false, u"/home/me/a\n/home/me/b"_s);
+    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 4));
     QVERIFY(panel.show());
     QWidget other;
-    if (otherWindowActive) {
+    if (c.otherWindowActive) {
         other.show();
         other.activateWindow();
         QTRY_VERIFY(other.isActiveWindow());
-        QVERIFY(!panel.view->isActiveWindow());
     }
-    const QRect rect = panel.rowRect(row);
-    const ClipRowView::Layout parts = ClipRowView::layout(rect, false);
-    QPoint pos(rect.left() + 20, rect.center().y());
-    if (part == int(ClipRowView::Hit::editButton))
-        pos = parts.editButton.center();
-    else if (part == int(ClipRowView::Hit::deleteButton))
-        pos = parts.deleteButton.center();
-    else if (part < 0)
-        pos.setY(rect.bottom() + 30);
+    const QPoint pos = panel.point(c.row, c.part);
+    QHelpEvent help(QEvent::ToolTip, pos, panel.list->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(panel.list->viewport(), &help);
+    QCOMPARE(QToolTip::text(), c.toolTip.isEmpty() ? QString() : qtTrId(qPrintable(c.toolTip)));
+    QToolTip::hideText();
 
     QTest::mouseClick(panel.list->viewport(), Qt::LeftButton, {}, pos);
-    QCOMPARE(panel.recorder.calls, calls);
-    // A button acts without moving the selection; a click below the rows
-    // clears it, as in any list.
-    const int selected = part < 0 ? -1 : part == int(ClipRowView::Hit::none) ? row : 0;
-    QCOMPARE(panel.view->selectedRow(), selected);
+    QCOMPARE(panel.recorder.calls.join(u'|'), c.calls);
+    QCOMPARE(panel.view.selectedRow(), c.selectedAfter);
 }
 
 void tst_HistoryViewController::contextMenu_data()
 {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("copyEnabled");
-    QTest::addColumn<bool>("kept");
-
-    QTest::newRow("text") << 2 << true << false;
-    QTest::newRow("kept text") << 1 << true << true;
-    QTest::newRow("image") << 0 << false << false;
-    QTest::newRow("below the last row") << 5 << false << false;
+    QTest::addColumn<Menu>("c");
+    const std::optional<QString> full(u"full\ttext"_s);
+    QTest::newRow("copy text") << Menu { ClipKind::text, false, full, 0,
+        u"copyPlain full\ttext"_s };
+    QTest::newRow("copy preview") << Menu { ClipKind::text, false, {}, 0, u"copyPlain Row"_s };
+    QTest::newRow("keep") << Menu { ClipKind::text, false, full, 1, {} };
+    QTest::newRow("stop keeping") << Menu { ClipKind::fileURLs, true, full, 1, {} };
+    QTest::newRow("image") << Menu { ClipKind::image, false, {}, 1, {} };
+    QTest::newRow("below the rows") << Menu { std::nullopt, false, full, -1, {} };
 }
 
 void tst_HistoryViewController::contextMenu()
 {
-    QFETCH(int, row);
-    QFETCH(bool, copyEnabled);
-    QFETCH(bool, kept);
-
+    QFETCH(Menu, c);
     Panel panel;
-    panel.history.addImage(u"Image"_s, QImage(8, 8, QImage::Format_RGB32));
+    const Clip clip = panel.history.add(
+        u"Row"_s, c.kind.value_or(ClipKind::text), c.kept, c.text, filled(4, 4));
     QVERIFY(panel.show());
-    const QList<QAction *> actions = panel.view->updateContextMenu(row)->actions();
-    const bool onRow = row < panel.view->visibleClips().size();
-    if (!onRow) {
-        QVERIFY(actions.isEmpty());
-    } else {
-        QCOMPARE(actions.size(), 2);
-        QCOMPARE(actions[0]->text(), qtTrId("clip.copyPlain"));
-        QCOMPARE(actions[0]->isEnabled(), copyEnabled);
-        QCOMPARE(actions[1]->text(), qtTrId("clip.keep"));
-        QVERIFY(actions[1]->isCheckable());
-        QCOMPARE(actions[1]->isChecked(), kept);
+    const int row = c.kind ? 0 : 5;
+    const QList<QAction *> items = panel.view.updateContextMenu(row)->actions();
+    QCOMPARE(items.size(), c.kind ? 2 : 0);
+    if (c.kind) {
+        QCOMPARE(items[0]->text(), qtTrId("clip.copyPlain"));
+        QCOMPARE(items[0]->isEnabled(), c.kind != ClipKind::image);
+        QCOMPARE(items[1]->text(), qtTrId("clip.keep"));
+        QVERIFY(items[1]->isCheckable());
+        QCOMPARE(items[1]->isChecked(), c.kept);
+        items[c.trigger]->trigger();
     }
+    QCOMPARE(panel.recorder.calls.join(u'|'), c.calls);
+    const bool keptNow = c.trigger == 1 ? !c.kept : c.kept;
+    QCOMPARE(panel.history.store().clip(clip.id)->isKept, keptNow);
 
     // A right click opens the same menu, on a row only.
     const QPoint pos
-        = onRow ? panel.rowRect(row).center() : QPoint(40, panel.rowRect(4).bottom() + 30);
+        = panel.point(c.kind ? 0 : 4, c.kind ? std::optional(Hit::none) : std::nullopt);
     QContextMenuEvent event(
         QContextMenuEvent::Mouse, pos, panel.list->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(panel.list->viewport(), &event);
-    QMenu *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QCOMPARE(open != nullptr, onRow);
+    auto *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QCOMPARE(open != nullptr, c.kind.has_value());
     if (open) {
-        QCOMPARE(open->actions().size(), 2);
-        QCOMPARE(open->actions()[1]->isChecked(), kept);
+        QCOMPARE(open->actions().at(1)->isChecked(), keptNow);
         open->close();
     }
 }
 
-void tst_HistoryViewController::contextMenuCommands_data()
+void tst_HistoryViewController::storeChanges()
 {
-    QTest::addColumn<std::optional<QString>>("text");
-    QTest::addColumn<bool>("kept");
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QStringList>("calls");
-
-    QTest::newRow("copy text") << std::optional<QString>(u"full\ttext"_s) << false << 0
-                               << QStringList { u"copyPlain full\ttext"_s };
-    QTest::newRow("copy preview without text")
-        << std::optional<QString>() << false << 0 << QStringList { u"copyPlain Preview"_s };
-    QTest::newRow("keep") << std::optional<QString>() << false << 1 << QStringList();
-    QTest::newRow("stop keeping") << std::optional<QString>() << true << 1 << QStringList();
-}
-
-void tst_HistoryViewController::contextMenuCommands()
-{
-    QFETCH(std::optional<QString>, text);
-    QFETCH(bool, kept);
-    QFETCH(int, action);
-    QFETCH(QStringList, calls);
-
     Panel panel;
-    const Clip clip = panel.history.addText(u"Preview"_s, text, kept);
-    panel.view->setListMode(ListMode::pinned);
-    panel.view->reloadVisibleClips();
-    const int pinnedBefore = int(panel.view->visibleClips().size());
-
-    panel.view->setListMode(ListMode::all);
-    panel.view->reloadVisibleClips();
-    panel.view->updateContextMenu(0)->actions().at(action)->trigger();
-    QCOMPARE(panel.recorder.calls, calls);
-    QCOMPARE(panel.history.store().clip(clip.id)->isKept, action == 1 ? !kept : kept);
-
-    // The store's announcement reloads the list, so the pinned list follows.
-    panel.view->setListMode(ListMode::pinned);
-    panel.view->reloadVisibleClips();
-    const int change = action == 1 ? (kept ? -1 : 1) : 0;
-    QCOMPARE(panel.view->visibleClips().size(), pinnedBefore + change);
-}
-
-void tst_HistoryViewController::storeChangesReload_data()
-{
-    QTest::addColumn<bool>("pinned");
-    QTest::addColumn<int>("change");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("copy arrives") << false << 0
-                                  << QStringList { u"Fig"_s, u"Apple tart"_s, u"Banana bread"_s,
-                                         u"Apple pie"_s, u"Cherry"_s };
-    QTest::newRow("kept elsewhere")
-        << true << 1 << QStringList { u"Apple tart"_s, u"Apple pie"_s, u"Cherry"_s };
-    QTest::newRow("deleted") << true << 2 << QStringList { u"Apple pie"_s };
-    QTest::newRow("history cleared")
-        << false << 3 << QStringList { u"Apple tart"_s, u"Apple pie"_s };
-}
-
-void tst_HistoryViewController::storeChangesReload()
-{
-    QFETCH(bool, pinned);
-    QFETCH(int, change);
-    QFETCH(QStringList, expected);
-
-    Panel panel;
-    panel.view->setListMode(pinned ? ListMode::pinned : ListMode::all);
-    panel.view->reloadVisibleClips();
+    panel.view.setListMode(ListMode::pinned);
+    panel.view.reloadVisibleClips();
     ClipStore &store = panel.history.store();
     const QList<Clip> clips = store.clips();
-    switch (change) {
-    case 0:
-        panel.history.addText(u"Fig"_s);
-        break;
-    case 1:
-        store.setKept(clips[3].id, true);
-        break;
-    case 2:
-        store.deleteClip(clips[0].id);
-        break;
-    default:
-        store.clearHistory();
+    store.setKept(clips[3].id, true);
+    QCOMPARE(panel.visible(), u"Apple tart|Apple pie|Cherry"_s);
+    store.deleteClip(clips[0].id);
+    QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
+    panel.view.setListMode(ListMode::all);
+    panel.history.add(u"Fig"_s);
+    QCOMPARE(panel.visible(), u"Fig|Banana bread|Apple pie|Cherry"_s);
+    store.clearHistory();
+    QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
+}
+
+void tst_HistoryViewController::previewLines()
+{
+    // Texts one and a half and three column widths wide, of words and of one
+    // long word: two lines, the second elided only when the text goes on.
+    const QFontMetrics metrics(QApplication::font());
+    for (const QString &text :
+        { u"the quick brown fox jumps over the lazy dog "_s.repeated(20), u"x"_s.repeated(600) }) {
+        for (const double widths : { 1.5, 3.0 }) {
+            QString preview = text;
+            while (metrics.horizontalAdvance(preview) > 200 * widths)
+                preview.chop(1);
+            preview = preview.trimmed();
+            const QStringList lines = ClipRowView::previewLines(preview, QApplication::font(), 200);
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines[1].endsWith(QChar(0x2026)), widths > 2);
+            QVERIFY(metrics.horizontalAdvance(lines[0]) <= 200);
+            QVERIFY(metrics.horizontalAdvance(lines[1]) <= 200);
+            if (widths < 2) // nothing of the text is lost
+                QCOMPARE(lines.join(QString()).remove(u' '), preview.remove(u' '));
+        }
     }
-    QCOMPARE(previews(panel.view->visibleClips()), expected);
+}
+
+void tst_HistoryViewController::thumbnails_data()
+{
+    QTest::addColumn<int>("file"); // 0 readable, 1 missing, 2 not an image
+    QTest::newRow("image") << 0;
+    QTest::newRow("missing file") << 1;
+    QTest::newRow("not an image") << 2;
+}
+
+void tst_HistoryViewController::thumbnails()
+{
+    QFETCH(int, file);
+    Panel panel(false);
+    QVERIFY(panel.show());
+    const Clip clip = panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(80, 20));
+    QFile image(panel.history.store().imagePath(clip));
+    if (file == 1)
+        QVERIFY(image.remove());
+    if (file == 2) {
+        QVERIFY(image.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        image.write("\x89PNG\r\n\x1a\n not really");
+        image.close();
+    }
+    // Scaled into the 36-point square with its proportions; the text starts
+    // after it, or 10 from the edge without one. (Its edges are antialiased.)
+    QCOMPARE(panel.pixels(0) > 36 * 9 / 2, file == 0);
+    QCOMPARE(panel.textLeft(0), file == 0 ? 8 + 36 + 8 : 10);
+
+    // The image clip moves down; its row now paints a text clip, then another
+    // image.
+    panel.history.add(u"Plain words"_s);
+    QCOMPARE(panel.pixels(0), 0);
+    QCOMPARE(panel.textLeft(0), 10);
+    QCOMPARE(panel.pixels(1) > 36 * 9 / 2, file == 0);
+    panel.history.add(u"Blue"_s, ClipKind::image, false, {}, filled(36, 36, Qt::blue));
+    QCOMPARE(panel.pixels(0), 0);
+    QVERIFY(panel.pixels(0, Qt::blue) > 30 * 30);
 }
 
 QTEST_MAIN(tst_HistoryViewController)

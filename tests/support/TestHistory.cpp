@@ -15,49 +15,23 @@ TestHistory::TestHistory()
     });
 }
 
-Clip TestHistory::added(bool kept)
-{
-    const Clip clip = m_store->clips().constFirst();
-    if (!kept)
-        return clip;
-    m_store->setKept(clip.id, true);
-    return *m_store->clip(clip.id);
-}
-
-Clip TestHistory::addText(const QString &preview, const std::optional<QString> &text, bool kept)
+Clip TestHistory::add(const QString &preview, ClipKind kind, bool kept,
+    const std::optional<QString> &text, const QImage &image)
 {
     ClipContent content;
+    content.kind = kind;
     content.preview = preview;
     content.text = text;
-    content.byteSize = preview.size();
-    content.contentHash = sha256Hex(preview.toUtf8());
+    if (kind == ClipKind::image) {
+        QBuffer png(&content.pngData);
+        png.open(QIODevice::WriteOnly);
+        image.save(&png, "PNG");
+    }
+    content.byteSize = preview.size() + content.pngData.size();
+    content.contentHash = sha256Hex(preview.toUtf8() + content.pngData);
     m_store->add(content);
-    return added(kept);
-}
-
-Clip TestHistory::addImage(const QString &preview, const QImage &image)
-{
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    image.save(&png, "PNG");
-    ClipContent content;
-    content.kind = ClipKind::image;
-    content.preview = preview;
-    content.pngData = png.data();
-    content.byteSize = png.data().size();
-    content.contentHash = sha256Hex(png.data() + preview.toUtf8());
-    m_store->add(content);
-    return added(false);
-}
-
-Clip TestHistory::addFiles(const QString &preview, const QString &paths)
-{
-    ClipContent content;
-    content.kind = ClipKind::fileURLs;
-    content.preview = preview;
-    content.text = paths;
-    content.byteSize = paths.size();
-    content.contentHash = sha256Hex(paths.toUtf8());
-    m_store->add(content);
-    return added(false);
+    const QUuid id = m_store->clips().constFirst().id;
+    if (kept)
+        m_store->setKept(id, true);
+    return *m_store->clip(id);
 }

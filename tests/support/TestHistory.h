@@ -19,15 +19,12 @@ public:
     ClipStore &store() { return *m_store; }
     Settings &settings() { return *m_settings; }
 
-    // Each adds a clip at the front of the history and returns it.
-    Clip addText(const QString &preview, const std::optional<QString> &text, bool kept = false);
-    Clip addText(const QString &text, bool kept = false) { return addText(text, text, kept); }
-    Clip addImage(const QString &preview, const QImage &image);
-    Clip addFiles(const QString &preview, const QString &paths);
+    // Adds a clip at the front of the history and returns it. An image clip
+    // stores `image` as its PNG file.
+    Clip add(const QString &preview, ClipKind kind = ClipKind::text, bool kept = false,
+        const std::optional<QString> &text = {}, const QImage &image = {});
 
 private:
-    Clip added(bool kept);
-
     QTemporaryDir m_dir;
     QDateTime m_now;
     std::unique_ptr<Defaults> m_defaults;
