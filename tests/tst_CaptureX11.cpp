@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <csignal>
@@ -58,6 +59,28 @@ private slots:
         const QStringList expected{QStringLiteral("rapid 4"), QStringLiteral("rapid 3"), QStringLiteral("rapid 2"),
                                    QStringLiteral("rapid 1"), QStringLiteral("rapid 0"), QStringLiteral("first copy")};
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), expected, 10000);
+    }
+
+    // Large copies arrive in pieces (INCR); each one is read whole.
+    void largeCopiesOneAfterAnother()
+    {
+        Rig rig;
+        QTemporaryDir dir;
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray big = QByteArray(4 * 1024 * 1024, char('a' + i)) + QByteArray::number(i);
+            QFile file(dir.filePath(QString::number(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(big);
+            file.close();
+            QProcess xclip;
+            xclip.setStandardOutputFile(QProcess::nullDevice());
+            xclip.setStandardErrorFile(QProcess::nullDevice());
+            xclip.setStandardInputFile(file.fileName());
+            xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+            QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), i + 1, 10000);
+            QCOMPARE(rig.clips().first().byteSize, big.size());
+            xclip.waitForFinished(5000);
+        }
     }
 
     void markedCopiesAreSkipped_data()
