@@ -1,0 +1,192 @@
+// Capture on a real X server: from `xclip` returning to the clip being in the
+// store, and what a 10 MB copy costs the UI thread. Run it under the test
+// harness, which starts a private Xvfb:
+//   tests/support/x11-harness.sh build-bench/bench/bench_capture
+#include "ClipFunctions.h"
+#include "ClipStore.h"
+#include "Defaults.h"
+#include "PasteboardMonitor.h"
+#include "Settings.h"
+#include "X11Pasteboard.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Measures how long the UI thread goes without running a 1 ms timer.
+struct GapProbe
+{
+    QElapsedTimer clock;
+    QTimer ticker;
+    qint64 last = 0;
+    qint64 worst = 0;
+
+    GapProbe()
+    {
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(1);
+        QObject::connect(&ticker, &QTimer::timeout, [this] { tick(); });
+        clock.start();
+    }
+    void tick()
+    {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    }
+    void restart()
+    {
+        last = clock.nsecsElapsed();
+        worst = 0;
+        ticker.start();
+    }
+};
+
+struct Rig
+{
+    QTemporaryDir dir{QDir::currentPath() + QStringLiteral("/bench-XXXXXX")};
+    Defaults defaults{dir.filePath(QStringLiteral("settings.ini"))};
+    Settings settings{defaults};
+    ClipStore store{settings, dir.path()};
+    X11Pasteboard pasteboard;
+    PasteboardMonitor monitor{pasteboard, store, settings};
+    GapProbe probe;
+    // The longest gap while the copy was being read: measured when the
+    // contents arrive, before the monitor records them.
+    qint64 readGap = -1;
+    qint64 arrivedAt = 0;
+    Rig()
+    {
+        settings.setMaxClipCount(100000);
+        QObject::connect(&pasteboard, &Pasteboard::changed, [this] {
+            readGap = std::max(probe.worst, probe.clock.nsecsElapsed() - probe.last);
+            arrivedAt = probe.clock.nsecsElapsed();
+        });
+        monitor.start();
+    }
+};
+
+Rig &rig()
+{
+    static Rig instance;
+    return instance;
+}
+
+void startXclip(QProcess &xclip, const QString &inputFile = QString())
+{
+    xclip.setStandardOutputFile(QProcess::nullDevice());
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    if (!inputFile.isEmpty())
+        xclip.setStandardInputFile(inputFile);
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard")});
+}
+
+// Puts text on the clipboard with xclip and returns once xclip has returned.
+void copyWithXclip(const QByteArray &text)
+{
+    QProcess xclip;
+    startXclip(xclip);
+    xclip.waitForStarted();
+    xclip.write(text);
+    xclip.closeWriteChannel();
+    xclip.waitForFinished();
+}
+
+bool frontIs(const QString &text)
+{
+    const auto &clips = rig().store.clips();
+    return !clips.isEmpty() && clips.first().text == text;
+}
+
+void BM_CaptureLatency(benchmark::State &state)
+{
+    static int serial = 0;
+    for (auto _ : state) {
+        const QString text = QStringLiteral("capture latency sample %1").arg(++serial);
+        copyWithXclip(text.toUtf8());
+        QElapsedTimer timer;
+        timer.start();
+        while (!frontIs(text) && timer.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!frontIs(text))
+            state.SkipWithError("the copy was not recorded");
+    }
+}
+
+// What a 10 MB copy costs the UI thread: the longest stretch without a timer
+// tick while it was read (on the reader's thread), and the time taken to
+// record it (hash, preview, store) once it had arrived.
+void BM_UiThreadCostOf10MBCopy(benchmark::State &state)
+{
+    static int serial = 0;
+    Rig &r = rig();
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        const QByteArray big = QByteArray(10 * 1000 * 1000, char(0x60 + ++serial));
+        const QString input = dir.filePath(QString::number(serial));
+        QFile file(input);
+        file.open(QIODevice::WriteOnly);
+        file.write(big);
+        file.close();
+        QProcess xclip;
+        startXclip(xclip, input);
+        r.readGap = -1;
+        r.probe.restart();
+        QElapsedTimer clock;
+        clock.start();
+        const QString hash = sha256Hex(big);
+        while (r.store.clips().isEmpty() || r.store.clips().first().contentHash != hash) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (clock.elapsed() > 20000)
+                break;
+        }
+        const qint64 recorded = r.probe.clock.nsecsElapsed();
+        r.probe.ticker.stop();
+        xclip.waitForFinished();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        state.counters["read_ui_gap_ms"] = double(r.readGap) / 1e6;
+        state.counters["record_ms"] = double(recorded - r.arrivedAt) / 1e6;
+        if (r.readGap < 0)
+            state.SkipWithError("the 10 MB copy was not recorded");
+    }
+}
+
+double p90(const std::vector<double> &values)
+{
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[std::min(sorted.size() - 1, size_t(double(sorted.size()) * 0.9))];
+}
+
+} // namespace
+
+BENCHMARK(BM_CaptureLatency)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(50)
+    ->ComputeStatistics("p90", p90)
+    ->ReportAggregatesOnly()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UiThreadCostOf10MBCopy)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
