@@ -25,7 +25,7 @@ void ArchiveWriter::submit(const QList<Clip> &clips, const QList<quint64> &revis
 {
     {
         std::lock_guard lock(m_mutex);
-        m_pending = Snapshot{clips, revisions};
+        m_pending = Snapshot { clips, revisions };
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -60,7 +60,7 @@ QList<QByteArray> ArchiveWriter::encode(const Snapshot &snapshot)
         }
         auto cached = m_encoded.constFind(clip.id);
         if (cached == m_encoded.constEnd() || cached->revision != revision)
-            cached = m_encoded.insert(clip.id, Encoded{revision, ClipArchive::encodeClip(clip)});
+            cached = m_encoded.insert(clip.id, Encoded { revision, ClipArchive::encodeClip(clip) });
         next.insert(clip.id, *cached);
         encoded.append(cached->bytes);
     }

@@ -13,7 +13,7 @@ namespace AtomicFile {
 bool write(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr);
 inline bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr)
 {
-    return write(path, QList<QByteArray>{bytes}, error);
+    return write(path, QList<QByteArray> { bytes }, error);
 }
 
 // Creates the folder and any missing parents; the folder itself is made (or

@@ -16,7 +16,7 @@ QString clipKindRawValue(ClipKind kind)
 
 std::optional<ClipKind> clipKindFromRawValue(const QString &raw)
 {
-    for (ClipKind kind : {ClipKind::text, ClipKind::image, ClipKind::fileURLs}) {
+    for (ClipKind kind : { ClipKind::text, ClipKind::image, ClipKind::fileURLs }) {
         if (clipKindRawValue(kind) == raw)
             return kind;
     }

@@ -45,7 +45,7 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
             out.append("\\f");
             break;
         default: {
-            const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf]};
+            const char escaped[] = { '\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf] };
             out.append(escaped, sizeof escaped);
         }
         }
@@ -121,8 +121,8 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
             if (!isString)
                 return fail(error, describe(key, "is not a string"));
             const QByteArray encoded = QByteArray::fromRawData(text.data(), qsizetype(text.size()));
-            auto decoded =
-                QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+            auto decoded
+                = QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
             // Padding is required, as the writer always emits it.
             if (!decoded || encoded.size() % 4 != 0)
                 return fail(error, describe(key, "is not valid Base64"));
@@ -164,7 +164,7 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
             if (value.get_int64().get(integer) == simdjson::SUCCESS) {
                 clip->byteSize = integer;
             } else if (value.get_double().get(real) == simdjson::SUCCESS && std::floor(real) == real
-                       && std::fabs(real) <= 9007199254740992.0) {
+                && std::fabs(real) <= 9007199254740992.0) {
                 clip->byteSize = qint64(real); // 1e3 is an integer too
             } else {
                 return fail(error, describe(key, "is not an integer"));
@@ -189,9 +189,9 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
             clip->isKept = kept;
         }
     }
-    const std::pair<unsigned, const char *> required[] = {
-        {id, "id"},           {createdAt, "createdAt"}, {kind, "kind"},
-        {preview, "preview"}, {byteSize, "byteSize"},   {hash, "contentHash"}};
+    const std::pair<unsigned, const char *> required[]
+        = { { id, "id" }, { createdAt, "createdAt" }, { kind, "kind" }, { preview, "preview" },
+              { byteSize, "byteSize" }, { hash, "contentHash" } };
     for (const auto &[bit, name] : required) {
         if (!(seen & bit))
             return fail(error, QStringLiteral("\"%1\" is missing").arg(QLatin1String(name)));
@@ -208,7 +208,7 @@ QString formatDate(const QDateTime &date)
     const QTime time = utc.time();
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", day.year(), day.month(),
-                  day.day(), time.hour(), time.minute(), time.second());
+        day.day(), time.hour(), time.minute(), time.second());
     return QString::fromLatin1(text);
 }
 
@@ -220,7 +220,8 @@ std::optional<QDateTime> parseDate(QStringView text)
         || text[16] != u':')
         return std::nullopt;
     const int year = digits(text, 0, 4), month = digits(text, 5, 2), day = digits(text, 8, 2);
-    const int hour = digits(text, 11, 2), minute = digits(text, 14, 2), second = digits(text, 17, 2);
+    const int hour = digits(text, 11, 2), minute = digits(text, 14, 2),
+              second = digits(text, 17, 2);
     if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
         return std::nullopt;
     const QDate date(year, month, day);
@@ -252,8 +253,8 @@ std::optional<QUuid> parseUuid(QStringView text)
     for (qsizetype i = 0; i < 36; ++i) {
         const char16_t c = text[i].unicode();
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        const bool isHex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')
-                           || (c >= u'A' && c <= u'F');
+        const bool isHex
+            = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
         if (dash ? c != u'-' : !isHex)
             return std::nullopt;
     }
@@ -330,8 +331,7 @@ DecodeResult decode(const QByteArray &json)
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     const bool padded = json.capacity() - json.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
-    if (const auto error =
-            parser.parse(json.constData(), size_t(json.size()), !padded).get(root)) {
+    if (const auto error = parser.parse(json.constData(), size_t(json.size()), !padded).get(root)) {
         result.error = QString::fromLatin1(simdjson::error_message(error));
         return result;
     }

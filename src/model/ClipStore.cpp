@@ -28,7 +28,7 @@ bool itemExists(const QString &path)
 bool isPlainFileName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 } // namespace
@@ -41,8 +41,7 @@ QString ClipStore::defaultAppSupportDir()
     return dir;
 }
 
-ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clock,
-                     QObject *parent)
+ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clock, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_clock(std::move(clock))
@@ -97,9 +96,8 @@ void ClipStore::load()
         return;
     }
     m_clips = std::move(result.clips);
-    std::stable_sort(m_clips.begin(), m_clips.end(), [](const Clip &a, const Clip &b) {
-        return a.createdAt > b.createdAt;
-    });
+    std::stable_sort(m_clips.begin(), m_clips.end(),
+        [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
 }
 
 std::optional<Clip> ClipStore::clip(const QUuid &id) const
@@ -201,8 +199,7 @@ void ClipStore::setKept(const QUuid &id, bool kept)
 }
 
 void ClipStore::updateText(const QUuid &id, const QString &text,
-                           const std::optional<QByteArray> &rtf,
-                           const std::optional<QByteArray> &html)
+    const std::optional<QByteArray> &rtf, const std::optional<QByteArray> &html)
 {
     const qsizetype index = indexOf(id);
     if (index < 0)
@@ -222,8 +219,8 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
 
 void ClipStore::clearHistory()
 {
-    const bool anyUnkept = std::any_of(m_clips.cbegin(), m_clips.cend(),
-                                       [](const Clip &c) { return !c.isKept; });
+    const bool anyUnkept
+        = std::any_of(m_clips.cbegin(), m_clips.cend(), [](const Clip &c) { return !c.isKept; });
     if (!anyUnkept)
         return;
     for (const Clip &clip : std::as_const(m_clips)) {
@@ -315,14 +312,14 @@ void ClipStore::save()
             QString aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp;
             for (int n = 2; itemExists(aside); ++n)
                 aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-')
-                        + QString::number(n);
+                    + QString::number(n);
             if (!QFile::rename(m_archiveURL, aside))
                 return; // try again at the next save rather than overwrite it
         }
         m_preserveUnreadableArchive = false;
         QDir root(m_rootURL);
-        const QStringList asides =
-            root.entryList({QStringLiteral("clips.json.corrupt-*")}, QDir::Files, QDir::Name);
+        const QStringList asides
+            = root.entryList({ QStringLiteral("clips.json.corrupt-*") }, QDir::Files, QDir::Name);
         for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
             root.remove(asides[i]);
     }

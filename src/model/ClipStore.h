@@ -41,7 +41,7 @@ public:
     // `appSupportDir` is the folder that holds "Quillstack" (normally
     // ~/.local/share); empty means the platform's own.
     ClipStore(Settings &settings, const QString &appSupportDir = QString(), Clock clock = {},
-              QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~ClipStore() override;
 
     const QList<Clip> &clips() const { return m_clips; }
@@ -51,7 +51,7 @@ public:
     void deleteClip(const QUuid &id);
     void setKept(const QUuid &id, bool kept);
     void updateText(const QUuid &id, const QString &text, const std::optional<QByteArray> &rtf,
-                    const std::optional<QByteArray> &html);
+        const std::optional<QByteArray> &html);
     void clearHistory();
     QList<Clip> search(const QString &query) const;
     void applyLimits();

@@ -18,8 +18,7 @@ void makePrivate(const QString &fileName)
 
 Defaults::Defaults()
     : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             QStringLiteral("Quillstack"),
-                                             QStringLiteral("Quillstack")))
+        QStringLiteral("Quillstack"), QStringLiteral("Quillstack")))
 {
 }
 

@@ -31,9 +31,9 @@ QString panelAnchorRawValue(PanelAnchor anchor)
 
 QList<PanelAnchor> allPanelAnchors()
 {
-    return {PanelAnchor::topLeft,    PanelAnchor::top,    PanelAnchor::topRight,
-            PanelAnchor::left,       PanelAnchor::right,  PanelAnchor::bottomLeft,
-            PanelAnchor::bottom,     PanelAnchor::bottomRight};
+    return { PanelAnchor::topLeft, PanelAnchor::top, PanelAnchor::topRight, PanelAnchor::left,
+        PanelAnchor::right, PanelAnchor::bottomLeft, PanelAnchor::bottom,
+        PanelAnchor::bottomRight };
 }
 
 std::optional<PanelAnchor> panelAnchorFromRawValue(const QString &raw)
@@ -51,12 +51,15 @@ Settings::Settings(Defaults &defaults, QObject *parent)
 {
     defaults.registerDefaults(SettingsKeys::registeredDefaults());
     m_maxAgeHours = defaults.integer(QLatin1String(SettingsKeys::maxAgeHours));
-    m_maxClipCount = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipCount)));
-    m_maxClipBytes = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipBytes)));
-    m_maxTotalBytes =
-        std::max<qint64>(0, defaults.integer(QLatin1String(SettingsKeys::maxTotalBytes)));
-    m_panelAnchor = panelAnchorFromRawValue(defaults.string(QLatin1String(SettingsKeys::panelAnchor)))
-                        .value_or(PanelAnchor::right);
+    m_maxClipCount
+        = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipCount)));
+    m_maxClipBytes
+        = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipBytes)));
+    m_maxTotalBytes
+        = std::max<qint64>(0, defaults.integer(QLatin1String(SettingsKeys::maxTotalBytes)));
+    m_panelAnchor
+        = panelAnchorFromRawValue(defaults.string(QLatin1String(SettingsKeys::panelAnchor)))
+              .value_or(PanelAnchor::right);
     m_alwaysVisible = defaults.boolean(QLatin1String(SettingsKeys::alwaysVisible));
 }
 

@@ -25,12 +25,12 @@ inline constexpr char globalHotkeysPrefix[] = "GlobalHotkeys_";
 inline QVariantMap registeredDefaults()
 {
     return {
-        {QLatin1String(maxAgeHours), qint64(168)},
-        {QLatin1String(maxClipCount), qint64(200)},
-        {QLatin1String(maxClipBytes), qint64(10485760)},
-        {QLatin1String(maxTotalBytes), qint64(209715200)},
-        {QLatin1String(panelAnchor), QStringLiteral("right")},
-        {QLatin1String(alwaysVisible), false},
+        { QLatin1String(maxAgeHours), qint64(168) },
+        { QLatin1String(maxClipCount), qint64(200) },
+        { QLatin1String(maxClipBytes), qint64(10485760) },
+        { QLatin1String(maxTotalBytes), qint64(209715200) },
+        { QLatin1String(panelAnchor), QStringLiteral("right") },
+        { QLatin1String(alwaysVisible), false },
     };
 }
 
