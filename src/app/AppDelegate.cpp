@@ -48,6 +48,12 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
     , m_alertRunner(runAlertModally)
 {
+    // Counting a shortcut opening writes the settings file through to disk,
+    // which takes longer than a frame: it runs a quarter second later, when
+    // the panel is long on screen.
+    m_shortcutOpenTimer.setSingleShot(true);
+    m_shortcutOpenTimer.setInterval(250);
+    connect(&m_shortcutOpenTimer, &QTimer::timeout, this, &AppDelegate::recordShortcutOpens);
 }
 
 AppDelegate::~AppDelegate()
@@ -94,6 +100,7 @@ void AppDelegate::applicationWillTerminate()
     if (m_monitor)
         m_monitor->stop();
     removeMouseMonitor();
+    recordShortcutOpens();
 }
 
 void AppDelegate::setupStatusItem()
@@ -218,7 +225,15 @@ void AppDelegate::toggleFromShortcut(ListMode mode)
     } else {
         showPanel(true, mode);
     }
-    m_reviewPrompt->recordHotkeyPanelOpen(m_historyController);
+    ++m_pendingShortcutOpens;
+    m_shortcutOpenTimer.start();
+}
+
+void AppDelegate::recordShortcutOpens()
+{
+    m_shortcutOpenTimer.stop();
+    for (; m_pendingShortcutOpens > 0; --m_pendingShortcutOpens)
+        m_reviewPrompt->recordHotkeyPanelOpen(m_historyController);
 }
 
 void AppDelegate::toggleVisibilityFromMenu()

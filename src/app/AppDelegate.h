@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -97,6 +98,7 @@ private:
     void setListModeAndReload(ListMode mode);
     void bringPanelForward(bool activate, ListMode mode, bool place);
     void activatePreviousApp();
+    void recordShortcutOpens();
     bool pointerIsOverOwnWindow(QPointF mouse) const;
 
     AppServices m_services;
@@ -117,5 +119,9 @@ private:
     std::optional<RunningWindow> m_previousApp;
     std::optional<MouseMonitor::Token> m_mouseMonitor;
     bool m_userHidAlwaysVisiblePanel = false;
+    // Shortcut openings not yet counted by the review prompt, and the timer
+    // that counts them after the panel is on screen.
+    int m_pendingShortcutOpens = 0;
+    QTimer m_shortcutOpenTimer;
     AlertRunner m_alertRunner;
 };
