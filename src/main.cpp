@@ -1,8 +1,11 @@
 #include "AppDelegate.h"
 #include "AppServices.h"
 #include "Defaults.h"
+#include "NamedShortcuts.h"
 #include "QtScreens.h"
 #include "Translations.h"
+#include "X11HotkeyRegistrar.h"
+#include "X11KeyboardLayout.h"
 #include "X11MouseMonitor.h"
 #include "X11Pasteboard.h"
 #include "X11Workspace.h"
@@ -57,8 +60,11 @@ int main(int argc, char *argv[])
     X11Workspace workspace;
     QtScreens screens;
     X11MouseMonitor mouseMonitor;
-    AppDelegate delegate(
-        AppServices { defaults, pasteboard, workspace, screens, mouseMonitor, QString() });
+    X11HotkeyRegistrar hotkeyRegistrar;
+    X11KeyboardLayout keyboardLayout;
+    GlobalHotkeys::NamedShortcuts namedShortcuts(defaults, hotkeyRegistrar, keyboardLayout);
+    AppDelegate delegate(AppServices {
+        defaults, pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
         Qt::QueuedConnection);
     QObject::connect(

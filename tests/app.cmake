@@ -6,15 +6,20 @@ set(QUILLSTACK_APP_FAKES
   support/FakeMouseMonitor.cpp support/FakeMouseMonitor.h
   support/FakeScreens.h
   support/FakeWorkspace.cpp support/FakeWorkspace.h
-  support/MemoryPasteboard.cpp support/MemoryPasteboard.h)
+  support/MemoryPasteboard.cpp support/MemoryPasteboard.h
+  support/FakeHotkeyRegistrar.cpp support/FakeHotkeyRegistrar.h
+  support/FakeKeyboardLayout.cpp support/FakeKeyboardLayout.h)
 quillstack_add_test(NAME tst_AppDelegate SOURCES tst_AppDelegate.cpp ${QUILLSTACK_APP_FAKES}
   LIBS quillstack_app LABELS gui)
 
 # Another program's window for the X11 tests to hand the keyboard back to.
 add_executable(qs-focus-window support/focus-window.cpp)
 target_link_libraries(qs-focus-window PRIVATE Qt6::Widgets quillstack_options)
-quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp LIBS quillstack_platform_x11
-  LABELS x11 X11)
+set(QUILLSTACK_APP_X11_SUPPORT
+  support/X11AppFixture.cpp support/X11AppFixture.h
+  support/X11TestTools.cpp support/X11TestTools.h)
+quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp ${QUILLSTACK_APP_X11_SUPPORT}
+  LIBS quillstack_platform_x11 LABELS x11 X11)
 add_dependencies(tst_AppX11 qs-focus-window)
 # Qt's xcb plugin loads libxkbcommon-x11, which strndup()s atom names that are
 # not NUL-terminated: strict string checks take that for an overflow.
@@ -25,3 +30,11 @@ add_test(NAME tst_AppX11_noWM COMMAND ${QUILLSTACK_X11_HARNESS} $<TARGET_FILE:ts
 get_test_property(tst_AppX11 ENVIRONMENT QUILLSTACK_APP_X11_ENV)
 set_tests_properties(tst_AppX11_noWM PROPERTIES LABELS x11 TIMEOUT 120
   ENVIRONMENT "${QUILLSTACK_APP_X11_ENV};QUILLSTACK_NO_WM=1")
+quillstack_add_test(NAME tst_HotkeyController
+  SOURCES tst_HotkeyController.cpp support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
+  LIBS quillstack_app LABELS unit)
+# The global shortcuts of the whole application against a real X server.
+quillstack_add_test(NAME tst_AppX11Hotkeys
+  SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/StderrCapture.cpp
+  LIBS quillstack_platform_x11 LABELS x11 X11)
+add_dependencies(tst_AppX11Hotkeys qs-focus-window)

@@ -2,12 +2,15 @@
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
+#include "FakeHotkeyRegistrar.h"
+#include "FakeKeyboardLayout.h"
 #include "FakeMouseMonitor.h"
 #include "FakeScreens.h"
 #include "FakeWorkspace.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
 #include "MemoryPasteboard.h"
+#include "NamedShortcuts.h"
 #include "PasteboardMonitor.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
@@ -68,7 +71,7 @@ struct Fixture
         workspace.frontmost = editor;
         defaults.setObject(QLatin1String(SettingsKeys::alwaysVisible), alwaysVisible);
         app = std::make_unique<AppDelegate>(
-            AppServices { defaults, pasteboard, workspace, screens, mouse, dir.path() });
+            AppServices { defaults, pasteboard, workspace, screens, mouse, shortcuts, dir.path() });
     }
 
     Clip add(const QString &text, bool kept = false, ClipKind kind = ClipKind::text)
@@ -97,6 +100,9 @@ struct Fixture
     FakeWorkspace workspace;
     FakeScreens screens;
     FakeMouseMonitor mouse;
+    FakeHotkeyRegistrar registrar;
+    FakeKeyboardLayout layout;
+    GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, layout };
     std::unique_ptr<AppDelegate> app;
 };
 
@@ -108,6 +114,7 @@ class tst_AppDelegate : public QObject
 private slots:
     void initTestCase();
     void launch();
+    void globalShortcuts();
     void toggleFromShortcut_data();
     void toggleFromShortcut();
     void statusMenu();
@@ -148,6 +155,35 @@ void tst_AppDelegate::launch()
     copied.types = { PasteboardType::plainText };
     f.pasteboard.copyFromOtherProgram(copied);
     QTRY_COMPARE(f.app->store().clips().size(), 2);
+}
+
+void tst_AppDelegate::globalShortcuts()
+{
+    using namespace GlobalHotkeys;
+    const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
+    const Shortcut ctrlAltP(Key::p, ModifierFlag::command | ModifierFlag::option);
+    Fixture f;
+    QCOMPARE(f.registrar.live().values(), QList<Shortcut>({ ctrlAltV, ctrlAltP }));
+    QVERIFY(f.registrar.press(ctrlAltV) && f.registrar.release(ctrlAltV));
+    f.app->applicationDidFinishLaunching();
+    QVERIFY(!f.panel().isVisible());
+
+    QVERIFY(f.registrar.press(ctrlAltP));
+    QVERIFY(!f.panel().isVisible());
+    QVERIFY(f.registrar.release(ctrlAltP));
+    QVERIFY(f.panel().isVisible());
+    QCOMPARE(f.app->historyController()->listMode(), ListMode::pinned);
+    QVERIFY(f.registrar.press(ctrlAltV) && f.registrar.release(ctrlAltV));
+    QCOMPARE(f.app->historyController()->listMode(), ListMode::all);
+
+    // The open tray menu holds the keyboard: the shortcuts match its keys then.
+    QMenu *menu = f.app->statusMenu();
+    menu->popup(QPoint(10, 10));
+    QVERIFY(f.shortcuts.isMenuOpen());
+    QVERIFY(f.registrar.live().isEmpty());
+    menu->hide();
+    QVERIFY(!f.shortcuts.isMenuOpen());
+    QCOMPARE(f.registrar.live().size(), 2);
 }
 
 void tst_AppDelegate::toggleFromShortcut_data()

@@ -1,52 +1,22 @@
-#include "AppDelegate.h"
-#include "ClipFunctions.h"
 #include "ClipStore.h"
-#include "Defaults.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
-#include "QtScreens.h"
 #include "Settings.h"
 #include "Translations.h"
-#include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
+#include "X11AppFixture.h"
+#include "X11TestTools.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 namespace {
 
-// Runs the event loop until `done` or ten seconds have passed.
-template<typename Condition> bool waitFor(Condition done)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// Runs a tool without blocking the event loop: xclip asks us for the
-// clipboard, and we must be able to answer.
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }))
-        process.kill();
-    process.waitForFinished();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 void clickAt(const QPoint &point)
 {
-    run(QStringLiteral("xdotool"),
+    runTool(QStringLiteral("xdotool"),
         { QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
             QStringLiteral("click"), QStringLiteral("1") });
 }
@@ -56,66 +26,12 @@ void clickAt(const QPoint &point)
 quint64 activeWindowByXdotool()
 {
     const bool bare = qEnvironmentVariable("QUILLSTACK_NO_WM") == QLatin1String("1");
-    return run(QStringLiteral("xdotool"),
+    return runTool(QStringLiteral("xdotool"),
         { bare ? QStringLiteral("getwindowfocus") : QStringLiteral("getactivewindow") })
         .toULongLong();
 }
 
-struct Fixture
-{
-    Fixture()
-    {
-        app = std::make_unique<AppDelegate>(
-            AppServices { defaults, pasteboard, workspace, screens, mouse, dir.path() });
-        other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qs-focus-window"),
-            QStringList());
-    }
-    ~Fixture()
-    {
-        other.kill();
-        other.waitForFinished();
-    }
-
-    void addText(const QString &text)
-    {
-        ClipContent content;
-        content.preview = text;
-        content.text = text;
-        content.byteSize = text.size();
-        content.contentHash = sha256Hex(text.toUtf8());
-        app->store().add(content);
-    }
-
-    bool otherHasKeyboard()
-    {
-        const std::optional<RunningWindow> front = workspace.frontmostWindow();
-        return front && front->windowId == otherWindow;
-    }
-    // Gives the other program the keyboard, as if the user had clicked it.
-    bool focusOther()
-    {
-        if (!waitFor([this] { return other.canReadLine(); }))
-            return false;
-        otherWindow = other.readLine().trimmed().toULongLong();
-        workspace.activate(RunningWindow { otherWindow, std::nullopt });
-        return waitFor([this] { return otherHasKeyboard(); });
-    }
-    bool panelHasKeyboard()
-    {
-        return app->panel().isVisible()
-            && QApplication::focusWidget() == app->historyController()->searchField();
-    }
-
-    QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    QtScreens screens;
-    X11MouseMonitor mouse;
-    std::unique_ptr<AppDelegate> app;
-    QProcess other; // another program, with a window of its own
-    quint64 otherWindow = 0;
-};
+using Fixture = X11AppFixture;
 
 } // namespace
 
@@ -151,11 +67,11 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
     QCOMPARE(f.app->previousApp()->windowId, f.otherWindow);
     QCOMPARE(f.app->previousApp()->processId, f.other.processId());
 
-    run(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
     QVERIFY(waitFor([&] { return !f.app->panel().isVisible() && f.otherHasKeyboard(); }));
     QCOMPARE(activeWindowByXdotool(), f.otherWindow);
     QCOMPARE(
-        run(QStringLiteral("xclip"),
+        runTool(QStringLiteral("xclip"),
             { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
         QStringLiteral("beta"));
 

@@ -6,11 +6,11 @@
 #include "SystemHotkeys.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
+#include "X11TestTools.h"
 #include "X11Xkb.h"
 
 #include <QKeyEvent>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,36 +28,6 @@ namespace {
 const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
 const Shortcut ctrlAltP(Key::p, ModifierFlag::command | ModifierFlag::option);
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
-int keycode(Key key)
-{
-    return *evdevCodeForKeyCode(key.rawValue) + xkbKeycodeOffset;
-}
-
-// xdotool takes numbers as X keycodes: physical keys, whatever the layout.
-// "key a b" types one key after the other; chords need keydown and keyup.
-bool xdotool(const char *action, const QList<Key> &keys)
-{
-    if (keys.isEmpty())
-        return true;
-    QStringList arguments { QString::fromLatin1(action) };
-    for (const Key key : keys)
-        arguments.append(QString::number(keycode(key)));
-    return run(QStringLiteral("xdotool"), arguments);
-}
-
-bool setLayout(const QStringList &arguments)
-{
-    return run(QStringLiteral("setxkbmap"), arguments);
-}
-
 // Makes a keyboard group the active one, as a layout switcher does; xdotool
 // cannot, as it puts back the group it found after each key it sends.
 bool lockGroup(int group)
@@ -73,18 +43,6 @@ bool lockGroup(int group)
     xcb_disconnect(connection);
     return done;
 }
-
-// The keyboard as the next test expects it: US layout, locks off.
-struct KeyboardRestorer
-{
-    QList<Key> locksOn;
-    ~KeyboardRestorer()
-    {
-        xdotool("key", locksOn);
-        setLayout({ QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-option"),
-            QString() });
-    }
-};
 
 // A window that records the keysym of the first press of each X keycode.
 class KeyProbe : public QWidget
@@ -262,7 +220,7 @@ private slots:
             const bool lock = named.key == Key::capsLock || named.key == Key::keypadClear;
             QVERIFY(xdotool(
                 "key", lock ? QList<Key> { named.key, named.key } : QList<Key> { named.key }));
-            const quint32 code = quint32(keycode(named.key));
+            const quint32 code = quint32(x11Keycode(named.key));
             QTRY_VERIFY2(probe.keysyms.contains(code), named.name);
             const QByteArray symbol = expected.value(name).toLatin1();
             if (probe.keysyms.value(code) != xkb_keysym_from_name(symbol, XKB_KEYSYM_NO_FLAGS))

@@ -4,6 +4,7 @@
 #include "DesktopCoordinates.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
+#include "HotkeyController.h"
 #include "PanelPlacement.h"
 #include "PasteboardMonitor.h"
 #include "ReviewPrompt.h"
@@ -44,6 +45,7 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_services(services)
     , m_settings(std::make_unique<Settings>(services.defaults))
     , m_store(std::make_unique<ClipStore>(*m_settings, services.appSupportDir))
+    , m_hotkey(new HotkeyController(services.namedShortcuts, this))
     , m_panel(std::make_unique<HistoryPanel>())
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
     , m_alertRunner(runAlertModally)
@@ -83,8 +85,15 @@ void AppDelegate::applicationDidFinishLaunching()
     m_panel->setContentViewController(m_historyController);
     placePanel();
     setupStatusItem();
-    // The global shortcuts' callbacks are set here once the HotkeyController
-    // exists: toggleFromShortcut(all) and toggleFromShortcut(pinned).
+    const QPointer<AppDelegate> self(this);
+    m_hotkey->setOnToggle([self] {
+        if (self)
+            self->toggleFromShortcut(ListMode::all);
+    });
+    m_hotkey->setOnTogglePinned([self] {
+        if (self)
+            self->toggleFromShortcut(ListMode::pinned);
+    });
     monitor().start();
     connect(m_settings.get(), &Settings::settingsDidChange, this, &AppDelegate::settingsChanged);
     connect(&m_services.screens, &Screens::screenParametersDidChange, this,
@@ -111,6 +120,7 @@ void AppDelegate::setupStatusItem()
     m_statusMenu->setAccessibleName(qtTrId("status.accessibility"));
     connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
     connect(m_statusMenu.get(), &QMenu::aboutToHide, this, &AppDelegate::menuDidClose);
+    m_hotkey->keepShortcutsWorkingIn(*m_statusMenu);
     m_statusItem->setContextMenu(m_statusMenu.get());
     // A plain click opens the menu too, as the right button does.
     connect(m_statusItem, &QSystemTrayIcon::activated, this,

@@ -17,6 +17,7 @@
 class ClipStore;
 class HistoryPanel;
 class HistoryViewController;
+class HotkeyController;
 class PasteboardMonitor;
 class QAbstractButton;
 class QMenu;
@@ -105,8 +106,9 @@ private:
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<PasteboardMonitor> m_monitor;
-    // The HotkeyController is built here, after the store and before the
-    // panel, once the global shortcuts exist.
+    // Registers the global shortcuts from the start; they act once launch
+    // has set its callbacks.
+    HotkeyController *m_hotkey = nullptr;
     std::unique_ptr<HistoryPanel> m_panel;
     QPointer<HistoryViewController> m_historyController;
     // The preferences and clip editor windows, while they exist; clicks

@@ -8,6 +8,10 @@ class Pasteboard;
 class Screens;
 class Workspace;
 
+namespace GlobalHotkeys {
+class NamedShortcuts;
+}
+
 // What the application controller needs from the desktop. The entry point
 // builds the real ones; tests build fakes.
 struct AppServices
@@ -17,6 +21,8 @@ struct AppServices
     Workspace &workspace;
     Screens &screens;
     MouseMonitor &mouseMonitor;
+    // One per process: the preferences change the same names the hot keys use.
+    GlobalHotkeys::NamedShortcuts &namedShortcuts;
     // The folder that holds the program's data folder; empty means the
     // platform's own (~/.local/share).
     QString appSupportDir;

@@ -1,0 +1,55 @@
+#include "X11AppFixture.h"
+
+#include "ClipFunctions.h"
+#include "ClipStore.h"
+#include "HistoryPanel.h"
+#include "HistoryViewController.h"
+#include "X11TestTools.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+X11AppFixture::X11AppFixture()
+{
+    app = std::make_unique<AppDelegate>(AppServices {
+        defaults, pasteboard, workspace, screens, mouse, namedShortcuts, dir.path() });
+    other.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/qs-focus-window"), QStringList());
+}
+
+X11AppFixture::~X11AppFixture()
+{
+    other.kill();
+    other.waitForFinished();
+}
+
+void X11AppFixture::addText(const QString &text)
+{
+    ClipContent content;
+    content.preview = text;
+    content.text = text;
+    content.byteSize = text.size();
+    content.contentHash = sha256Hex(text.toUtf8());
+    app->store().add(content);
+}
+
+bool X11AppFixture::otherHasKeyboard()
+{
+    const std::optional<RunningWindow> front = workspace.frontmostWindow();
+    return front && front->windowId == otherWindow;
+}
+
+bool X11AppFixture::focusOther()
+{
+    if (!waitFor([this] { return other.canReadLine(); }))
+        return false;
+    otherWindow = other.readLine().trimmed().toULongLong();
+    workspace.activate(RunningWindow { otherWindow, std::nullopt });
+    return waitFor([this] { return otherHasKeyboard(); });
+}
+
+bool X11AppFixture::panelHasKeyboard()
+{
+    return app->panel().isVisible()
+        && QApplication::focusWidget() == app->historyController()->searchField();
+}

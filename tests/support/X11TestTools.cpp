@@ -1,0 +1,55 @@
+#include "X11TestTools.h"
+
+#include "KeyCodeTable.h"
+
+#include <QProcess>
+
+using namespace GlobalHotkeys;
+
+QString runTool(const QString &program, const QStringList &arguments, bool *succeeded)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }))
+        process.kill();
+    process.waitForFinished();
+    if (succeeded)
+        *succeeded = process.error() == QProcess::UnknownError
+            && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+bool runToolOk(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+int x11Keycode(Key key)
+{
+    return *evdevCodeForKeyCode(key.rawValue) + xkbKeycodeOffset;
+}
+
+bool xdotool(const char *action, const QList<Key> &keys)
+{
+    if (keys.isEmpty())
+        return true;
+    QStringList arguments { QString::fromLatin1(action) };
+    for (const Key key : keys)
+        arguments.append(QString::number(x11Keycode(key)));
+    return runToolOk(QStringLiteral("xdotool"), arguments);
+}
+
+bool setLayout(const QStringList &setxkbmapArguments)
+{
+    return runToolOk(QStringLiteral("setxkbmap"), setxkbmapArguments);
+}
+
+KeyboardRestorer::~KeyboardRestorer()
+{
+    xdotool("key", locksOn);
+    setLayout(
+        { QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-option"), QString() });
+}

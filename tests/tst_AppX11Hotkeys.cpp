@@ -1,0 +1,163 @@
+#include "HistoryPanel.h"
+#include "HistoryViewController.h"
+#include "HotkeyController.h"
+#include "StandardNames.h"
+#include "StderrCapture.h"
+#include "X11AppFixture.h"
+#include "X11TestTools.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace GlobalHotkeys;
+
+namespace {
+
+const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
+
+// Presses the chord and lets go of the key first, as people do.
+bool typeChord(Key key)
+{
+    return xdotool("keydown", { Key::command, Key::option, key })
+        && xdotool("keyup", { key, Key::option, Key::command });
+}
+
+// The keys a widget receives, by X keycode.
+class KeyLog : public QObject
+{
+public:
+    QList<quint32> keycodes;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+            keycodes.append(static_cast<QKeyEvent *>(event)->nativeScanCode());
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+bool shows(X11AppFixture &f, ListMode mode)
+{
+    return waitFor([&] {
+        return f.app->panel().isVisible() && f.app->historyController()->listMode() == mode;
+    });
+}
+
+} // namespace
+
+class tst_AppX11Hotkeys : public QObject
+{
+    Q_OBJECT
+private slots:
+    void togglesOnTheKeysRelease_data()
+    {
+        QTest::addColumn<QList<Key>>("locks");
+        QTest::newRow("no lock") << QList<Key>();
+        QTest::newRow("Num Lock") << QList<Key> { Key::keypadClear };
+        QTest::newRow("Caps Lock") << QList<Key> { Key::capsLock };
+    }
+
+    void togglesOnTheKeysRelease()
+    {
+        QFETCH(QList<Key>, locks);
+        X11AppFixture f;
+        f.app->applicationDidFinishLaunching();
+        KeyboardRestorer restore { locks };
+        QVERIFY(xdotool("key", locks));
+        QSignalSpy pressed(&f.hotkeyRegistrar, &HotkeyRegistrar::hotkeyPressed);
+
+        // The press has arrived and nothing shows; the key's release shows
+        // the panel while the modifiers are still down.
+        QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
+        QVERIFY(pressed.wait());
+        QVERIFY(!f.app->panel().isVisible());
+        QVERIFY(xdotool("keyup", { Key::v }));
+        QVERIFY(shows(f, ListMode::all));
+        QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
+        QVERIFY(xdotool("keyup", { Key::option, Key::command }));
+
+        QVERIFY(typeChord(Key::v));
+        QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+        QVERIFY(typeChord(Key::p));
+        QVERIFY(shows(f, ListMode::pinned));
+        // From the pinned list the other shortcut switches lists rather than hiding.
+        QVERIFY(typeChord(Key::v));
+        QVERIFY(shows(f, ListMode::all));
+    }
+
+    void aShortcutHeldByAnotherProgram()
+    {
+        X11HotkeyRegistrar other;
+        QCOMPARE(other.registerHotkey(1, ctrlAltV), 0);
+        QSignalSpy otherPressed(&other, &HotkeyRegistrar::hotkeyPressed);
+        StderrCapture console;
+        X11AppFixture f;
+        f.app->applicationDidFinishLaunching();
+        QList<QByteArray> hotkeyLines;
+        for (const QByteArray &line : console.text().split('\n')) {
+            if (line.contains("hotkey"))
+                hotkeyLines.append(line);
+        }
+        QCOMPARE(hotkeyLines, QList<QByteArray> { "Error registering hotkey Ctrl+Alt+V: 10" });
+
+        QVERIFY(typeChord(Key::p));
+        QVERIFY(shows(f, ListMode::pinned));
+        QVERIFY(typeChord(Key::v));
+        QVERIFY(otherPressed.wait());
+        QVERIFY(shows(f, ListMode::pinned));
+    }
+
+    void worksWhileTheTrayMenuIsOpen()
+    {
+        X11AppFixture f;
+        f.app->applicationDidFinishLaunching();
+        QMenu *menu = f.app->statusMenu();
+        KeyLog menuKeys;
+        menu->installEventFilter(&menuKeys);
+        menu->popup(QPoint(300, 300));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(f.namedShortcuts.isMenuOpen());
+
+        // Alt does not close the menu halfway through the chord; the menu's
+        // keys are matched against the shortcuts and the key goes no further.
+        QVERIFY(typeChord(Key::v));
+        QVERIFY(shows(f, ListMode::all));
+        QVERIFY(menu->isVisible());
+        QVERIFY(!menuKeys.keycodes.contains(quint32(x11Keycode(Key::v))));
+        menu->hide();
+        QVERIFY(!f.namedShortcuts.isMenuOpen());
+        QVERIFY(typeChord(Key::v));
+        QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+    }
+
+    // The hot key stays on its key when the layout changes; only its text follows.
+    void aLayoutChangeRenamesTheShortcut()
+    {
+        X11AppFixture f;
+        f.app->applicationDidFinishLaunching();
+        KeyboardRestorer restore;
+        const Name panel = StandardNames::togglePanel();
+        f.namedShortcuts.setShortcut(
+            Shortcut(Key::z, ModifierFlag::command | ModifierFlag::option), panel);
+        const auto text
+            = [&] { return f.namedShortcuts.getShortcut(panel)->description(f.keyboardLayout); };
+        QCOMPARE(text(), QStringLiteral("Ctrl+Alt+Z"));
+        QSignalSpy changed(&f.keyboardLayout, &KeyboardLayout::layoutChanged);
+        QVERIFY(setLayout({ QStringLiteral("de") }));
+        QVERIFY(changed.wait());
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("Ctrl+Alt+Y"), 10000);
+        QCOMPARE(Shortcut(Key::v, ModifierFlag::command | ModifierFlag::option)
+                     .description(f.keyboardLayout),
+            QStringLiteral("Ctrl+Alt+V"));
+        QVERIFY(typeChord(Key::z));
+        QVERIFY(shows(f, ListMode::all));
+        QVERIFY(setLayout({ QStringLiteral("us") }));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("Ctrl+Alt+Z"), 10000);
+    }
+};
+
+QTEST_MAIN(tst_AppX11Hotkeys)
+#include "tst_AppX11Hotkeys.moc"
