@@ -114,7 +114,6 @@ class tst_AppDelegate : public QObject
 private slots:
     void initTestCase();
     void launch();
-    void globalShortcuts();
     void toggleFromShortcut_data();
     void toggleFromShortcut();
     void statusMenu();
@@ -155,35 +154,6 @@ void tst_AppDelegate::launch()
     copied.types = { PasteboardType::plainText };
     f.pasteboard.copyFromOtherProgram(copied);
     QTRY_COMPARE(f.app->store().clips().size(), 2);
-}
-
-void tst_AppDelegate::globalShortcuts()
-{
-    using namespace GlobalHotkeys;
-    const Shortcut ctrlAltV(Key::v, ModifierFlag::command | ModifierFlag::option);
-    const Shortcut ctrlAltP(Key::p, ModifierFlag::command | ModifierFlag::option);
-    Fixture f;
-    QCOMPARE(f.registrar.live().values(), QList<Shortcut>({ ctrlAltV, ctrlAltP }));
-    QVERIFY(f.registrar.press(ctrlAltV) && f.registrar.release(ctrlAltV));
-    f.app->applicationDidFinishLaunching();
-    QVERIFY(!f.panel().isVisible());
-
-    QVERIFY(f.registrar.press(ctrlAltP));
-    QVERIFY(!f.panel().isVisible());
-    QVERIFY(f.registrar.release(ctrlAltP));
-    QVERIFY(f.panel().isVisible());
-    QCOMPARE(f.app->historyController()->listMode(), ListMode::pinned);
-    QVERIFY(f.registrar.press(ctrlAltV) && f.registrar.release(ctrlAltV));
-    QCOMPARE(f.app->historyController()->listMode(), ListMode::all);
-
-    // The open tray menu holds the keyboard: the shortcuts match its keys then.
-    QMenu *menu = f.app->statusMenu();
-    menu->popup(QPoint(10, 10));
-    QVERIFY(f.shortcuts.isMenuOpen());
-    QVERIFY(f.registrar.live().isEmpty());
-    menu->hide();
-    QVERIFY(!f.shortcuts.isMenuOpen());
-    QCOMPARE(f.registrar.live().size(), 2);
 }
 
 void tst_AppDelegate::toggleFromShortcut_data()
