@@ -1,0 +1,183 @@
+// The global shortcut's toggle with 10,000 clips: from the call until the
+// panel is on screen and its list has painted, mapping and expose included.
+// It needs an X server, as the program does: run it through
+// tests/support/x11-harness.sh. One toggle per repetition, so the median
+// reported is the median toggle; the goal is one frame, 16 ms.
+#include "AppDelegate.h"
+#include "ClipArchive.h"
+#include "ClipFunctions.h"
+#include "ClipStore.h"
+#include "Defaults.h"
+#include "HistoryPanel.h"
+#include "HistoryViewController.h"
+#include "NamedShortcuts.h"
+#include "QtScreens.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
+#include "Translations.h"
+#include "X11HotkeyRegistrar.h"
+#include "X11KeyboardLayout.h"
+#include "X11MouseMonitor.h"
+#include "X11Pasteboard.h"
+#include "X11Workspace.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int clipCount = 10000;
+
+QString randomText(QRandomGenerator &random, int length)
+{
+    static const char *const words[] = { "alpha", "bravo", "clipboard", "delta", "echo", "history",
+        "panel", "quick", "brown", "fox", "desktop", "paste", "window", "search" };
+    QString text;
+    while (text.size() < length) {
+        text += QLatin1String(words[random.bounded(int(std::size(words)))]);
+        text += QLatin1Char(' ');
+    }
+    return text;
+}
+
+// Writes an archive of clipCount text clips, as the program would find it at
+// start-up.
+void writeArchive(const QString &appSupportDir)
+{
+    QRandomGenerator random(7);
+    const QString root = appSupportDir + QStringLiteral("/Quillstack");
+    QDir().mkpath(root + QStringLiteral("/media"));
+    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-20);
+    QList<QByteArray> encoded;
+    for (int i = 0; i < clipCount; ++i) {
+        Clip clip;
+        clip.id = QUuid::createUuid();
+        clip.createdAt = start.addSecs(qint64(clipCount - i) * 60);
+        clip.text = randomText(random, 80 + random.bounded(600)) + QString::number(i);
+        clip.preview = makePreview(*clip.text);
+        clip.byteSize = clip.text->toUtf8().size();
+        clip.contentHash = sha256Hex(clip.text->toUtf8());
+        clip.isKept = i % 50 == 0;
+        encoded.append(ClipArchive::encodeClip(clip));
+    }
+    QFile archive(root + QStringLiteral("/clips.json"));
+    archive.open(QIODevice::WriteOnly);
+    for (const QByteArray &part : ClipArchive::archiveParts(encoded))
+        archive.write(part);
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+struct Program
+{
+    Program()
+    {
+        writeArchive(dir.path());
+        defaults.setObject(QLatin1String(SettingsKeys::maxClipCount), clipCount);
+        defaults.setObject(QLatin1String(SettingsKeys::maxAgeHours), 0);
+        defaults.setObject(QLatin1String(SettingsKeys::maxTotalBytes), 0);
+        app = std::make_unique<AppDelegate>(
+            AppServices { defaults, pasteboard, workspace, screens, mouse, shortcuts, dir.path() });
+        app->applicationDidFinishLaunching();
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    X11Pasteboard pasteboard;
+    X11Workspace workspace;
+    QtScreens screens;
+    X11MouseMonitor mouse;
+    X11HotkeyRegistrar registrar;
+    X11KeyboardLayout layout;
+    GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, layout };
+    std::unique_ptr<AppDelegate> app;
+};
+
+// Runs the event loop until the list has painted, as the running program
+// would; true when it did within a second.
+bool waitForPaint(const PaintCounter &counter, int paintsBefore)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (counter.paints == paintsBefore && deadline.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return counter.paints != paintsBefore;
+}
+
+void BM_ToggleToPainted(benchmark::State &state)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        state.SkipWithError("needs an X server (tests/support/x11-harness.sh)");
+        return;
+    }
+    Program program;
+    AppDelegate &app = *program.app;
+    if (app.store().clips().size() != clipCount) {
+        state.SkipWithError("the archive did not load");
+        return;
+    }
+    QWidget *viewport = app.historyController()->findChild<QAbstractScrollArea *>()->viewport();
+    PaintCounter counter;
+    viewport->installEventFilter(&counter);
+    int missed = 0;
+    qint64 opens = 0;
+    for (auto _ : state) {
+        const int paintsBefore = counter.paints;
+        QElapsedTimer timer;
+        timer.start();
+        app.toggleFromShortcut(ListMode::all);
+        if (!waitForPaint(counter, paintsBefore))
+            ++missed;
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+
+        app.toggleFromShortcut(ListMode::all);
+        // The opening is counted a moment later, outside the measured frame.
+        ++opens;
+        const QString key = QLatin1String(SettingsKeys::reviewHotkeyPanelOpens);
+        while (app.panel().isVisible() || program.defaults.integer(key) < opens)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    viewport->removeEventFilter(&counter);
+    state.counters["clips"] = double(app.historyController()->visibleClips().size());
+    state.counters["missedFrames"] = missed;
+}
+
+BENCHMARK(BM_ToggleToPainted)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(51)
+    ->ReportAggregatesOnly();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    installTranslations(app);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
