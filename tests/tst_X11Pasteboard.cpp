@@ -1,3 +1,4 @@
+#include "ClipboardTools.h"
 #include "X11Pasteboard.h"
 
 #include <QBuffer>
@@ -15,8 +16,7 @@
 #include <memory>
 #include <vector>
 
-using Offer = std::pair<QString, QByteArray>;
-using Offers = QList<Offer>;
+using Offers = ClipboardTools::Offers;
 
 namespace {
 
@@ -39,15 +39,6 @@ QByteArray randomBytes(qsizetype words)
     QRandomGenerator::global()->fillRange(random.data(), random.size());
     return QByteArray(reinterpret_cast<const char *>(random.constData()),
         random.size() * qsizetype(sizeof(quint32)));
-}
-
-// The owner helper reads NAME@FILE; '=', '@' and '\' in a name are escaped.
-QString escapedTarget(QString name)
-{
-    name.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    name.replace(QLatin1Char('='), QLatin1String("\\="));
-    name.replace(QLatin1Char('@'), QLatin1String("\\@"));
-    return name;
 }
 
 void sortByType(QList<std::pair<QString, QByteArray>> &data)
@@ -80,19 +71,24 @@ private slots:
 
 private:
     // Starts the owner helper and returns once it owns the clipboard.
-    QProcess *startOwner(const Offers &offers, const QStringList &options = {});
-    bool copyWithXclip(const QByteArray &bytes);
-    // Runs xclip -o while the event loop serves our own clipboard.
-    QByteArray readWithXclip(const QString &target);
+    QProcess *startOwner(const Offers &offers, const QStringList &options = {})
+    {
+        return m_tools->startOwner(offers, options);
+    }
+    static bool copyWithXclip(const QByteArray &bytes)
+    {
+        return ClipboardTools::copyWithXclip(bytes);
+    }
+    static QByteArray readWithXclip(const QString &target)
+    {
+        return ClipboardTools::readWithXclip(target);
+    }
 
-    QTemporaryDir m_dir;
-    int m_fileNumber = 0;
-    std::vector<std::unique_ptr<QProcess>> m_owners;
+    std::unique_ptr<ClipboardTools> m_tools = std::make_unique<ClipboardTools>();
 };
 
 void tst_X11Pasteboard::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty(),
         "xclip is needed (scripts/packages.txt)");
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
@@ -102,66 +98,10 @@ void tst_X11Pasteboard::cleanup()
 {
     // Leave a live owner behind, so that no test sees the previous one's
     // owner leave; the old owners lose the selection before they are killed.
-    auto previous = std::move(m_owners);
+    auto previous = std::move(m_tools);
+    m_tools = std::make_unique<ClipboardTools>();
     startOwner({ { QStringLiteral("UTF8_STRING"), "idle" } });
-    for (const auto &owner : previous) {
-        owner->kill();
-        owner->waitForFinished(5000);
-    }
-}
-
-QProcess *tst_X11Pasteboard::startOwner(const Offers &offers, const QStringList &options)
-{
-    QStringList arguments = options;
-    for (const auto &[target, bytes] : offers) {
-        const QString path = m_dir.filePath(QString::number(++m_fileNumber));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return nullptr;
-        file.close();
-        arguments << QStringLiteral("--target") << escapedTarget(target) + QLatin1Char('@') + path;
-    }
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
-    QElapsedTimer waited;
-    waited.start();
-    while (!process->canReadLine() && waited.elapsed() < 10000) {
-        if (!process->waitForReadyRead(int(10000 - waited.elapsed())))
-            break;
-    }
-    if (process->readLine().trimmed() != "ready")
-        return nullptr;
-    m_owners.push_back(std::move(process));
-    return m_owners.back().get();
-}
-
-bool tst_X11Pasteboard::copyWithXclip(const QByteArray &bytes)
-{
-    QProcess xclip;
-    // Its background child would keep our pipes open.
-    xclip.setStandardOutputFile(QProcess::nullDevice());
-    xclip.setStandardErrorFile(QProcess::nullDevice());
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
-    if (!xclip.waitForStarted(5000))
-        return false;
-    xclip.write(bytes);
-    xclip.closeWriteChannel();
-    return xclip.waitForFinished(5000) && xclip.exitCode() == 0;
-}
-
-QByteArray tst_X11Pasteboard::readWithXclip(const QString &target)
-{
-    QProcess xclip;
-    xclip.setStandardErrorFile(QProcess::nullDevice());
-    QSignalSpy finished(&xclip, &QProcess::finished);
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-            QStringLiteral("-t"), target });
-    if (!finished.wait(5000))
-        return "<xclip did not finish>";
-    return xclip.readAllStandardOutput();
+    previous.reset();
 }
 
 void tst_X11Pasteboard::copiesArriveInOrder()

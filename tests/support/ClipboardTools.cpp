@@ -21,7 +21,7 @@ void startXclipIn(QProcess &xclip, const QByteArray &bytes)
     xclip.setStandardOutputFile(QProcess::nullDevice());
     xclip.setStandardErrorFile(QProcess::nullDevice());
     xclip.start(QStringLiteral("xclip"),
-                {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
     if (xclip.waitForStarted(5000)) {
         xclip.write(bytes);
         xclip.closeWriteChannel();
@@ -75,8 +75,9 @@ QByteArray ClipboardTools::readWithXclip(const QString &target)
     QProcess xclip;
     xclip.setStandardErrorFile(QProcess::nullDevice());
     QSignalSpy finished(&xclip, &QProcess::finished);
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                          QStringLiteral("clipboard"), QStringLiteral("-t"), target});
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), target });
     if (!finished.wait(5000))
         return "<xclip did not finish>";
     return xclip.readAllStandardOutput();

@@ -62,23 +62,23 @@ struct Options
     std::exit(2);
 }
 
-Target parseTarget(const std::string &spec)
+Target parseTarget(const std::string &argument)
 {
     Target target;
     std::size_t i = 0;
-    for (; i < spec.size(); ++i) {
-        if (spec[i] == '\\' && i + 1 < spec.size()) {
-            target.name += spec[++i];
-        } else if (spec[i] == '=' || spec[i] == '@') {
+    for (; i < argument.size(); ++i) {
+        if (argument[i] == '\\' && i + 1 < argument.size()) {
+            target.name += argument[++i];
+        } else if (argument[i] == '=' || argument[i] == '@') {
             break;
         } else {
-            target.name += spec[i];
+            target.name += argument[i];
         }
     }
-    if (i == spec.size() || target.name.empty())
+    if (i == argument.size() || target.name.empty())
         usage("a target is NAME=VALUE or NAME@FILE");
-    const std::string rest = spec.substr(i + 1);
-    if (spec[i] == '=') {
+    const std::string rest = argument.substr(i + 1);
+    if (argument[i] == '=') {
         target.data = rest;
     } else {
         std::ifstream file(rest, std::ios::binary);
