@@ -327,11 +327,17 @@ QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips)
 
 DecodeResult decode(const QByteArray &json)
 {
+    return decode(QByteArrayView(json), json.capacity() - json.size());
+}
+
+DecodeResult decode(QByteArrayView json, qsizetype paddingBytes)
+{
+    static_assert(decodePadding >= qsizetype(simdjson::SIMDJSON_PADDING));
     DecodeResult result;
     simdjson::dom::parser parser;
     simdjson::dom::element root;
-    const bool padded = json.capacity() - json.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
-    if (const auto error = parser.parse(json.constData(), size_t(json.size()), !padded).get(root)) {
+    const bool padded = paddingBytes >= qsizetype(simdjson::SIMDJSON_PADDING);
+    if (const auto error = parser.parse(json.data(), size_t(json.size()), !padded).get(root)) {
         result.error = QString::fromLatin1(simdjson::error_message(error));
         return result;
     }

@@ -26,6 +26,9 @@ QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips);
 // Fails as a whole when any element is not a well-formed clip. Parsing is
 // fastest when `json` has at least 64 bytes of spare capacity.
 DecodeResult decode(const QByteArray &json);
+// The same over bytes that may be read up to `paddingBytes` past their end.
+DecodeResult decode(QByteArrayView json, qsizetype paddingBytes);
+inline constexpr qsizetype decodePadding = 64;
 
 QString formatDate(const QDateTime &date);
 // ISO 8601 internet date-time with whole seconds ("2025-01-31T09:05:00Z" or

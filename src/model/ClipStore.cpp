@@ -12,6 +12,10 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +33,44 @@ bool isPlainFileName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+// Maps the archive rather than copying it: a large history then loads
+// without a second copy of its bytes. The parser may read a little past the
+// end, so the mapping sits in a zeroed region with room to spare.
+ClipArchive::DecodeResult readArchive(const QString &path)
+{
+    ClipArchive::DecodeResult result;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        result.error = QStringLiteral("cannot read the archive");
+        return result;
+    }
+    const size_t size = size_t(st.st_size);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t length = (size + ClipArchive::decodePadding + page - 1) / page * page;
+    void *region = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    bool mapped = region != MAP_FAILED;
+    if (mapped && size > 0) {
+        mapped = ::mmap(region, size, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0)
+            != MAP_FAILED;
+    }
+    if (mapped) {
+        result = ClipArchive::decode(
+            QByteArrayView(static_cast<const char *>(region), qsizetype(size)),
+            qsizetype(length - size));
+    } else {
+        QFile file;
+        if (file.open(fd, QIODevice::ReadOnly))
+            result = ClipArchive::decode(file.readAll());
+    }
+    if (region != MAP_FAILED)
+        ::munmap(region, length);
+    ::close(fd);
+    return result;
 }
 
 } // namespace
@@ -79,18 +121,7 @@ void ClipStore::load()
     for (const QString &name : media.entryList(QDir::Files | QDir::Hidden))
         AtomicFile::makePrivateFile(media.filePath(name));
 
-    QFile file(m_archiveURL);
-    ClipArchive::DecodeResult result;
-    if (file.open(QIODevice::ReadOnly)) {
-        // Room at the end lets the parser work on the bytes in place.
-        QByteArray bytes;
-        bytes.reserve(file.size() + 64);
-        bytes.resize(file.size());
-        if (file.read(bytes.data(), bytes.size()) == bytes.size() && file.atEnd())
-            result = ClipArchive::decode(bytes);
-        else
-            result.error = file.errorString();
-    }
+    ClipArchive::DecodeResult result = readArchive(m_archiveURL);
     if (!result.ok) {
         m_preserveUnreadableArchive = true;
         return;
