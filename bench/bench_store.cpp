@@ -186,7 +186,10 @@ void BM_Large300MB(benchmark::State &state)
 {
     History history(200, 350'000, 1, 700'000);
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         auto store = history.open();
+        state.counters["load_ms"] =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         if (store->clips().size() != 200) {
             state.SkipWithError("the large archive did not load");
             return;
