@@ -35,6 +35,6 @@ quillstack_add_test(NAME tst_HotkeyController
   LIBS quillstack_app LABELS unit)
 # The global shortcuts of the whole application against a real X server.
 quillstack_add_test(NAME tst_AppX11Hotkeys
-  SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/StderrCapture.cpp
+  SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/ConsoleCapture.cpp
   LIBS quillstack_platform_x11 LABELS x11 X11)
 add_dependencies(tst_AppX11Hotkeys qs-focus-window)

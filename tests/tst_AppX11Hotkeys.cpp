@@ -2,7 +2,7 @@
 #include "HistoryViewController.h"
 #include "HotkeyController.h"
 #include "StandardNames.h"
-#include "StderrCapture.h"
+#include "ConsoleCapture.h"
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
 
@@ -93,7 +93,7 @@ private slots:
         X11HotkeyRegistrar other;
         QCOMPARE(other.registerHotkey(1, ctrlAltV), 0);
         QSignalSpy otherPressed(&other, &HotkeyRegistrar::hotkeyPressed);
-        StderrCapture console;
+        ConsoleCapture console;
         X11AppFixture f;
         f.app->applicationDidFinishLaunching();
         QList<QByteArray> hotkeyLines;

@@ -1,6 +1,6 @@
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "StderrCapture.h"
+#include "ConsoleCapture.h"
 #include "SystemHotkeys.h"
 
 #include <QKeyEvent>
@@ -79,7 +79,7 @@ private slots:
     {
         Fixture f;
         f.registrar.refuse(f5, 10);
-        StderrCapture console;
+        ConsoleCapture console;
         f.add(ctrlAltV, QStringLiteral("v"));
         f.add(ctrlAltP, QStringLiteral("p"));
         f.add(f5, QStringLiteral("f5"));
@@ -134,7 +134,7 @@ private slots:
 
         // Meanwhile another program took Ctrl+Alt+P.
         f.registrar.refuse(ctrlAltP, 10);
-        StderrCapture console;
+        ConsoleCapture console;
         f.hotkeys.updateEventHandler(true, false);
         QCOMPARE(console.text(), QByteArray("Error registering hotkey Ctrl+Alt+P: 10\n"));
         QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));

@@ -2,7 +2,7 @@
 #include "KeyCodeTable.h"
 #include "NamedShortcuts.h"
 #include "StandardNames.h"
-#include "StderrCapture.h"
+#include "ConsoleCapture.h"
 #include "SystemHotkeys.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
@@ -179,7 +179,7 @@ private slots:
         const auto record = [&log](const char *entry) {
             return [&log, entry](const Shortcut &) { log.append(QString::fromLatin1(entry)); };
         };
-        StderrCapture console;
+        ConsoleCapture console;
         hotkeys.register_(ctrlAltV, record("down v"), record("up v"));
         hotkeys.register_(ctrlAltP, record("down p"), record("up p"));
         QCOMPARE(console.text(), QByteArray("Error registering hotkey Ctrl+Alt+V: 10\n"));

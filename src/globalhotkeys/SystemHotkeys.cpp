@@ -183,8 +183,8 @@ void SystemHotkeys::reportFailure(const Shortcut &shortcut, int status) const
     // program already uses the shortcut.
     const QByteArray line = "Error registering hotkey " + shortcut.description(m_layout).toUtf8()
         + ": " + QByteArray::number(status) + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
 }
 
 void SystemHotkeys::withdrawAll()
