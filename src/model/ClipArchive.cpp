@@ -334,6 +334,10 @@ DecodeResult decode(QByteArrayView json, qsizetype paddingBytes)
 {
     static_assert(decodePadding >= qsizetype(simdjson::SIMDJSON_PADDING));
     DecodeResult result;
+    if (json.isEmpty()) {
+        result.error = QStringLiteral("the archive is empty");
+        return result;
+    }
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     const bool padded = paddingBytes >= qsizetype(simdjson::SIMDJSON_PADDING);
