@@ -147,6 +147,16 @@ bool SystemHotkeys::eventFilter(QObject *watched, QEvent *event)
 
 void SystemHotkeys::onHotkeyPressed(quint32 id)
 {
+    dispatchHotkey(id, true);
+}
+
+void SystemHotkeys::onHotkeyReleased(quint32 id)
+{
+    dispatchHotkey(id, false);
+}
+
+void SystemHotkeys::dispatchHotkey(quint32 id, bool pressed)
+{
     if (!m_listensToHotkeys)
         return;
     const auto it = m_hotKeys.find(id);
@@ -154,20 +164,8 @@ void SystemHotkeys::onHotkeyPressed(quint32 id)
         return;
     // Copies: the callback may register or unregister shortcuts.
     const Shortcut shortcut = it->second.shortcut;
-    const Callback onKeyDown = it->second.onKeyDown;
-    onKeyDown(shortcut);
-}
-
-void SystemHotkeys::onHotkeyReleased(quint32 id)
-{
-    if (!m_listensToHotkeys)
-        return;
-    const auto it = m_hotKeys.find(id);
-    if (it == m_hotKeys.end())
-        return;
-    const Shortcut shortcut = it->second.shortcut;
-    const Callback onKeyUp = it->second.onKeyUp;
-    onKeyUp(shortcut);
+    const Callback callback = pressed ? it->second.onKeyDown : it->second.onKeyUp;
+    callback(shortcut);
 }
 
 int SystemHotkeys::registerWithSystem(const HotKey &hotKey)

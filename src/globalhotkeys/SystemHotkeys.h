@@ -49,6 +49,7 @@ private:
 
     void onHotkeyPressed(quint32 id);
     void onHotkeyReleased(quint32 id);
+    void dispatchHotkey(quint32 id, bool pressed);
     int registerWithSystem(const HotKey &hotKey);
     void reportFailure(const Shortcut &shortcut, int status) const;
     void withdrawAll();
