@@ -2,6 +2,7 @@
 // store's search, the list model's reset and selection, the list's layout and
 // the repaint of the panel, offscreen. Each repetition is one keystroke, so
 // the median reported is the median keystroke; the goal is one frame, 16 ms.
+#include "BenchSupport.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipStore.h"
@@ -28,20 +29,6 @@ namespace {
 constexpr int clipCount = 10000;
 constexpr int imageEvery = 100;
 
-const char *const words[] = { "lorem", "ipsum", "dolor", "sit", "amet", "clipboard", "history",
-    "panel", "search", "window", "the", "quick", "brown", "fox", "jumps", "over", "lazy", "dog",
-    "Linux", "desktop", "copy", "paste" };
-
-QString randomText(QRandomGenerator &random, int length)
-{
-    QString text;
-    while (text.size() < length) {
-        text += QLatin1String(words[random.bounded(int(std::size(words)))]);
-        text += QLatin1Char(' ');
-    }
-    return text;
-}
-
 struct Panel
 {
     Panel()
@@ -64,7 +51,8 @@ struct Panel
                 clip.imageFilename = name;
                 clip.preview = QStringLiteral("Image");
             } else {
-                clip.text = randomText(random, 100 + random.bounded(900)) + QString::number(i);
+                clip.text = BenchSupport::randomText(random, 100 + random.bounded(900))
+                    + QString::number(i);
                 clip.preview = makePreview(*clip.text);
             }
             clip.contentHash = sha256Hex(clip.preview.toUtf8() + QByteArray::number(i));
@@ -120,28 +108,13 @@ const QStringList &keystrokes()
     return typed;
 }
 
-// Counts the paints of the list, to be sure each measured keystroke drew one
-// frame.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        paints += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-};
-
 // Types the next keystroke of `typed` per iteration and waits for its frame.
 // Each repetition runs one iteration, so `step` carries on across them.
 void runKeystrokes(benchmark::State &state, const QStringList &typed, int &step)
 {
     Panel &p = panel();
     QWidget *viewport = p.view->findChild<QAbstractScrollArea *>()->viewport();
-    PaintCounter counter;
+    BenchSupport::PaintCounter counter;
     viewport->installEventFilter(&counter);
     qint64 rows = 0;
     int forced = 0;

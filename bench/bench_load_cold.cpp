@@ -3,6 +3,7 @@
 // (map, parse, build the clips, sort) with QJsonDocument::fromJson of the
 // same bytes already in memory, five fresh processes each, and prints medians.
 //   bench_load_cold [clips]        (default 10000)
+#include "BenchSupport.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipStore.h"
@@ -26,7 +27,6 @@ namespace {
 
 void writeHistory(const QString &dir, int count)
 {
-    const char *const words[] = { "lorem", "ipsum", "fox", "the", "panel", "search", "history" };
     QRandomGenerator random(1);
     QList<QByteArray> encoded;
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -34,9 +34,7 @@ void writeHistory(const QString &dir, int count)
         Clip clip;
         clip.id = QUuid::createUuid();
         clip.createdAt = now.addSecs(-i);
-        QString text;
-        while (text.size() < 4000)
-            text += QLatin1String(words[random.bounded(7)]) + QLatin1Char(i % 9 ? ' ' : '\n');
+        const QString text = BenchSupport::randomText(random, 4000);
         clip.text = text;
         clip.preview = makePreview(text);
         if (i % 50 == 0) {

@@ -4,6 +4,7 @@
 // tests/support/x11-harness.sh. One toggle per repetition, so the median
 // reported is the median toggle; the goal is one frame, 16 ms.
 #include "AppDelegate.h"
+#include "BenchSupport.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipStore.h"
@@ -37,18 +38,6 @@ namespace {
 
 constexpr int clipCount = 10000;
 
-QString randomText(QRandomGenerator &random, int length)
-{
-    static const char *const words[] = { "alpha", "bravo", "clipboard", "delta", "echo", "history",
-        "panel", "quick", "brown", "fox", "desktop", "paste", "window", "search" };
-    QString text;
-    while (text.size() < length) {
-        text += QLatin1String(words[random.bounded(int(std::size(words)))]);
-        text += QLatin1Char(' ');
-    }
-    return text;
-}
-
 // Writes an archive of clipCount text clips, as the program would find it at
 // start-up.
 void writeArchive(const QString &appSupportDir)
@@ -62,7 +51,7 @@ void writeArchive(const QString &appSupportDir)
         Clip clip;
         clip.id = QUuid::createUuid();
         clip.createdAt = start.addSecs(qint64(clipCount - i) * 60);
-        clip.text = randomText(random, 80 + random.bounded(600)) + QString::number(i);
+        clip.text = BenchSupport::randomText(random, 80 + random.bounded(600)) + QString::number(i);
         clip.preview = makePreview(*clip.text);
         clip.byteSize = clip.text->toUtf8().size();
         clip.contentHash = sha256Hex(clip.text->toUtf8());
@@ -74,19 +63,6 @@ void writeArchive(const QString &appSupportDir)
     for (const QByteArray &part : ClipArchive::archiveParts(encoded))
         archive.write(part);
 }
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        paints += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-};
 
 struct Program
 {
@@ -116,7 +92,7 @@ struct Program
 
 // Runs the event loop until the list has painted, as the running program
 // would; true when it did within a second.
-bool waitForPaint(const PaintCounter &counter, int paintsBefore)
+bool waitForPaint(const BenchSupport::PaintCounter &counter, int paintsBefore)
 {
     QElapsedTimer deadline;
     deadline.start();
@@ -138,7 +114,7 @@ void BM_ToggleToPainted(benchmark::State &state)
         return;
     }
     QWidget *viewport = app.historyController()->findChild<QAbstractScrollArea *>()->viewport();
-    PaintCounter counter;
+    BenchSupport::PaintCounter counter;
     viewport->installEventFilter(&counter);
     int missed = 0;
     qint64 opens = 0;

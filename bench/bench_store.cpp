@@ -2,6 +2,7 @@
 // with 100 KB of HTML, against the bare costs it builds on: writing the same
 // bytes durably, parsing them with QJsonDocument, and a plain contains() loop.
 #include "AtomicFile.h"
+#include "BenchSupport.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipStore.h"
@@ -21,33 +22,19 @@
 
 namespace {
 
-const char *const words[] = {"lorem", "ipsum", "dolor", "sit", "amet", "clipboard", "history",
-                             "panel", "search", "window", "the", "quick", "brown", "fox",
-                             "jumps", "over", "lazy", "dog", "Linux", "desktop", "copy", "paste"};
-
-QString randomText(QRandomGenerator &random, int bytes)
-{
-    QString text;
-    text.reserve(bytes + 16);
-    while (text.size() < bytes) {
-        text += QLatin1String(words[random.bounded(int(std::size(words)))]);
-        text += random.bounded(12) == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
-    }
-    return text;
-}
-
-Clip makeClip(QRandomGenerator &random, int index, const QDateTime &when, int textBytes,
-              int htmlBytes)
+Clip makeClip(
+    QRandomGenerator &random, int index, const QDateTime &when, int textBytes, int htmlBytes)
 {
     Clip clip;
     clip.id = QUuid::createUuid();
     clip.createdAt = when;
     clip.kind = ClipKind::text;
-    clip.text = randomText(random, textBytes) + QString::number(index);
+    clip.text = BenchSupport::randomText(random, textBytes) + QString::number(index);
     clip.preview = makePreview(*clip.text);
     const QByteArray utf8 = clip.text->toUtf8();
     if (htmlBytes > 0)
-        clip.html = "<html><body><p>" + randomText(random, htmlBytes).toUtf8() + "</p></body></html>";
+        clip.html = "<html><body><p>" + BenchSupport::randomText(random, htmlBytes).toUtf8()
+            + "</p></body></html>";
     clip.byteSize = utf8.size() + (clip.html ? clip.html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
     return clip;
@@ -64,7 +51,8 @@ struct History
 
     explicit History(int count, int textBytes = 4000, int htmlEvery = 50, int htmlBytes = 100000)
     {
-        dir = std::make_unique<QTemporaryDir>(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
+        dir = std::make_unique<QTemporaryDir>(
+            QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
         defaults = std::make_unique<Defaults>(dir->filePath(QStringLiteral("settings.ini")));
         settings = std::make_unique<Settings>(*defaults);
         settings->setMaxClipCount(1'000'000);
@@ -75,7 +63,8 @@ struct History
         const QDateTime now = QDateTime::currentDateTimeUtc();
         for (int i = 0; i < count; ++i) {
             const int html = htmlEvery > 0 && i % htmlEvery == 0 ? htmlBytes : 0;
-            encoded.append(ClipArchive::encodeClip(makeClip(random, i, now.addSecs(-i), textBytes, html)));
+            encoded.append(
+                ClipArchive::encodeClip(makeClip(random, i, now.addSecs(-i), textBytes, html)));
         }
         archive = ClipArchive::archiveParts(encoded).join();
         archivePath = dir->filePath(QStringLiteral("Quillstack/clips.json"));
@@ -103,7 +92,7 @@ void BM_AddWithSave(benchmark::State &state)
     QRandomGenerator random(7);
     int i = 0;
     for (auto _ : state) {
-        const QString text = randomText(random, 4000) + QString::number(++i);
+        const QString text = BenchSupport::randomText(random, 4000) + QString::number(++i);
         ClipContent content;
         content.text = text;
         content.preview = makePreview(text);
@@ -152,7 +141,7 @@ void BM_QJsonFromJson(benchmark::State &state)
     setBytes(state, history.archive.size());
 }
 
-const QString queries[] = {QStringLiteral("fox"), QStringLiteral("qzx")};
+const QString queries[] = { QStringLiteral("fox"), QStringLiteral("qzx") };
 
 void BM_Search(benchmark::State &state)
 {
@@ -174,7 +163,7 @@ void BM_ContainsLoop(benchmark::State &state)
         int found = 0;
         for (const Clip &clip : clips)
             found += clip.preview.contains(query, Qt::CaseInsensitive)
-                     || (clip.text && clip.text->contains(query, Qt::CaseInsensitive));
+                || (clip.text && clip.text->contains(query, Qt::CaseInsensitive));
         benchmark::DoNotOptimize(found);
     }
     state.SetLabel(query.toStdString());
@@ -188,8 +177,9 @@ void BM_Large300MB(benchmark::State &state)
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         auto store = history.open();
-        state.counters["load_ms"] =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.counters["load_ms"]
+            = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count();
         if (store->clips().size() != 200) {
             state.SkipWithError("the large archive did not load");
             return;
@@ -198,8 +188,8 @@ void BM_Large300MB(benchmark::State &state)
         store->setKept(store->clips().first().id, true);
         store->flush();
         const auto saved = std::chrono::steady_clock::now();
-        state.counters["save_ms"] =
-            std::chrono::duration<double, std::milli>(saved - loaded).count();
+        state.counters["save_ms"]
+            = std::chrono::duration<double, std::milli>(saved - loaded).count();
         QFile file(history.archivePath);
         file.open(QIODevice::ReadOnly);
         const auto reread = ClipArchive::decode(file.readAll());
@@ -212,13 +202,37 @@ void BM_Large300MB(benchmark::State &state)
 } // namespace
 
 #define SIZES Arg(200)->Arg(2000)->Arg(10000)
-BENCHMARK(BM_AddWithSave)->SIZES->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_WriteFsyncRename)->SIZES->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_AddWithSave)
+    ->SIZES->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_WriteFsyncRename)
+    ->SIZES->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_Load)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_Decode)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_QJsonFromJson)->SIZES->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_Search)->ArgsProduct({{10000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_ContainsLoop)->ArgsProduct({{10000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_Large300MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_QJsonFromJson)
+    ->SIZES->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_Search)
+    ->ArgsProduct({ { 10000 }, { 0, 1 } })
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_ContainsLoop)
+    ->ArgsProduct({ { 10000 }, { 0, 1 } })
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_Large300MB)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly();
 
 BENCHMARK_MAIN();
