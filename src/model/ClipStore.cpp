@@ -271,6 +271,8 @@ QList<Clip> ClipStore::search(const QString &query) const
     if (needle.isEmpty())
         return m_clips;
     QList<Clip> found;
+    // One allocation for the worst case rather than a chain of regrowths.
+    found.reserve(m_clips.size());
     for (const Clip &clip : m_clips) {
         if (clip.preview.contains(needle, Qt::CaseInsensitive)
             || (clip.text && clip.text->contains(needle, Qt::CaseInsensitive)))
