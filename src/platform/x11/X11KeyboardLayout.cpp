@@ -32,7 +32,9 @@ X11KeyboardLayout::X11KeyboardLayout(QObject *parent)
 {
     const auto *x11
         = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !m_context)
+    // Qt's offscreen platform answers as an X11 application too, with no
+    // connection (or a failed one) when there is no X server.
+    if (!x11 || !m_context || !x11->connection() || xcb_connection_has_error(x11->connection()))
         return;
     m_connection = x11->connection();
     uint8_t firstEvent = 0;
