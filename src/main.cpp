@@ -1,9 +1,13 @@
 #include "AppDelegate.h"
 #include "AppServices.h"
+#include "CommandLine.h"
 #include "Defaults.h"
 #include "NamedShortcuts.h"
 #include "QtScreens.h"
+#include "SessionBus.h"
+#include "SessionService.h"
 #include "Translations.h"
+#include "X11Display.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
 #include "X11MouseMonitor.h"
@@ -15,6 +19,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,20 +45,45 @@ void quitOnTerminationSignals(QCoreApplication &app)
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Help, version, usage errors and commands for the running program need
+// neither a display nor the tray program: they are dealt with before either.
+std::optional<int> handleCommandLine(int &argc, char **argv)
 {
+    QCoreApplication app(argc, argv);
+    installTranslations(app);
+    if (const std::optional<int> exitCode = CommandLine::run(app.arguments()))
+        return exitCode;
     // Placing the panel, handing the keyboard back and seeing outside clicks
     // all go through X11; on a Wayland session that is XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("xcb") && !x11DisplayReachable()) {
+        std::fprintf(stderr, "quillstack: %s\n", qPrintable(qtTrId("cli.noDisplay")));
+        return CommandLine::failure;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Quillstack"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLSTACK_VERSION));
+    if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
+        return *exitCode;
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillstack"));
     // The program lives in the tray; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals(app);
     installTranslations(app);
+
+    // One program per session: a second start leaves the running one alone.
+    const QDBusConnection bus = SessionBus::connect();
+    const SessionBus::Claim claim = SessionBus::claimServiceName(bus);
+    if (claim == SessionBus::Claim::heldByAnother)
+        return CommandLine::success;
 
     Defaults defaults;
     X11Pasteboard pasteboard;
@@ -67,6 +97,11 @@ int main(int argc, char *argv[])
         defaults, pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
         Qt::QueuedConnection);
+    SessionService service(delegate);
+    QString busError = qtTrId("cli.noBus");
+    if (claim != SessionBus::Claim::claimed || !service.publish(bus, &busError))
+        std::fprintf(
+            stderr, "quillstack: %s\n", qPrintable(qtTrId("status.noCommandLine").arg(busError)));
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

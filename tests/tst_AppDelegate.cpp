@@ -234,7 +234,8 @@ void tst_AppDelegate::statusMenu()
     const QString sep = QStringLiteral("-");
     QCOMPARE(openAndClose(),
         (QStringList { qtTrId("menu.show"), sep, qtTrId("menu.settings"),
-            qtTrId("menu.clearHistory"), sep, qtTrId("menu.share"), sep, qtTrId("menu.quit") }));
+            qtTrId("menu.clearHistory"), qtTrId("menu.pauseRecording"), sep, qtTrId("menu.share"),
+            sep, qtTrId("menu.quit") }));
     for (const QAction *action : menu->actions())
         QVERIFY(action->isEnabled());
     QCOMPARE(menu->actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -256,8 +257,19 @@ void tst_AppDelegate::statusMenu()
     QVERIFY(f.workspace.activations.isEmpty()); // the menu hide hands nothing back
     QCOMPARE(openAndClose().first(), qtTrId("menu.show"));
 
+    // Pausing shows in the tray until the same item resumes recording.
+    QSignalSpy recording(f.app.get(), &AppDelegate::recordingChanged);
+    QVERIFY(menu->actions().at(4)->isCheckable() && !menu->actions().at(4)->isChecked());
+    menu->actions().at(4)->trigger();
+    QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.paused"));
+    openAndClose();
+    QVERIFY(menu->actions().at(4)->isChecked());
+    menu->actions().at(4)->trigger();
+    QCOMPARE(recording, (QList<QVariantList> { { false }, { true } }));
+    QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.accessibility"));
+
     menu->actions().at(2)->trigger(); // preferences
-    menu->actions().at(5)->trigger(); // share
+    menu->actions().at(6)->trigger(); // share
     QCOMPARE(quit.count(), 0);
     menu->actions().last()->trigger();
     QCOMPARE(quit.count(), 1);

@@ -83,6 +83,134 @@
         <source>Quit Quillstack</source>
         <translation>Quit Quillstack</translation>
     </message>
+    <message id="menu.pauseRecording">
+        <source>Pause Recording</source>
+        <translation>Pause Recording</translation>
+    </message>
+    <message id="status.paused">
+        <source>Quillstack: recording paused</source>
+        <translation>Quillstack: recording paused</translation>
+    </message>
+    <message id="status.noTray">
+        <source>No system tray was found. Quillstack keeps running: open the history with its shortcut or “quillstack --toggle”; the icon appears once a tray is available.</source>
+        <translation>No system tray was found. Quillstack keeps running: open the history with its shortcut or “quillstack --toggle”; the icon appears once a tray is available.</translation>
+    </message>
+    <message id="status.noCommandLine">
+        <source>The command line cannot reach this Quillstack (%1); it runs on as the only one.</source>
+        <translation>The command line cannot reach this Quillstack (%1); it runs on as the only one.</translation>
+    </message>
+    <message id="cli.description">
+        <source>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</source>
+        <translation>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</translation>
+    </message>
+    <message id="cli.help">
+        <source>Show this help and exit.</source>
+        <translation>Show this help and exit.</translation>
+    </message>
+    <message id="cli.version">
+        <source>Show the version and exit.</source>
+        <translation>Show the version and exit.</translation>
+    </message>
+    <message id="cli.toggle">
+        <source>Show or hide the history panel.</source>
+        <translation>Show or hide the history panel.</translation>
+    </message>
+    <message id="cli.togglePinned">
+        <source>Show or hide the panel with the kept clips.</source>
+        <translation>Show or hide the panel with the kept clips.</translation>
+    </message>
+    <message id="cli.show">
+        <source>Show the history panel.</source>
+        <translation>Show the history panel.</translation>
+    </message>
+    <message id="cli.preferences">
+        <source>Open the preferences.</source>
+        <translation>Open the preferences.</translation>
+    </message>
+    <message id="cli.quit">
+        <source>Quit the running Quillstack.</source>
+        <translation>Quit the running Quillstack.</translation>
+    </message>
+    <message id="cli.list">
+        <source>Print the newest N clips (10 unless N is given).</source>
+        <translation>Print the newest N clips (10 unless N is given).</translation>
+    </message>
+    <message id="cli.json">
+        <source>With --list: print JSON.</source>
+        <translation>With --list: print JSON.</translation>
+    </message>
+    <message id="cli.copy">
+        <source>Put a clip on the clipboard, by its id or its 0-based index.</source>
+        <translation>Put a clip on the clipboard, by its id or its 0-based index.</translation>
+    </message>
+    <message id="cli.clear">
+        <source>Clear the history (kept clips stay).</source>
+        <translation>Clear the history (kept clips stay).</translation>
+    </message>
+    <message id="cli.pause">
+        <source>Pause recording.</source>
+        <translation>Pause recording.</translation>
+    </message>
+    <message id="cli.resume">
+        <source>Resume recording.</source>
+        <translation>Resume recording.</translation>
+    </message>
+    <message id="cli.count">
+        <source>How many clips --list prints.</source>
+        <translation>How many clips --list prints.</translation>
+    </message>
+    <message id="cli.kept">
+        <source>[kept]</source>
+        <translation>[kept]</translation>
+    </message>
+    <message id="cli.tryHelp">
+        <source>Try “quillstack --help” for more information.</source>
+        <translation>Try “quillstack --help” for more information.</translation>
+    </message>
+    <message id="cli.oneCommand">
+        <source>Give one command at a time.</source>
+        <translation>Give one command at a time.</translation>
+    </message>
+    <message id="cli.jsonWithList">
+        <source>--json only goes with --list.</source>
+        <translation>--json only goes with --list.</translation>
+    </message>
+    <message id="cli.unexpected">
+        <source>Unexpected argument: %1</source>
+        <translation>Unexpected argument: %1</translation>
+    </message>
+    <message id="cli.badCount">
+        <source>Not a number of clips: %1</source>
+        <translation>Not a number of clips: %1</translation>
+    </message>
+    <message id="cli.noBus">
+        <source>there is no session bus</source>
+        <translation>there is no session bus</translation>
+    </message>
+    <message id="cli.unreachable">
+        <source>No running Quillstack can be reached: %1.</source>
+        <translation>No running Quillstack can be reached: %1.</translation>
+    </message>
+    <message id="cli.notRunning">
+        <source>Quillstack is not running.</source>
+        <translation>Quillstack is not running.</translation>
+    </message>
+    <message id="cli.noAnswer">
+        <source>Quillstack did not answer within a second.</source>
+        <translation>Quillstack did not answer within a second.</translation>
+    </message>
+    <message id="cli.failed">
+        <source>The running Quillstack refused the command: %1</source>
+        <translation>The running Quillstack refused the command: %1</translation>
+    </message>
+    <message id="cli.noSuchClip">
+        <source>There is no clip %1.</source>
+        <translation>There is no clip %1.</translation>
+    </message>
+    <message id="cli.noDisplay">
+        <source>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</source>
+        <translation>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</translation>
+    </message>
     <message id="alert.clear.title">
         <source>Clear the clipboard history?</source>
         <translation>Clear the clipboard history?</translation>

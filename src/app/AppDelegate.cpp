@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
+#include <QDebug>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -114,8 +115,8 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::setupStatusItem()
 {
-    m_statusItem = new QSystemTrayIcon(StatusIcon::icon(), this);
-    m_statusItem->setToolTip(qtTrId("status.accessibility"));
+    m_statusItem = new QSystemTrayIcon(this);
+    updateStatusIcon();
     m_statusMenu = std::make_unique<QMenu>();
     m_statusMenu->setAccessibleName(qtTrId("status.accessibility"));
     connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
@@ -129,6 +130,19 @@ void AppDelegate::setupStatusItem()
                 m_statusMenu->popup(QCursor::pos());
         });
     m_statusItem->show();
+    // Qt shows the icon by itself once a tray appears; until then the
+    // shortcuts and the command line are the way in, and the user is told so.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qWarning().noquote() << qtTrId("status.noTray");
+}
+
+void AppDelegate::updateStatusIcon()
+{
+    if (!m_statusItem)
+        return;
+    const bool recording = isRecording();
+    m_statusItem->setIcon(recording ? StatusIcon::icon() : StatusIcon::pausedIcon());
+    m_statusItem->setToolTip(recording ? qtTrId("status.accessibility") : qtTrId("status.paused"));
 }
 
 void AppDelegate::menuNeedsUpdate()
@@ -141,6 +155,10 @@ void AppDelegate::menuNeedsUpdate()
     menu.addSeparator();
     menu.addAction(qtTrId("menu.settings"), this, &AppDelegate::openPreferences);
     menu.addAction(qtTrId("menu.clearHistory"), this, &AppDelegate::clearHistory);
+    QAction *pause = menu.addAction(
+        qtTrId("menu.pauseRecording"), this, [this](bool paused) { setRecording(!paused); });
+    pause->setCheckable(true);
+    pause->setChecked(!isRecording());
     menu.addSeparator();
     menu.addAction(qtTrId("menu.share"), this, &AppDelegate::shareQuillstack);
     menu.addSeparator();
@@ -381,11 +399,31 @@ void AppDelegate::quitApp()
     emit quitRequested();
 }
 
+bool AppDelegate::isRecording() const
+{
+    return !m_monitor || !m_monitor->isPaused();
+}
+
+void AppDelegate::setRecording(bool recording)
+{
+    if (recording == isRecording())
+        return;
+    monitor().setPaused(!recording);
+    updateStatusIcon();
+    emit recordingChanged(recording);
+}
+
 void AppDelegate::historyDidChoose(const Clip &clip)
 {
     // A click into the panel while another program was active makes that
     // program the one to go back to.
     rememberPreviousApp();
+    copyToClipboard(clip);
+    dismissPanel();
+}
+
+void AppDelegate::copyToClipboard(const Clip &clip)
+{
     std::optional<QByteArray> imageBytes;
     if (clip.imageFilename) {
         QFile file(m_store->imagePath(clip));
@@ -393,7 +431,6 @@ void AppDelegate::historyDidChoose(const Clip &clip)
             imageBytes = file.readAll();
     }
     monitor().write(clip, imageBytes);
-    dismissPanel();
 }
 
 void AppDelegate::historyDidRequestEdit(const Clip &clip)

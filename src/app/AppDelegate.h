@@ -57,6 +57,12 @@ public:
     void clearHistory();
     void shareQuillstack();
     void quitApp();
+    // Pausing leaves copies unrecorded until recording resumes.
+    void setRecording(bool recording);
+    bool isRecording() const;
+
+    // Writes a clip to the clipboard as choosing it does, leaving the panel alone.
+    void copyToClipboard(const Clip &clip);
 
     void historyDidChoose(const Clip &clip) override;
     void historyDidRequestEdit(const Clip &clip) override;
@@ -85,6 +91,7 @@ public:
 signals:
     // The user chose to quit; the entry point ends the event loop.
     void quitRequested();
+    void recordingChanged(bool recording);
 
 private slots:
     void settingsChanged();
@@ -95,6 +102,7 @@ private slots:
 
 private:
     void setupStatusItem();
+    void updateStatusIcon();
     void placePanel();
     void setListModeAndReload(ListMode mode);
     void bringPanelForward(bool activate, ListMode mode, bool place);

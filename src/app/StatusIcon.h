@@ -4,9 +4,11 @@
 
 namespace StatusIcon {
 
-// The tray icon: the icon theme's "edit-paste", else a clipboard drawn here
-// so that the program never shows an empty tray slot.
+// The tray icon, and the one shown while recording is paused: the installed
+// symbolic icon from the icon theme, else the copy built into the program,
+// else a clipboard drawn here, so that the tray slot is never empty.
 QIcon icon();
-QIcon fallbackIcon();
+QIcon pausedIcon();
+QIcon fallbackIcon(bool paused = false);
 
 } // namespace StatusIcon

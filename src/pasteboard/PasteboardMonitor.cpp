@@ -109,7 +109,8 @@ void PasteboardMonitor::poll()
     if (count == m_lastChangeCount)
         return;
     m_lastChangeCount = count;
-    capture(count);
+    if (!m_paused)
+        capture(count);
 }
 
 void PasteboardMonitor::capture(qint64 changeCount)

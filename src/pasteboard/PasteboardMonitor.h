@@ -17,14 +17,19 @@ class PasteboardMonitor : public QObject
 {
     Q_OBJECT
 public:
-    PasteboardMonitor(Pasteboard &pasteboard, ClipStore &store, Settings &settings,
-                      QObject *parent = nullptr);
+    PasteboardMonitor(
+        Pasteboard &pasteboard, ClipStore &store, Settings &settings, QObject *parent = nullptr);
 
     // Starts polling (every 0.4 s, and at once whenever the clipboard reports
     // new contents). A second call does nothing.
     void start();
     void stop();
     bool isRunning() const { return m_timer.isActive(); }
+
+    // While paused, copies go by unrecorded; resuming does not record what
+    // was copied in the meantime.
+    void setPaused(bool paused) { m_paused = paused; }
+    bool isPaused() const { return m_paused; }
 
     void poll();
     void capture(qint64 changeCount);
@@ -46,5 +51,6 @@ private:
     ClipStore &m_store;
     Settings &m_settings;
     qint64 m_lastChangeCount = 0;
+    bool m_paused = false;
     QTimer m_timer;
 };

@@ -1,0 +1,14 @@
+# The program as a desktop sees it: its command line, its single instance on
+# the session bus, its installed files.
+set(QUILLSTACK_PROCESS support/QuillstackProcess.cpp support/QuillstackProcess.h)
+quillstack_add_test(NAME tst_CommandLine SOURCES tst_CommandLine.cpp ${QUILLSTACK_PROCESS}
+  LIBS Qt6::Core LABELS unit)
+add_dependencies(tst_CommandLine quillstack)
+
+quillstack_add_test(NAME tst_SessionX11
+  SOURCES tst_SessionX11.cpp ${QUILLSTACK_PROCESS}
+    support/ClipboardTools.cpp support/ClipboardTools.h support/X11TestTools.cpp
+  LIBS quillstack_platform_x11 Qt6::DBus LABELS x11 X11)
+add_dependencies(tst_SessionX11 quillstack qs-clipboard-owner)
+target_compile_definitions(tst_SessionX11 PRIVATE
+  QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")

@@ -1,0 +1,197 @@
+#include "ClipboardTools.h"
+#include "QuillstackProcess.h"
+#include "X11TestTools.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString serviceName = QStringLiteral("io.github.quillstack.Quillstack");
+
+bool serviceRunning()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName);
+}
+
+// The running program's history as `--list --json` prints it.
+QJsonArray history(const QuillstackProcess &quillstack)
+{
+    const QuillstackProcess::Result listed = quillstack.run(
+        { QStringLiteral("--list"), QStringLiteral("100"), QStringLiteral("--json") });
+    if (listed.exitCode != 0)
+        return {};
+    return QJsonDocument::fromJson(listed.out.toUtf8()).array();
+}
+
+QStringList previews(const QJsonArray &rows)
+{
+    QStringList texts;
+    for (const QJsonValue &row : rows)
+        texts.append(row[QLatin1String("preview")].toString());
+    return texts;
+}
+
+bool panelVisible()
+{
+    bool found = false;
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QStringLiteral("^Quillstack$") },
+        &found);
+    return found;
+}
+
+QString clipboardText()
+{
+    return QString::fromUtf8(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")));
+}
+
+} // namespace
+
+class tst_SessionX11 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void commandLineReachesTheRunningProgram();
+    void withoutSessionBusRunsAlone();
+};
+
+void tst_SessionX11::commandLineReachesTheRunningProgram()
+{
+    QuillstackProcess quillstack;
+    QVERIFY(!serviceRunning());
+    QCOMPARE(quillstack.run({ QStringLiteral("--toggle") }).err,
+        QStringLiteral("quillstack: Quillstack is not running.\n"));
+    quillstack.start();
+    QVERIFY(waitFor([] { return serviceRunning(); }));
+
+    // No tray yet: the user is told once, and the icon shows when one appears.
+    QByteArray err;
+    QVERIFY(waitFor([&] {
+        err += quillstack.program.readAllStandardError();
+        return err.contains("No system tray was found.");
+    }));
+    const QString pid = QString::number(quillstack.program.processId());
+    const QStringList visibleWindows { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+        QStringLiteral("--pid"), pid };
+    QVERIFY(!runToolOk(QStringLiteral("xdotool"), visibleWindows));
+    QProcess tray;
+    tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    QVERIFY(waitFor([&] { return runToolOk(QStringLiteral("xdotool"), visibleWindows); }));
+
+    // A second start leaves the first alone.
+    const QuillstackProcess::Result second = quillstack.run({});
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(quillstack.program.state(), QProcess::Running);
+
+    QVERIFY(ClipboardTools::copyWithXclip("first"));
+    QVERIFY(waitFor([&] { return previews(history(quillstack)) == QStringList { u"first"_s }; }));
+    QVERIFY(ClipboardTools::copyWithXclip("second"));
+    QVERIFY(waitFor([&] { return history(quillstack).size() == 2; }));
+    const QJsonArray rows = history(quillstack);
+    QCOMPARE(previews(rows), (QStringList { u"second"_s, u"first"_s }));
+    QCOMPARE(rows[0][QLatin1String("kind")].toString(), QStringLiteral("text"));
+    QCOMPARE(rows[1][QLatin1String("index")].toInt(), 1);
+    QVERIFY(!rows[0][QLatin1String("kept")].toBool());
+    QVERIFY(QDateTime::fromString(rows[0][QLatin1String("date")].toString(), Qt::ISODateWithMs)
+                .isValid());
+
+    const QuillstackProcess::Result newest
+        = quillstack.run({ QStringLiteral("--list"), QStringLiteral("1") });
+    QCOMPARE(newest.exitCode, 0);
+    QCOMPARE(newest.out.count(u'\n'), 1);
+    QVERIFY(newest.out.contains(rows[0][QLatin1String("id")].toString()));
+    QVERIFY(newest.out.trimmed().endsWith(QLatin1String("second")));
+
+    // Copying by index and by id writes the clip and leaves the history as it was.
+    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), QStringLiteral("1") }).exitCode, 0);
+    QCOMPARE(clipboardText(), QStringLiteral("first"));
+    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), rows[0][QLatin1String("id")].toString() })
+                 .exitCode,
+        0);
+    QCOMPARE(clipboardText(), QStringLiteral("second"));
+    QCOMPARE(history(quillstack), rows);
+    const QuillstackProcess::Result missing
+        = quillstack.run({ QStringLiteral("--copy"), QStringLiteral("7") });
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(missing.err, QStringLiteral("quillstack: There is no clip 7.\n"));
+
+    // Nothing copied while paused is recorded, not even after resuming.
+    QCOMPARE(quillstack.run({ QStringLiteral("--pause") }).exitCode, 0);
+    QVERIFY(ClipboardTools::copyWithXclip("while paused"));
+    QCOMPARE(quillstack.run({ QStringLiteral("--resume") }).exitCode, 0);
+    QVERIFY(ClipboardTools::copyWithXclip("after"));
+    QVERIFY(waitFor([&] { return previews(history(quillstack)).value(0) == u"after"_s; }));
+    QCOMPARE(previews(history(quillstack)), (QStringList { u"after"_s, u"second"_s, u"first"_s }));
+
+    // Each command against the panel, with whether it is on screen afterwards.
+    const QList<std::pair<QString, bool>> panelCommands { { u"--toggle"_s, true },
+        { u"--toggle"_s, false }, { u"--show"_s, true }, { u"--show"_s, true },
+        { u"--toggle-pinned"_s, true }, { u"--toggle-pinned"_s, false } };
+    for (const auto &[command, shown] : panelCommands) {
+        const QuillstackProcess::Result result = quillstack.run({ command });
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.err, QString());
+        QVERIFY2(waitFor([&] { return panelVisible() == shown; }), qPrintable(command));
+    }
+    QCOMPARE(quillstack.run({ QStringLiteral("--preferences") }).exitCode, 0);
+    QCOMPARE(quillstack.run({ QStringLiteral("--clear") }).exitCode, 0);
+    QCOMPARE(history(quillstack), QJsonArray());
+
+    // A program that cannot answer is given up after a second.
+    ::kill(pid_t(quillstack.program.processId()), SIGSTOP);
+    const QuillstackProcess::Result stalled = quillstack.run({ QStringLiteral("--show") });
+    ::kill(pid_t(quillstack.program.processId()), SIGCONT);
+    QCOMPARE(stalled.exitCode, 1);
+    QCOMPARE(
+        stalled.err, QStringLiteral("quillstack: Quillstack did not answer within a second.\n"));
+
+    QCOMPARE(quillstack.run({ QStringLiteral("--quit") }).exitCode, 0);
+    QVERIFY(quillstack.program.waitForFinished(30000));
+    QCOMPARE(quillstack.program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(quillstack.program.exitCode(), 0);
+    QVERIFY(!serviceRunning());
+    err += quillstack.program.readAllStandardError();
+    QCOMPARE(err.count("No system tray was found."), 1);
+    tray.kill();
+    tray.waitForFinished();
+}
+
+void tst_SessionX11::withoutSessionBusRunsAlone()
+{
+    QuillstackProcess quillstack;
+    quillstack.environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    quillstack.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), quillstack.home.path());
+    quillstack.program.setProcessChannelMode(QProcess::SeparateChannels);
+    quillstack.start();
+    QByteArray err;
+    QVERIFY(waitFor([&] {
+        err += quillstack.program.readAllStandardError();
+        return err.contains(
+            "The command line cannot reach this Quillstack (there is no session bus)");
+    }));
+    QVERIFY(!serviceRunning());
+    QVERIFY(ClipboardTools::copyWithXclip("recorded alone"));
+    QFile archive(quillstack.home.filePath(QStringLiteral("data/Quillstack/clips.json")));
+    QVERIFY(waitFor([&] {
+        archive.close();
+        return archive.open(QIODevice::ReadOnly) && archive.readAll().contains("recorded alone");
+    }));
+    quillstack.program.terminate();
+    QVERIFY(quillstack.program.waitForFinished(30000));
+    QCOMPARE(quillstack.program.exitCode(), 0);
+    err += quillstack.program.readAllStandardError();
+    QCOMPARE(err.count("cannot reach"), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_SessionX11)
+#include "tst_SessionX11.moc"
