@@ -54,7 +54,8 @@ struct Command
 
 std::optional<QDBusMessage> call(const Command &command)
 {
-    const QDBusConnection bus = SessionBus::connect();
+    const SessionBus::ClientConnection connection;
+    const QDBusConnection &bus = connection.bus();
     if (!bus.isConnected()) {
         fail(failure, qtTrId("cli.unreachable").arg(qtTrId("cli.noBus")));
         return std::nullopt;

@@ -17,6 +17,22 @@ inline const QString interfaceName = QStringLiteral("io.github.quillstack.Quills
 // one through X11 that no other program can find.
 QDBusConnection connect();
 
+// A connection of the command line's own, closed when this goes away, so
+// that nothing of it outlives the application object.
+class ClientConnection
+{
+public:
+    ClientConnection();
+    ~ClientConnection();
+    ClientConnection(const ClientConnection &) = delete;
+    ClientConnection &operator=(const ClientConnection &) = delete;
+
+    const QDBusConnection &bus() const { return m_bus; }
+
+private:
+    QDBusConnection m_bus;
+};
+
 enum class Claim { claimed, heldByAnother, noBus };
 // Claims the program's name; only one running program can hold it.
 Claim claimServiceName(const QDBusConnection &bus);
