@@ -115,6 +115,41 @@ private slots:
         QCOMPARE(clip.text, std::optional<QString>(QStringLiteral("/home/me/a b.txt\n/home/me/c.png")));
     }
 
+    // The program that copied quits: its copy stays on the clipboard as our
+    // own write, unless it was secret or the user turned that off.
+    void ownerQuitting_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QByteArray>("left");
+        QTest::newRow("kept alive") << QString() << true << QByteArray("copied then quit");
+        QTest::newRow("secret") << PasteboardType::kdePasswordManagerHint << true << QByteArray();
+        QTest::newRow("option off") << QString() << false << QByteArray();
+    }
+
+    void ownerQuitting()
+    {
+        QFETCH(QString, marker);
+        QFETCH(bool, keep);
+        QFETCH(QByteArray, left);
+        Rig rig;
+        rig.f.settings->setKeepClipboardAlive(keep);
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        ClipboardTools::Offers offers{{QStringLiteral("UTF8_STRING"), "copied then quit"}};
+        if (!marker.isEmpty())
+            offers.append({marker, "secret"});
+        QProcess *owner = m_tools.startOwner(offers);
+        QVERIFY(owner);
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+        const QList<Clip> before = rig.clips();
+        QCOMPARE(before.size(), marker.isEmpty() ? 1 : 0);
+
+        owner->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
+        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), left);
+        QCOMPARE(rig.clips(), before);
+    }
+
     void imageCopyRecordsAnImageFile()
     {
         Rig rig;

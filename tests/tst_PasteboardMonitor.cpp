@@ -358,6 +358,49 @@ private slots:
         QVERIFY(rig.store().clips().isEmpty());
         QCOMPARE(rig.monitor->lastChangeCount(), rig.pasteboard.changeCount());
     }
+
+    // When the program that copied quits, the newest clip comes back as our
+    // own write, but only when it is what went away.
+    void ownerQuitting_data()
+    {
+        QTest::addColumn<QStringList>("marker");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("quit"); // false: the clipboard was cleared on purpose
+        QTest::addColumn<bool>("offeredAgain");
+        QTest::newRow("recorded copy") << QStringList{} << true << false << true << true;
+        QTest::newRow("secret copy") << QStringList{PasteboardType::kdePasswordManagerHint} << true << false
+                                     << true << false;
+        QTest::newRow("option off") << QStringList{} << false << false << true << false;
+        QTest::newRow("copied while paused") << QStringList{} << true << true << true << false;
+        QTest::newRow("cleared on purpose") << QStringList{} << true << false << false << false;
+    }
+
+    void ownerQuitting()
+    {
+        QFETCH(QStringList, marker);
+        QFETCH(bool, keep);
+        QFETCH(bool, paused);
+        QFETCH(bool, quit);
+        QFETCH(bool, offeredAgain);
+        Rig rig;
+        rig.f.settings->setKeepClipboardAlive(keep);
+        rig.monitor->start();
+        rig.pasteboard.copyFromOtherProgram(contentsOf({{PasteboardType::plainText, "older"}}));
+        rig.monitor->setPaused(paused);
+        rig.pasteboard.copyFromOtherProgram(contentsOf({{PasteboardType::plainText, "newest"}}, marker));
+        const QList<Clip> before = rig.store().clips();
+
+        if (quit)
+            rig.pasteboard.ownerQuits();
+        else
+            rig.pasteboard.copyFromOtherProgram({});
+        QCOMPARE(rig.pasteboard.writes(), offeredAgain ? 1 : 0);
+        QCOMPARE(rig.pasteboard.dataForType(PasteboardType::plainText),
+                 offeredAgain ? std::optional<QByteArray>("newest") : std::nullopt);
+        rig.monitor->poll();
+        QCOMPARE(rig.store().clips(), before);
+    }
 };
 
 QTEST_MAIN(tst_PasteboardMonitor)

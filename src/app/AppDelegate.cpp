@@ -424,13 +424,7 @@ void AppDelegate::historyDidChoose(const Clip &clip)
 
 void AppDelegate::copyToClipboard(const Clip &clip)
 {
-    std::optional<QByteArray> imageBytes;
-    if (clip.imageFilename) {
-        QFile file(m_store->imagePath(clip));
-        if (file.open(QIODevice::ReadOnly))
-            imageBytes = file.readAll();
-    }
-    monitor().write(clip, imageBytes);
+    monitor().write(clip, m_store->imageData(clip));
 }
 
 void AppDelegate::historyDidRequestEdit(const Clip &clip)

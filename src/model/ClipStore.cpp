@@ -155,6 +155,14 @@ QString ClipStore::imagePath(const Clip &clip) const
     return m_mediaURL + QLatin1Char('/') + *clip.imageFilename;
 }
 
+std::optional<QByteArray> ClipStore::imageData(const Clip &clip) const
+{
+    QFile file(imagePath(clip));
+    if (!clip.imageFilename || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
 void ClipStore::removeAt(qsizetype index)
 {
     deleteMedia(m_clips[index]);

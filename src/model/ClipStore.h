@@ -66,6 +66,8 @@ public:
     QString mediaURL() const { return m_mediaURL; }
     // Full path of a clip's image file, or empty when it has none.
     QString imagePath(const Clip &clip) const;
+    // The bytes of a clip's image file; nothing when it has none or it cannot be read.
+    std::optional<QByteArray> imageData(const Clip &clip) const;
 
     static QString defaultAppSupportDir();
 

@@ -61,6 +61,7 @@ Settings::Settings(Defaults &defaults, QObject *parent)
         = panelAnchorFromRawValue(defaults.string(QLatin1String(SettingsKeys::panelAnchor)))
               .value_or(PanelAnchor::right);
     m_alwaysVisible = defaults.boolean(QLatin1String(SettingsKeys::alwaysVisible));
+    m_keepClipboardAlive = defaults.boolean(QLatin1String(SettingsKeys::keepClipboardAlive));
 }
 
 void Settings::write(const char *key, const QVariant &value)
@@ -103,4 +104,10 @@ void Settings::setAlwaysVisible(bool visible)
 {
     m_alwaysVisible = visible;
     write(SettingsKeys::alwaysVisible, visible);
+}
+
+void Settings::setKeepClipboardAlive(bool keep)
+{
+    m_keepClipboardAlive = keep;
+    write(SettingsKeys::keepClipboardAlive, keep);
 }

@@ -29,6 +29,8 @@ public:
     qint64 maxTotalBytes() const { return m_maxTotalBytes; }
     PanelAnchor panelAnchor() const { return m_panelAnchor; }
     bool alwaysVisible() const { return m_alwaysVisible; }
+    // Offer the newest clip again when the program that copied it quits.
+    bool keepClipboardAlive() const { return m_keepClipboardAlive; }
 
     void setMaxAgeHours(qint64 hours);
     void setMaxClipCount(qint64 count);
@@ -36,6 +38,7 @@ public:
     void setMaxTotalBytes(qint64 bytes);
     void setPanelAnchor(PanelAnchor anchor);
     void setAlwaysVisible(bool visible);
+    void setKeepClipboardAlive(bool keep);
 
 signals:
     void settingsDidChange();
@@ -50,4 +53,5 @@ private:
     qint64 m_maxTotalBytes = 0;
     PanelAnchor m_panelAnchor = PanelAnchor::right;
     bool m_alwaysVisible = false;
+    bool m_keepClipboardAlive = true;
 };

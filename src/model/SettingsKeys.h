@@ -11,6 +11,7 @@ inline constexpr char maxClipBytes[] = "maxClipBytes";
 inline constexpr char maxTotalBytes[] = "maxTotalBytes";
 inline constexpr char panelAnchor[] = "panelAnchor";
 inline constexpr char alwaysVisible[] = "alwaysVisible";
+inline constexpr char keepClipboardAlive[] = "keepClipboardAlive";
 
 inline constexpr char reviewSettingsOpens[] = "review.settingsOpens";
 inline constexpr char reviewFiredSettingsThresholds[] = "review.firedSettingsThresholds";
@@ -31,6 +32,7 @@ inline QVariantMap registeredDefaults()
         { QLatin1String(maxTotalBytes), qint64(209715200) },
         { QLatin1String(panelAnchor), QStringLiteral("right") },
         { QLatin1String(alwaysVisible), false },
+        { QLatin1String(keepClipboardAlive), true },
     };
 }
 

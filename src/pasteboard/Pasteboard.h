@@ -63,6 +63,8 @@ public:
     // Upper bound for what a reader fetches of one copy; see PasteboardContents::abandoned.
     virtual void setMaxReadBytes(qint64 bytes) { Q_UNUSED(bytes); }
     virtual bool contentsAbandoned() const { return false; }
+    // The clipboard is empty because the program that owned it quit.
+    virtual bool ownerQuit() const { return false; }
 
     std::optional<QString> stringForType(const QString &type) const;
 

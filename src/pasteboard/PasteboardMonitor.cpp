@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 struct TextContents
 {
@@ -109,13 +110,20 @@ void PasteboardMonitor::poll()
     if (count == m_lastChangeCount)
         return;
     m_lastChangeCount = count;
-    if (!m_paused)
+    if (m_paused)
+        m_recordedHash.reset();
+    else
         capture(count);
 }
 
 void PasteboardMonitor::capture(qint64 changeCount)
 {
+    const std::optional<QString> wentAway = std::exchange(m_recordedHash, std::nullopt);
     const QStringList types = m_pasteboard.types();
+    if (types.isEmpty() && m_pasteboard.ownerQuit()) {
+        keepClipboardAlive(wentAway);
+        return;
+    }
     if (carriesMarker(types) || m_pasteboard.contentsAbandoned())
         return;
     auto changedMeanwhile = [&] { return m_pasteboard.changeCount() != changeCount; };
@@ -134,7 +142,7 @@ void PasteboardMonitor::capture(qint64 changeCount)
         content.text = text;
         content.byteSize = utf8.size();
         content.contentHash = sha256Hex(utf8);
-        m_store.add(content);
+        record(content);
         return;
     }
 
@@ -151,7 +159,7 @@ void PasteboardMonitor::capture(qint64 changeCount)
         content.byteSize = utf8.size() + (contents->rtf ? contents->rtf->size() : 0)
             + (contents->html ? contents->html->size() : 0);
         content.contentHash = sha256Hex(utf8);
-        m_store.add(content);
+        record(content);
         return;
     }
 
@@ -164,8 +172,26 @@ void PasteboardMonitor::capture(qint64 changeCount)
         content.pngData = *png;
         content.byteSize = png->size();
         content.contentHash = sha256Hex(*png);
-        m_store.add(content);
+        record(content);
     }
+}
+
+void PasteboardMonitor::record(const ClipContent &content)
+{
+    m_store.add(content);
+    m_recordedHash = content.contentHash;
+}
+
+void PasteboardMonitor::keepClipboardAlive(const std::optional<QString> &wentAway)
+{
+    // Only what we recorded comes back: a copy marked secret, one too large
+    // to record or one made while paused leaves the clipboard empty, as its
+    // owner meant it to be.
+    const QList<Clip> &clips = m_store.clips();
+    if (!m_settings.keepClipboardAlive() || !wentAway || clips.isEmpty()
+        || clips.first().contentHash != *wentAway)
+        return;
+    write(clips.first(), m_store.imageData(clips.first()));
 }
 
 std::optional<QStringList> PasteboardMonitor::readFileURLs() const
@@ -287,6 +313,7 @@ void PasteboardMonitor::write(const Clip &clip, const std::optional<QByteArray> 
     }
     m_pasteboard.setContents(contents);
     m_lastChangeCount = m_pasteboard.changeCount();
+    m_recordedHash.reset();
 }
 
 void PasteboardMonitor::writePlainText(const QString &text)
@@ -296,4 +323,5 @@ void PasteboardMonitor::writePlainText(const QString &text)
         contents.setData(PasteboardType::plainText, text.toUtf8());
     m_pasteboard.setContents(contents);
     m_lastChangeCount = m_pasteboard.changeCount();
+    m_recordedHash.reset();
 }

@@ -42,6 +42,8 @@ public:
     static constexpr int pollIntervalMs = 400;
 
 private:
+    void record(const ClipContent &content);
+    void keepClipboardAlive(const std::optional<QString> &wentAway);
     std::optional<QStringList> readFileURLs() const;
     std::optional<TextContents> readTextContents() const;
     std::optional<QByteArray> readHTMLData() const;
@@ -52,5 +54,9 @@ private:
     Settings &m_settings;
     qint64 m_lastChangeCount = 0;
     bool m_paused = false;
+    // The hash of what the clipboard holds when capture recorded it; what
+    // another program's copy left behind is offered again only when it is
+    // the newest clip.
+    std::optional<QString> m_recordedHash;
     QTimer m_timer;
 };

@@ -10,6 +10,7 @@ std::optional<QByteArray> MemoryPasteboard::dataForType(const QString &type) con
 void MemoryPasteboard::setContents(const PasteboardContents &contents)
 {
     m_contents = contents;
+    m_ownerQuit = false;
     ++m_changeCount;
     ++m_writes;
 }
@@ -17,6 +18,15 @@ void MemoryPasteboard::setContents(const PasteboardContents &contents)
 void MemoryPasteboard::copyFromOtherProgram(const PasteboardContents &contents)
 {
     m_contents = contents;
+    m_ownerQuit = false;
+    ++m_changeCount;
+    emit changed();
+}
+
+void MemoryPasteboard::ownerQuits()
+{
+    m_contents = {};
+    m_ownerQuit = true;
     ++m_changeCount;
     emit changed();
 }

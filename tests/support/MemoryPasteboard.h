@@ -18,10 +18,13 @@ public:
     void setContents(const PasteboardContents &contents) override;
     void setMaxReadBytes(qint64 bytes) override { m_maxReadBytes = bytes; }
     bool contentsAbandoned() const override { return m_contents.abandoned; }
+    bool ownerQuit() const override { return m_ownerQuit; }
 
     // Another program copies: the count advances and changed() is emitted.
     void copyFromOtherProgram(const PasteboardContents &contents);
     void setChangeCount(qint64 count) { m_changeCount = count; }
+    // The program that copied quits: the clipboard empties.
+    void ownerQuits();
 
     const PasteboardContents &contents() const { return m_contents; }
     int writes() const { return m_writes; }
@@ -32,6 +35,7 @@ public:
 private:
     PasteboardContents m_contents;
     qint64 m_changeCount = 0;
+    bool m_ownerQuit = false;
     qint64 m_maxReadBytes = 0;
     int m_writes = 0;
 };

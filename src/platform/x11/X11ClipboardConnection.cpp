@@ -352,7 +352,8 @@ bool X11ClipboardConnection::noteOwnerChange(const xcb_generic_event_t *event)
     const auto *notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event);
     if (notify->selection != m_clipboard)
         return false;
-    m_pendingChange = X11OwnerChange { notify->owner, notify->timestamp, m_epoch.load(), false };
+    m_pendingChange = X11OwnerChange { notify->owner, notify->timestamp, m_epoch.load(), false,
+        notify->subtype != XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER };
     return true;
 }
 

@@ -12,4 +12,7 @@ struct X11OwnerChange
     quint64 epoch = 0;
     // The contents found at start-up rather than a change.
     bool initial = false;
+    // The owner's window or connection went away (it quit), as opposed to a
+    // program setting a new owner or clearing the clipboard on purpose.
+    bool ownerQuit = false;
 };

@@ -80,6 +80,7 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     m_epoch = m_reader->noteOwnWrite(m_ownWindow);
     m_contents = contents;
     m_contents.abandoned = false;
+    m_ownerQuit = false;
     ++m_changeCount;
 }
 
@@ -96,6 +97,7 @@ void X11Pasteboard::onSnapshotRead(const X11ClipboardSnapshot &snapshot)
     if (snapshot.change.owner != XCB_NONE && snapshot.change.owner == m_ownWindow)
         return;
     m_contents = snapshot.contents;
+    m_ownerQuit = snapshot.change.owner == XCB_NONE && snapshot.change.ownerQuit;
     if (snapshot.change.initial)
         return;
     ++m_changeCount;

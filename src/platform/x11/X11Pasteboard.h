@@ -34,6 +34,7 @@ public:
     void setContents(const PasteboardContents &contents) override;
     void setMaxReadBytes(qint64 bytes) override;
     bool contentsAbandoned() const override { return m_contents.abandoned; }
+    bool ownerQuit() const override { return m_ownerQuit; }
 
 private slots:
     void onSnapshotRead(const X11ClipboardSnapshot &snapshot);
@@ -46,6 +47,7 @@ private:
     QString m_errorString;
     PasteboardContents m_contents;
     qint64 m_changeCount = 0;
+    bool m_ownerQuit = false;
     quint64 m_epoch = 0;
     quint32 m_ownWindow = 0;
 };
