@@ -12,3 +12,9 @@ quillstack_add_test(NAME tst_SessionX11
 add_dependencies(tst_SessionX11 quillstack qs-clipboard-owner)
 target_compile_definitions(tst_SessionX11 PRIVATE
   QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")
+
+quillstack_add_test(NAME tst_Installation SOURCES tst_Installation.cpp LIBS Qt6::Core
+  LABELS unit TIMEOUT 600)
+add_dependencies(tst_Installation quillstack)
+target_compile_definitions(tst_Installation PRIVATE
+  CMAKE_COMMAND="${CMAKE_COMMAND}" CPACK_COMMAND="${CMAKE_CPACK_COMMAND}")
