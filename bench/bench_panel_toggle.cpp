@@ -3,24 +3,15 @@
 // It needs an X server, as the program does: run it through
 // tests/support/x11-harness.sh. One toggle per repetition, so the median
 // reported is the median toggle; the goal is one frame, 16 ms.
-#include "AppDelegate.h"
 #include "BenchSupport.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipStore.h"
-#include "Defaults.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
-#include "NamedShortcuts.h"
-#include "QtScreens.h"
-#include "Settings.h"
+#include "Program.h"
 #include "SettingsKeys.h"
 #include "Translations.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -64,30 +55,27 @@ void writeArchive(const QString &appSupportDir)
         archive.write(part);
 }
 
-struct Program
+// The whole program over a history of clipCount clips, launched.
+struct Rig
 {
-    Program()
+    Rig()
     {
         writeArchive(dir.path());
-        defaults.setObject(QLatin1String(SettingsKeys::maxClipCount), clipCount);
-        defaults.setObject(QLatin1String(SettingsKeys::maxAgeHours), 0);
-        defaults.setObject(QLatin1String(SettingsKeys::maxTotalBytes), 0);
-        app = std::make_unique<AppDelegate>(
-            AppServices { defaults, pasteboard, workspace, screens, mouse, shortcuts, dir.path() });
-        app->applicationDidFinishLaunching();
+        const QString settingsFile = dir.filePath(QStringLiteral("Quillstack.conf"));
+        {
+            // Limits that keep every clip, in place before the store loads.
+            Defaults defaults(settingsFile);
+            defaults.setObject(QLatin1String(SettingsKeys::maxClipCount), clipCount);
+            defaults.setObject(QLatin1String(SettingsKeys::maxAgeHours), 0);
+            defaults.setObject(QLatin1String(SettingsKeys::maxTotalBytes), 0);
+        }
+        program = std::make_unique<Program>(Program::Options { settingsFile, dir.path() });
+        program->app().applicationDidFinishLaunching();
         QCoreApplication::processEvents();
     }
 
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    QtScreens screens;
-    X11MouseMonitor mouse;
-    X11HotkeyRegistrar registrar;
-    X11KeyboardLayout layout;
-    GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, layout };
-    std::unique_ptr<AppDelegate> app;
+    std::unique_ptr<Program> program;
 };
 
 // Runs the event loop until the list has painted, as the running program
@@ -107,8 +95,8 @@ void BM_ToggleToPainted(benchmark::State &state)
         state.SkipWithError("needs an X server (tests/support/x11-harness.sh)");
         return;
     }
-    Program program;
-    AppDelegate &app = *program.app;
+    Rig rig;
+    AppDelegate &app = rig.program->app();
     if (app.store().clips().size() != clipCount) {
         state.SkipWithError("the archive did not load");
         return;
@@ -131,7 +119,7 @@ void BM_ToggleToPainted(benchmark::State &state)
         // The opening is counted a moment later, outside the measured frame.
         ++opens;
         const QString key = QLatin1String(SettingsKeys::reviewHotkeyPanelOpens);
-        while (app.panel().isVisible() || program.defaults.integer(key) < opens)
+        while (app.panel().isVisible() || rig.program->defaults().integer(key) < opens)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     viewport->removeEventFilter(&counter);

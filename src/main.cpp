@@ -1,22 +1,12 @@
-#include "AppDelegate.h"
-#include "AppServices.h"
 #include "CommandLine.h"
-#include "Defaults.h"
-#include "NamedShortcuts.h"
-#include "QtScreens.h"
+#include "Program.h"
 #include "SessionBus.h"
 #include "SessionService.h"
 #include "Translations.h"
 #include "X11Display.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -85,25 +75,12 @@ int main(int argc, char *argv[])
     if (claim == SessionBus::Claim::heldByAnother)
         return CommandLine::success;
 
-    Defaults defaults;
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    QtScreens screens;
-    X11MouseMonitor mouseMonitor;
-    X11HotkeyRegistrar hotkeyRegistrar;
-    X11KeyboardLayout keyboardLayout;
-    GlobalHotkeys::NamedShortcuts namedShortcuts(defaults, hotkeyRegistrar, keyboardLayout);
-    AppDelegate delegate(AppServices {
-        defaults, pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
-    QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
-        Qt::QueuedConnection);
-    SessionService service(delegate);
+    Program program;
+    SessionService service(program.app());
     QString busError = qtTrId("cli.noBus");
     if (claim != SessionBus::Claim::claimed || !service.publish(bus, &busError))
         std::fprintf(
             stderr, "quillstack: %s\n", qPrintable(qtTrId("status.noCommandLine").arg(busError)));
-    QObject::connect(
-        &app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
-    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    program.runIn(app);
     return app.exec();
 }

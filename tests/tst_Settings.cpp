@@ -1,7 +1,10 @@
 #include "Defaults.h"
 #include "Settings.h"
+#include "SettingsKeys.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -158,6 +161,28 @@ private slots:
         settings.setMaxClipCount(7);
         Defaults again(iniIn(dir));
         QCOMPARE(Settings(again).maxClipCount(), 7);
+    }
+
+    // The settings file of an earlier version moves to the new name once;
+    // later it is never taken over again.
+    void earlierSettingsFileMovesOnce()
+    {
+        QTemporaryDir config;
+        const QString folder = config.filePath(QStringLiteral("Quillstack"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString earlier = folder + QStringLiteral("/Quillstack.ini");
+        store(earlier, QLatin1String(SettingsKeys::maxClipCount), 33);
+
+        const QString file = Defaults::userSettingsFile(config.path());
+        QCOMPARE(file, folder + QStringLiteral("/Quillstack.conf"));
+        QVERIFY(!QFileInfo::exists(earlier));
+        {
+            Defaults defaults(file);
+            QCOMPARE(Settings(defaults).maxClipCount(), 33);
+        }
+        store(earlier, QLatin1String(SettingsKeys::maxClipCount), 44);
+        Defaults again(Defaults::userSettingsFile(config.path()));
+        QCOMPARE(Settings(again).maxClipCount(), 33);
     }
 };
 

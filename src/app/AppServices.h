@@ -4,6 +4,7 @@
 
 class Defaults;
 class MouseMonitor;
+class Notifier;
 class Pasteboard;
 class Screens;
 class Workspace;
@@ -23,6 +24,8 @@ struct AppServices
     MouseMonitor &mouseMonitor;
     // One per process: the preferences change the same names the hot keys use.
     GlobalHotkeys::NamedShortcuts &namedShortcuts;
+    // Tells the user about failures they have to act on.
+    Notifier &notifier;
     // The folder that holds the program's data folder; empty means the
     // platform's own (~/.local/share).
     QString appSupportDir;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -17,8 +18,7 @@ void makePrivate(const QString &fileName)
 } // namespace
 
 Defaults::Defaults()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-        QStringLiteral("Quillstack"), QStringLiteral("Quillstack")))
+    : Defaults(userSettingsFile())
 {
 }
 
@@ -101,6 +101,23 @@ void Defaults::remove(const QString &key)
 {
     m_settings->remove(key);
     m_settings->sync();
+}
+
+QString Defaults::userSettingsFile(const QString &configDir)
+{
+    QString base = configDir;
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = base + QStringLiteral("/Quillstack");
+    const QString file = folder + QStringLiteral("/Quillstack.conf");
+    const QString earlier = folder + QStringLiteral("/Quillstack.ini");
+    if (!QFileInfo::exists(file) && QFileInfo::exists(earlier) && !QFile::rename(earlier, file))
+        qWarning().noquote() << QStringLiteral("Cannot move the settings from %1 to %2; "
+                                               "the earlier settings are not used")
+                                    .arg(earlier, file);
+    return file;
 }
 
 QString Defaults::fileName() const

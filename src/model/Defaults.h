@@ -13,7 +13,7 @@ class QSettings;
 class Defaults
 {
 public:
-    // The user's settings file (~/.config/Quillstack/Quillstack.conf).
+    // The user's settings file, userSettingsFile().
     Defaults();
     // A settings file at the given path; tests use a temporary one.
     explicit Defaults(const QString &iniPath);
@@ -37,6 +37,11 @@ public:
     void remove(const QString &key);
 
     QString fileName() const;
+
+    // "Quillstack/Quillstack.conf" in configDir (normally ~/.config). A
+    // settings file left as "Quillstack.ini" by an earlier version is moved
+    // there first, once.
+    static QString userSettingsFile(const QString &configDir = QString());
 
 private:
     std::unique_ptr<QSettings> m_settings;

@@ -65,6 +65,8 @@ public:
     virtual bool contentsAbandoned() const { return false; }
     // The clipboard is empty because the program that owned it quit.
     virtual bool ownerQuit() const { return false; }
+    // Why other programs' copies cannot be seen at all; empty when they can.
+    virtual QString unavailableReason() const { return QString(); }
 
     std::optional<QString> stringForType(const QString &type) const;
 

@@ -11,8 +11,6 @@
 
 X11AppFixture::X11AppFixture()
 {
-    app = std::make_unique<AppDelegate>(AppServices {
-        defaults, pasteboard, workspace, screens, mouse, namedShortcuts, dir.path() });
     other.start(
         QCoreApplication::applicationDirPath() + QStringLiteral("/qs-focus-window"), QStringList());
 }

@@ -1,19 +1,11 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "Defaults.h"
-#include "NamedShortcuts.h"
-#include "QtScreens.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
+#include "Program.h"
+#include "RecordingNotifier.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <memory>
 
 // The application controller over the real X11 services, with its data in a
 // folder of its own, and another program with a window of its own to give
@@ -30,15 +22,16 @@ struct X11AppFixture
     bool panelHasKeyboard();
 
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    QtScreens screens;
-    X11MouseMonitor mouse;
-    X11HotkeyRegistrar hotkeyRegistrar;
-    X11KeyboardLayout keyboardLayout;
-    GlobalHotkeys::NamedShortcuts namedShortcuts { defaults, hotkeyRegistrar, keyboardLayout };
-    std::unique_ptr<AppDelegate> app;
+    RecordingNotifier notifier;
+    Program program { Program::Options {
+        dir.filePath(QStringLiteral("Quillstack.conf")), dir.path(), &notifier } };
+    Defaults &defaults = program.defaults();
+    X11Workspace &workspace = program.workspace();
+    X11MouseMonitor &mouse = program.mouseMonitor();
+    X11HotkeyRegistrar &hotkeyRegistrar = program.hotkeyRegistrar();
+    X11KeyboardLayout &keyboardLayout = program.keyboardLayout();
+    GlobalHotkeys::NamedShortcuts &namedShortcuts = program.namedShortcuts();
+    AppDelegate *app = &program.app();
     QProcess other;
     quint64 otherWindow = 0;
 };

@@ -35,8 +35,6 @@ public:
     // protocol targets (TARGETS, MULTIPLE, ...).
     static QStringList announcedTypes(const QStringList &targets);
     static bool hasFileUrl(const QByteArray &uriList);
-    // "copy\nfile:///a\nfile:///b" (or "cut\n...") as a text/uri-list.
-    static QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes);
 
 private:
     struct Attempt

@@ -35,6 +35,7 @@ public:
     void setMaxReadBytes(qint64 bytes) override;
     bool contentsAbandoned() const override { return m_contents.abandoned; }
     bool ownerQuit() const override { return m_ownerQuit; }
+    QString unavailableReason() const override;
 
 private slots:
     void onSnapshotRead(const X11ClipboardSnapshot &snapshot);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+class QSystemTrayIcon;
+
+// Tells the user about a failure they have to act on: as a tray message, or
+// in a small window when there is no tray, and always in the log. Each
+// failure has a key and is told once, until it is resolved. Tests derive from
+// it to see what would have been shown.
+class Notifier
+{
+public:
+    Notifier() = default;
+    virtual ~Notifier();
+    Notifier(const Notifier &) = delete;
+    Notifier &operator=(const Notifier &) = delete;
+
+    // Messages go to this icon while it is shown; without one they get a window.
+    void setTrayIcon(QSystemTrayIcon *icon);
+
+    // Shows the failure unless the same key is already outstanding.
+    void report(const QString &key, const QString &title, const QString &message);
+    // The failure is over. When it had been shown and `message` is not empty,
+    // the user is told that too. True when the key was outstanding.
+    bool resolve(
+        const QString &key, const QString &title = QString(), const QString &message = QString());
+    bool isOutstanding(const QString &key) const { return m_outstanding.contains(key); }
+
+protected:
+    virtual void show(const QString &title, const QString &message, bool problem);
+
+private:
+    QPointer<QSystemTrayIcon> m_trayIcon;
+    QSet<QString> m_outstanding;
+};

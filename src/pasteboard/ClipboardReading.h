@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+// What every clipboard back end (X11, Wayland) does alike when it reads
+// another program's copy or offers ours: how long it waits, how much it may
+// hold, which contents it must not read, and the file-list forms.
+namespace ClipboardReading {
+
+// How long one request may go without an answer or a new chunk: as long as
+// Qt's own clipboard waits. Programs that are busy or remote do take seconds,
+// and a read never holds up the UI thread.
+inline constexpr std::chrono::milliseconds requestDeadline { 5000 };
+// A whole transfer may take the request deadline plus a second per MiB
+// received; an owner that trickles slower than that is given up on.
+inline constexpr qint64 minimumBytesPerSecond = qint64(1) << 20;
+std::chrono::milliseconds transferAllowance(qint64 bytesReceived);
+
+// Most bytes of one copy a reader holds in memory, whatever the settings:
+// 256 MiB is what Qt allows one decoded image (an 8000x8000 bitmap), and four
+// times the per-clip limit leaves room for HTML offered as UTF-16 beside its
+// text and RTF. The per-clip limit itself is applied to what would be stored.
+inline constexpr qint64 minimumRawCeiling = qint64(256) << 20;
+qint64 rawCeiling(qint64 maxClipBytes);
+
+// Contents offered with any of these types are never read nor recorded:
+// password managers and programs that copy for a moment set them.
+const QStringList &secretMarkers();
+bool isSecretMarker(const QString &type);
+bool carriesSecretMarker(const QStringList &types);
+
+// x-special/gnome-copied-files: "copy" (never "cut", so that a paste leaves
+// the originals where they are) and one URI a line, from a text/uri-list.
+QByteArray gnomeCopiedFiles(const QByteArray &uriList);
+// The URIs of a gnome-copied-files body ("copy" or "cut" first) as a
+// text/uri-list.
+QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes);
+
+} // namespace ClipboardReading

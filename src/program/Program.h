@@ -1,0 +1,71 @@
+#pragma once
+
+#include "AppDelegate.h"
+#include "Defaults.h"
+#include "NamedShortcuts.h"
+#include "Notifier.h"
+#include "QtScreens.h"
+#include "X11HotkeyRegistrar.h"
+#include "X11KeyboardLayout.h"
+#include "X11MouseMonitor.h"
+#include "X11Pasteboard.h"
+#include "X11Workspace.h"
+
+#include <QString>
+
+#include <memory>
+
+class QCoreApplication;
+
+// The whole program over the real desktop services, wired in one place: the
+// entry point, the tests against a real X server and the benchmarks all build
+// it through here.
+class Program
+{
+public:
+    struct Options
+    {
+        // The settings file; empty means the user's own.
+        QString settingsFile;
+        // The folder that holds the data folder; empty means ~/.local/share.
+        QString appSupportDir;
+        // Tells the user about failures; the program's own one when null.
+        Notifier *notifier = nullptr;
+    };
+
+    explicit Program(const Options &options);
+    Program()
+        : Program(Options {})
+    {
+    }
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // Hooks the controller to the event loop of `app`: it launches once the
+    // loop runs, quits it on request and hears of the program's end.
+    void runIn(QCoreApplication &app);
+
+    Defaults &defaults() { return *m_defaults; }
+    Notifier &notifier() { return *m_notifier; }
+    X11Pasteboard &pasteboard() { return m_pasteboard; }
+    X11Workspace &workspace() { return m_workspace; }
+    X11MouseMonitor &mouseMonitor() { return m_mouseMonitor; }
+    X11HotkeyRegistrar &hotkeyRegistrar() { return m_hotkeyRegistrar; }
+    X11KeyboardLayout &keyboardLayout() { return m_keyboardLayout; }
+    GlobalHotkeys::NamedShortcuts &namedShortcuts() { return m_namedShortcuts; }
+    AppDelegate &app() { return *m_app; }
+
+private:
+    std::unique_ptr<Defaults> m_defaults;
+    std::unique_ptr<Notifier> m_ownNotifier;
+    Notifier *m_notifier;
+    X11Pasteboard m_pasteboard;
+    X11Workspace m_workspace;
+    QtScreens m_screens;
+    X11MouseMonitor m_mouseMonitor;
+    X11HotkeyRegistrar m_hotkeyRegistrar;
+    X11KeyboardLayout m_keyboardLayout;
+    GlobalHotkeys::NamedShortcuts m_namedShortcuts;
+    std::unique_ptr<AppDelegate> m_app;
+};
