@@ -40,6 +40,8 @@ private slots:
         QTest::newRow("unicode spaces") << QStringLiteral("a\u00a0\u2028\u3000b\u0085c")
                                         << QStringLiteral("a b c");
         QTest::newRow("only blanks") << QStringLiteral(" \n\t ") << QString();
+        QTest::newRow("NUL, escape and other control characters")
+            << QString::fromUtf16(u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << QStringLiteral("a b [1mc d");
         QTest::newRow("300 characters") << QString(300, QLatin1Char('x'))
                                         << QString(220, QLatin1Char('x')) + ellipsis;
         QTest::newRow("exactly 220") << QString(220, QLatin1Char('y')) << QString(220, QLatin1Char('y'));
@@ -66,7 +68,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QCOMPARE(::makePreview(text, 220), expected);
+        QCOMPARE(::makePreview(text), expected);
     }
 
     void sha256Hex_data()
@@ -370,6 +372,9 @@ private slots:
         store.updateText(before.id, QStringLiteral("same"), std::nullopt, std::nullopt);
         QCOMPARE(store.clips().size(), 2);
         QCOMPARE(store.clips()[0].contentHash, store.clips()[1].contentHash);
+        // An edit's preview is cut where a copy's is.
+        store.updateText(before.id, QString(221, QLatin1Char('e')), std::nullopt, std::nullopt);
+        QCOMPARE(store.clips().first().preview, QString(220, QLatin1Char('e')) + QChar(0x2026));
         QCOMPARE(onDisk(f), store.clips());
     }
 

@@ -398,7 +398,7 @@ void tst_HistoryViewController::thumbnails()
     QFETCH(int, file);
     Panel panel(false);
     QVERIFY(panel.show());
-    const Clip clip = panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(80, 20));
+    const Clip clip = panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4000, 1000));
     QFile image(panel.history.store().imagePath(clip));
     if (file == 1)
         QVERIFY(image.remove());
@@ -407,10 +407,13 @@ void tst_HistoryViewController::thumbnails()
         image.write("\x89PNG\r\n\x1a\n not really");
         image.close();
     }
+    // The list paints at once; the image is read meanwhile, and painted
+    // once it is there.
+    QCOMPARE(panel.pixels(0), 0);
     // Scaled into the 36-point square with its proportions; the text starts
     // after it, or 10 from the edge without one. (Its edges are antialiased.)
-    QCOMPARE(panel.pixels(0) > 36 * 9 / 2, file == 0);
-    QCOMPARE(panel.textLeft(0), file == 0 ? 8 + 36 + 8 : 10);
+    QTRY_VERIFY((panel.pixels(0) > 36 * 9 / 2) == (file == 0)
+        && panel.textLeft(0) == (file == 0 ? 8 + 36 + 8 : 10));
 
     // The image clip moves down; its row now paints a text clip, then another
     // image.
@@ -419,8 +422,8 @@ void tst_HistoryViewController::thumbnails()
     QCOMPARE(panel.textLeft(0), 10);
     QCOMPARE(panel.pixels(1) > 36 * 9 / 2, file == 0);
     panel.history.add(u"Blue"_s, ClipKind::image, false, {}, filled(36, 36, Qt::blue));
+    QTRY_VERIFY(panel.pixels(0, Qt::blue) > 30 * 30);
     QCOMPARE(panel.pixels(0), 0);
-    QVERIFY(panel.pixels(0, Qt::blue) > 30 * 30);
 }
 
 QTEST_MAIN(tst_HistoryViewController)

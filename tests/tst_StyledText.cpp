@@ -1,5 +1,6 @@
 #include "Clip.h"
 #include "RtfReader.h"
+#include "ImageData.h"
 #include "StyledText.h"
 #include "TextDocumentDump.h"
 
@@ -347,6 +348,18 @@ static QImage testImage(QSize size)
 }
 
 // A 24-bit BMP written by hand, so that the header can claim any size.
+// The CRC that PNG chunks end with.
+static quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
 static QByteArray bmp(qint32 width, qint32 height, bool withPixels)
 {
     const qint64 rowBytes = (qint64(width) * 3 + 3) / 4 * 4;
@@ -394,7 +407,7 @@ void tst_StyledText::pngDataDecodes()
     QFETCH(QByteArray, bytes);
     QFETCH(QSize, size);
     QFETCH(bool, lossless);
-    const auto png = StyledText::pngData(bytes);
+    const auto png = ImageData::pngData(bytes);
     QVERIFY(png);
     QVERIFY(png->startsWith("\x89PNG\r\n\x1a\n"));
     const QImage decoded = QImage::fromData(*png, "PNG");
@@ -418,14 +431,21 @@ void tst_StyledText::pngDataRefuses_data()
     QTest::newRow("truncated PNG") << png.left(60);
     QTest::newRow("XPM is not a clipboard format") << QByteArray(
         "/* XPM */\nstatic const char *x[] = {\"1 1 1 1\", \"a c #ff0000\", \"a\"};\n");
-    QTest::newRow("wider than the side limit") << bmp(StyledText::maxImageSide + 1, 1, true);
+    QTest::newRow("wider than the side limit") << bmp(ImageData::maxImageSide + 1, 1, true);
     QTest::newRow("header claims a bomb") << bmp(60000, 60000, false);
+    QTest::newRow("PNG signature, then garbage") << QByteArray("\x89PNG\r\n\x1a\n").append(QByteArray(4000, 'g'));
+    // A valid header chunk claiming 100000x100000 pixels, and no pixels.
+    QByteArray claim = png.left(33);
+    qToBigEndian<quint32>(100000, claim.data() + 16);
+    qToBigEndian<quint32>(100000, claim.data() + 20);
+    qToBigEndian<quint32>(crc32(claim.mid(12, 17)), claim.data() + 29);
+    QTest::newRow("PNG header claims 100000x100000") << claim + png.mid(33);
 }
 
 void tst_StyledText::pngDataRefuses()
 {
     QFETCH(QByteArray, bytes);
-    QVERIFY(!StyledText::pngData(bytes));
+    QVERIFY(!ImageData::pngData(bytes));
 }
 
 QTEST_MAIN(tst_StyledText)

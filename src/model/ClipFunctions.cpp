@@ -36,7 +36,7 @@ QString makePreview(const QString &text, int limit)
     const QChar *it = text.constData();
     const QChar *end = it + text.size();
     for (; it != end; ++it) {
-        if (it->isSpace()) {
+        if (it->isSpace() || it->category() == QChar::Other_Control) {
             pendingSpace = !collapsed.isEmpty();
             continue;
         }

@@ -1,18 +1,23 @@
 #pragma once
 
 #include "ClipStore.h"
+#include "OrderedWorker.h"
 
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 class Pasteboard;
+struct PasteboardContents;
 class Settings;
-struct TextContents;
 
 // Watches the clipboard and records every copy made by another program into
-// the store; writes chosen clips back without recording them again.
+// the store; writes chosen clips back without recording them again. What a
+// copy needs before it is stored (decoding, converting, hashing, writing the
+// image file) runs on a worker thread, in the order the copies came; the
+// store is changed on this thread only, with finished clips.
 class PasteboardMonitor : public QObject
 {
     Q_OBJECT
@@ -33,6 +38,9 @@ public:
 
     void poll();
     void capture(qint64 changeCount);
+    // Waits until every copy seen so far is in the store and every write is
+    // on the clipboard.
+    void finishPending();
 
     void write(const Clip &clip, const std::optional<QByteArray> &imageBytes);
     void writePlainText(const QString &text);
@@ -42,12 +50,10 @@ public:
     static constexpr int pollIntervalMs = 400;
 
 private:
-    void record(const ClipContent &content);
+    void setContents(const PasteboardContents &contents);
+    // Runs on this thread after the copies seen so far are in the store.
+    void afterPendingCopies(std::function<void()> step);
     void keepClipboardAlive(const std::optional<QString> &wentAway);
-    std::optional<QStringList> readFileURLs() const;
-    std::optional<TextContents> readTextContents() const;
-    std::optional<QByteArray> readHTMLData() const;
-    std::optional<QByteArray> readImagePNG() const;
 
     Pasteboard &m_pasteboard;
     ClipStore &m_store;
@@ -59,4 +65,8 @@ private:
     // the newest clip.
     std::optional<QString> m_recordedHash;
     QTimer m_timer;
+    // Numbers each write, so that a write prepared on the worker never
+    // replaces a later one.
+    quint64 m_writeTicket = 0;
+    OrderedWorker m_worker;
 };

@@ -5,9 +5,6 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -15,8 +12,6 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
-
-#include <mutex>
 
 namespace {
 
@@ -229,50 +224,6 @@ QString plainText(const QTextDocument &document)
         }
     }
     return text;
-}
-
-std::optional<QByteArray> pngData(const QByteArray &imageBytes)
-{
-    if (imageBytes.isEmpty())
-        return std::nullopt;
-    // Qt's default allocation limit (128 MB) refuses an 8K screenshot; the
-    // size check below is what guards against bombs, this only makes room
-    // for what it lets through. The limit is process-wide.
-    static std::once_flag raiseLimit;
-    std::call_once(raiseLimit, [] {
-        const int needed = int(maxImagePixels * 4 / (1024 * 1024));
-        if (QImageReader::allocationLimit() < needed)
-            QImageReader::setAllocationLimit(needed);
-    });
-
-    QBuffer buffer;
-    buffer.setData(imageBytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    // Only the formats that clipboards carry: the other decoders see little
-    // untrusted input and need not be exposed to it.
-    static const QByteArrayList kFormats
-        = { "png", "tiff", "tif", "bmp", "dib", "jpeg", "jpg", "gif", "webp" };
-    if (!kFormats.contains(reader.format().toLower()))
-        return std::nullopt;
-    const auto tooLarge = [](QSize size) {
-        return size.width() > maxImageSide || size.height() > maxImageSide
-            || qint64(size.width()) * size.height() > maxImagePixels;
-    };
-    const QSize declared = reader.size();
-    if (declared.isValid() && tooLarge(declared))
-        return std::nullopt;
-    const QImage image = reader.read();
-    if (image.isNull() || tooLarge(image.size()))
-        return std::nullopt;
-    QByteArray png;
-    QBuffer out(&png);
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG"))
-        return std::nullopt;
-    return png;
 }
 
 std::unique_ptr<QTextDocument> attributedText(const Clip &clip)

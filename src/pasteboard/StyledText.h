@@ -55,13 +55,6 @@ std::optional<QByteArray> htmlData(const QTextDocument &document);
 // placeholders (U+FFFC, images) are dropped and no-break spaces are kept.
 QString plainText(const QTextDocument &document);
 
-// Decodes a PNG, TIFF, BMP, JPEG, GIF or WebP image and encodes it as PNG;
-// none when the bytes are not such an image, do not decode, or describe an
-// image larger than maxImageSide on a side or maxImagePixels in all.
-inline constexpr int maxImageSide = 16384;
-inline constexpr qint64 maxImagePixels = qint64(16384) * 16384;
-std::optional<QByteArray> pngData(const QByteArray &imageBytes);
-
 // The clip's content as styled text: its RTF when that parses to at least
 // one character, else its HTML likewise, else null.
 std::unique_ptr<QTextDocument> attributedText(const Clip &clip);

@@ -1,12 +1,12 @@
 #include "ClipRowView.h"
 
 #include "ClipListModel.h"
+#include "ImageData.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHelpEvent>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -148,7 +148,8 @@ QString ClipRowView::buttonToolTip(ClipKind kind, Hit hit)
     return QString();
 }
 
-QPixmap ClipRowView::thumbnail(const QModelIndex &index, qreal devicePixelRatio) const
+std::optional<QPixmap> ClipRowView::thumbnail(
+    const QModelIndex &index, qreal devicePixelRatio) const
 {
     const QString path = index.data(ClipListModel::ImagePathRole).toString();
     if (path.isEmpty())
@@ -158,27 +159,26 @@ QPixmap ClipRowView::thumbnail(const QModelIndex &index, qreal devicePixelRatio)
         if (cached->isNull() || qFuzzyCompare(cached->devicePixelRatio(), devicePixelRatio))
             return *cached;
     }
-
+    if (m_loading.contains(id))
+        return std::nullopt;
+    m_loading.insert(id);
     const int side = qRound(thumbnailSize * devicePixelRatio);
-    QImageReader reader(path);
-    // Decoders that can scale while reading (JPEG, for one) then never hold
-    // the full picture.
-    const QSize fullSize = reader.size();
-    if (fullSize.isValid())
-        reader.setScaledSize(
-            fullSize.scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    QPixmap result;
-    if (!image.isNull()) {
-        if (image.width() != side && image.height() != side)
-            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        result = QPixmap::fromImage(image);
-        result.setDevicePixelRatio(devicePixelRatio);
-    }
-    // A file that cannot be read is remembered too, so it is not read again
-    // at every paint.
-    m_thumbnails.insert(id, new QPixmap(result));
-    return result;
+    m_loader.submit([this, id, path, side, devicePixelRatio]() -> OrderedWorker::Finish {
+        QImage image = ImageData::thumbnail(path, QSize(side, side));
+        return [this, id, image = std::move(image), devicePixelRatio] {
+            QPixmap result;
+            if (!image.isNull()) {
+                result = QPixmap::fromImage(image);
+                result.setDevicePixelRatio(devicePixelRatio);
+            }
+            // A file that cannot be read is remembered too, so that it is
+            // not read again at every paint.
+            m_thumbnails.insert(id, new QPixmap(result));
+            m_loading.remove(id);
+            emit const_cast<ClipRowView *>(this)->thumbnailLoaded();
+        };
+    });
+    return std::nullopt;
 }
 
 ClipRowView::Layout ClipRowView::rowLayout(
@@ -186,7 +186,9 @@ ClipRowView::Layout ClipRowView::rowLayout(
 {
     const qreal ratio
         = option.widget ? option.widget->devicePixelRatioF() : qApp->devicePixelRatio();
-    return layout(option.rect, !thumbnail(index, ratio).isNull());
+    // A thumbnail still being read keeps its place.
+    const std::optional<QPixmap> image = thumbnail(index, ratio);
+    return layout(option.rect, !image || !image->isNull());
 }
 
 void ClipRowView::paint(
@@ -211,8 +213,9 @@ void ClipRowView::paint(
 
     const qreal ratio
         = option.widget ? option.widget->devicePixelRatioF() : qApp->devicePixelRatio();
-    const QPixmap image = thumbnail(index, ratio);
-    const Layout parts = layout(option.rect, !image.isNull());
+    const std::optional<QPixmap> loaded = thumbnail(index, ratio);
+    const QPixmap image = loaded.value_or(QPixmap());
+    const Layout parts = layout(option.rect, !loaded || !image.isNull());
 
     if (!image.isNull()) {
         const QSizeF size = image.deviceIndependentSize();

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "Clip.h"
+#include "OrderedWorker.h"
 
 #include <QCache>
 #include <QIcon>
 #include <QPixmap>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QUuid>
+
+#include <optional>
 
 // Paints one row of the history list: the preview in up to two lines, the
 // date line under it, a thumbnail on the left for image clips and the edit
@@ -41,9 +45,11 @@ public:
     // The tooltip of a row's button; empty outside the buttons.
     static QString buttonToolTip(ClipKind kind, Hit hit);
 
-    // The row's thumbnail, read from the clip's image file on first use and
-    // kept per clip; null when the clip has no image or it does not decode.
-    QPixmap thumbnail(const QModelIndex &index, qreal devicePixelRatio) const;
+    // The row's thumbnail, kept per clip: null when the clip has no image or
+    // its file does not decode, none while it is still being read. The
+    // first request reads the file on a worker, so that no image, however
+    // large, holds up painting; thumbnailLoaded() says when it is there.
+    std::optional<QPixmap> thumbnail(const QModelIndex &index, qreal devicePixelRatio) const;
     Layout rowLayout(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -52,10 +58,15 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
         const QModelIndex &index) override;
 
+signals:
+    void thumbnailLoaded();
+
 private:
     void paintButton(QPainter *painter, const QRect &rect, Hit hit, const QColor &color) const;
 
     QIcon m_editIcon;
     QIcon m_deleteIcon;
     mutable QCache<QUuid, QPixmap> m_thumbnails;
+    mutable QSet<QUuid> m_loading;
+    mutable OrderedWorker m_loader;
 };

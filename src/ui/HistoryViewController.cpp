@@ -47,6 +47,8 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     m_listView->setObjectName(QStringLiteral("historyList"));
     m_listView->setModel(m_model);
     m_listView->setItemDelegate(m_rowView);
+    connect(m_rowView, &ClipRowView::thumbnailLoaded, m_listView->viewport(),
+        qOverload<>(&QWidget::update));
     // One size for every row lets the list place rows by arithmetic instead
     // of asking each row for its size: a reload costs the same for ten rows
     // or ten thousand.
