@@ -10,6 +10,9 @@
 //                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
 //                      [--stop]              SIGSTOP itself once it owns the selection
 //                      [--silent]            never answer; print "request" for each one
+//                      [--delay MS]          answer each request MS milliseconds late
+//                      [--targets refuse|bytes]  refuse TARGETS, or answer it with bytes
+//                                            that are no list of atoms
 // A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
 // Prints "ready" once it owns the selection.
 
@@ -26,6 +29,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +59,8 @@ struct Options
     long long announce = -1;
     bool stop = false;
     bool silent = false;
+    unsigned delayMs = 0;
+    std::string targetsReply;
 };
 
 [[noreturn]] void usage(const char *message)
@@ -111,6 +118,10 @@ Options parseOptions(int argc, char **argv)
             options.stop = true;
         else if (arg == "--silent")
             options.silent = true;
+        else if (arg == "--delay")
+            options.delayMs = unsigned(std::stoul(value()));
+        else if (arg == "--targets")
+            options.targetsReply = value();
         else
             usage("unknown option");
     }
@@ -209,6 +220,8 @@ int main(int argc, char **argv)
             std::puts("request");
             std::fflush(stdout);
         } else if (type == XCB_SELECTION_REQUEST) {
+            if (options.delayMs > 0)
+                ::usleep(options.delayMs * 1000);
             const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
             // Requestors from before ICCCM 2 name no property.
             const xcb_atom_t property
@@ -219,7 +232,13 @@ int main(int argc, char **argv)
                 if (candidate.atom == request->target)
                     target = &candidate;
             }
-            if (request->target == targetsAtom) {
+            if (request->target == targetsAtom && options.targetsReply == "refuse") {
+                answer = XCB_NONE;
+            } else if (request->target == targetsAtom && options.targetsReply == "bytes") {
+                static const char garbage[] = "UTF8_STRING";
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                    XCB_ATOM_STRING, 8, sizeof(garbage) - 1, garbage);
+            } else if (request->target == targetsAtom) {
                 xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
                     XCB_ATOM_ATOM, 32, offered.size(), offered.data());
             } else if (request->target == timestampAtom) {

@@ -1,5 +1,7 @@
 #include "X11ClipboardConnection.h"
 
+#include "ClipboardReading.h"
+
 #include <xcb/xfixes.h>
 
 #include <poll.h>
@@ -78,8 +80,9 @@ bool X11ClipboardConnection::open(QString *errorMessage)
         return failWith("the X server has no screen");
     const xcb_screen_t *screen = screens.data;
 
-    const char *names[] = { "CLIPBOARD", "TARGETS", "INCR", "_QUILLSTACK_SELECTION_0",
-        "_QUILLSTACK_SELECTION_1", "_QUILLSTACK_SELECTION_2", "_QUILLSTACK_SELECTION_3" };
+    const char *names[]
+        = { "CLIPBOARD", "TARGETS", "INCR", "UTF8_STRING", "_QUILLSTACK_SELECTION_0",
+              "_QUILLSTACK_SELECTION_1", "_QUILLSTACK_SELECTION_2", "_QUILLSTACK_SELECTION_3" };
     std::array<xcb_intern_atom_cookie_t, std::size(names)> cookies {};
     for (std::size_t i = 0; i < std::size(names); ++i)
         cookies[i] = xcb_intern_atom(m_connection, 0, std::strlen(names[i]), names[i]);
@@ -94,7 +97,8 @@ bool X11ClipboardConnection::open(QString *errorMessage)
     m_clipboard = atoms[0];
     m_targets = atoms[1];
     m_incr = atoms[2];
-    std::copy(atoms.begin() + 3, atoms.end(), m_properties.begin());
+    m_utf8String = atoms[3];
+    std::copy(atoms.begin() + 4, atoms.end(), m_properties.begin());
 
     // Converted selections arrive as properties on this window; INCR chunks
     // are announced by PropertyNotify.
@@ -164,9 +168,9 @@ bool X11ClipboardConnection::hasOwnerChange()
     return m_pendingChange.has_value();
 }
 
-X11TargetRead X11ClipboardConnection::read(
-    quint32 target, quint32 time, qint64 budget, Clock::time_point fetchDeadline)
+X11TargetRead X11ClipboardConnection::read(quint32 target, quint32 time, qint64 budget)
 {
+    const Clock::time_point started = Clock::now();
     const xcb_atom_t requested = property();
     xcb_convert_selection(m_connection, m_window, m_clipboard, target, requested, time);
     xcb_flush(m_connection);
@@ -184,7 +188,7 @@ X11TargetRead X11ClipboardConnection::read(
             answered = notify->property;
             return true;
         },
-        std::min(Clock::now() + requestDeadline, fetchDeadline));
+        started + ClipboardReading::requestDeadline);
     if (wait != Wait::matched) {
         retireProperty();
         return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
@@ -200,7 +204,7 @@ X11TargetRead X11ClipboardConnection::read(
     if (!head || head->type == XCB_NONE)
         return { X11ReadStatus::refused, {} };
     if (head->type == m_incr)
-        return readIncremental(requested, budget, fetchDeadline);
+        return readIncremental(requested, budget, started);
     if (qint64(head->bytes_after) > budget) {
         xcb_delete_property(m_connection, m_window, requested);
         xcb_flush(m_connection);
@@ -214,11 +218,12 @@ X11TargetRead X11ClipboardConnection::read(
         return { X11ReadStatus::refused, {} };
     const int length = xcb_get_property_value_length(full.get());
     return { X11ReadStatus::ok,
-        QByteArray(static_cast<const char *>(xcb_get_property_value(full.get())), length) };
+        QByteArray(static_cast<const char *>(xcb_get_property_value(full.get())), length),
+        full->format };
 }
 
 X11TargetRead X11ClipboardConnection::readIncremental(
-    xcb_atom_t requested, qint64 budget, Clock::time_point fetchDeadline)
+    xcb_atom_t requested, qint64 budget, Clock::time_point started)
 {
     Reply<xcb_get_property_reply_t> marker(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 0, m_window, requested, XCB_GET_PROPERTY_TYPE_ANY, 0, 1),
@@ -238,7 +243,13 @@ X11TargetRead X11ClipboardConnection::readIncremental(
     xcb_flush(m_connection);
 
     QByteArray data;
+    int format = 8;
     for (;;) {
+        // A slow but steady owner may take its time; one that stalls, or
+        // trickles slower than the allowance for its size, is given up on.
+        const Clock::time_point deadline
+            = std::min(Clock::now() + ClipboardReading::requestDeadline,
+                started + ClipboardReading::transferAllowance(data.size()));
         const Wait wait = waitFor(
             [&](const xcb_generic_event_t *event) {
                 if (eventType(event) != XCB_PROPERTY_NOTIFY)
@@ -247,7 +258,7 @@ X11TargetRead X11ClipboardConnection::readIncremental(
                 return notify->window == m_window && notify->atom == requested
                     && notify->state == XCB_PROPERTY_NEW_VALUE;
             },
-            std::min(Clock::now() + requestDeadline, fetchDeadline));
+            deadline);
         if (wait != Wait::matched) {
             retireProperty();
             return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
@@ -276,7 +287,8 @@ X11TargetRead X11ClipboardConnection::readIncremental(
         }
         const int length = xcb_get_property_value_length(chunk.get());
         if (length == 0)
-            return { X11ReadStatus::ok, data };
+            return { X11ReadStatus::ok, data, format };
+        format = chunk->format;
         data.append(static_cast<const char *>(xcb_get_property_value(chunk.get())), length);
     }
 }

@@ -51,15 +51,14 @@ public:
     bool hasOwnerChange();
 
     // Converts CLIPBOARD to target and brings back at most budget bytes,
-    // following INCR transfers. Each request waits at most one request
-    // deadline without progress, and never past fetchDeadline.
-    X11TargetRead read(
-        quint32 target, quint32 time, qint64 budget, Clock::time_point fetchDeadline);
+    // following INCR transfers. Each request (the conversion, every chunk)
+    // waits at most the request deadline; the whole transfer at most the
+    // allowance for what it has received so far.
+    X11TargetRead read(quint32 target, quint32 time, qint64 budget);
     // The names of atoms, in their order, without repeats or unknown atoms.
     QList<std::pair<QString, quint32>> atomNames(const QList<quint32> &atoms);
     quint32 targetsAtom() const { return m_targets; }
-
-    static constexpr std::chrono::milliseconds requestDeadline { 1000 };
+    quint32 utf8StringAtom() const { return m_utf8String; }
 
 private:
     enum class Wait { matched, timedOut, interrupted };
@@ -70,8 +69,7 @@ private:
     Wait waitFor(const Matcher &matcher, std::optional<Clock::time_point> deadline);
     // Records an XFixes owner change; true when event was one.
     bool noteOwnerChange(const xcb_generic_event_t *event);
-    X11TargetRead readIncremental(
-        xcb_atom_t property, qint64 budget, Clock::time_point fetchDeadline);
+    X11TargetRead readIncremental(xcb_atom_t property, qint64 budget, Clock::time_point started);
     // A transfer ended early may still be written into its property later,
     // so the next request goes to a different one.
     void retireProperty();
@@ -84,6 +82,7 @@ private:
     xcb_atom_t m_clipboard = XCB_NONE;
     xcb_atom_t m_targets = XCB_NONE;
     xcb_atom_t m_incr = XCB_NONE;
+    xcb_atom_t m_utf8String = XCB_NONE;
     std::array<xcb_atom_t, 4> m_properties {};
     std::size_t m_propertyIndex = 0;
     int m_wakeFd = -1;

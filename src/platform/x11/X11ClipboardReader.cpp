@@ -1,7 +1,10 @@
 #include "X11ClipboardReader.h"
 
+#include "ClipboardReading.h"
 #include "X11ClipboardConnection.h"
 #include "X11ClipboardFetcher.h"
+
+#include <QDebug>
 
 #include <algorithm>
 #include <cstring>
@@ -83,37 +86,59 @@ void X11ClipboardReader::process(const X11OwnerChange &change)
 
 PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool *interrupted)
 {
-    const auto deadline = X11ClipboardConnection::Clock::now() + fetchDeadline;
     PasteboardContents contents;
     const X11TargetRead targets
-        = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes, deadline);
+        = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes);
     switch (targets.status) {
     case X11ReadStatus::interrupted:
         *interrupted = true;
         return contents;
     case X11ReadStatus::timedOut:
+        logAbandoned(change, QStringLiteral("TARGETS"));
+        contents.abandoned = true;
+        return contents;
     case X11ReadStatus::overBudget:
         contents.abandoned = true;
         return contents;
     case X11ReadStatus::refused:
-        return contents;
     case X11ReadStatus::ok:
         break;
     }
 
-    QList<quint32> atoms(targets.data.size() / qsizetype(sizeof(quint32)));
-    std::memcpy(atoms.data(), targets.data.constData(), atoms.size() * sizeof(quint32));
-    const QList<std::pair<QString, quint32>> named = m_connection->atomNames(atoms);
+    QList<std::pair<QString, quint32>> named;
+    if (targets.status == X11ReadStatus::ok && targets.format == 32) {
+        QList<quint32> atoms(targets.data.size() / qsizetype(sizeof(quint32)));
+        std::memcpy(atoms.data(), targets.data.constData(), atoms.size() * sizeof(quint32));
+        named = m_connection->atomNames(atoms);
+    }
+    // An owner whose TARGETS reply is refused or unusable may still give
+    // text when asked for it directly.
+    if (named.isEmpty()) {
+        named = { { QStringLiteral("UTF8_STRING"), m_connection->utf8StringAtom() },
+            { QStringLiteral("STRING"), quint32(XCB_ATOM_STRING) } };
+    }
     QStringList names;
-    for (const auto &[name, atom] : named)
+    for (const auto &[name, atom] : std::as_const(named))
         names.append(name);
 
     X11ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
         const auto found = std::find_if(
             named.cbegin(), named.cend(), [&target](const auto &n) { return n.first == target; });
-        return m_connection->read(found->second, change.time, budget, deadline);
+        X11TargetRead read = m_connection->read(found->second, change.time, budget);
+        if (read.status == X11ReadStatus::timedOut)
+            logAbandoned(change, target);
+        return read;
     });
     X11ClipboardFetcher::Result result = fetcher.fetch();
     *interrupted = result.interrupted;
     return result.contents;
+}
+
+void X11ClipboardReader::logAbandoned(const X11OwnerChange &change, const QString &target) const
+{
+    qWarning().noquote() << QStringLiteral("The clipboard owner (window 0x%1) did not deliver %2 "
+                                           "within %3 s; the copy is not recorded")
+                                .arg(change.owner, 0, 16)
+                                .arg(target)
+                                .arg(ClipboardReading::requestDeadline.count() / 1000);
 }

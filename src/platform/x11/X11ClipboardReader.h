@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <atomic>
-#include <chrono>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -37,8 +36,6 @@ public:
     // before this call is outdated. Returns the new epoch.
     quint64 noteOwnWrite(quint32 ownerWindow);
 
-    static constexpr std::chrono::milliseconds fetchDeadline { 4000 };
-
 signals:
     void snapshotRead(const X11ClipboardSnapshot &snapshot);
 
@@ -46,6 +43,8 @@ private:
     void run();
     void process(const X11OwnerChange &change);
     PasteboardContents fetch(const X11OwnerChange &change, bool *interrupted);
+    // One line in the log for a read given up on, naming the owner's window.
+    void logAbandoned(const X11OwnerChange &change, const QString &target) const;
 
     std::atomic<quint64> m_epoch = 0;
     std::atomic<quint32> m_ownWindow = 0;

@@ -19,4 +19,6 @@ struct X11TargetRead
 {
     X11ReadStatus status = X11ReadStatus::refused;
     QByteArray data;
+    // The property's format: 8, 16 or 32 bits per item.
+    int format = 0;
 };
