@@ -10,6 +10,7 @@
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
 #include "MemoryPasteboard.h"
+#include "RecordingNotifier.h"
 #include "NamedShortcuts.h"
 #include "PasteboardMonitor.h"
 #include "Settings.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -70,8 +72,16 @@ struct Fixture
         screens.mouse = QPointF(100, 500);
         workspace.frontmost = editor;
         defaults.setObject(QLatin1String(SettingsKeys::alwaysVisible), alwaysVisible);
+        start();
+    }
+
+    // A fresh controller over the same data and services, as after a restart.
+    void start()
+    {
+        app.reset();
         app = std::make_unique<AppDelegate>(
-            AppServices { defaults, pasteboard, workspace, screens, mouse, shortcuts, dir.path() });
+            AppServices { defaults, pasteboard, workspace, screens, mouse, shortcuts, notifier,
+                dir.path() });
     }
 
     Clip add(const QString &text, bool kept = false, ClipKind kind = ClipKind::text)
@@ -103,6 +113,7 @@ struct Fixture
     FakeHotkeyRegistrar registrar;
     FakeKeyboardLayout layout;
     GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, layout };
+    RecordingNotifier notifier;
     std::unique_ptr<AppDelegate> app;
 };
 
@@ -127,6 +138,7 @@ private slots:
     void outsideClick();
     void followsSettingsScreensAndDesktops();
     void termination();
+    void failuresAreToldOnce();
 };
 
 void tst_AppDelegate::initTestCase()
@@ -518,9 +530,57 @@ void tst_AppDelegate::termination()
     Fixture f;
     f.app->applicationDidFinishLaunching();
     f.app->showPanel(true, ListMode::all);
+    // A copy that arrives just before the end is still recorded.
+    PasteboardContents copied;
+    copied.setData(PasteboardType::plainText, "last words");
+    f.pasteboard.copyFromOtherProgram(copied);
     f.app->applicationWillTerminate();
     QVERIFY(!f.app->monitor().isRunning());
     QCOMPARE(f.mouse.installed(), 0);
+    QCOMPARE(f.app->store().clips().size(), 1);
+}
+
+void tst_AppDelegate::failuresAreToldOnce()
+{
+    Fixture f;
+    f.app->applicationDidFinishLaunching();
+    QVERIFY(f.notifier.shown.isEmpty());
+    // The archive cannot be written (something is in the way of its
+    // temporary file): one message however many changes fail.
+    const QString blocker = f.app->store().archiveURL() + QStringLiteral(".tmp");
+    QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
+    for (const char *text : { "one", "two", "three" })
+        f.add(QString::fromLatin1(text));
+    f.app->store().flush();
+    QTRY_COMPARE(f.notifier.shown.size(), 1);
+    QVERIFY(f.notifier.shown.first().problem);
+    QVERIFY(f.notifier.shown.first().message.contains(f.app->store().rootURL()));
+    QCOMPARE(f.app->store().clips().size(), 3);
+    // Once it can be written again, the next change saves and says so.
+    QVERIFY(QDir(blocker).removeRecursively());
+    f.add(QStringLiteral("four"));
+    f.app->store().flush();
+    QTRY_COMPARE(f.notifier.shown.size(), 2);
+    QVERIFY(!f.notifier.shown.last().problem);
+    QVERIFY(QFile::exists(f.app->store().archiveURL()));
+
+    // An archive that does not load is set aside under a name the user is
+    // told, once.
+    QFile archive(f.app->store().archiveURL());
+    QVERIFY(archive.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    archive.write("{ not json");
+    archive.close();
+    f.start();
+    f.app->applicationDidFinishLaunching();
+    f.add(QStringLiteral("after"));
+    f.add(QStringLiteral("more"));
+    f.app->store().flush();
+    QTRY_COMPARE(f.notifier.shown.size(), 3);
+    const QStringList asides = QDir(f.app->store().rootURL())
+                                   .entryList({ QStringLiteral("clips.json.corrupt-*") });
+    QCOMPARE(asides.size(), 1);
+    QVERIFY(f.notifier.shown.last().message.contains(asides.first()));
+    QCOMPARE(f.notifier.problems(), 2);
 }
 
 QTEST_MAIN(tst_AppDelegate)

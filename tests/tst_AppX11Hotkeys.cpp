@@ -2,6 +2,7 @@
 #include "HistoryViewController.h"
 #include "HotkeyController.h"
 #include "StandardNames.h"
+#include "Translations.h"
 #include "ConsoleCapture.h"
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
@@ -52,6 +53,8 @@ class tst_AppX11Hotkeys : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QVERIFY(installTranslations(*QCoreApplication::instance())); }
+
     void togglesOnTheKeysRelease_data()
     {
         QTest::addColumn<QList<Key>>("locks");
@@ -102,6 +105,9 @@ private slots:
                 hotkeyLines.append(line);
         }
         QCOMPARE(hotkeyLines, QList<QByteArray> { "Error registering hotkey Ctrl+Alt+V: 10" });
+        // The user, who does not read a console, is told once, by name.
+        QCOMPARE(f.notifier.shown.size(), 1);
+        QVERIFY(f.notifier.shown.first().title.contains(QStringLiteral("Ctrl+Alt+V")));
 
         QVERIFY(typeChord(Key::p));
         QVERIFY(shows(f, ListMode::pinned));

@@ -387,5 +387,53 @@
         <source>Start Quillstack at login</source>
         <translation>Start Quillstack at login</translation>
     </message>
+    <message id="notice.saveFailed.title">
+        <source>Quillstack cannot save the history</source>
+        <translation>Quillstack cannot save the history</translation>
+    </message>
+    <message id="notice.saveFailed.message">
+        <source>%1. Your clips are kept while Quillstack runs, and every new copy tries again. Free some disk space, or make the folder %2 writable.</source>
+        <translation>%1. Your clips are kept while Quillstack runs, and every new copy tries again. Free some disk space, or make the folder %2 writable.</translation>
+    </message>
+    <message id="notice.saveRecovered.title">
+        <source>Quillstack saves the history again</source>
+        <translation>Quillstack saves the history again</translation>
+    </message>
+    <message id="notice.saveRecovered.message">
+        <source>Your clips are on disk again.</source>
+        <translation>Your clips are on disk again.</translation>
+    </message>
+    <message id="notice.archiveSetAside.title">
+        <source>Quillstack could not read the history</source>
+        <translation>Quillstack could not read the history</translation>
+    </message>
+    <message id="notice.archiveSetAside.message">
+        <source>The history file did not load, so a new history was started. The old file was kept as %1.</source>
+        <translation>The history file did not load, so a new history was started. The old file was kept as %1.</translation>
+    </message>
+    <message id="notice.shortcutTaken.title">
+        <source>Shortcut %1 is not available</source>
+        <translation>Shortcut %1 is not available</translation>
+    </message>
+    <message id="notice.shortcutTaken.message">
+        <source>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</source>
+        <translation>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</translation>
+    </message>
+    <message id="notice.clipboardUnavailable.title">
+        <source>Quillstack cannot see copies</source>
+        <translation>Quillstack cannot see copies</translation>
+    </message>
+    <message id="notice.clipboardUnavailable.message">
+        <source>Reading the clipboard failed (%1): copies are not recorded. Restart Quillstack in your desktop session.</source>
+        <translation>Reading the clipboard failed (%1): copies are not recorded. Restart Quillstack in your desktop session.</translation>
+    </message>
+    <message id="notice.shortcutsUnavailable.title">
+        <source>Global shortcuts are not available</source>
+        <translation>Global shortcuts are not available</translation>
+    </message>
+    <message id="notice.shortcutsUnavailable.message">
+        <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
+        <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
+    </message>
 </context>
 </TS>

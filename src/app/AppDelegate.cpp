@@ -5,7 +5,10 @@
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
 #include "HotkeyController.h"
+#include "NamedShortcuts.h"
+#include "Notifier.h"
 #include "PanelPlacement.h"
+#include "Pasteboard.h"
 #include "PasteboardMonitor.h"
 #include "ReviewPrompt.h"
 #include "Screens.h"
@@ -46,7 +49,6 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_services(services)
     , m_settings(std::make_unique<Settings>(services.defaults))
     , m_store(std::make_unique<ClipStore>(*m_settings, services.appSupportDir))
-    , m_hotkey(new HotkeyController(services.namedShortcuts, this))
     , m_panel(std::make_unique<HistoryPanel>())
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
     , m_alertRunner(runAlertModally)
@@ -57,6 +59,38 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     m_shortcutOpenTimer.setSingleShot(true);
     m_shortcutOpenTimer.setInterval(250);
     connect(&m_shortcutOpenTimer, &QTimer::timeout, this, &AppDelegate::recordShortcutOpens);
+
+    connect(m_store.get(), &ClipStore::saveFailed, this, [this](const QString &error) {
+        tellUser(QStringLiteral("save"), qtTrId("notice.saveFailed.title"),
+            qtTrId("notice.saveFailed.message").arg(error, m_store->rootURL()));
+    });
+    connect(m_store.get(), &ClipStore::saveRecovered, this, [this] {
+        m_pendingNotices.removeIf([](const Notice &notice) { return notice.key == u"save"; });
+        m_services.notifier.resolve(QStringLiteral("save"), qtTrId("notice.saveRecovered.title"),
+            qtTrId("notice.saveRecovered.message"));
+    });
+    connect(m_store.get(), &ClipStore::archiveSetAside, this, [this](const QString &path) {
+        tellUser(QStringLiteral("archive"), qtTrId("notice.archiveSetAside.title"),
+            qtTrId("notice.archiveSetAside.message").arg(path));
+    });
+    // Before the hot-key controller registers the shortcuts.
+    connect(&services.namedShortcuts, &GlobalHotkeys::NamedShortcuts::registrationFailed, this,
+        [this](const QString &shortcut) {
+            tellUser(QStringLiteral("shortcut ") + shortcut,
+                qtTrId("notice.shortcutTaken.title").arg(shortcut),
+                qtTrId("notice.shortcutTaken.message").arg(shortcut));
+        });
+    m_hotkey = new HotkeyController(services.namedShortcuts, this);
+}
+
+void AppDelegate::tellUser(const QString &key, const QString &title, const QString &message)
+{
+    // Until launch there is no tray icon to speak through.
+    if (!m_statusItem) {
+        m_pendingNotices.append({ key, title, message });
+        return;
+    }
+    m_services.notifier.report(key, title, message);
 }
 
 AppDelegate::~AppDelegate()
@@ -86,6 +120,15 @@ void AppDelegate::applicationDidFinishLaunching()
     m_panel->setContentViewController(m_historyController);
     placePanel();
     setupStatusItem();
+    m_services.notifier.setTrayIcon(m_statusItem);
+    if (const QString reason = m_services.pasteboard.unavailableReason(); !reason.isEmpty())
+        tellUser(QStringLiteral("clipboard"), qtTrId("notice.clipboardUnavailable.title"),
+            qtTrId("notice.clipboardUnavailable.message").arg(reason));
+    if (const QString reason = m_services.namedShortcuts.unavailableReason(); !reason.isEmpty())
+        tellUser(QStringLiteral("shortcuts"), qtTrId("notice.shortcutsUnavailable.title"),
+            qtTrId("notice.shortcutsUnavailable.message").arg(reason));
+    for (const Notice &notice : std::exchange(m_pendingNotices, {}))
+        m_services.notifier.report(notice.key, notice.title, notice.message);
     const QPointer<AppDelegate> self(this);
     m_hotkey->setOnToggle([self] {
         if (self)
@@ -107,8 +150,11 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::applicationWillTerminate()
 {
-    if (m_monitor)
+    if (m_monitor) {
         m_monitor->stop();
+        // A copy still being prepared is kept, not lost with the program.
+        m_monitor->finishPending();
+    }
     removeMouseMonitor();
     recordShortcutOpens();
 }

@@ -109,6 +109,15 @@ private:
     void activatePreviousApp();
     void recordShortcutOpens();
     bool pointerIsOverOwnWindow(QPointF mouse) const;
+    // A failure the user must hear of, told once through the notifier.
+    void tellUser(const QString &key, const QString &title, const QString &message);
+
+    struct Notice
+    {
+        QString key;
+        QString title;
+        QString message;
+    };
 
     AppServices m_services;
     std::unique_ptr<Settings> m_settings;
@@ -134,4 +143,6 @@ private:
     int m_pendingShortcutOpens = 0;
     QTimer m_shortcutOpenTimer;
     AlertRunner m_alertRunner;
+    // Failures met before launch, told once the tray icon exists.
+    QList<Notice> m_pendingNotices;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace GlobalHotkeys {
 
@@ -20,6 +21,9 @@ public:
     // holds the key).
     virtual int registerHotkey(quint32 id, const Shortcut &shortcut) = 0;
     virtual void unregisterHotkey(quint32 id) = 0;
+    // Why no hot key can be registered at all (no connection to the
+    // desktop); empty when they can.
+    virtual QString unavailableReason() const { return QString(); }
 
 signals:
     // One press per hold of the key, however long it auto-repeats, and one

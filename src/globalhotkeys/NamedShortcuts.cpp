@@ -1,6 +1,7 @@
 #include "NamedShortcuts.h"
 
 #include "Defaults.h"
+#include "HotkeyRegistrar.h"
 #include "SettingsKeys.h"
 #include "SystemHotkeys.h"
 
@@ -12,11 +13,20 @@ NamedShortcuts::NamedShortcuts(
     Defaults &defaults, HotkeyRegistrar &registrar, const KeyboardLayout &layout, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
+    , m_registrar(registrar)
     , m_systemHotkeys(new SystemHotkeys(registrar, layout, this))
 {
+    connect(m_systemHotkeys, &SystemHotkeys::registrationFailed, this,
+        [this, &layout](
+            const Shortcut &shortcut) { emit registrationFailed(shortcut.description(layout)); });
 }
 
 NamedShortcuts::~NamedShortcuts() = default;
+
+QString NamedShortcuts::unavailableReason() const
+{
+    return m_registrar.unavailableReason();
+}
 
 Name NamedShortcuts::createName(const Name &name)
 {

@@ -37,6 +37,9 @@ public:
     // Declares a name: on the first start (nothing stored under it) its
     // default is stored and registered as by setShortcut.
     Name createName(const Name &name);
+    // Why no shortcut can work at all (the desktop's hot keys are out of
+    // reach); empty when they can.
+    QString unavailableReason() const;
 
     std::optional<Shortcut> getShortcut(const Name &name) const;
     // None clears the name: false is stored when it has a default, else the
@@ -82,6 +85,9 @@ public:
 signals:
     void shortcutByNameDidChange(const GlobalHotkeys::Name &name);
     void recorderActiveStatusDidChange(bool isActive);
+    // The desktop refused a shortcut (another program holds it); the text is
+    // its description in the current keyboard layout.
+    void registrationFailed(const QString &description);
 
 private:
     enum class Removal { keepClearedDefault, always };
@@ -94,6 +100,7 @@ private:
     void dispatch(const QHash<Name, QList<Action>> &handlers, const Shortcut &shortcut);
 
     Defaults &m_defaults;
+    const HotkeyRegistrar &m_registrar;
     SystemHotkeys *m_systemHotkeys;
     bool m_isEnabled = true;
     bool m_isPaused = false;

@@ -42,6 +42,12 @@ void SystemHotkeys::register_(const Shortcut &shortcut, Callback onKeyDown, Call
     // Ids are never reused, also not those of refused registrations.
     ++m_hotKeyId;
     HotKey hotKey { shortcut, m_hotKeyId, false, std::move(onKeyDown), std::move(onKeyUp) };
+    // The open menu holds the keyboard and every hot key is withdrawn; this
+    // one joins them when the menu closes.
+    if (m_handlerInstalled && m_isEnabled && m_isMenuOpen) {
+        m_hotKeys.emplace(hotKey.carbonHotKeyId, std::move(hotKey));
+        return;
+    }
     const int status = registerWithSystem(hotKey);
     if (status != 0) {
         reportFailure(shortcut, status);
@@ -175,10 +181,11 @@ int SystemHotkeys::registerWithSystem(const HotKey &hotKey)
     return m_registrar.registerHotkey(quint32(hotKey.carbonHotKeyId), hotKey.shortcut);
 }
 
-void SystemHotkeys::reportFailure(const Shortcut &shortcut, int status) const
+void SystemHotkeys::reportFailure(const Shortcut &shortcut, int status)
 {
-    // The one message this program writes: the user learns that another
-    // program already uses the shortcut.
+    // The console line is for those who started the program from a
+    // terminal; the application tells everyone else through the signal.
+    emit registrationFailed(shortcut, status);
     const QByteArray line = "Error registering hotkey " + shortcut.description(m_layout).toUtf8()
         + ": " + QByteArray::number(status) + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);

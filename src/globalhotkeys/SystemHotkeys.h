@@ -27,12 +27,17 @@ public:
         HotkeyRegistrar &registrar, const KeyboardLayout &layout, QObject *parent = nullptr);
     ~SystemHotkeys() override;
 
-    // A refused shortcut is reported on the console and not kept.
+    // A refused shortcut is reported (on the console and by
+    // registrationFailed) and not kept. While a menu is open nothing is
+    // registered with the system: the shortcut waits for the menu to close.
     void register_(const Shortcut &shortcut, Callback onKeyDown, Callback onKeyUp);
     // Every registration of that shortcut.
     void unregister(const Shortcut &shortcut);
     // Chooses the mode from the two switches of the named shortcuts.
     void updateEventHandler(bool isEnabled, bool isMenuOpen);
+
+signals:
+    void registrationFailed(const GlobalHotkeys::Shortcut &shortcut, int status);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,7 +56,7 @@ private:
     void onHotkeyReleased(quint32 id);
     void dispatchHotkey(quint32 id, bool pressed);
     int registerWithSystem(const HotKey &hotKey);
-    void reportFailure(const Shortcut &shortcut, int status) const;
+    void reportFailure(const Shortcut &shortcut, int status);
     void withdrawAll();
     void restoreAll();
     void setListensToKeyEvents(bool listen);

@@ -3,10 +3,11 @@
 #include "AtomicFile.h"
 #include "ClipArchive.h"
 
-#include <QSet>
+#include <malloc.h>
 
-ArchiveWriter::ArchiveWriter(const QString &path)
+ArchiveWriter::ArchiveWriter(const QString &path, Outcome outcome)
     : m_path(path)
+    , m_outcome(std::move(outcome))
     , m_thread([this] { run(); })
 {
 }
@@ -21,11 +22,11 @@ ArchiveWriter::~ArchiveWriter()
     m_thread.join();
 }
 
-void ArchiveWriter::submit(const QList<Clip> &clips, const QList<quint64> &revisions)
+void ArchiveWriter::submit(const QList<Clip> &clips)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_pending = Snapshot { clips, revisions };
+        m_pending = clips;
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -38,36 +39,6 @@ void ArchiveWriter::flush()
     m_done.wait(lock, [&] { return m_finished >= target; });
 }
 
-quint64 ArchiveWriter::failedWrites() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_failed;
-}
-
-QList<QByteArray> ArchiveWriter::encode(const Snapshot &snapshot)
-{
-    QHash<QUuid, Encoded> next;
-    next.reserve(snapshot.clips.size());
-    QList<QByteArray> encoded;
-    encoded.reserve(snapshot.clips.size());
-    for (qsizetype i = 0; i < snapshot.clips.size(); ++i) {
-        const Clip &clip = snapshot.clips[i];
-        const quint64 revision = snapshot.revisions.value(i);
-        if (next.contains(clip.id)) {
-            // Two clips with one id (an archive edited by hand): never share bytes.
-            encoded.append(ClipArchive::encodeClip(clip));
-            continue;
-        }
-        auto cached = m_encoded.constFind(clip.id);
-        if (cached == m_encoded.constEnd() || cached->revision != revision)
-            cached = m_encoded.insert(clip.id, Encoded { revision, ClipArchive::encodeClip(clip) });
-        next.insert(clip.id, *cached);
-        encoded.append(cached->bytes);
-    }
-    m_encoded = std::move(next); // forget clips that left the list
-    return ClipArchive::archiveParts(encoded);
-}
-
 void ArchiveWriter::run()
 {
     std::unique_lock lock(m_mutex);
@@ -75,18 +46,26 @@ void ArchiveWriter::run()
         m_wake.wait(lock, [&] { return m_pending.has_value() || m_stopping; });
         if (!m_pending)
             return; // stopping with nothing left to write
-        Snapshot snapshot = std::move(*m_pending);
+        QList<Clip> clips = std::move(*m_pending);
         m_pending.reset();
         const quint64 generation = m_submitted;
         lock.unlock();
-        QList<QByteArray> parts = encode(snapshot);
-        const bool ok = AtomicFile::write(m_path, parts);
-        // Release the clips here, outside the lock.
-        parts.clear();
-        snapshot = Snapshot();
+        QList<QByteArray> encoded;
+        encoded.reserve(clips.size());
+        for (const Clip &clip : std::as_const(clips))
+            encoded.append(ClipArchive::encodeClip(clip));
+        QString error;
+        const bool ok = AtomicFile::write(m_path, ClipArchive::archiveParts(encoded), &error);
+        // Nothing of a save is kept once it is on disk: a history of ten
+        // thousand clips would otherwise hold its archive a second time. The
+        // freed pages go back to the system rather than stay in this
+        // thread's heap.
+        encoded = QList<QByteArray>();
+        clips = QList<Clip>();
+        ::malloc_trim(0);
+        if (m_outcome)
+            m_outcome(ok, error);
         lock.lock();
-        if (!ok)
-            ++m_failed;
         m_finished = generation;
         m_done.notify_all();
     }

@@ -99,7 +99,10 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
     m_mediaURL = root + QStringLiteral("/media");
     AtomicFile::makePrivateDir(m_rootURL);
     AtomicFile::makePrivateDir(m_mediaURL);
-    m_writer = std::make_unique<ArchiveWriter>(m_archiveURL);
+    m_writer = std::make_unique<ArchiveWriter>(m_archiveURL, [this](bool ok, QString error) {
+        QMetaObject::invokeMethod(
+            this, [this, ok, error] { onSaveFinished(ok, error); }, Qt::QueuedConnection);
+    });
 
     load();
     applyLimits();
@@ -166,18 +169,37 @@ std::optional<QByteArray> ClipStore::imageData(const Clip &clip) const
 void ClipStore::removeAt(qsizetype index)
 {
     deleteMedia(m_clips[index]);
-    m_revisions.remove(m_clips[index].id);
     m_clips.removeAt(index);
+}
+
+std::optional<QString> ClipStore::writeImageFile(
+    const QString &mediaDir, const QUuid &id, const QByteArray &png)
+{
+    const QString name = ClipArchive::formatUuid(id) + QStringLiteral(".png");
+    QString error;
+    if (!AtomicFile::write(mediaDir + QLatin1Char('/') + name, png, &error)) {
+        qWarning().noquote() << QStringLiteral("Cannot store a copied image: %1").arg(error);
+        return std::nullopt;
+    }
+    return name;
 }
 
 void ClipStore::add(const ClipContent &content)
 {
-    if (content.byteSize > m_settings.maxClipBytes())
+    // An image written ahead for a clip that is not taken goes again.
+    const auto discardImage = [&] {
+        if (isPlainFileName(content.imageFilename))
+            QFile::remove(m_mediaURL + QLatin1Char('/') + content.imageFilename);
+    };
+    if (content.byteSize > m_settings.maxClipBytes()) {
+        discardImage();
         return;
+    }
 
     for (qsizetype i = 0; i < m_clips.size(); ++i) {
         if (m_clips[i].contentHash != content.contentHash)
             continue;
+        discardImage();
         Clip existing = m_clips.takeAt(i);
         existing.createdAt = now();
         if (!existing.rtf && content.rtf && !content.rtf->isEmpty())
@@ -185,7 +207,6 @@ void ClipStore::add(const ClipContent &content)
         if (!existing.html && content.html && !content.html->isEmpty())
             existing.html = content.html;
         existing.byteSize = std::max(existing.byteSize, content.byteSize);
-        changed(existing.id);
         m_clips.prepend(std::move(existing));
         save();
         emit storeDidChange();
@@ -194,11 +215,14 @@ void ClipStore::add(const ClipContent &content)
 
     Clip clip;
     clip.id = QUuid::createUuid();
-    if (content.kind == ClipKind::image) {
-        const QString name = ClipArchive::formatUuid(clip.id) + QStringLiteral(".png");
-        if (!AtomicFile::write(m_mediaURL + QLatin1Char('/') + name, content.pngData))
+    if (content.kind == ClipKind::image && isPlainFileName(content.imageFilename)) {
+        clip.id = content.id;
+        clip.imageFilename = content.imageFilename;
+    } else if (content.kind == ClipKind::image) {
+        const auto name = writeImageFile(m_mediaURL, clip.id, content.pngData);
+        if (!name)
             return;
-        clip.imageFilename = name;
+        clip.imageFilename = *name;
     }
     clip.createdAt = now();
     clip.kind = content.kind;
@@ -209,7 +233,6 @@ void ClipStore::add(const ClipContent &content)
     clip.byteSize = content.byteSize;
     clip.contentHash = content.contentHash;
     clip.isKept = false;
-    changed(clip.id);
     m_clips.prepend(std::move(clip));
     applyLimits();
     save();
@@ -232,7 +255,6 @@ void ClipStore::setKept(const QUuid &id, bool kept)
     if (index < 0)
         return;
     m_clips[index].isKept = kept;
-    changed(id);
     save();
     emit storeDidChange();
 }
@@ -246,12 +268,11 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
     Clip &clip = m_clips[index];
     const QByteArray utf8 = text.toUtf8();
     clip.text = text;
-    clip.preview = makePreview(text, 220);
+    clip.preview = makePreview(text);
     clip.rtf = rtf;
     clip.html = html;
     clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
-    changed(id);
     save();
     emit storeDidChange();
 }
@@ -263,10 +284,8 @@ void ClipStore::clearHistory()
     if (!anyUnkept)
         return;
     for (const Clip &clip : std::as_const(m_clips)) {
-        if (!clip.isKept) {
+        if (!clip.isKept)
             deleteMedia(clip);
-            m_revisions.remove(clip.id);
-        }
     }
     m_clips.removeIf([](const Clip &c) { return !c.isKept; });
     save();
@@ -340,10 +359,25 @@ void ClipStore::applyLimits()
     }
 }
 
+void ClipStore::onSaveFinished(bool ok, const QString &error)
+{
+    if (ok == !m_saveFailing)
+        return;
+    m_saveFailing = !ok;
+    if (ok)
+        emit saveRecovered();
+    else
+        emit saveFailed(error);
+}
+
 void ClipStore::save()
 {
-    if (!AtomicFile::makePrivateDir(m_rootURL))
+    // The history stays in memory when it cannot be written; every later
+    // change tries again.
+    if (!AtomicFile::makePrivateDir(m_rootURL)) {
+        onSaveFinished(false, QStringLiteral("cannot create %1").arg(m_rootURL));
         return;
+    }
 
     if (m_preserveUnreadableArchive) {
         // Set the archive that did not load aside before it is replaced, so a
@@ -354,8 +388,12 @@ void ClipStore::save()
             for (int n = 2; itemExists(aside); ++n)
                 aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-')
                     + QString::number(n);
-            if (!QFile::rename(m_archiveURL, aside))
-                return; // try again at the next save rather than overwrite it
+            if (!QFile::rename(m_archiveURL, aside)) {
+                // Try again at the next save rather than overwrite it.
+                onSaveFinished(false, QStringLiteral("cannot rename %1").arg(m_archiveURL));
+                return;
+            }
+            emit archiveSetAside(aside);
         }
         m_preserveUnreadableArchive = false;
         QDir root(m_rootURL);
@@ -365,11 +403,7 @@ void ClipStore::save()
             root.remove(asides[i]);
     }
 
-    QList<quint64> revisions;
-    revisions.reserve(m_clips.size());
-    for (const Clip &clip : std::as_const(m_clips))
-        revisions.append(m_revisions.value(clip.id));
-    m_writer->submit(m_clips, revisions);
+    m_writer->submit(m_clips);
 }
 
 void ClipStore::flush()

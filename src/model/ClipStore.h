@@ -26,7 +26,12 @@ struct ClipContent
     std::optional<QByteArray> html;
     qint64 byteSize = 0;
     QString contentHash;
-    QByteArray pngData; // image clips only
+    // Image clips: either the PNG bytes, which the store writes, or the name
+    // of the file already written into the media folder (writeImageFile)
+    // with the id it was named after.
+    QByteArray pngData;
+    QString imageFilename;
+    QUuid id;
 };
 
 // Owns the history (newest first), bounds it, de-duplicates it and keeps it
@@ -70,16 +75,28 @@ public:
     std::optional<QByteArray> imageData(const Clip &clip) const;
 
     static QString defaultAppSupportDir();
+    // Writes a clip's image into the media folder and returns its file
+    // name; for the capture worker, so it touches nothing else.
+    static std::optional<QString> writeImageFile(
+        const QString &mediaDir, const QUuid &id, const QByteArray &png);
 
 signals:
     void storeDidChange();
+    // The archive could not be written; the history is still whole in
+    // memory and every change tries again. Emitted once until a save works,
+    // which saveRecovered() tells.
+    void saveFailed(const QString &error);
+    void saveRecovered();
+    // The archive found at start did not load; before it was replaced, it
+    // was kept under this name.
+    void archiveSetAside(const QString &path);
 
 private:
     void load();
     qsizetype indexOf(const QUuid &id) const;
     void removeAt(qsizetype index);
-    void changed(const QUuid &id) { m_revisions.insert(id, ++m_lastRevision); }
     QDateTime now() const;
+    void onSaveFinished(bool ok, const QString &error);
 
     Settings &m_settings;
     Clock m_clock;
@@ -87,11 +104,9 @@ private:
     QString m_rootURL;
     QString m_archiveURL;
     QString m_mediaURL;
-    // Bumped whenever a clip changes, so the writer encodes only those again.
-    QHash<QUuid, quint64> m_revisions;
-    quint64 m_lastRevision = 0;
     // Set when the archive on disk did not load; it is set aside before the
     // first save would replace it.
     bool m_preserveUnreadableArchive = false;
+    bool m_saveFailing = false;
     std::unique_ptr<ArchiveWriter> m_writer;
 };

@@ -108,6 +108,11 @@ bool X11HotkeyRegistrar::isValid() const
     return m_connection && !xcb_connection_has_error(m_connection) && m_root != XCB_NONE;
 }
 
+QString X11HotkeyRegistrar::unavailableReason() const
+{
+    return isValid() ? QString() : QStringLiteral("cannot connect to the X server");
+}
+
 int X11HotkeyRegistrar::registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut)
 {
     if (!isValid())

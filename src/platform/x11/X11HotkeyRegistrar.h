@@ -25,6 +25,7 @@ public:
 
     int registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut) override;
     void unregisterHotkey(quint32 id) override;
+    QString unavailableReason() const override;
 
 private:
     struct Grab
