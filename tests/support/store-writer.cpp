@@ -1,6 +1,7 @@
 // Adds clips to a store in a tight loop, each add saving the archive, until
-// it is killed. Prints "ready" and the number of clips once the existing
-// archive has loaded, then "added N" after each add.
+// it is killed or has made the number of adds given. Prints "ready" and the
+// number of clips once the existing archive has loaded, then "added N" after
+// each add.
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: qs-store-writer <folder>\n");
+        std::fprintf(stderr, "usage: qs-store-writer <folder> [adds]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -24,8 +25,9 @@ int main(int argc, char *argv[])
     ClipStore store(settings, folder);
     std::printf("ready %lld\n", static_cast<long long>(store.clips().size()));
     std::fflush(stdout);
+    const quint64 adds = argc > 2 ? QByteArray(argv[2]).toULongLong() : 0;
     auto *random = QRandomGenerator::global();
-    for (quint64 i = 0;; ++i) {
+    for (quint64 i = 0; adds == 0 || i < adds; ++i) {
         const QString text = QStringLiteral("clip %1 %2 ").arg(random->generate64()).arg(i)
                              + QString(int(random->bounded(20000)), QLatin1Char('x'));
         ClipContent content;
@@ -42,4 +44,6 @@ int main(int argc, char *argv[])
         if (i % 3 == 0)
             store.flush(); // mix waiting and non-waiting saves
     }
+    store.flush();
+    return 0;
 }
