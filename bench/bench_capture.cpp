@@ -1,5 +1,6 @@
 // Capture on a real X server: from `xclip` returning to the clip being in the
-// store, and what a 10 MB copy costs the UI thread. Run it under the test
+// store, and what a big copy (10 MB of text or HTML, a 6000x4000 bitmap) costs
+// the UI thread. Run it under the test
 // harness, which starts a private Xvfb:
 //   tests/support/x11-harness.sh build-bench/bench/bench_capture
 #include "ClipFunctions.h"
@@ -9,11 +10,14 @@
 #include "Settings.h"
 #include "X11Pasteboard.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -72,19 +77,12 @@ struct Rig
     X11Pasteboard pasteboard;
     PasteboardMonitor monitor { pasteboard, store, settings };
     GapProbe probe;
-    // The longest gap while the copy was being read: measured when the
-    // contents arrive, before the monitor records them.
-    qint64 readGap = -1;
-    qint64 arrivedAt = 0;
-    qint64 cpuAtArrival = 0;
     Rig()
     {
         settings.setMaxClipCount(100000);
-        QObject::connect(&pasteboard, &Pasteboard::changed, [this] {
-            readGap = std::max(probe.worst, probe.clock.nsecsElapsed() - probe.last);
-            arrivedAt = probe.clock.nsecsElapsed();
-            cpuAtArrival = threadCpuNs();
-        });
+        // Room for the 6000x4000 bitmap as offered.
+        settings.setMaxClipBytes(200 * 1000 * 1000);
+        settings.setMaxTotalBytes(0);
         monitor.start();
     }
 };
@@ -95,14 +93,18 @@ Rig &rig()
     return instance;
 }
 
-void startXclip(QProcess &xclip, const QString &inputFile = QString())
+void startXclip(
+    QProcess &xclip, const QString &inputFile = QString(), const QString &type = QString())
 {
     xclip.setStandardOutputFile(QProcess::nullDevice());
     xclip.setStandardErrorFile(QProcess::nullDevice());
     if (!inputFile.isEmpty())
         xclip.setStandardInputFile(inputFile);
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    QStringList arguments { QStringLiteral("-i"), QStringLiteral("-selection"),
+        QStringLiteral("clipboard") };
+    if (!type.isEmpty())
+        arguments << QStringLiteral("-t") << type;
+    xclip.start(QStringLiteral("xclip"), arguments);
 }
 
 // Puts text on the clipboard with xclip and returns once xclip has returned.
@@ -138,35 +140,77 @@ void BM_CaptureLatency(benchmark::State &state)
     }
 }
 
-// What a 10 MB copy costs the UI thread while the reader's thread reads it:
-// the CPU time the UI thread used meanwhile (timer ticks included) and the
-// longest stretch without a tick (which also counts waiting for a core);
-// then the time taken to record it (hash, preview, store) once it arrived.
-void runBigCopies(benchmark::State &state, bool probing)
+// Writes a copy's bytes to a file for xclip to offer.
+QString writeInput(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    static int serial = 0;
+    const QString path = dir.filePath(QString::number(++serial));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+enum class BigKind { text, html, bmp };
+
+// A big copy of each kind, different every time so that none is a duplicate.
+QByteArray bigCopy(BigKind kind, const QString &type, int serial)
+{
+    switch (kind) {
+    case BigKind::text:
+        return QByteArray(10 * 1000 * 1000, char(0x60 + serial % 26));
+    case BigKind::html: {
+        QByteArray html = "<html><body>";
+        const QByteArray row = "<p>Quarterly <b>figures</b> for <i>region "
+            + QByteArray::number(serial)
+            + "</i>, <a href=\"https://example.org\">details</a></p>\n";
+        while (html.size() < 10 * 1000 * 1000)
+            html += row;
+        return html + "</body></html>";
+    }
+    case BigKind::bmp: {
+        // A screenshot-like picture: flat areas and some detail.
+        QImage image(6000, 4000, QImage::Format_RGB888);
+        image.fill(QColor(0xee, 0xee, 0xf0));
+        QPainter painter(&image);
+        for (int i = 0; i < 60; ++i)
+            painter.fillRect(QRect((i * 97 + serial * 13) % 5800, (i * 61) % 3900, 180, 90),
+                QColor::fromHsv(i * 6, 120, 200));
+        painter.end();
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "BMP");
+        Q_UNUSED(type);
+        return buffer.data();
+    }
+    }
+    return {};
+}
+
+// What a big copy costs the UI thread, from xclip starting until the clip is
+// in the store: the UI thread's CPU time (measured without the probe, whose
+// own ticks would count), or the longest stretch the UI thread went without
+// running a 1 ms timer (which also counts waiting for one of the cores).
+void runBigCopies(benchmark::State &state, BigKind kind, const QString &type, bool probing)
 {
     static int serial = 0;
     Rig &r = rig();
     QTemporaryDir dir;
     for (auto _ : state) {
-        const QByteArray big = QByteArray(10 * 1000 * 1000, char(0x60 + ++serial));
-        const QString input = dir.filePath(QString::number(serial));
-        QFile file(input);
-        file.open(QIODevice::WriteOnly);
-        file.write(big);
-        file.close();
-        const QString hash = sha256Hex(big);
+        state.PauseTiming();
+        const QString input = writeInput(dir, bigCopy(kind, type, ++serial));
+        const qsizetype countBefore = r.store.clips().size();
+        const QUuid frontBefore = countBefore ? r.store.clips().first().id : QUuid();
+        state.ResumeTiming();
         QProcess xclip;
-        startXclip(xclip, input);
-        r.readGap = -1;
+        startXclip(xclip, input, type);
         const qint64 cpuAtStart = threadCpuNs();
-        // With the probe's 1 ms timer the gaps show; without it the CPU time
-        // is the read's alone.
         if (probing)
             r.probe.restart();
         QElapsedTimer clock;
         clock.start();
         auto recordedIt = [&] {
-            return !r.store.clips().isEmpty() && r.store.clips().first().contentHash == hash;
+            return !r.store.clips().isEmpty() && r.store.clips().first().id != frontBefore;
         };
         // A real event loop, so that waiting costs the UI thread nothing.
         QEventLoop loop;
@@ -174,31 +218,51 @@ void runBigCopies(benchmark::State &state, bool probing)
             if (recordedIt())
                 loop.quit();
         });
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
         if (!recordedIt())
             loop.exec();
+        const qint64 cpu = threadCpuNs() - cpuAtStart;
         const qint64 recorded = r.probe.clock.nsecsElapsed();
+        const qint64 worstGap = std::max(r.probe.worst, recorded - r.probe.last);
         r.probe.ticker.stop();
-        xclip.waitForFinished();
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         if (probing)
-            state.counters["read_ui_gap_ms"] = double(r.readGap) / 1e6;
+            state.counters["ui_gap_ms"] = double(worstGap) / 1e6;
         else
-            state.counters["read_ui_cpu_ms"] = double(r.cpuAtArrival - cpuAtStart) / 1e6;
-        state.counters["record_ms"] = double(recorded - r.arrivedAt) / 1e6;
-        if (r.readGap < 0)
-            state.SkipWithError("the 10 MB copy was not recorded");
+            state.counters["ui_cpu_ms"] = double(cpu) / 1e6;
+        double load[1] = { 0 };
+        if (getloadavg(load, 1) == 1)
+            state.counters["loadavg"] = load[0];
+        xclip.kill();
+        xclip.waitForFinished();
+        if (!recordedIt())
+            state.SkipWithError("the copy was not recorded");
     }
 }
 
-void BM_UiThreadGapsDuring10MBCopy(benchmark::State &state)
+void BM_UiThreadCpu_10MBText(benchmark::State &state)
 {
-    runBigCopies(state, true);
+    runBigCopies(state, BigKind::text, QString(), false);
 }
-
-void BM_UiThreadCpuDuring10MBCopy(benchmark::State &state)
+void BM_UiThreadGaps_10MBText(benchmark::State &state)
 {
-    runBigCopies(state, false);
+    runBigCopies(state, BigKind::text, QString(), true);
+}
+void BM_UiThreadCpu_10MBHtml(benchmark::State &state)
+{
+    runBigCopies(state, BigKind::html, QStringLiteral("text/html"), false);
+}
+void BM_UiThreadGaps_10MBHtml(benchmark::State &state)
+{
+    runBigCopies(state, BigKind::html, QStringLiteral("text/html"), true);
+}
+void BM_UiThreadCpu_6000x4000Bmp(benchmark::State &state)
+{
+    runBigCopies(state, BigKind::bmp, QStringLiteral("image/bmp"), false);
+}
+void BM_UiThreadGaps_6000x4000Bmp(benchmark::State &state)
+{
+    runBigCopies(state, BigKind::bmp, QStringLiteral("image/bmp"), true);
 }
 
 double p90(const std::vector<double> &values)
@@ -217,15 +281,35 @@ BENCHMARK(BM_CaptureLatency)
     ->ComputeStatistics("p90", p90)
     ->ReportAggregatesOnly()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UiThreadCpuDuring10MBCopy)
+BENCHMARK(BM_UiThreadCpu_10MBText)
     ->UseManualTime()
     ->Iterations(1)
-    ->Repetitions(5)
+    ->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UiThreadGapsDuring10MBCopy)
+BENCHMARK(BM_UiThreadGaps_10MBText)
     ->UseManualTime()
     ->Iterations(1)
-    ->Repetitions(5)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UiThreadCpu_10MBHtml)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UiThreadGaps_10MBHtml)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UiThreadCpu_6000x4000Bmp)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UiThreadGaps_6000x4000Bmp)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
