@@ -30,6 +30,10 @@ private slots:
         const QString trace = dir.filePath(QStringLiteral("trace"));
         QProcess strace;
         strace.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The leak checker cannot run under a tracer.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        strace.setProcessEnvironment(environment);
         strace.start(QStringLiteral("strace"),
                      {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-e"),
                       QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"), QStringLiteral("-o"), trace,
