@@ -472,12 +472,14 @@ private slots:
         rig.pasteboard.copyFromOtherProgram(contentsOf({{PasteboardType::plainText, "older"}}));
         rig.monitor->setPaused(paused);
         rig.pasteboard.copyFromOtherProgram(contentsOf({{PasteboardType::plainText, "newest"}}, marker));
+        rig.monitor->finishPending();
         const QList<Clip> before = rig.store().clips();
 
         if (quit)
             rig.pasteboard.ownerQuits();
         else
             rig.pasteboard.copyFromOtherProgram({});
+        rig.monitor->finishPending();
         QCOMPARE(rig.pasteboard.writes(), offeredAgain ? 1 : 0);
         QCOMPARE(rig.pasteboard.dataForType(PasteboardType::plainText),
                  offeredAgain ? std::optional<QByteArray>("newest") : std::nullopt);

@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -287,13 +288,23 @@ void PasteboardMonitor::poll()
     if (count == m_lastChangeCount)
         return;
     m_lastChangeCount = count;
-    if (!m_paused)
+    if (m_paused)
+        afterPendingCopies([this] { m_recordedHash.reset(); });
+    else
         capture(count);
 }
 
 void PasteboardMonitor::capture(qint64 changeCount)
 {
     const QStringList types = m_pasteboard.types();
+    if (types.isEmpty() && m_pasteboard.ownerQuit()) {
+        // Once what its owner copied has been recorded, however long that
+        // took, it may be offered again.
+        afterPendingCopies([this] { keepClipboardAlive(std::exchange(m_recordedHash, {})); });
+        return;
+    }
+    // Whatever the clipboard held before is gone now.
+    afterPendingCopies([this] { m_recordedHash.reset(); });
     if (ClipboardReading::carriesSecretMarker(types) || m_pasteboard.contentsAbandoned())
         return;
     // What capture may look at, taken now; the bytes are shared, not copied.
@@ -312,8 +323,28 @@ void PasteboardMonitor::capture(qint64 changeCount)
         std::optional<ClipContent> content = prepareClip(snapshot, limit, media);
         if (!content)
             return {};
-        return [this, content = std::move(*content)] { m_store.add(content); };
+        return [this, content = std::move(*content)] {
+            m_store.add(content);
+            m_recordedHash = content.contentHash;
+        };
     });
+}
+
+void PasteboardMonitor::afterPendingCopies(std::function<void()> step)
+{
+    m_worker.submit([step = std::move(step)] { return step; });
+}
+
+void PasteboardMonitor::keepClipboardAlive(const std::optional<QString> &wentAway)
+{
+    // Only what we recorded comes back: a copy marked secret, one too large
+    // to record or one made while paused leaves the clipboard empty, as its
+    // owner meant it to be.
+    const QList<Clip> &clips = m_store.clips();
+    if (!m_settings.keepClipboardAlive() || !wentAway || clips.isEmpty()
+        || clips.first().contentHash != *wentAway)
+        return;
+    write(clips.first(), m_store.imageData(clips.first()));
 }
 
 void PasteboardMonitor::finishPending()
