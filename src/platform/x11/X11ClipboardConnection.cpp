@@ -164,7 +164,7 @@ bool X11ClipboardConnection::hasOwnerChange()
     return m_pendingChange.has_value();
 }
 
-X11TargetRead X11ClipboardConnection::read(
+ClipboardRead X11ClipboardConnection::read(
     quint32 target, quint32 time, qint64 budget, Clock::time_point fetchDeadline)
 {
     const xcb_atom_t requested = property();
@@ -184,40 +184,41 @@ X11TargetRead X11ClipboardConnection::read(
             answered = notify->property;
             return true;
         },
-        std::min(Clock::now() + requestDeadline, fetchDeadline));
+        std::min(Clock::now() + ClipboardReadLimits::requestDeadline, fetchDeadline));
     if (wait != Wait::matched) {
         retireProperty();
-        return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
+        return { wait == Wait::timedOut ? ClipboardReadStatus::timedOut
+                                        : ClipboardReadStatus::interrupted,
             {} };
     }
     if (answered == XCB_NONE)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
 
     // A zero-length read tells the type and size before anything is copied.
     Reply<xcb_get_property_reply_t> head(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 0, m_window, requested, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
         nullptr));
     if (!head || head->type == XCB_NONE)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
     if (head->type == m_incr)
         return readIncremental(requested, budget, fetchDeadline);
     if (qint64(head->bytes_after) > budget) {
         xcb_delete_property(m_connection, m_window, requested);
         xcb_flush(m_connection);
-        return { X11ReadStatus::overBudget, {} };
+        return { ClipboardReadStatus::overBudget, {} };
     }
     Reply<xcb_get_property_reply_t> full(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 1, m_window, requested, XCB_GET_PROPERTY_TYPE_ANY, 0,
             (head->bytes_after + 3) / 4),
         nullptr));
     if (!full)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
     const int length = xcb_get_property_value_length(full.get());
-    return { X11ReadStatus::ok,
+    return { ClipboardReadStatus::ok,
         QByteArray(static_cast<const char *>(xcb_get_property_value(full.get())), length) };
 }
 
-X11TargetRead X11ClipboardConnection::readIncremental(
+ClipboardRead X11ClipboardConnection::readIncremental(
     xcb_atom_t requested, qint64 budget, Clock::time_point fetchDeadline)
 {
     Reply<xcb_get_property_reply_t> marker(xcb_get_property_reply(m_connection,
@@ -229,7 +230,7 @@ X11TargetRead X11ClipboardConnection::readIncremental(
             = *static_cast<const quint32 *>(xcb_get_property_value(marker.get()));
         if (qint64(announced) > budget) {
             retireProperty();
-            return { X11ReadStatus::overBudget, {} };
+            return { ClipboardReadStatus::overBudget, {} };
         }
     }
 
@@ -247,10 +248,11 @@ X11TargetRead X11ClipboardConnection::readIncremental(
                 return notify->window == m_window && notify->atom == requested
                     && notify->state == XCB_PROPERTY_NEW_VALUE;
             },
-            std::min(Clock::now() + requestDeadline, fetchDeadline));
+            std::min(Clock::now() + ClipboardReadLimits::requestDeadline, fetchDeadline));
         if (wait != Wait::matched) {
             retireProperty();
-            return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
+            return { wait == Wait::timedOut ? ClipboardReadStatus::timedOut
+                                            : ClipboardReadStatus::interrupted,
                 {} };
         }
         Reply<xcb_get_property_reply_t> head(xcb_get_property_reply(m_connection,
@@ -258,11 +260,11 @@ X11TargetRead X11ClipboardConnection::readIncremental(
             nullptr));
         if (!head) {
             retireProperty();
-            return { X11ReadStatus::refused, {} };
+            return { ClipboardReadStatus::refused, {} };
         }
         if (data.size() + qint64(head->bytes_after) > budget) {
             retireProperty();
-            return { X11ReadStatus::overBudget, {} };
+            return { ClipboardReadStatus::overBudget, {} };
         }
         // Reading with delete asks the owner for the next chunk.
         Reply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(m_connection,
@@ -272,11 +274,11 @@ X11TargetRead X11ClipboardConnection::readIncremental(
         xcb_flush(m_connection);
         if (!chunk) {
             retireProperty();
-            return { X11ReadStatus::refused, {} };
+            return { ClipboardReadStatus::refused, {} };
         }
         const int length = xcb_get_property_value_length(chunk.get());
         if (length == 0)
-            return { X11ReadStatus::ok, data };
+            return { ClipboardReadStatus::ok, data };
         data.append(static_cast<const char *>(xcb_get_property_value(chunk.get())), length);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ClipboardRead.h"
 #include "X11OwnerChange.h"
-#include "X11TargetRead.h"
 
 #include <QHash>
 #include <QList>
@@ -53,13 +53,11 @@ public:
     // Converts CLIPBOARD to target and brings back at most budget bytes,
     // following INCR transfers. Each request waits at most one request
     // deadline without progress, and never past fetchDeadline.
-    X11TargetRead read(
+    ClipboardRead read(
         quint32 target, quint32 time, qint64 budget, Clock::time_point fetchDeadline);
     // The names of atoms, in their order, without repeats or unknown atoms.
     QList<std::pair<QString, quint32>> atomNames(const QList<quint32> &atoms);
     quint32 targetsAtom() const { return m_targets; }
-
-    static constexpr std::chrono::milliseconds requestDeadline { 1000 };
 
 private:
     enum class Wait { matched, timedOut, interrupted };
@@ -70,7 +68,7 @@ private:
     Wait waitFor(const Matcher &matcher, std::optional<Clock::time_point> deadline);
     // Records an XFixes owner change; true when event was one.
     bool noteOwnerChange(const xcb_generic_event_t *event);
-    X11TargetRead readIncremental(
+    ClipboardRead readIncremental(
         xcb_atom_t property, qint64 budget, Clock::time_point fetchDeadline);
     // A transfer ended early may still be written into its property later,
     // so the next request goes to a different one.

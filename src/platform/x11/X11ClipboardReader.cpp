@@ -1,7 +1,7 @@
 #include "X11ClipboardReader.h"
 
+#include "ClipboardFetcher.h"
 #include "X11ClipboardConnection.h"
-#include "X11ClipboardFetcher.h"
 
 #include <algorithm>
 #include <cstring>
@@ -83,21 +83,21 @@ void X11ClipboardReader::process(const X11OwnerChange &change)
 
 PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool *interrupted)
 {
-    const auto deadline = X11ClipboardConnection::Clock::now() + fetchDeadline;
+    const auto deadline = X11ClipboardConnection::Clock::now() + ClipboardReadLimits::fetchDeadline;
     PasteboardContents contents;
-    const X11TargetRead targets
+    const ClipboardRead targets
         = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes, deadline);
     switch (targets.status) {
-    case X11ReadStatus::interrupted:
+    case ClipboardReadStatus::interrupted:
         *interrupted = true;
         return contents;
-    case X11ReadStatus::timedOut:
-    case X11ReadStatus::overBudget:
+    case ClipboardReadStatus::timedOut:
+    case ClipboardReadStatus::overBudget:
         contents.abandoned = true;
         return contents;
-    case X11ReadStatus::refused:
+    case ClipboardReadStatus::refused:
         return contents;
-    case X11ReadStatus::ok:
+    case ClipboardReadStatus::ok:
         break;
     }
 
@@ -108,12 +108,12 @@ PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool 
     for (const auto &[name, atom] : named)
         names.append(name);
 
-    X11ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
+    ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
         const auto found = std::find_if(
             named.cbegin(), named.cend(), [&target](const auto &n) { return n.first == target; });
         return m_connection->read(found->second, change.time, budget, deadline);
     });
-    X11ClipboardFetcher::Result result = fetcher.fetch();
+    ClipboardFetcher::Result result = fetcher.fetch();
     *interrupted = result.interrupted;
     return result.contents;
 }

@@ -37,8 +37,6 @@ public:
     // before this call is outdated. Returns the new epoch.
     quint64 noteOwnWrite(quint32 ownerWindow);
 
-    static constexpr std::chrono::milliseconds fetchDeadline { 4000 };
-
 signals:
     void snapshotRead(const X11ClipboardSnapshot &snapshot);
 

@@ -1,5 +1,6 @@
 #include "X11Pasteboard.h"
 
+#include "ClipboardFetcher.h"
 #include "X11ClipboardReader.h"
 
 #include <QClipboard>
@@ -10,23 +11,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-
-namespace {
-
-// File managers take a copied file list from this target; "copy" keeps a
-// paste from moving the originals.
-QByteArray gnomeCopiedFiles(const QByteArray &uriList)
-{
-    QByteArray files("copy");
-    for (const QByteArray &line : uriList.split('\n')) {
-        const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty() && !uri.startsWith('#'))
-            files += '\n' + uri;
-    }
-    return files;
-}
-
-} // namespace
 
 X11Pasteboard::X11Pasteboard(QObject *parent)
     : Pasteboard(parent)
@@ -59,7 +43,8 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
             mimeData->setText(QString::fromUtf8(bytes));
         } else if (type == PasteboardType::uriList) {
             mimeData->setData(type, bytes);
-            mimeData->setData(PasteboardType::gnomeCopiedFiles, gnomeCopiedFiles(bytes));
+            mimeData->setData(PasteboardType::gnomeCopiedFiles,
+                ClipboardFetcher::gnomeCopiedFilesFromUriList(bytes));
         } else if (type == PasteboardType::gnomeCopiedFiles && uriList) {
             continue;
         } else {
