@@ -7,6 +7,7 @@
 #include "SessionBus.h"
 #include "SessionService.h"
 #include "Translations.h"
+#include "WaylandPasteboard.h"
 #include "X11Display.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
@@ -20,6 +21,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,6 +66,33 @@ std::optional<int> handleCommandLine(int &argc, char **argv)
     return std::nullopt;
 }
 
+void logLine(const QString &line)
+{
+    std::fprintf(stderr, "quillstack: %s\n", qPrintable(line));
+}
+
+// One clipboard back end runs, never two: on Wayland the compositor's
+// XWayland bridge would otherwise hand the same copy to both.
+std::unique_ptr<Pasteboard> makePasteboard()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        auto wayland = std::make_unique<WaylandPasteboard>();
+        if (wayland->isReading()) {
+            logLine(QStringLiteral("clipboard through Wayland (%1)").arg(wayland->protocolName()));
+            return wayland;
+        }
+        logLine(QStringLiteral("clipboard through X11 (XWayland): %1, so copies made in Wayland "
+                               "programs are seen only when the compositor passes them to X11")
+                    .arg(wayland->errorString()));
+    }
+    auto x11 = std::make_unique<X11Pasteboard>();
+    if (x11->isReading())
+        logLine(QStringLiteral("clipboard through X11"));
+    else
+        logLine(QStringLiteral("copies cannot be recorded: %1").arg(x11->errorString()));
+    return x11;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -86,15 +115,20 @@ int main(int argc, char *argv[])
         return CommandLine::success;
 
     Defaults defaults;
-    X11Pasteboard pasteboard;
+    const std::unique_ptr<Pasteboard> pasteboard = makePasteboard();
     X11Workspace workspace;
     QtScreens screens;
     X11MouseMonitor mouseMonitor;
     X11HotkeyRegistrar hotkeyRegistrar;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        logLine(QStringLiteral("global shortcuts are grabbed through XWayland and see only keys "
+                               "typed into X11 windows; bind \"quillstack --toggle\" in the "
+                               "compositor's shortcuts (README, \"Wayland\")"));
+    }
     X11KeyboardLayout keyboardLayout;
     GlobalHotkeys::NamedShortcuts namedShortcuts(defaults, hotkeyRegistrar, keyboardLayout);
     AppDelegate delegate(AppServices {
-        defaults, pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
+        defaults, *pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
         Qt::QueuedConnection);
     SessionService service(delegate);
