@@ -8,6 +8,7 @@
 #include "SessionService.h"
 #include "Translations.h"
 #include "WaylandPasteboard.h"
+#include "WaylandWorkspace.h"
 #include "X11Display.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
@@ -75,22 +76,32 @@ void logLine(const QString &line)
 // XWayland bridge would otherwise hand the same copy to both.
 std::unique_ptr<Pasteboard> makePasteboard()
 {
+    QString why;
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         auto wayland = std::make_unique<WaylandPasteboard>();
         if (wayland->isReading()) {
             logLine(QStringLiteral("clipboard through Wayland (%1)").arg(wayland->protocolName()));
             return wayland;
         }
-        logLine(QStringLiteral("clipboard through X11 (XWayland): %1, so copies made in Wayland "
-                               "programs are seen only when the compositor passes them to X11")
-                    .arg(wayland->errorString()));
+        why = QStringLiteral(" (XWayland): %1, so copies made in Wayland programs are seen only "
+                             "when the compositor passes them to X11")
+                  .arg(wayland->errorString());
     }
     auto x11 = std::make_unique<X11Pasteboard>();
     if (x11->isReading())
-        logLine(QStringLiteral("clipboard through X11"));
+        logLine(QStringLiteral("clipboard through X11") + why);
     else
         logLine(QStringLiteral("copies cannot be recorded: %1").arg(x11->errorString()));
     return x11;
+}
+
+// On Wayland the window to hand the keyboard back to may be a Wayland one,
+// which only the compositor's window list knows; X11 sees only its own.
+std::unique_ptr<Workspace> makeWorkspace()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::make_unique<WaylandWorkspace>();
+    return std::make_unique<X11Workspace>();
 }
 
 } // namespace
@@ -116,7 +127,7 @@ int main(int argc, char *argv[])
 
     Defaults defaults;
     const std::unique_ptr<Pasteboard> pasteboard = makePasteboard();
-    X11Workspace workspace;
+    const std::unique_ptr<Workspace> workspace = makeWorkspace();
     QtScreens screens;
     X11MouseMonitor mouseMonitor;
     X11HotkeyRegistrar hotkeyRegistrar;
@@ -128,7 +139,7 @@ int main(int argc, char *argv[])
     X11KeyboardLayout keyboardLayout;
     GlobalHotkeys::NamedShortcuts namedShortcuts(defaults, hotkeyRegistrar, keyboardLayout);
     AppDelegate delegate(AppServices {
-        defaults, *pasteboard, workspace, screens, mouseMonitor, namedShortcuts, QString() });
+        defaults, *pasteboard, *workspace, screens, mouseMonitor, namedShortcuts, QString() });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit,
         Qt::QueuedConnection);
     SessionService service(delegate);
