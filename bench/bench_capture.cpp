@@ -1,12 +1,15 @@
-// Capture on a real X server: from `xclip` returning to the clip being in the
-// store, and what a 10 MB copy costs the UI thread. Run it under the test
-// harness, which starts a private Xvfb:
+// Capture on a real display server: from the copying program (`xclip`, or
+// `wl-copy` on Wayland) returning to the clip being in the store, and what a
+// 10 MB copy costs the UI thread. Run it under a test harness, which starts a
+// private Xvfb, or a headless sway whose data-control clipboard is then used:
 //   tests/support/x11-harness.sh build-bench/bench/bench_capture
+//   tests/support/wayland-harness.sh build-bench/bench/bench_capture
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
 #include "PasteboardMonitor.h"
 #include "Settings.h"
+#include "WaylandPasteboard.h"
 #include "X11Pasteboard.h"
 
 #include <QDir>
@@ -63,13 +66,26 @@ struct GapProbe
     }
 };
 
+bool onWayland()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+std::unique_ptr<Pasteboard> makePasteboard()
+{
+    if (onWayland())
+        return std::make_unique<WaylandPasteboard>();
+    return std::make_unique<X11Pasteboard>();
+}
+
 struct Rig
 {
     QTemporaryDir dir { QDir::currentPath() + QStringLiteral("/bench-XXXXXX") };
     Defaults defaults { dir.filePath(QStringLiteral("settings.ini")) };
     Settings settings { defaults };
     ClipStore store { settings, dir.path() };
-    X11Pasteboard pasteboard;
+    std::unique_ptr<Pasteboard> pasteboardOwner = makePasteboard();
+    Pasteboard &pasteboard = *pasteboardOwner;
     PasteboardMonitor monitor { pasteboard, store, settings };
     GapProbe probe;
     // The longest gap while the copy was being read: measured when the
@@ -95,25 +111,28 @@ Rig &rig()
     return instance;
 }
 
-void startXclip(QProcess &xclip, const QString &inputFile = QString())
+void startCopying(QProcess &copier, const QString &inputFile = QString())
 {
-    xclip.setStandardOutputFile(QProcess::nullDevice());
-    xclip.setStandardErrorFile(QProcess::nullDevice());
+    copier.setStandardOutputFile(QProcess::nullDevice());
+    copier.setStandardErrorFile(QProcess::nullDevice());
     if (!inputFile.isEmpty())
-        xclip.setStandardInputFile(inputFile);
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+        copier.setStandardInputFile(inputFile);
+    if (onWayland())
+        copier.start(QStringLiteral("wl-copy"));
+    else
+        copier.start(QStringLiteral("xclip"),
+            { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
 }
 
-// Puts text on the clipboard with xclip and returns once xclip has returned.
-void copyWithXclip(const QByteArray &text)
+// Puts text on the clipboard with xclip or wl-copy and returns once it has returned.
+void copyText(const QByteArray &text)
 {
-    QProcess xclip;
-    startXclip(xclip);
-    xclip.waitForStarted();
-    xclip.write(text);
-    xclip.closeWriteChannel();
-    xclip.waitForFinished();
+    QProcess copier;
+    startCopying(copier);
+    copier.waitForStarted();
+    copier.write(text);
+    copier.closeWriteChannel();
+    copier.waitForFinished();
 }
 
 bool frontIs(const QString &text)
@@ -127,7 +146,7 @@ void BM_CaptureLatency(benchmark::State &state)
     static int serial = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("capture latency sample %1").arg(++serial);
-        copyWithXclip(text.toUtf8());
+        copyText(text.toUtf8());
         QElapsedTimer timer;
         timer.start();
         while (!frontIs(text) && timer.elapsed() < 5000)
@@ -155,8 +174,8 @@ void runBigCopies(benchmark::State &state, bool probing)
         file.write(big);
         file.close();
         const QString hash = sha256Hex(big);
-        QProcess xclip;
-        startXclip(xclip, input);
+        QProcess copier;
+        startCopying(copier, input);
         r.readGap = -1;
         const qint64 cpuAtStart = threadCpuNs();
         // With the probe's 1 ms timer the gaps show; without it the CPU time
@@ -179,7 +198,7 @@ void runBigCopies(benchmark::State &state, bool probing)
             loop.exec();
         const qint64 recorded = r.probe.clock.nsecsElapsed();
         r.probe.ticker.stop();
-        xclip.waitForFinished();
+        copier.waitForFinished();
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         if (probing)
             state.counters["read_ui_gap_ms"] = double(r.readGap) / 1e6;
