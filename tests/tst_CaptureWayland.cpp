@@ -72,7 +72,8 @@ class tst_CaptureWayland : public QObject
     static QByteArray wlPaste(const QStringList &options)
     {
         QProcess paste;
-        paste.start(QStringLiteral("wl-paste"), QStringList { QStringLiteral("--no-newline") } + options);
+        paste.start(
+            QStringLiteral("wl-paste"), QStringList { QStringLiteral("--no-newline") } + options);
         if (!paste.waitForFinished(5000))
             return "<wl-paste did not finish>";
         return paste.readAllStandardOutput();
@@ -254,6 +255,20 @@ private slots:
         rig.monitor->write(files, std::nullopt);
         QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::gnomeCopiedFiles }),
             QByteArray("copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt"));
+    }
+
+    void clipboardOutlivesTheProgramThatCopied()
+    {
+        Rig rig;
+        QProcess *owner = startOwner({ { QStringLiteral("text/plain;charset=utf-8"), "keep me" },
+            { PasteboardType::html, "<i>keep me</i>" } });
+        QVERIFY(owner);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("keep me") }, 5000);
+        owner->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(wlPaste({}), QByteArray("keep me"), 5000);
+        QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::html }),
+            QByteArray("<i>keep me</i>"));
+        QCOMPARE(rig.clips().size(), 1);
     }
 
     void stoppedOwnerDoesNotFreezeTheProgram()

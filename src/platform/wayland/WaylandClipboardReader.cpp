@@ -84,7 +84,8 @@ void WaylandClipboardReader::run()
 
 void WaylandClipboardReader::process(const WaylandSelection &selection)
 {
-    WaylandClipboardSnapshot snapshot { {}, selection.epoch, selection.initial };
+    WaylandClipboardSnapshot snapshot { {}, selection.epoch, selection.initial,
+        selection.offer != nullptr };
     if (selection.offer) {
         const auto deadline
             = WaylandClipboardConnection::Clock::now() + ClipboardReadLimits::fetchDeadline;

@@ -27,6 +27,8 @@ struct WaylandClipboardSnapshot
     PasteboardContents contents;
     quint64 epoch = 0;
     bool initial = false;
+    // False when the clipboard became empty.
+    bool offered = true;
 };
 
 // Reads every new Wayland selection on a thread of its own, so that a slow

@@ -34,6 +34,7 @@ void WaylandPasteboard::setContents(const PasteboardContents &contents)
     m_epoch = m_reader->write(offeredRepresentations(contents));
     m_contents = contents;
     m_contents.abandoned = false;
+    m_ownerQuit = false;
     ++m_changeCount;
 }
 
@@ -71,6 +72,10 @@ void WaylandPasteboard::onSnapshotRead(const WaylandClipboardSnapshot &snapshot)
     if (snapshot.epoch != m_epoch)
         return;
     m_contents = snapshot.contents;
+    // Data-control cannot tell a clipboard cleared on purpose from one whose
+    // owner quit; programs almost never clear it, so an empty one counts as
+    // its owner gone.
+    m_ownerQuit = !snapshot.offered;
     if (snapshot.initial)
         return;
     ++m_changeCount;

@@ -36,6 +36,7 @@ public:
     void setContents(const PasteboardContents &contents) override;
     void setMaxReadBytes(qint64 bytes) override;
     bool contentsAbandoned() const override { return m_contents.abandoned; }
+    bool ownerQuit() const override { return m_ownerQuit; }
 
     // The types a write offers for these contents, with their bytes: text
     // under its usual aliases, a file list also in the file managers' form.
@@ -50,5 +51,6 @@ private:
     QString m_errorString;
     PasteboardContents m_contents;
     qint64 m_changeCount = 0;
+    bool m_ownerQuit = false;
     quint64 m_epoch = 0;
 };
