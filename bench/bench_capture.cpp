@@ -144,6 +144,8 @@ bool frontIs(const QString &text)
 void BM_CaptureLatency(benchmark::State &state)
 {
     static int serial = 0;
+    // Contents found at start are not a copy: the monitor must be watching first.
+    rig();
     for (auto _ : state) {
         const QString text = QStringLiteral("capture latency sample %1").arg(++serial);
         copyText(text.toUtf8());
