@@ -1,13 +1,16 @@
-// Capture on a real X server: from `xclip` returning to the clip being in the
-// store, and what a big copy (10 MB of text or HTML, a 6000x4000 bitmap) costs
-// the UI thread. Run it under the test
-// harness, which starts a private Xvfb:
+// Capture on a real display server: from the copying program (`xclip`, or
+// `wl-copy` on Wayland) returning to the clip being in the store, and what a
+// big copy (10 MB of text or HTML, a 6000x4000 bitmap) costs the UI thread.
+// Run it under a test harness, which starts a private Xvfb, or a headless
+// sway whose data-control clipboard is then used:
 //   tests/support/x11-harness.sh build-bench/bench/bench_capture
+//   tests/support/wayland-harness.sh build-bench/bench/bench_capture
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
 #include "PasteboardMonitor.h"
 #include "Settings.h"
+#include "WaylandPasteboard.h"
 #include "X11Pasteboard.h"
 
 #include <QBuffer>
@@ -68,13 +71,26 @@ struct GapProbe
     }
 };
 
+bool onWayland()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+std::unique_ptr<Pasteboard> makePasteboard()
+{
+    if (onWayland())
+        return std::make_unique<WaylandPasteboard>();
+    return std::make_unique<X11Pasteboard>();
+}
+
 struct Rig
 {
     QTemporaryDir dir { QDir::currentPath() + QStringLiteral("/bench-XXXXXX") };
     Defaults defaults { dir.filePath(QStringLiteral("settings.ini")) };
     Settings settings { defaults };
     ClipStore store { settings, dir.path() };
-    X11Pasteboard pasteboard;
+    std::unique_ptr<Pasteboard> pasteboardOwner = makePasteboard();
+    Pasteboard &pasteboard = *pasteboardOwner;
     PasteboardMonitor monitor { pasteboard, store, settings };
     GapProbe probe;
     Rig()
@@ -93,29 +109,36 @@ Rig &rig()
     return instance;
 }
 
-void startXclip(
-    QProcess &xclip, const QString &inputFile = QString(), const QString &type = QString())
+void startCopying(
+    QProcess &copier, const QString &inputFile = QString(), const QString &type = QString())
 {
-    xclip.setStandardOutputFile(QProcess::nullDevice());
-    xclip.setStandardErrorFile(QProcess::nullDevice());
+    copier.setStandardOutputFile(QProcess::nullDevice());
+    copier.setStandardErrorFile(QProcess::nullDevice());
     if (!inputFile.isEmpty())
-        xclip.setStandardInputFile(inputFile);
-    QStringList arguments { QStringLiteral("-i"), QStringLiteral("-selection"),
-        QStringLiteral("clipboard") };
+        copier.setStandardInputFile(inputFile);
+    QStringList arguments;
+    if (onWayland()) {
+        if (!type.isEmpty())
+            arguments << QStringLiteral("--type") << type;
+        copier.start(QStringLiteral("wl-copy"), arguments);
+        return;
+    }
+    arguments << QStringLiteral("-i") << QStringLiteral("-selection")
+              << QStringLiteral("clipboard");
     if (!type.isEmpty())
         arguments << QStringLiteral("-t") << type;
-    xclip.start(QStringLiteral("xclip"), arguments);
+    copier.start(QStringLiteral("xclip"), arguments);
 }
 
-// Puts text on the clipboard with xclip and returns once xclip has returned.
-void copyWithXclip(const QByteArray &text)
+// Puts text on the clipboard with xclip or wl-copy and returns once it has returned.
+void copyText(const QByteArray &text)
 {
-    QProcess xclip;
-    startXclip(xclip);
-    xclip.waitForStarted();
-    xclip.write(text);
-    xclip.closeWriteChannel();
-    xclip.waitForFinished();
+    QProcess copier;
+    startCopying(copier);
+    copier.waitForStarted();
+    copier.write(text);
+    copier.closeWriteChannel();
+    copier.waitForFinished();
 }
 
 bool frontIs(const QString &text)
@@ -127,9 +150,11 @@ bool frontIs(const QString &text)
 void BM_CaptureLatency(benchmark::State &state)
 {
     static int serial = 0;
+    // Contents found at start are not a copy: the monitor must be watching first.
+    rig();
     for (auto _ : state) {
         const QString text = QStringLiteral("capture latency sample %1").arg(++serial);
-        copyWithXclip(text.toUtf8());
+        copyText(text.toUtf8());
         QElapsedTimer timer;
         timer.start();
         while (!frontIs(text) && timer.elapsed() < 5000)
@@ -202,8 +227,8 @@ void runBigCopies(benchmark::State &state, BigKind kind, const QString &type, bo
         const qsizetype countBefore = r.store.clips().size();
         const QUuid frontBefore = countBefore ? r.store.clips().first().id : QUuid();
         state.ResumeTiming();
-        QProcess xclip;
-        startXclip(xclip, input, type);
+        QProcess copier;
+        startCopying(copier, input, type);
         const qint64 cpuAtStart = threadCpuNs();
         if (probing)
             r.probe.restart();
@@ -233,8 +258,8 @@ void runBigCopies(benchmark::State &state, BigKind kind, const QString &type, bo
         double load[1] = { 0 };
         if (getloadavg(load, 1) == 1)
             state.counters["loadavg"] = load[0];
-        xclip.kill();
-        xclip.waitForFinished();
+        copier.kill();
+        copier.waitForFinished();
         if (!recordedIt())
             state.SkipWithError("the copy was not recorded");
     }

@@ -1,18 +1,23 @@
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
-#                     [X11] [TIMEOUT <seconds>])
+#                     [X11 | WAYLAND] [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled
 # unit or gui run on the offscreen platform; X11 tests run inside the harness
-# that starts a private Xvfb server, window manager and session bus.
+# that starts a private Xvfb server, window manager and session bus; Wayland
+# tests inside one that starts a private headless sway with Xwayland.
 set(QUILLSTACK_X11_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/x11-harness.sh)
+set(QUILLSTACK_WAYLAND_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/wayland-harness.sh)
 
 function(quillstack_add_test)
-  cmake_parse_arguments(T "X11" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X11;WAYLAND" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   if(T_X11)
     add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_X11_HARNESS} $<TARGET_FILE:${T_NAME}>)
     set(env "QT_QPA_PLATFORM=xcb")
+  elseif(T_WAYLAND)
+    add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_WAYLAND_HARNESS} $<TARGET_FILE:${T_NAME}>)
+    set(env "QT_QPA_PLATFORM=offscreen")
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set(env "QT_QPA_PLATFORM=offscreen")

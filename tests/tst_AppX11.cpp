@@ -4,6 +4,7 @@
 #include "Settings.h"
 #include "Translations.h"
 #include "X11AppFixture.h"
+#include "X11Workspace.h"
 #include "X11TestTools.h"
 
 #include <QApplication>
@@ -54,7 +55,7 @@ void tst_AppX11::initTestCase()
 void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 {
     Fixture f;
-    QVERIFY(f.workspace.isOpen());
+    QVERIFY(static_cast<X11Workspace &>(f.workspace).isOpen());
     f.addText(QStringLiteral("alpha"));
     f.addText(QStringLiteral("beta"));
     f.app->applicationDidFinishLaunching();

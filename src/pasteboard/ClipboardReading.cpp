@@ -2,8 +2,6 @@
 
 #include "Pasteboard.h"
 
-#include <QList>
-
 #include <algorithm>
 #include <limits>
 
@@ -37,34 +35,6 @@ bool isSecretMarker(const QString &type)
 bool carriesSecretMarker(const QStringList &types)
 {
     return std::any_of(types.cbegin(), types.cend(), isSecretMarker);
-}
-
-QByteArray gnomeCopiedFiles(const QByteArray &uriList)
-{
-    QByteArray files("copy");
-    for (const QByteArray &line : uriList.split('\n')) {
-        const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty() && !uri.startsWith('#'))
-            files += '\n' + uri;
-    }
-    return files;
-}
-
-QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes)
-{
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty()) {
-        const QByteArray action = lines.constFirst().trimmed();
-        if (action == "copy" || action == "cut")
-            lines.removeFirst();
-    }
-    QByteArray uris;
-    for (const QByteArray &line : std::as_const(lines)) {
-        const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty())
-            uris += uri + "\r\n";
-    }
-    return uris;
 }
 
 } // namespace ClipboardReading

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 
 // What every clipboard back end (X11, Wayland) does alike when it reads
-// another program's copy or offers ours: how long it waits, how much it may
-// hold, which contents it must not read, and the file-list forms.
+// another program's copy: how long it waits, how much it may hold, and which
+// contents it must not read.
 namespace ClipboardReading {
 
 // How long one request may go without an answer or a new chunk: as long as
@@ -32,12 +31,5 @@ qint64 rawCeiling(qint64 maxClipBytes);
 const QStringList &secretMarkers();
 bool isSecretMarker(const QString &type);
 bool carriesSecretMarker(const QStringList &types);
-
-// x-special/gnome-copied-files: "copy" (never "cut", so that a paste leaves
-// the originals where they are) and one URI a line, from a text/uri-list.
-QByteArray gnomeCopiedFiles(const QByteArray &uriList);
-// The URIs of a gnome-copied-files body ("copy" or "cut" first) as a
-// text/uri-list.
-QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes);
 
 } // namespace ClipboardReading

@@ -1,6 +1,7 @@
 #include "PasteboardMonitor.h"
 
 #include "ClipFunctions.h"
+#include "ClipboardFetcher.h"
 #include "ClipboardReading.h"
 #include "ImageData.h"
 #include "Pasteboard.h"
@@ -76,7 +77,7 @@ std::optional<QStringList> readFileURLs(const PasteboardContents &pasteboard)
         paths = localPaths(*uriList);
     if (paths.isEmpty()) {
         if (const auto gnome = pasteboard.dataForType(PasteboardType::gnomeCopiedFiles)) {
-            paths = localPaths(ClipboardReading::uriListFromGnomeCopiedFiles(*gnome));
+            paths = localPaths(ClipboardFetcher::uriListFromGnomeCopiedFiles(*gnome));
         }
     }
     if (paths.isEmpty())
@@ -226,8 +227,8 @@ PasteboardContents restoredContents(const Clip &clip, const std::optional<QByteA
         if (!uriList.isEmpty()) {
             contents.setData(PasteboardType::uriList, uriList);
             // File managers paste from this one; always a copy, never a cut.
-            contents.setData(
-                PasteboardType::gnomeCopiedFiles, ClipboardReading::gnomeCopiedFiles(uriList));
+            contents.setData(PasteboardType::gnomeCopiedFiles,
+                ClipboardFetcher::gnomeCopiedFilesFromUriList(uriList));
         }
         break;
     }

@@ -1,7 +1,14 @@
 #include "Program.h"
 
+#include "WaylandPasteboard.h"
+#include "WaylandWorkspace.h"
+#include "X11Pasteboard.h"
+#include "X11Workspace.h"
+
 #include <QCoreApplication>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -11,16 +18,64 @@ std::unique_ptr<Defaults> makeDefaults(const QString &settingsFile)
                                   : std::make_unique<Defaults>(settingsFile);
 }
 
+void logLine(const QString &line)
+{
+    std::fprintf(stderr, "quillstack: %s\n", qPrintable(line));
+}
+
+bool onWayland()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// One clipboard back end runs, never two: on Wayland the compositor's
+// XWayland bridge would otherwise hand the same copy to both.
+std::unique_ptr<Pasteboard> makePasteboard()
+{
+    QString why;
+    if (onWayland()) {
+        auto wayland = std::make_unique<WaylandPasteboard>();
+        if (wayland->isReading()) {
+            logLine(QStringLiteral("clipboard through Wayland (%1)").arg(wayland->protocolName()));
+            return wayland;
+        }
+        why = QStringLiteral(" (XWayland): %1, so copies made in Wayland programs are seen only "
+                             "when the compositor passes them to X11")
+                  .arg(wayland->errorString());
+    }
+    auto x11 = std::make_unique<X11Pasteboard>();
+    if (x11->isReading())
+        logLine(QStringLiteral("clipboard through X11") + why);
+    // A reader that cannot run is told to the user at launch.
+    return x11;
+}
+
+// On Wayland the window to hand the keyboard back to may be a Wayland one,
+// which only the compositor's window list knows; X11 sees only its own.
+std::unique_ptr<Workspace> makeWorkspace()
+{
+    if (onWayland())
+        return std::make_unique<WaylandWorkspace>();
+    return std::make_unique<X11Workspace>();
+}
+
 } // namespace
 
 Program::Program(const Options &options)
     : m_defaults(makeDefaults(options.settingsFile))
     , m_ownNotifier(options.notifier ? nullptr : std::make_unique<Notifier>())
     , m_notifier(options.notifier ? options.notifier : m_ownNotifier.get())
+    , m_pasteboard(makePasteboard())
+    , m_workspace(makeWorkspace())
     , m_namedShortcuts(*m_defaults, m_hotkeyRegistrar, m_keyboardLayout)
-    , m_app(std::make_unique<AppDelegate>(AppServices { *m_defaults, m_pasteboard, m_workspace,
-          m_screens, m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir }))
 {
+    if (onWayland()) {
+        logLine(QStringLiteral("global shortcuts are grabbed through XWayland and see only keys "
+                               "typed into X11 windows; bind \"quillstack --toggle\" in the "
+                               "compositor's shortcuts (README, \"Wayland\")"));
+    }
+    m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
+        m_screens, m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
 }
 
 Program::~Program() = default;

@@ -8,18 +8,19 @@
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
 #include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
 
 #include <QString>
 
 #include <memory>
 
+class Pasteboard;
 class QCoreApplication;
+class Workspace;
 
 // The whole program over the real desktop services, wired in one place: the
 // entry point, the tests against a real X server and the benchmarks all build
-// it through here.
+// it through here. The clipboard and window list come from Wayland when the
+// session offers them, else from X11.
 class Program
 {
 public:
@@ -48,8 +49,8 @@ public:
 
     Defaults &defaults() { return *m_defaults; }
     Notifier &notifier() { return *m_notifier; }
-    X11Pasteboard &pasteboard() { return m_pasteboard; }
-    X11Workspace &workspace() { return m_workspace; }
+    Pasteboard &pasteboard() { return *m_pasteboard; }
+    Workspace &workspace() { return *m_workspace; }
     X11MouseMonitor &mouseMonitor() { return m_mouseMonitor; }
     X11HotkeyRegistrar &hotkeyRegistrar() { return m_hotkeyRegistrar; }
     X11KeyboardLayout &keyboardLayout() { return m_keyboardLayout; }
@@ -60,8 +61,8 @@ private:
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<Notifier> m_ownNotifier;
     Notifier *m_notifier;
-    X11Pasteboard m_pasteboard;
-    X11Workspace m_workspace;
+    std::unique_ptr<Pasteboard> m_pasteboard;
+    std::unique_ptr<Workspace> m_workspace;
     QtScreens m_screens;
     X11MouseMonitor m_mouseMonitor;
     X11HotkeyRegistrar m_hotkeyRegistrar;

@@ -2,6 +2,7 @@
 
 #include "Program.h"
 #include "RecordingNotifier.h"
+#include "Workspace.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,7 +27,7 @@ struct X11AppFixture
     Program program { Program::Options {
         dir.filePath(QStringLiteral("Quillstack.conf")), dir.path(), &notifier } };
     Defaults &defaults = program.defaults();
-    X11Workspace &workspace = program.workspace();
+    Workspace &workspace = program.workspace();
     X11MouseMonitor &mouse = program.mouseMonitor();
     X11HotkeyRegistrar &hotkeyRegistrar = program.hotkeyRegistrar();
     X11KeyboardLayout &keyboardLayout = program.keyboardLayout();

@@ -32,7 +32,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QLineEdit window;
-    window.setWindowTitle(QStringLiteral("qs-focus-target"));
+    window.setWindowTitle(
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("qs-focus-target"));
     window.setGeometry(60, 60, 320, 80);
     window.winId();
     ExposeAnnouncer announcer;

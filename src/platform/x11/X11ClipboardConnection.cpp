@@ -168,7 +168,7 @@ bool X11ClipboardConnection::hasOwnerChange()
     return m_pendingChange.has_value();
 }
 
-X11TargetRead X11ClipboardConnection::read(quint32 target, quint32 time, qint64 budget)
+ClipboardRead X11ClipboardConnection::read(quint32 target, quint32 time, qint64 budget)
 {
     const Clock::time_point started = Clock::now();
     const xcb_atom_t requested = property();
@@ -191,38 +191,39 @@ X11TargetRead X11ClipboardConnection::read(quint32 target, quint32 time, qint64 
         started + ClipboardReading::requestDeadline);
     if (wait != Wait::matched) {
         retireProperty();
-        return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
+        return { wait == Wait::timedOut ? ClipboardReadStatus::timedOut
+                                        : ClipboardReadStatus::interrupted,
             {} };
     }
     if (answered == XCB_NONE)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
 
     // A zero-length read tells the type and size before anything is copied.
     Reply<xcb_get_property_reply_t> head(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 0, m_window, requested, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
         nullptr));
     if (!head || head->type == XCB_NONE)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
     if (head->type == m_incr)
         return readIncremental(requested, budget, started);
     if (qint64(head->bytes_after) > budget) {
         xcb_delete_property(m_connection, m_window, requested);
         xcb_flush(m_connection);
-        return { X11ReadStatus::overBudget, {} };
+        return { ClipboardReadStatus::overBudget, {} };
     }
     Reply<xcb_get_property_reply_t> full(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 1, m_window, requested, XCB_GET_PROPERTY_TYPE_ANY, 0,
             (head->bytes_after + 3) / 4),
         nullptr));
     if (!full)
-        return { X11ReadStatus::refused, {} };
+        return { ClipboardReadStatus::refused, {} };
     const int length = xcb_get_property_value_length(full.get());
-    return { X11ReadStatus::ok,
+    return { ClipboardReadStatus::ok,
         QByteArray(static_cast<const char *>(xcb_get_property_value(full.get())), length),
         full->format };
 }
 
-X11TargetRead X11ClipboardConnection::readIncremental(
+ClipboardRead X11ClipboardConnection::readIncremental(
     xcb_atom_t requested, qint64 budget, Clock::time_point started)
 {
     Reply<xcb_get_property_reply_t> marker(xcb_get_property_reply(m_connection,
@@ -234,7 +235,7 @@ X11TargetRead X11ClipboardConnection::readIncremental(
             = *static_cast<const quint32 *>(xcb_get_property_value(marker.get()));
         if (qint64(announced) > budget) {
             retireProperty();
-            return { X11ReadStatus::overBudget, {} };
+            return { ClipboardReadStatus::overBudget, {} };
         }
     }
 
@@ -261,7 +262,8 @@ X11TargetRead X11ClipboardConnection::readIncremental(
             deadline);
         if (wait != Wait::matched) {
             retireProperty();
-            return { wait == Wait::timedOut ? X11ReadStatus::timedOut : X11ReadStatus::interrupted,
+            return { wait == Wait::timedOut ? ClipboardReadStatus::timedOut
+                                            : ClipboardReadStatus::interrupted,
                 {} };
         }
         Reply<xcb_get_property_reply_t> head(xcb_get_property_reply(m_connection,
@@ -269,11 +271,11 @@ X11TargetRead X11ClipboardConnection::readIncremental(
             nullptr));
         if (!head) {
             retireProperty();
-            return { X11ReadStatus::refused, {} };
+            return { ClipboardReadStatus::refused, {} };
         }
         if (data.size() + qint64(head->bytes_after) > budget) {
             retireProperty();
-            return { X11ReadStatus::overBudget, {} };
+            return { ClipboardReadStatus::overBudget, {} };
         }
         // Reading with delete asks the owner for the next chunk.
         Reply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(m_connection,
@@ -283,11 +285,11 @@ X11TargetRead X11ClipboardConnection::readIncremental(
         xcb_flush(m_connection);
         if (!chunk) {
             retireProperty();
-            return { X11ReadStatus::refused, {} };
+            return { ClipboardReadStatus::refused, {} };
         }
         const int length = xcb_get_property_value_length(chunk.get());
         if (length == 0)
-            return { X11ReadStatus::ok, data, format };
+            return { ClipboardReadStatus::ok, data, format };
         format = chunk->format;
         data.append(static_cast<const char *>(xcb_get_property_value(chunk.get())), length);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ClipboardRead.h"
 #include "X11OwnerChange.h"
-#include "X11TargetRead.h"
 
 #include <QHash>
 #include <QList>
@@ -54,7 +54,7 @@ public:
     // following INCR transfers. Each request (the conversion, every chunk)
     // waits at most the request deadline; the whole transfer at most the
     // allowance for what it has received so far.
-    X11TargetRead read(quint32 target, quint32 time, qint64 budget);
+    ClipboardRead read(quint32 target, quint32 time, qint64 budget);
     // The names of atoms, in their order, without repeats or unknown atoms.
     QList<std::pair<QString, quint32>> atomNames(const QList<quint32> &atoms);
     quint32 targetsAtom() const { return m_targets; }
@@ -69,7 +69,8 @@ private:
     Wait waitFor(const Matcher &matcher, std::optional<Clock::time_point> deadline);
     // Records an XFixes owner change; true when event was one.
     bool noteOwnerChange(const xcb_generic_event_t *event);
-    X11TargetRead readIncremental(xcb_atom_t property, qint64 budget, Clock::time_point started);
+    ClipboardRead readIncremental(
+        xcb_atom_t property, qint64 budget, Clock::time_point started);
     // A transfer ended early may still be written into its property later,
     // so the next request goes to a different one.
     void retireProperty();

@@ -1,8 +1,8 @@
 #include "X11ClipboardReader.h"
 
+#include "ClipboardFetcher.h"
 #include "ClipboardReading.h"
 #include "X11ClipboardConnection.h"
-#include "X11ClipboardFetcher.h"
 
 #include <QDebug>
 
@@ -87,26 +87,26 @@ void X11ClipboardReader::process(const X11OwnerChange &change)
 PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool *interrupted)
 {
     PasteboardContents contents;
-    const X11TargetRead targets
+    const ClipboardRead targets
         = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes);
     switch (targets.status) {
-    case X11ReadStatus::interrupted:
+    case ClipboardReadStatus::interrupted:
         *interrupted = true;
         return contents;
-    case X11ReadStatus::timedOut:
+    case ClipboardReadStatus::timedOut:
         logAbandoned(change, QStringLiteral("TARGETS"));
         contents.abandoned = true;
         return contents;
-    case X11ReadStatus::overBudget:
+    case ClipboardReadStatus::overBudget:
         contents.abandoned = true;
         return contents;
-    case X11ReadStatus::refused:
-    case X11ReadStatus::ok:
+    case ClipboardReadStatus::refused:
+    case ClipboardReadStatus::ok:
         break;
     }
 
     QList<std::pair<QString, quint32>> named;
-    if (targets.status == X11ReadStatus::ok && targets.format == 32) {
+    if (targets.status == ClipboardReadStatus::ok && targets.format == 32) {
         QList<quint32> atoms(targets.data.size() / qsizetype(sizeof(quint32)));
         std::memcpy(atoms.data(), targets.data.constData(), atoms.size() * sizeof(quint32));
         named = m_connection->atomNames(atoms);
@@ -121,15 +121,15 @@ PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool 
     for (const auto &[name, atom] : std::as_const(named))
         names.append(name);
 
-    X11ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
+    ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
         const auto found = std::find_if(
             named.cbegin(), named.cend(), [&target](const auto &n) { return n.first == target; });
-        X11TargetRead read = m_connection->read(found->second, change.time, budget);
-        if (read.status == X11ReadStatus::timedOut)
+        ClipboardRead read = m_connection->read(found->second, change.time, budget);
+        if (read.status == ClipboardReadStatus::timedOut)
             logAbandoned(change, target);
         return read;
     });
-    X11ClipboardFetcher::Result result = fetcher.fetch();
+    ClipboardFetcher::Result result = fetcher.fetch();
     *interrupted = result.interrupted;
     return result.contents;
 }

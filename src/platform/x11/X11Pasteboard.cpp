@@ -1,6 +1,6 @@
 #include "X11Pasteboard.h"
 
-#include "ClipboardReading.h"
+#include "ClipboardFetcher.h"
 #include "X11ClipboardReader.h"
 
 #include <QClipboard>
@@ -48,8 +48,8 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
             mimeData->setText(QString::fromUtf8(bytes));
         } else if (type == PasteboardType::uriList) {
             mimeData->setData(type, bytes);
-            mimeData->setData(
-                PasteboardType::gnomeCopiedFiles, ClipboardReading::gnomeCopiedFiles(bytes));
+            mimeData->setData(PasteboardType::gnomeCopiedFiles,
+                ClipboardFetcher::gnomeCopiedFilesFromUriList(bytes));
         } else if (type == PasteboardType::gnomeCopiedFiles && uriList) {
             continue;
         } else {

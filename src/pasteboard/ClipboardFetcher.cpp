@@ -1,4 +1,4 @@
-#include "X11ClipboardFetcher.h"
+#include "ClipboardFetcher.h"
 
 #include "ClipboardReading.h"
 
@@ -27,15 +27,14 @@ bool isProtocolTarget(const QString &target)
 
 } // namespace
 
-X11ClipboardFetcher::X11ClipboardFetcher(
-    const QStringList &targets, qint64 maxBytes, ReadTarget read)
+ClipboardFetcher::ClipboardFetcher(const QStringList &targets, qint64 maxBytes, ReadTarget read)
     : m_targets(targets)
     , m_maxBytes(maxBytes)
     , m_read(std::move(read))
 {
 }
 
-X11ClipboardFetcher::Result X11ClipboardFetcher::fetch()
+ClipboardFetcher::Result ClipboardFetcher::fetch()
 {
     m_result = {};
     m_result.contents.types = announcedTypes(m_targets);
@@ -46,17 +45,17 @@ X11ClipboardFetcher::Result X11ClipboardFetcher::fetch()
 
     // A file list wins over everything else, but only when it names a file.
     Attempt files = readFirstOffered(QStringList { PasteboardType::uriList }, m_maxBytes);
-    if (files.status != X11ReadStatus::ok && files.status != X11ReadStatus::refused)
+    if (files.status != ClipboardReadStatus::ok && files.status != ClipboardReadStatus::refused)
         return fail(files.status);
-    if (files.status == X11ReadStatus::ok && hasFileUrl(files.data)) {
+    if (files.status == ClipboardReadStatus::ok && hasFileUrl(files.data)) {
         m_result.contents.setData(PasteboardType::uriList, files.data);
         return m_result;
     }
     files = readFirstOffered(QStringList { PasteboardType::gnomeCopiedFiles }, m_maxBytes);
-    if (files.status != X11ReadStatus::ok && files.status != X11ReadStatus::refused)
+    if (files.status != ClipboardReadStatus::ok && files.status != ClipboardReadStatus::refused)
         return fail(files.status);
-    if (files.status == X11ReadStatus::ok) {
-        const QByteArray uris = ClipboardReading::uriListFromGnomeCopiedFiles(files.data);
+    if (files.status == ClipboardReadStatus::ok) {
+        const QByteArray uris = uriListFromGnomeCopiedFiles(files.data);
         if (hasFileUrl(uris)) {
             m_result.contents.setData(PasteboardType::uriList, uris);
             return m_result;
@@ -67,10 +66,10 @@ X11ClipboardFetcher::Result X11ClipboardFetcher::fetch()
     // together against the per-clip limit.
     qint64 used = 0;
     const Attempt text = readFirstOffered(textTargets, m_maxBytes);
-    if (text.status != X11ReadStatus::ok && text.status != X11ReadStatus::refused)
+    if (text.status != ClipboardReadStatus::ok && text.status != ClipboardReadStatus::refused)
         return fail(text.status);
     QString plain;
-    if (text.status == X11ReadStatus::ok) {
+    if (text.status == ClipboardReadStatus::ok) {
         used += text.data.size();
         plain = text.target == latin1String ? QString::fromLatin1(text.data)
                                             : QString::fromUtf8(text.data);
@@ -78,16 +77,16 @@ X11ClipboardFetcher::Result X11ClipboardFetcher::fetch()
             PasteboardType::plainText, text.target == latin1String ? plain.toUtf8() : text.data);
     }
     const Attempt rtf = readFirstOffered(rtfTargets, m_maxBytes - used);
-    if (rtf.status != X11ReadStatus::ok && rtf.status != X11ReadStatus::refused)
+    if (rtf.status != ClipboardReadStatus::ok && rtf.status != ClipboardReadStatus::refused)
         return fail(rtf.status);
-    if (rtf.status == X11ReadStatus::ok) {
+    if (rtf.status == ClipboardReadStatus::ok) {
         used += rtf.data.size();
         m_result.contents.setData(PasteboardType::rtf, rtf.data);
     }
     const Attempt html = readFirstOffered(QStringList { PasteboardType::html }, m_maxBytes - used);
-    if (html.status != X11ReadStatus::ok && html.status != X11ReadStatus::refused)
+    if (html.status != ClipboardReadStatus::ok && html.status != ClipboardReadStatus::refused)
         return fail(html.status);
-    if (html.status == X11ReadStatus::ok)
+    if (html.status == ClipboardReadStatus::ok)
         m_result.contents.setData(PasteboardType::html, html.data);
 
     // Capture goes on to the image only when the plain string is empty or
@@ -96,19 +95,19 @@ X11ClipboardFetcher::Result X11ClipboardFetcher::fetch()
         return m_result;
 
     const Attempt image = readFirstOffered(imageTargets, m_maxBytes);
-    if (image.status == X11ReadStatus::overBudget && !m_result.contents.data.isEmpty()) {
+    if (image.status == ClipboardReadStatus::overBudget && !m_result.contents.data.isEmpty()) {
         // Capture may still record the RTF's or HTML's text; an image that
         // large would be refused by the store anyway.
         return m_result;
     }
-    if (image.status != X11ReadStatus::ok && image.status != X11ReadStatus::refused)
+    if (image.status != ClipboardReadStatus::ok && image.status != ClipboardReadStatus::refused)
         return fail(image.status);
-    if (image.status == X11ReadStatus::ok)
+    if (image.status == ClipboardReadStatus::ok)
         m_result.contents.setData(image.target, image.data);
     return m_result;
 }
 
-QStringList X11ClipboardFetcher::announcedTypes(const QStringList &targets)
+QStringList ClipboardFetcher::announcedTypes(const QStringList &targets)
 {
     QStringList types;
     const auto offers = [&targets](const QStringList &names) {
@@ -126,31 +125,59 @@ QStringList X11ClipboardFetcher::announcedTypes(const QStringList &targets)
     return types;
 }
 
-bool X11ClipboardFetcher::hasFileUrl(const QByteArray &uriList)
+bool ClipboardFetcher::hasFileUrl(const QByteArray &uriList)
 {
     const QList<QByteArray> lines = uriList.split('\n');
     return std::any_of(lines.cbegin(), lines.cend(),
         [](const QByteArray &line) { return line.trimmed().toLower().startsWith("file:"); });
 }
 
-X11ClipboardFetcher::Attempt X11ClipboardFetcher::readFirstOffered(
+QByteArray ClipboardFetcher::uriListFromGnomeCopiedFiles(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty()) {
+        const QByteArray action = lines.constFirst().trimmed();
+        if (action == "copy" || action == "cut")
+            lines.removeFirst();
+    }
+    QByteArray uris;
+    for (const QByteArray &line : std::as_const(lines)) {
+        const QByteArray uri = line.trimmed();
+        if (!uri.isEmpty())
+            uris += uri + "\r\n";
+    }
+    return uris;
+}
+
+QByteArray ClipboardFetcher::gnomeCopiedFilesFromUriList(const QByteArray &uriList)
+{
+    QByteArray files("copy");
+    for (const QByteArray &line : uriList.split('\n')) {
+        const QByteArray uri = line.trimmed();
+        if (!uri.isEmpty() && !uri.startsWith('#'))
+            files += '\n' + uri;
+    }
+    return files;
+}
+
+ClipboardFetcher::Attempt ClipboardFetcher::readFirstOffered(
     const QStringList &targets, qint64 budget)
 {
     for (const QString &target : targets) {
         if (!m_targets.contains(target))
             continue;
-        X11TargetRead read = m_read(target, budget);
+        ClipboardRead read = m_read(target, budget);
         // An owner that refuses one alternative may still give another.
-        if (read.status == X11ReadStatus::refused)
+        if (read.status == ClipboardReadStatus::refused)
             continue;
         return { read.status, target, std::move(read.data) };
     }
     return {};
 }
 
-X11ClipboardFetcher::Result X11ClipboardFetcher::fail(X11ReadStatus status)
+ClipboardFetcher::Result ClipboardFetcher::fail(ClipboardReadStatus status)
 {
-    if (status == X11ReadStatus::interrupted)
+    if (status == ClipboardReadStatus::interrupted)
         return { true, {} };
     // Over the cap or stuck owner: keep what was announced, drop what was read.
     m_result.contents.data.clear();

@@ -2,8 +2,8 @@
 
 #include <QByteArray>
 
-// Outcome of asking the clipboard owner for one target.
-enum class X11ReadStatus {
+// Outcome of asking the clipboard owner for one type of its contents.
+enum class ClipboardReadStatus {
     ok,
     // The owner answered that it cannot convert to this target.
     refused,
@@ -15,10 +15,10 @@ enum class X11ReadStatus {
     interrupted,
 };
 
-struct X11TargetRead
+struct ClipboardRead
 {
-    X11ReadStatus status = X11ReadStatus::refused;
+    ClipboardReadStatus status = ClipboardReadStatus::refused;
     QByteArray data;
-    // The property's format: 8, 16 or 32 bits per item.
+    // X11's property format: 8, 16 or 32 bits per item (0 where none).
     int format = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ClipboardRead.h"
 #include "Pasteboard.h"
-#include "X11TargetRead.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,13 +11,14 @@
 // Decides which of the targets an owner announced are read, in the priority
 // that capture applies (markers, file list, text family, image), so that
 // everything capture may look at is fetched and nothing else, and files the
-// bytes under the canonical type names. Knows nothing of X: the reader hands
-// in the function that fetches one target.
-class X11ClipboardFetcher
+// bytes under the canonical type names. The X11 and Wayland clipboards offer
+// the same type names (X11 targets, Wayland MIME types); each reader hands in
+// the function that fetches one of them.
+class ClipboardFetcher
 {
 public:
     // Fetches one target; budget is how many bytes it may still bring back.
-    using ReadTarget = std::function<X11TargetRead(const QString &target, qint64 budget)>;
+    using ReadTarget = std::function<ClipboardRead(const QString &target, qint64 budget)>;
 
     struct Result
     {
@@ -26,7 +27,7 @@ public:
         PasteboardContents contents;
     };
 
-    X11ClipboardFetcher(const QStringList &targets, qint64 maxBytes, ReadTarget read);
+    ClipboardFetcher(const QStringList &targets, qint64 maxBytes, ReadTarget read);
 
     Result fetch();
 
@@ -35,18 +36,24 @@ public:
     // protocol targets (TARGETS, MULTIPLE, ...).
     static QStringList announcedTypes(const QStringList &targets);
     static bool hasFileUrl(const QByteArray &uriList);
+    // "copy\nfile:///a\nfile:///b" (or "cut\n...") as a text/uri-list.
+    static QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes);
+    // The other way, for writing: file managers take a copied file list from
+    // x-special/gnome-copied-files, and "copy" keeps a paste from moving the
+    // originals.
+    static QByteArray gnomeCopiedFilesFromUriList(const QByteArray &uriList);
 
 private:
     struct Attempt
     {
-        X11ReadStatus status = X11ReadStatus::refused;
+        ClipboardReadStatus status = ClipboardReadStatus::refused;
         QString target;
         QByteArray data;
     };
 
     Attempt readFirstOffered(const QStringList &targets, qint64 budget);
     // Ends the fetch after an attempt that neither succeeded nor was refused.
-    Result fail(X11ReadStatus status);
+    Result fail(ClipboardReadStatus status);
 
     QStringList m_targets;
     qint64 m_maxBytes;

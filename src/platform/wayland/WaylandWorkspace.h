@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Workspace.h"
+
+#include <QHash>
+#include <QString>
+
+class QSocketNotifier;
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct zwlr_foreign_toplevel_handle_v1;
+struct zwlr_foreign_toplevel_manager_v1;
+
+// The Wayland desktop through the compositor's list of toplevel windows
+// (wlroots foreign-toplevel management): the window that is activated now,
+// and activating it again from our seat. This sees Wayland and X11 windows
+// alike. Without that list no window is remembered and focus is left to the
+// compositor. Runs on the main thread: the compositor's events are small and
+// read as they come.
+class WaylandWorkspace : public Workspace
+{
+    Q_OBJECT
+public:
+    explicit WaylandWorkspace(QObject *parent = nullptr);
+    ~WaylandWorkspace() override;
+
+    // False when there is no compositor or it lists no toplevels.
+    bool isOpen() const { return m_manager != nullptr; }
+    QString errorString() const { return m_errorString; }
+
+    std::optional<RunningWindow> frontmostWindow() override;
+    void activate(const RunningWindow &window) override;
+
+private:
+    struct Listeners;
+    friend struct Listeners;
+    struct Toplevel
+    {
+        quint64 id = 0;
+        bool activated = false;
+        // The state announced since the last done event.
+        bool pendingActivated = false;
+    };
+
+    // Reads and handles whatever the compositor has sent, without waiting.
+    void dispatch();
+
+    wl_display *m_display = nullptr;
+    wl_registry *m_registry = nullptr;
+    wl_seat *m_seat = nullptr;
+    zwlr_foreign_toplevel_manager_v1 *m_manager = nullptr;
+    QSocketNotifier *m_notifier = nullptr;
+    QHash<zwlr_foreign_toplevel_handle_v1 *, Toplevel> m_toplevels;
+    quint64 m_nextId = 1;
+    QString m_errorString;
+};

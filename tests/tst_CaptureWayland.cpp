@@ -1,0 +1,305 @@
+#include "PasteboardMonitor.h"
+#include "StoreFixture.h"
+#include "WaylandPasteboard.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using Offers = QList<std::pair<QString, QByteArray>>;
+
+// The whole road of a copy on a real Wayland compositor (headless sway):
+// wl-copy or our own data-control owner copies, the monitor records it into
+// the store; choosing a clip puts it back for wl-paste.
+class tst_CaptureWayland : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        StoreFixture f;
+        WaylandPasteboard pasteboard;
+        std::unique_ptr<PasteboardMonitor> monitor;
+        Rig()
+        {
+            f.open();
+            monitor = std::make_unique<PasteboardMonitor>(pasteboard, *f.store, *f.settings);
+            monitor->start();
+        }
+        const QList<Clip> &clips() const { return f.store->clips(); }
+        QStringList texts() const
+        {
+            QStringList out;
+            for (const Clip &clip : clips())
+                out.append(clip.text.value_or(QString()));
+            return out;
+        }
+    };
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+
+    QString writeFile(const QByteArray &bytes)
+    {
+        QFile file(m_dir.filePath(QString::number(++m_files)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return {};
+        return file.fileName();
+    }
+
+    // Copies with wl-copy and returns once it has taken the clipboard.
+    bool wlCopy(const QByteArray &bytes, const QStringList &options = {})
+    {
+        QProcess copy;
+        // Its background child would keep our pipes open.
+        copy.setStandardOutputFile(QProcess::nullDevice());
+        copy.setStandardErrorFile(QProcess::nullDevice());
+        copy.setStandardInputFile(writeFile(bytes));
+        copy.start(QStringLiteral("wl-copy"), options);
+        return copy.waitForFinished(5000) && copy.exitCode() == 0;
+    }
+
+    static QByteArray wlPaste(const QStringList &options)
+    {
+        QProcess paste;
+        paste.start(
+            QStringLiteral("wl-paste"), QStringList { QStringLiteral("--no-newline") } + options);
+        if (!paste.waitForFinished(5000))
+            return "<wl-paste did not finish>";
+        return paste.readAllStandardOutput();
+    }
+
+    // Starts our data-control owner; returns once it owns the clipboard.
+    QProcess *startOwner(const Offers &offers, const QStringList &options = {})
+    {
+        QStringList arguments = options;
+        for (const auto &[type, bytes] : offers)
+            arguments << QStringLiteral("--type") << type + QLatin1Char('@') + writeFile(bytes);
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(QS_WAYLAND_OWNER), arguments);
+        if (!waitForLine(*process, "ready"))
+            return nullptr;
+        m_processes.push_back(std::move(process));
+        return m_processes.back().get();
+    }
+
+    static bool waitForLine(QProcess &process, const QByteArray &line)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!process.canReadLine() && waited.elapsed() < 10000) {
+            if (!process.waitForReadyRead(int(10000 - waited.elapsed())))
+                break;
+        }
+        return process.readLine().trimmed() == line;
+    }
+
+    static QByteArray pngBytes()
+    {
+        QImage image(5, 4, QImage::Format_ARGB32);
+        image.fill(QColor(1, 2, 3, 4));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("WAYLAND_DISPLAY"), "run under wayland-harness.sh");
+        WaylandPasteboard probe;
+        QVERIFY2(probe.isReading(), qPrintable(probe.errorString()));
+        QVERIFY(probe.protocolName().contains(QLatin1String("data_control_manager")));
+    }
+
+    void cleanup()
+    {
+        for (const auto &process : m_processes) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+        m_processes.clear();
+    }
+
+    void copiesAreRecordedAsOnX11_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addColumn<ClipKind>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("html");
+
+        const QByteArray umlauts = QStringLiteral("Grüße ✓").toUtf8();
+        QTest::newRow("text") << QStringList {} << umlauts << ClipKind::text
+                              << QString::fromUtf8(umlauts) << QByteArray();
+        // wl-copy offers its text types besides the one named, as the text.
+        QTest::newRow("HTML") << QStringList { QStringLiteral("--type"), PasteboardType::html }
+                              << QByteArray("<p>some <b>bold</b> words</p>") << ClipKind::text
+                              << QStringLiteral("<p>some <b>bold</b> words</p>")
+                              << QByteArray("<p>some <b>bold</b> words</p>");
+        QTest::newRow("PNG") << QStringList { QStringLiteral("--type"), PasteboardType::png }
+                             << pngBytes() << ClipKind::image << QString() << QByteArray();
+        QTest::newRow("files") << QStringList { QStringLiteral("--type"), PasteboardType::uriList }
+                               << QByteArray(
+                                      "file:///home/me/a%20b.txt\r\nfile:///home/me/c.png\r\n")
+                               << ClipKind::fileURLs
+                               << QStringLiteral("/home/me/a b.txt\n/home/me/c.png")
+                               << QByteArray();
+    }
+
+    void copiesAreRecordedAsOnX11()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, copied);
+        QFETCH(ClipKind, kind);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, html);
+
+        Rig rig;
+        QVERIFY(wlCopy(copied, options));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        const Clip clip = rig.clips().first();
+        QCOMPARE(clip.kind, kind);
+        if (kind == ClipKind::image) {
+            QFile file(rig.f.store->imagePath(clip));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), copied);
+        } else {
+            QCOMPARE(clip.text.value_or(QStringLiteral("<none>")), text);
+        }
+        if (!html.isEmpty()) {
+            QCOMPARE(clip.html, std::optional<QByteArray>(html));
+            QVERIFY(clip.rtf && clip.rtf->contains("bold"));
+        }
+    }
+
+    void markedCopiesAreSkipped_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("concealed") << PasteboardType::concealed;
+        QTest::newRow("password manager") << PasteboardType::kdePasswordManagerHint;
+    }
+
+    void markedCopiesAreSkipped()
+    {
+        QFETCH(QString, marker);
+        Rig rig;
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        QVERIFY(startOwner({ { QStringLiteral("text/plain;charset=utf-8"), "hunter2" },
+            { PasteboardType::html, "<b>hunter2</b>" }, { marker, "secret" } }));
+        QVERIFY(changed.wait(5000));
+        QVERIFY(wlCopy("not secret"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("not secret") }, 5000);
+    }
+
+    // The older copy keeps arriving while the newer one waits, so both are
+    // recorded, in the order they were made.
+    void copyDuringALargeReadComesAfterIt()
+    {
+        Rig rig;
+        const QByteArray large(2 << 20, 'L');
+        QProcess *owner = startOwner(
+            { { QStringLiteral("UTF8_STRING"), large } }, { QStringLiteral("--trickle") });
+        QVERIFY(owner);
+        QVERIFY(waitForLine(*owner, "sending"));
+        QVERIFY(wlCopy("small, made later"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 2, 10000);
+        QCOMPARE(rig.texts(),
+            (QStringList { QStringLiteral("small, made later"), QString::fromLatin1(large) }));
+    }
+
+    void choosingAClipPutsItBackWithoutRecordingIt()
+    {
+        Rig rig;
+        QVERIFY(startOwner({ { QStringLiteral("text/plain;charset=utf-8"), "older" },
+            { PasteboardType::html, "<b>older</b>" } }));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        QVERIFY(wlCopy("newer"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 2, 5000);
+        const QList<Clip> before = rig.clips();
+
+        QSignalSpy storeChanged(rig.f.store.get(), &ClipStore::storeDidChange);
+        rig.monitor->write(before.last(), std::nullopt);
+        QCOMPARE(wlPaste({}), QByteArray("older"));
+        QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::html }),
+            QByteArray("<b>older</b>"));
+        QVERIFY(wlPaste({ QStringLiteral("--type"), PasteboardType::rtf }).contains("older"));
+        QStringList types = QString::fromUtf8(wlPaste({ QStringLiteral("--list-types") }))
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        types.sort();
+        QCOMPARE(types,
+            (QStringList { QStringLiteral("STRING"), QStringLiteral("TEXT"),
+                QStringLiteral("UTF8_STRING"), PasteboardType::html, QStringLiteral("text/plain"),
+                QStringLiteral("text/plain;charset=utf-8"), PasteboardType::rtf }));
+        // Several polls later the history is as it was.
+        QVERIFY(!storeChanged.wait(3 * PasteboardMonitor::pollIntervalMs));
+        QCOMPARE(rig.clips(), before);
+
+        // A file list also goes out in the file managers' form.
+        Clip files = before.first();
+        files.kind = ClipKind::fileURLs;
+        files.text = QStringLiteral("/tmp/one.txt\n/tmp/two words.txt");
+        rig.monitor->write(files, std::nullopt);
+        QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::gnomeCopiedFiles }),
+            QByteArray("copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt"));
+    }
+
+    void clipboardOutlivesTheProgramThatCopied()
+    {
+        Rig rig;
+        QProcess *owner = startOwner({ { QStringLiteral("text/plain;charset=utf-8"), "keep me" },
+            { PasteboardType::html, "<i>keep me</i>" } });
+        QVERIFY(owner);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("keep me") }, 5000);
+        owner->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(wlPaste({}), QByteArray("keep me"), 5000);
+        QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::html }),
+            QByteArray("<i>keep me</i>"));
+        QCOMPARE(rig.clips().size(), 1);
+    }
+
+    void stoppedOwnerDoesNotFreezeTheProgram()
+    {
+        Rig rig;
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this,
+            [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        QProcess *stopped = startOwner(
+            { { QStringLiteral("UTF8_STRING"), "never read" } }, { QStringLiteral("--stop") });
+        QVERIFY(stopped);
+        sinceTick.start();
+        ticker.start();
+        // The reader gives up on the stopped owner; nothing is recorded.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.pasteboard.contentsAbandoned(), 10000);
+        QVERIFY(rig.clips().isEmpty());
+
+        // Stopped again, and this time a newer copy ends the wait at once.
+        QVERIFY(startOwner({ { QStringLiteral("UTF8_STRING"), "never read either" } },
+            { QStringLiteral("--stop") }));
+        QVERIFY(wlCopy("after the stopped ones"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.texts(), QStringList { QStringLiteral("after the stopped ones") }, 5000);
+        QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
+        ::kill(pid_t(stopped->processId()), SIGKILL);
+    }
+};
+
+QTEST_MAIN(tst_CaptureWayland)
+#include "tst_CaptureWayland.moc"

@@ -1,0 +1,83 @@
+#include "WaylandWorkspace.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+// Handing the keyboard back on a Wayland session (headless sway): the
+// window that was active is found in the compositor's window list and
+// activated again from there. The windows are X11 ones on Xwayland, which
+// the list holds like any other.
+class tst_WaylandWorkspace : public QObject
+{
+    Q_OBJECT
+
+    std::vector<std::unique_ptr<QProcess>> m_windows;
+
+    bool openWindow(const QString &title)
+    {
+        auto window = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        window->setProcessEnvironment(env);
+        window->start(QStringLiteral(QS_FOCUS_WINDOW), { title });
+        // It prints its window id once it is on screen.
+        const bool shown = window->waitForReadyRead(10000);
+        m_windows.push_back(std::move(window));
+        return shown;
+    }
+
+    static QString focusedTitle()
+    {
+        QProcess swaymsg;
+        swaymsg.start(
+            QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_tree") });
+        swaymsg.waitForFinished(5000);
+        // The focused node is the only one whose "focused" is true; its name follows.
+        const QByteArray tree = swaymsg.readAllStandardOutput();
+        const qsizetype at = tree.indexOf("\"focused\": true");
+        const qsizetype name = tree.indexOf("\"name\": \"", at);
+        if (at < 0 || name < 0)
+            return {};
+        const qsizetype start = name + 9;
+        return QString::fromUtf8(tree.mid(start, tree.indexOf('"', start) - start));
+    }
+
+private slots:
+    void cleanup()
+    {
+        for (const auto &window : m_windows) {
+            window->kill();
+            window->waitForFinished(5000);
+        }
+        m_windows.clear();
+    }
+
+    void previousWindowIsActivatedAgain()
+    {
+        WaylandWorkspace workspace;
+        QVERIFY2(workspace.isOpen(), qPrintable(workspace.errorString()));
+        // A new window gets the keyboard.
+        QVERIFY(openWindow(QStringLiteral("first")));
+        std::optional<RunningWindow> first;
+        QTRY_VERIFY_WITH_TIMEOUT((first = workspace.frontmostWindow()).has_value(), 5000);
+        QVERIFY(openWindow(QStringLiteral("second")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            workspace.frontmostWindow().has_value() && workspace.frontmostWindow() != first, 5000);
+        QCOMPARE(focusedTitle(), QStringLiteral("second"));
+
+        workspace.activate(*first);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedTitle(), QStringLiteral("first"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(workspace.frontmostWindow(), first, 5000);
+
+        // A window that has gone is left alone.
+        cleanup();
+        workspace.activate(*first);
+        QTRY_COMPARE_WITH_TIMEOUT(workspace.frontmostWindow(), std::nullopt, 5000);
+    }
+};
+
+QTEST_MAIN(tst_WaylandWorkspace)
+#include "tst_WaylandWorkspace.moc"
