@@ -139,11 +139,13 @@ private slots:
         QProcess *owner = m_tools.startOwner(offers);
         QVERIFY(owner);
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+        rig.monitor->finishPending();
         const QList<Clip> before = rig.clips();
         QCOMPARE(before.size(), marker.isEmpty() ? 1 : 0);
 
         owner->kill();
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
+        rig.monitor->finishPending();
         QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), left);
         QCOMPARE(rig.clips(), before);
     }
