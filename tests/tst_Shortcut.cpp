@@ -1,6 +1,7 @@
 #include "FakeKeyboardLayout.h"
 #include "Key.h"
 #include "KeyCodeTable.h"
+#include "Localization.h"
 #include "ModifierFlags.h"
 #include "Shortcut.h"
 #include "SpecialKey.h"
@@ -25,6 +26,8 @@ class tst_Shortcut : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QVERIFY(installTranslations(*QCoreApplication::instance())); }
+
     void carbonConversions_data()
     {
         QTest::addColumn<int>("flags");
@@ -135,7 +138,7 @@ private slots:
             << Shortcut(Key::v, commandOption) << QStringLiteral("Ctrl+Alt+V");
         QTest::newRow("Qt's order whatever the flags") << Shortcut(
             Key::return_, ModifierFlag::shift | ModifierFlag::command | ModifierFlag::control)
-                                                       << QStringLiteral("Meta+Ctrl+Shift+Return");
+                                                       << QStringLiteral("Super+Ctrl+Shift+Return");
         QTest::newRow("F5") << Shortcut(Key::f5) << QStringLiteral("F5");
         QTest::newRow("Shift+F5") << Shortcut(Key::f5, ModifierFlag::shift)
                                   << QStringLiteral("Shift+F5");
@@ -144,7 +147,7 @@ private slots:
         QTest::newRow("Ctrl+Space")
             << Shortcut(Key::space, ModifierFlag::command) << QStringLiteral("Ctrl+Space");
         QTest::newRow("keypad 7 with Super")
-            << Shortcut(Key::keypad7, ModifierFlag::control) << QStringLiteral("Meta+Num+7");
+            << Shortcut(Key::keypad7, ModifierFlag::control) << QStringLiteral("Super+Num+7");
         QTest::newRow("Fn has no name")
             << Shortcut(qint64(9), qint64(0x20000 | 0x100)) << QStringLiteral("Ctrl+V");
         QTest::newRow("modifier key prints nothing") << Shortcut(

@@ -20,6 +20,10 @@ public:
     // holds the key).
     virtual int registerHotkey(quint32 id, const Shortcut &shortcut) = 0;
     virtual void unregisterHotkey(quint32 id) = 0;
+    // Whether another program holds the shortcut now, so that registering it
+    // would fail; asked before the user is allowed to choose it. A shortcut
+    // registered here is ours, not held by another.
+    virtual bool isHeldByAnotherProgram(const Shortcut &shortcut) = 0;
 
 signals:
     // One press per hold of the key, however long it auto-repeats, and one

@@ -1,6 +1,7 @@
 #include "NamedShortcuts.h"
 
 #include "Defaults.h"
+#include "HotkeyRegistrar.h"
 #include "SettingsKeys.h"
 #include "SystemHotkeys.h"
 
@@ -12,6 +13,8 @@ NamedShortcuts::NamedShortcuts(
     Defaults &defaults, HotkeyRegistrar &registrar, const KeyboardLayout &layout, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
+    , m_registrar(registrar)
+    , m_layout(layout)
     , m_systemHotkeys(new SystemHotkeys(registrar, layout, this))
 {
 }
@@ -118,7 +121,7 @@ void NamedShortcuts::setEnabled(bool enabled)
     if (enabled == m_isEnabled)
         return;
     m_isEnabled = enabled;
-    m_systemHotkeys->updateEventHandler(m_isEnabled, m_isMenuOpen);
+    updateEventHandler();
 }
 
 bool NamedShortcuts::isEnabled(const Name &name) const
@@ -137,13 +140,27 @@ void NamedShortcuts::setMenuOpen(bool open)
     if (open == m_isMenuOpen)
         return;
     m_isMenuOpen = open;
-    m_systemHotkeys->updateEventHandler(m_isEnabled, m_isMenuOpen);
+    updateEventHandler();
 }
 
 void NamedShortcuts::setRecorderActive(bool active)
 {
     setPaused(active);
+    if (active != m_isRecorderActive) {
+        m_isRecorderActive = active;
+        updateEventHandler();
+    }
     emit recorderActiveStatusDidChange(active);
+}
+
+bool NamedShortcuts::isHeldByAnotherProgram(const Shortcut &shortcut)
+{
+    return m_registrar.isHeldByAnotherProgram(shortcut);
+}
+
+void NamedShortcuts::updateEventHandler()
+{
+    m_systemHotkeys->updateEventHandler(m_isEnabled && !m_isRecorderActive, m_isMenuOpen);
 }
 
 void NamedShortcuts::handleOnKeyDown(const Shortcut &shortcut)
