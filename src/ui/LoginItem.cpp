@@ -127,7 +127,7 @@ bool LoginItem::registerItem(QString *error)
                                 "Exec="
         + execValue(m_executable)
         + "\n"
-          "Icon=edit-paste\n"
+          "Icon=io.github.quillstack.Quillstack\n"
           "Terminal=false\n"
           "X-GNOME-Autostart-enabled=true\n";
     return writeEntry(contents, error);
