@@ -39,9 +39,9 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_hotkey(new HotkeyController(services.namedShortcuts, this))
     , m_panel(std::make_unique<HistoryPanel>())
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
-    , m_loginItem(std::make_unique<LoginItem>())
     , m_alertRunner(runAlertModally)
 {
+    m_loginItem = std::make_unique<LoginItem>();
     // Counting a shortcut opening writes the settings file through to disk,
     // which takes longer than a frame: it runs a quarter second later, when
     // the panel is long on screen.
@@ -378,6 +378,32 @@ void AppDelegate::spaceChanged()
     m_panel->orderFrontRegardless();
 }
 
+namespace {
+
+// The largest part of `area` on one side of `obstacle`: a window placed there
+// is not covered by it. The whole area when no side leaves room enough.
+QRect largestAreaBeside(const QRect &area, const QRect &obstacle, const QSize &least)
+{
+    const QRect overlap = area.intersected(obstacle);
+    if (overlap.isEmpty())
+        return area;
+    const QRect sides[] = {
+        QRect(area.topLeft(), QPoint(overlap.left() - 1, area.bottom())),
+        QRect(QPoint(overlap.right() + 1, area.top()), area.bottomRight()),
+        QRect(area.topLeft(), QPoint(area.right(), overlap.top() - 1)),
+        QRect(QPoint(area.left(), overlap.bottom() + 1), area.bottomRight()),
+    };
+    QRect best;
+    for (const QRect &side : sides) {
+        if (side.width() >= least.width() && side.height() >= least.height()
+            && qint64(side.width()) * side.height() > qint64(best.width()) * best.height())
+            best = side;
+    }
+    return best.isValid() ? best : area;
+}
+
+} // namespace
+
 QRect AppDelegate::visibleFrameUnderMouse() const
 {
     const Screens &screens = m_services.screens;
@@ -511,7 +537,10 @@ void AppDelegate::historyDidRequestEdit(const Clip &clip)
     // One editor at a time: a new request replaces the open one.
     if (m_editController)
         m_editController->close();
-    const QRect visibleFrame = visibleFrameUnderMouse();
+    // Beside the panel, which stays on top of every other window.
+    QRect visibleFrame = visibleFrameUnderMouse();
+    if (m_panel->isVisible())
+        visibleFrame = largestAreaBeside(visibleFrame, m_panel->geometry(), QSize(520, 380));
     auto *editor = new EditClipController(clip, *m_store, visibleFrame);
     editor->setAttribute(Qt::WA_DeleteOnClose);
     m_editController = editor;

@@ -63,7 +63,6 @@ RecorderField::RecorderField(
     , m_beep(&QApplication::beep)
 {
     setClearButtonEnabled(true);
-    setAlignment(Qt::AlignCenter);
     // Only the keys pressed while recording write into the field: no typing
     // method, no pasting with the middle button, no drops, no edit menu.
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -96,6 +95,8 @@ RecorderField::~RecorderField()
 
 void RecorderField::showStoredShortcut()
 {
+    if (m_recording)
+        return;
     const std::optional<Shortcut> shortcut = m_shortcuts.getShortcut(m_name);
     setText(shortcut ? shortcut->description(m_shortcuts.layout()) : QString());
 }
@@ -121,6 +122,10 @@ void RecorderField::startRecording()
     if (m_recording)
         return;
     m_recording = true;
+    // An empty field asking for the keys, without a caret, says that it is
+    // listening. Read-only hides the caret; the keys still come here first.
+    setText(QString());
+    setReadOnly(true);
     setPlaceholderText(localizedString("press_shortcut"));
     qApp->installEventFilter(this);
     m_shortcuts.setRecorderActive(true);
@@ -132,7 +137,9 @@ void RecorderField::endRecording()
         return;
     m_recording = false;
     qApp->removeEventFilter(this);
+    setReadOnly(false);
     setPlaceholderText(localizedString("record_shortcut"));
+    showStoredShortcut();
     m_shortcuts.setRecorderActive(false);
 }
 
@@ -301,7 +308,6 @@ bool RecorderField::mayUseDespiteSystem(const Shortcut &shortcut)
 
 void RecorderField::accept(const Shortcut &shortcut)
 {
-    setText(shortcut.description(m_shortcuts.layout()));
     m_shortcuts.setShortcut(shortcut, m_name);
     if (m_onChange)
         m_onChange(shortcut);

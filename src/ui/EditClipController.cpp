@@ -95,7 +95,9 @@ protected:
 
 EditClipController::EditClipController(
     const Clip &clip, ClipStore &store, const QRect &visibleFrame, QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent,
+          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+              | (clip.kind == ClipKind::image ? Qt::WindowMaximizeButtonHint : Qt::Widget))
     , m_clip(clip)
     , m_store(store)
 {
@@ -170,7 +172,7 @@ EditClipController::EditClipController(
         setMaximumSize(std::max(visibleFrame.width() - 48, minImageWindowWidth),
             std::max(visibleFrame.height() - 24, minImageWindowHeight));
     } else {
-        resize(editWidth, editHeight);
+        setFixedSize(editWidth, editHeight);
     }
 }
 

@@ -67,6 +67,7 @@ constexpr int labelWidth = 190;
 constexpr int controlWidth = 168;
 constexpr int spacing = 10;
 constexpr int margin = 20;
+constexpr int sectionGap = 8;
 constexpr int maxClipCount = 10000;
 
 template<size_t N>
@@ -92,7 +93,9 @@ std::optional<qint64> itemValue(const QComboBox *box, int index)
 
 PreferencesController::PreferencesController(Settings &settings,
     GlobalHotkeys::NamedShortcuts &shortcuts, LoginItem &loginItem, QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent,
+          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+              | Qt::WindowCloseButtonHint)
     , m_settings(settings)
     , m_loginItem(loginItem)
 {
@@ -162,6 +165,8 @@ PreferencesController::PreferencesController(Settings &settings,
 
 void PreferencesController::addSection(const QString &title)
 {
+    if (m_rows->count() > 0)
+        m_rows->addSpacing(sectionGap);
     auto *label = new QLabel(title);
     QFont font = label->font();
     font.setBold(true);
