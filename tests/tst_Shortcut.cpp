@@ -28,27 +28,6 @@ class tst_Shortcut : public QObject
 private slots:
     void initTestCase() { QVERIFY(installTranslations(*QCoreApplication::instance())); }
 
-    void carbonConversions_data()
-    {
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<qint64>("mask");
-        QTest::addColumn<int>("flagsBack");
-        QTest::newRow("option and command") << 0x180000 << qint64(0x900) << 0x180000;
-        QTest::newRow("all five") << 0x9E0000 << qint64(0x21B00) << 0x9E0000;
-        QTest::newRow("caps lock, keypad, help dropped")
-            << (0x10000 | 0x200000 | 0x400000 | 0x100000) << qint64(0x100) << 0x100000;
-        QTest::newRow("device bits dropped") << (0xFF | 0x20000) << qint64(0x200) << 0x20000;
-    }
-
-    void carbonConversions()
-    {
-        QFETCH(int, flags);
-        QFETCH(qint64, mask);
-        QFETCH(int, flagsBack);
-        QCOMPARE(carbonModifierMask(ModifierFlags::fromInt(flags)), mask);
-        QCOMPARE(modifierFlagsFromCarbon(mask), ModifierFlags::fromInt(flagsBack));
-    }
-
     void normalisation_data()
     {
         QTest::addColumn<qint64>("mask");
