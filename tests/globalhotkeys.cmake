@@ -20,3 +20,7 @@ quillstack_add_test(NAME tst_X11Hotkeys
 # names that are not NUL-terminated; strict string checks call that an overflow.
 set_property(TEST tst_X11Hotkeys APPEND PROPERTY ENVIRONMENT
   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=0")
+quillstack_add_test(NAME tst_RecorderField
+  SOURCES tst_RecorderField.cpp support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
+    support/RecorderKeys.h
+  LIBS quillstack_globalhotkeys LABELS gui)

@@ -2,6 +2,7 @@
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
+#include "EditClipController.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
 #include "FakeMouseMonitor.h"
@@ -13,12 +14,14 @@
 #include "RecordingNotifier.h"
 #include "NamedShortcuts.h"
 #include "PasteboardMonitor.h"
+#include "PreferencesController.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "Translations.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -31,6 +34,8 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
+#include <QUrlQuery>
 
 #include <memory>
 
@@ -139,10 +144,27 @@ private slots:
     void followsSettingsScreensAndDesktops();
     void termination();
     void failuresAreToldOnce();
+    void auxiliaryWindows();
+    void share();
+
+private:
+    // The autostart entry is looked for here, not in the real home.
+    QTemporaryDir m_config;
+};
+
+// Receives the addresses the program asks the desktop to open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
 };
 
 void tst_AppDelegate::initTestCase()
 {
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     QVERIFY(installTranslations(*QCoreApplication::instance()));
 }
 
@@ -152,8 +174,6 @@ void tst_AppDelegate::launch()
     f.add(QStringLiteral("already there"));
     f.app->applicationDidFinishLaunching();
 
-    QCOMPARE(f.panel().contentViewController(), f.app->historyController());
-    QCOMPARE(f.app->historyController()->delegate(), f.app.get());
     QCOMPARE(f.panel().geometry(), rightOfLeftScreen);
     QVERIFY(!f.panel().isVisible());
     QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.accessibility"));
@@ -581,6 +601,70 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(asides.size(), 1);
     QVERIFY(f.notifier.shown.last().message.contains(asides.first()));
     QCOMPARE(f.notifier.problems(), 2);
+}
+
+// The preferences window is made once and comes back where the user left
+// it; a second clip to edit replaces the open editor.
+void tst_AppDelegate::auxiliaryWindows()
+{
+    Fixture f;
+    f.app->applicationDidFinishLaunching();
+    f.app->openPreferences();
+    PreferencesController *preferences = f.app->preferencesController();
+    QVERIFY(preferences);
+    QVERIFY(preferences->isVisible());
+    QCOMPARE(f.workspace.activations.last().windowId, quint64(preferences->winId()));
+    preferences->move(preferences->pos() + QPoint(40, 30));
+    const QPoint moved = preferences->pos();
+    preferences->close();
+    QVERIFY(!preferences->isVisible());
+    f.app->openPreferences();
+    QCOMPARE(f.app->preferencesController(), preferences);
+    QCOMPARE(preferences->pos(), moved);
+    QCOMPARE(f.defaults.integer(QLatin1String(SettingsKeys::reviewSettingsOpens)), 2);
+    preferences->close();
+
+    const Clip first = f.add(QStringLiteral("first"));
+    const Clip second = f.add(QStringLiteral("second"));
+    f.app->historyDidRequestEdit(first);
+    const QPointer<EditClipController> firstEditor = f.app->editController();
+    QVERIFY(firstEditor && firstEditor->isVisible());
+    QCOMPARE(firstEditor->focusWidget(), firstEditor->textView());
+    f.app->historyDidRequestEdit(second);
+    QTRY_VERIFY(!firstEditor);
+    QCOMPARE(f.app->editController()->clip().id, second.id);
+    QCOMPARE(f.workspace.activations.last().windowId, quint64(f.app->editController()->winId()));
+    f.app->editController()->close();
+    QTRY_VERIFY(!f.app->editController());
+}
+
+void tst_AppDelegate::share()
+{
+    Fixture f;
+    f.app->applicationDidFinishLaunching();
+    UrlCatcher mail;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &mail, "open");
+    f.app->shareQuillstack();
+    QTRY_VERIFY(f.app->shareMenu() && f.app->shareMenu()->isVisible());
+    const QList<QAction *> items = f.app->shareMenu()->actions();
+    QCOMPARE(items.size(), 2);
+
+    items.at(0)->trigger();
+    const QString expected = qtTrId("share.message") + QStringLiteral("\nhttps://");
+    QVERIFY(QString::fromUtf8(*f.pasteboard.dataForType(PasteboardType::plainText))
+                .startsWith(expected));
+    f.app->monitor().poll();
+    QVERIFY(f.app->store().clips().isEmpty());
+
+    items.at(1)->trigger();
+    QCOMPARE(mail.urls.size(), 1);
+    const QUrlQuery query(mail.urls.first());
+    QCOMPARE(mail.urls.first().scheme(), QStringLiteral("mailto"));
+    QVERIFY(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
+                .contains(AppDelegate::shareAddress().toString()));
+    QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+        qtTrId("share.subject"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
 }
 
 QTEST_MAIN(tst_AppDelegate)

@@ -71,23 +71,6 @@ private slots:
         QCOMPARE(::makePreview(text), expected);
     }
 
-    void sha256Hex_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << QByteArray()
-                               << QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-        QTest::newRow("abc") << QByteArray("abc")
-                             << QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    }
-
-    void sha256Hex()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
-        QCOMPARE(::sha256Hex(bytes), expected);
-    }
-
     void addPutsNewContentFirstAndSaves()
     {
         StoreFixture f;

@@ -5,6 +5,7 @@
 #include "Translations.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -149,6 +150,7 @@ private slots:
     void previewLines();
     void thumbnails_data();
     void thumbnails();
+    void accessibleButtons();
 };
 
 void tst_HistoryViewController::initTestCase()
@@ -424,6 +426,30 @@ void tst_HistoryViewController::thumbnails()
     panel.history.add(u"Blue"_s, ClipKind::image, false, {}, filled(36, 36, Qt::blue));
     QTRY_VERIFY(panel.pixels(0, Qt::blue) > 30 * 30);
     QCOMPARE(panel.pixels(0), 0);
+}
+
+// The painted buttons are buttons to assistive technology too, named as
+// their tooltips, and pressing one acts like a click.
+void tst_HistoryViewController::accessibleButtons()
+{
+    Panel panel;
+    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(20, 20));
+    QVERIFY(panel.show());
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(panel.list);
+    QVERIFY(list);
+    QCOMPARE(list->childCount(), 5);
+    const auto names = [list](int row) {
+        QAccessibleInterface *item = list->child(row);
+        return QStringList { item->text(QAccessible::Name), item->child(0)->text(QAccessible::Name),
+            item->child(1)->text(QAccessible::Name) };
+    };
+    QCOMPARE(names(0), QStringList({ u"Image"_s, u"View"_s, u"Delete"_s }));
+    QCOMPARE(names(1), QStringList({ u"Apple tart"_s, u"Edit"_s, u"Delete"_s }));
+    QAccessibleInterface *edit = list->child(1)->child(0);
+    QCOMPARE(edit->role(), QAccessible::Button);
+    QCOMPARE(edit->parent(), list->child(1));
+    edit->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(panel.recorder.calls, QStringList { u"edit Apple tart"_s });
 }
 
 QTEST_MAIN(tst_HistoryViewController)

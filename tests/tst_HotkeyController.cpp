@@ -42,31 +42,9 @@ class tst_HotkeyController : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaultsOnlyOnTheFirstStart();
     void keyUpRunsTheCallback_data();
     void keyUpRunsTheCallback();
 };
-
-void tst_HotkeyController::defaultsOnlyOnTheFirstStart()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("Quillstack.conf"));
-    const Shortcut ctrlShiftK(Key::k, ModifierFlag::command | ModifierFlag::shift);
-    {
-        Run first(file);
-        QCOMPARE(first.defaults.string(QStringLiteral("GlobalHotkeys_togglePanel")),
-            QStringLiteral(R"({"carbonKeyCode":9,"carbonModifiers":2304})"));
-        QCOMPARE(first.defaults.string(QStringLiteral("GlobalHotkeys_togglePinnedPanel")),
-            QStringLiteral(R"({"carbonKeyCode":35,"carbonModifiers":2304})"));
-        QCOMPARE(first.registrar.live().values(), QList<Shortcut>({ ctrlAltV, ctrlAltP }));
-        first.shortcuts.setShortcut(ctrlShiftK, StandardNames::togglePanel());
-    }
-    // The user's shortcut survives the next start, and it is what toggles.
-    Run next(file);
-    QCOMPARE(next.registrar.live().values(), QList<Shortcut>({ ctrlShiftK, ctrlAltP }));
-    QVERIFY(next.registrar.press(ctrlShiftK) && next.registrar.release(ctrlShiftK));
-    QCOMPARE(next.log, QStringList { QStringLiteral("all") });
-}
 
 void tst_HotkeyController::keyUpRunsTheCallback_data()
 {

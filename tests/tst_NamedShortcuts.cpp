@@ -165,24 +165,21 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("second")));
     }
 
+    // Paused shortcuts stay registered but run nothing. (A recorder also
+    // withdraws them: see the recorder's tests.)
     void pausedShortcutsRunNothing()
     {
         Process p(ini());
         const Name name = p.shortcuts.createName(StandardNames::togglePanel());
         int runs = 0;
         p.shortcuts.onKeyUp(name, [&] { ++runs; });
-        QSignalSpy recorder(&p.shortcuts, &NamedShortcuts::recorderActiveStatusDidChange);
-        p.shortcuts.setRecorderActive(true);
-        QVERIFY(p.shortcuts.isPaused());
+        p.shortcuts.setPaused(true);
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(runs, 0);
         QVERIFY(p.shortcuts.isEnabled(name));
-        p.shortcuts.setRecorderActive(false);
+        p.shortcuts.setPaused(false);
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(runs, 1);
-        QCOMPARE(recorder.count(), 2);
-        QCOMPARE(recorder.at(0).at(0).toBool(), true);
-        QCOMPARE(recorder.at(1).at(0).toBool(), false);
     }
 
     void resetAllRemovesStoredShortcutsOnly()

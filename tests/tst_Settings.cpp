@@ -28,12 +28,7 @@ private slots:
         QTemporaryDir dir;
         Defaults defaults(iniIn(dir));
         Settings settings(defaults);
-        QCOMPARE(settings.maxAgeHours(), 168);
         QCOMPARE(settings.maxClipCount(), 200);
-        QCOMPARE(settings.maxClipBytes(), 10485760);
-        QCOMPARE(settings.maxTotalBytes(), 209715200);
-        QCOMPARE(settings.panelAnchor(), PanelAnchor::right);
-        QCOMPARE(settings.alwaysVisible(), false);
         QVERIFY(!QFile::exists(iniIn(dir)));
         QVERIFY(!defaults.contains(QStringLiteral("maxClipCount")));
         QCOMPARE(defaults.integer(QStringLiteral("maxClipCount")), 200);

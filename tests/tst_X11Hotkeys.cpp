@@ -1,16 +1,21 @@
+#include "ConsoleCapture.h"
 #include "Defaults.h"
 #include "KeyCodeTable.h"
+#include "Localization.h"
 #include "NamedShortcuts.h"
+#include "RecorderField.h"
+#include "RecorderKeys.h"
 #include "StandardNames.h"
-#include "ConsoleCapture.h"
 #include "SystemHotkeys.h"
 #include "X11HotkeyRegistrar.h"
 #include "X11KeyboardLayout.h"
 #include "X11TestTools.h"
 #include "X11Xkb.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,6 +169,60 @@ private slots:
         QTRY_COMPARE(log,
             QStringList({ QStringLiteral("press 7"), QStringLiteral("press 8"),
                 QStringLiteral("release 8"), QStringLiteral("release 7") }));
+    }
+
+    // The recorder asks before it takes a key another client holds: the probe
+    // grab fails with BadAccess. A key we hold ourselves is not "held
+    // elsewhere", and probing it leaves our grab in place.
+    void recorderAsksAboutAKeyHeldElsewhere_data()
+    {
+        QTest::addColumn<bool>("useAnyway");
+        QTest::newRow("OK stores nothing") << false;
+        QTest::newRow("Use Anyway stores it") << true;
+    }
+
+    void recorderAsksAboutAKeyHeldElsewhere()
+    {
+        QFETCH(bool, useAnyway);
+        QVERIFY(installTranslations(*QCoreApplication::instance()));
+        X11HotkeyRegistrar other;
+        QCOMPARE(other.registerHotkey(1, ctrlAltP), 0);
+        QTemporaryDir dir;
+        Defaults defaults(dir.filePath(QStringLiteral("Quillstack.conf")));
+        X11HotkeyRegistrar registrar;
+        X11KeyboardLayout layout;
+        NamedShortcuts shortcuts(defaults, registrar, layout);
+        const Name name = shortcuts.createName(StandardNames::togglePanel());
+        QVERIFY(registrar.isHeldByAnotherProgram(ctrlAltP));
+        QVERIFY(!registrar.isHeldByAnotherProgram(ctrlAltV));
+        QSignalSpy pressed(&registrar, &HotkeyRegistrar::hotkeyPressed);
+        QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
+        QVERIFY(xdotool("keyup", { Key::v, Key::option, Key::command }));
+        QVERIFY(pressed.wait());
+
+        QWidget window;
+        auto *recorder = new RecorderField(shortcuts, name, {}, &window);
+        QStringList alerts;
+        recorder->setAlertRunner([&](QMessageBox &box) -> QAbstractButton * {
+            alerts.append(box.text());
+            const QString answer = localizedString(useAnyway ? "force_use_shortcut" : "ok");
+            for (QAbstractButton *button : box.buttons()) {
+                if (button->text() == answer)
+                    return button;
+            }
+            return nullptr;
+        });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        recorder->setFocus();
+        QVERIFY(recorder->isRecording());
+        pressKey(Key::p, Qt::Key_P, Qt::ControlModifier | Qt::AltModifier);
+
+        QCOMPARE(alerts, QStringList { localizedString("keyboard_shortcut_used_by_system") });
+        QCOMPARE(shortcuts.getShortcut(name), useAnyway ? ctrlAltP : ctrlAltV);
+        // After OK the field records again, waiting for another key.
+        QCOMPARE(recorder->isRecording(), !useAnyway);
+        QCOMPARE(recorder->text(), useAnyway ? QStringLiteral("Ctrl+Alt+P") : QString());
     }
 
     void aKeyHeldByAnotherProgramIsRefused()

@@ -435,5 +435,21 @@
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
     </message>
+    <message id="edit.find">
+        <source>Find in text</source>
+        <translation>Find in text</translation>
+    </message>
+    <message id="share.copy">
+        <source>Copy Text and Link</source>
+        <translation>Copy Text and Link</translation>
+    </message>
+    <message id="share.mail">
+        <source>Send by Email…</source>
+        <translation>Send by Email…</translation>
+    </message>
+    <message id="share.subject">
+        <source>Quillstack, a clipboard history</source>
+        <translation>Quillstack, a clipboard history</translation>
+    </message>
 </context>
 </TS>

@@ -2,14 +2,17 @@
 
 #include "ClipStore.h"
 #include "DesktopCoordinates.h"
+#include "EditClipController.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
 #include "HotkeyController.h"
+#include "LoginItem.h"
 #include "NamedShortcuts.h"
 #include "Notifier.h"
 #include "PanelPlacement.h"
 #include "Pasteboard.h"
 #include "PasteboardMonitor.h"
+#include "PreferencesController.h"
 #include "ReviewPrompt.h"
 #include "Screens.h"
 #include "Settings.h"
@@ -20,29 +23,16 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTextEdit>
 #include <QTimer>
-
-namespace {
-
-QAbstractButton *runAlertModally(QMessageBox &box)
-{
-    // The program is usually in the background when the alert comes up; it
-    // must take the keyboard so that Return and Escape answer it.
-    QTimer::singleShot(0, &box, [&box] {
-        box.raise();
-        box.activateWindow();
-    });
-    box.exec();
-    return box.clickedButton();
-}
-
-} // namespace
+#include <QUrlQuery>
 
 AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     : QObject(parent)
@@ -53,6 +43,7 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
     , m_alertRunner(runAlertModally)
 {
+    m_loginItem = std::make_unique<LoginItem>();
     // Counting a shortcut opening writes the settings file through to disk,
     // which takes longer than a frame: it runs a quarter second later, when
     // the panel is long on screen.
@@ -96,6 +87,8 @@ void AppDelegate::tellUser(const QString &key, const QString &title, const QStri
 AppDelegate::~AppDelegate()
 {
     removeMouseMonitor();
+    // An open editor refers to the store.
+    delete m_editController;
     // The tray icon refers to the menu; it goes first.
     delete m_statusItem;
 }
@@ -103,6 +96,11 @@ AppDelegate::~AppDelegate()
 HistoryViewController *AppDelegate::historyController() const
 {
     return m_historyController;
+}
+
+EditClipController *AppDelegate::editController() const
+{
+    return m_editController;
 }
 
 PasteboardMonitor &AppDelegate::monitor()
@@ -118,6 +116,9 @@ void AppDelegate::applicationDidFinishLaunching()
     m_historyController = new HistoryViewController(*m_store, *m_settings);
     m_historyController->setDelegate(this);
     m_panel->setContentViewController(m_historyController);
+    // The list's context menu holds the keyboard while it is open, as the
+    // tray menu does.
+    m_hotkey->keepShortcutsWorkingIn(*m_historyController->contextMenu());
     placePanel();
     setupStatusItem();
     m_services.notifier.setTrayIcon(m_statusItem);
@@ -168,6 +169,8 @@ void AppDelegate::setupStatusItem()
     connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
     connect(m_statusMenu.get(), &QMenu::aboutToHide, this, &AppDelegate::menuDidClose);
     m_hotkey->keepShortcutsWorkingIn(*m_statusMenu);
+    // Built now too, so that a shortcut being recorded is checked against it.
+    buildStatusMenu();
     m_statusItem->setContextMenu(m_statusMenu.get());
     // A plain click opens the menu too, as the right button does.
     connect(m_statusItem, &QSystemTrayIcon::activated, this,
@@ -194,6 +197,11 @@ void AppDelegate::updateStatusIcon()
 void AppDelegate::menuNeedsUpdate()
 {
     removeMouseMonitor();
+    buildStatusMenu();
+}
+
+void AppDelegate::buildStatusMenu()
+{
     QMenu &menu = *m_statusMenu;
     menu.clear();
     menu.addAction(m_panel->isVisible() ? qtTrId("menu.hide") : qtTrId("menu.show"), this,
@@ -385,8 +393,8 @@ void AppDelegate::handleOutsideClick()
 {
     if (!m_panel->isVisible() || m_settings->alwaysVisible())
         return;
-    if ((m_preferencesWindow && m_preferencesWindow->isVisible())
-        || (m_editorWindow && m_editorWindow->isVisible()) || QApplication::activeModalWidget()
+    if ((m_preferencesController && m_preferencesController->isVisible())
+        || (m_editController && m_editController->isVisible()) || QApplication::activeModalWidget()
         || QApplication::activePopupWidget())
         return;
     if (pointerIsOverOwnWindow(m_services.screens.mouseLocation()))
@@ -416,10 +424,64 @@ void AppDelegate::spaceChanged()
     m_panel->orderFrontRegardless();
 }
 
+namespace {
+
+// The largest part of `area` on one side of `obstacle`: a window placed there
+// is not covered by it. The whole area when no side leaves room enough.
+QRect largestAreaBeside(const QRect &area, const QRect &obstacle, const QSize &least)
+{
+    const QRect overlap = area.intersected(obstacle);
+    if (overlap.isEmpty())
+        return area;
+    const QRect sides[] = {
+        QRect(area.topLeft(), QPoint(overlap.left() - 1, area.bottom())),
+        QRect(QPoint(overlap.right() + 1, area.top()), area.bottomRight()),
+        QRect(area.topLeft(), QPoint(area.right(), overlap.top() - 1)),
+        QRect(QPoint(area.left(), overlap.bottom() + 1), area.bottomRight()),
+    };
+    QRect best;
+    for (const QRect &side : sides) {
+        if (side.width() >= least.width() && side.height() >= least.height()
+            && qint64(side.width()) * side.height() > qint64(best.width()) * best.height())
+            best = side;
+    }
+    return best.isValid() ? best : area;
+}
+
+} // namespace
+
+QRect AppDelegate::visibleFrameUnderMouse() const
+{
+    const Screens &screens = m_services.screens;
+    std::optional<Screen> screen = screenUnderMouse(screens);
+    if (!screen)
+        screen = screens.mainScreen();
+    if (!screen)
+        return QRect(0, 0, 800, 600);
+    return DesktopCoordinates::toWindowGeometry(screen->visibleFrame, screens.primaryGeometry());
+}
+
+void AppDelegate::bringForward(QWidget &window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+    m_services.workspace.activate(
+        RunningWindow { quint64(window.winId()), QCoreApplication::applicationPid() });
+}
+
 void AppDelegate::openPreferences()
 {
     removeMouseMonitor();
-    // The preferences window is opened here once it exists.
+    if (!m_preferencesController)
+        m_preferencesController = std::make_unique<PreferencesController>(
+            *m_settings, m_services.namedShortcuts, *m_loginItem);
+    PreferencesController &preferences = *m_preferencesController;
+    preferences.refreshLaunchAtLogin();
+    if (!preferences.isVisible())
+        preferences.restoreFrame(visibleFrameUnderMouse());
+    bringForward(preferences);
+    m_reviewPrompt->recordSettingsOpen(&preferences);
 }
 
 void AppDelegate::clearHistory()
@@ -435,9 +497,50 @@ void AppDelegate::clearHistory()
         m_store->clearHistory();
 }
 
+QString AppDelegate::shareText()
+{
+    return qtTrId("share.message");
+}
+
+QUrl AppDelegate::shareAddress()
+{
+    return QUrl(QStringLiteral("https://github.com/quillstack/quillstack"));
+}
+
+QUrl AppDelegate::shareMailUrl()
+{
+    QUrl url(QStringLiteral("mailto:"));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("subject"),
+        QString::fromUtf8(QUrl::toPercentEncoding(qtTrId("share.subject"))));
+    query.addQueryItem(QStringLiteral("body"),
+        QString::fromUtf8(QUrl::toPercentEncoding(
+            shareText() + QStringLiteral("\n\n") + shareAddress().toString())));
+    url.setQuery(query);
+    return url;
+}
+
 void AppDelegate::shareQuillstack()
 {
-    // Sharing is offered here once the share menu exists.
+    if (!m_statusItem)
+        return;
+    if (!m_shareMenu) {
+        m_shareMenu = std::make_unique<QMenu>();
+        m_shareMenu->addAction(qtTrId("share.copy"), this, [this] {
+            monitor().writePlainText(shareText() + QLatin1Char('\n') + shareAddress().toString());
+        });
+        m_shareMenu->addAction(
+            qtTrId("share.mail"), this, [] { QDesktopServices::openUrl(shareMailUrl()); });
+        m_hotkey->keepShortcutsWorkingIn(*m_shareMenu);
+    }
+    // After the tray menu has closed and let go of the keyboard.
+    QTimer::singleShot(0, this, [self = QPointer<AppDelegate>(this)] {
+        if (!self || !self->m_statusItem)
+            return;
+        // At the tray icon when the tray says where it is, else at the pointer.
+        const QRect icon = self->m_statusItem->geometry();
+        self->m_shareMenu->popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
+    });
 }
 
 void AppDelegate::quitApp()
@@ -475,9 +578,28 @@ void AppDelegate::copyToClipboard(const Clip &clip)
 
 void AppDelegate::historyDidRequestEdit(const Clip &clip)
 {
-    Q_UNUSED(clip);
+    // The panel stays where it is.
     removeMouseMonitor();
-    // The clip editor opens here once it exists; the panel stays where it is.
+    // One editor at a time: a new request replaces the open one.
+    if (m_editController)
+        m_editController->close();
+    // Beside the panel, which stays on top of every other window.
+    QRect visibleFrame = visibleFrameUnderMouse();
+    if (m_panel->isVisible())
+        visibleFrame = largestAreaBeside(visibleFrame, m_panel->geometry(), QSize(520, 380));
+    auto *editor = new EditClipController(clip, *m_store, visibleFrame);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    m_editController = editor;
+    if (clip.kind == ClipKind::image) {
+        EditClipController::fitToVisibleScreen(*editor, visibleFrame);
+    } else {
+        QRect frame(QPoint(), editor->size());
+        frame.moveCenter(visibleFrame.center());
+        editor->move(frame.topLeft());
+    }
+    bringForward(*editor);
+    if (QWidget *text = editor->textView())
+        text->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void AppDelegate::historyDidRequestDelete(const Clip &clip)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlertRunner.h"
 #include "AppServices.h"
 #include "HistoryViewControllerDelegate.h"
 #include "ListMode.h"
@@ -9,12 +10,16 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
 class ClipStore;
+class EditClipController;
+class LoginItem;
+class PreferencesController;
 class HistoryPanel;
 class HistoryViewController;
 class HotkeyController;
@@ -64,6 +69,12 @@ public:
     // Writes a clip to the clipboard as choosing it does, leaving the panel alone.
     void copyToClipboard(const Clip &clip);
 
+    // What the share menu offers: a sentence about the program and its page.
+    static QString shareText();
+    static QUrl shareAddress();
+    // A message to the mail program, with the sentence and the address.
+    static QUrl shareMailUrl();
+
     void historyDidChoose(const Clip &clip) override;
     void historyDidRequestEdit(const Clip &clip) override;
     void historyDidRequestDelete(const Clip &clip) override;
@@ -79,13 +90,14 @@ public:
     PasteboardMonitor &monitor();
     QSystemTrayIcon *statusItem() const { return m_statusItem; }
     QMenu *statusMenu() const { return m_statusMenu.get(); }
+    QMenu *shareMenu() const { return m_shareMenu.get(); }
+    PreferencesController *preferencesController() const { return m_preferencesController.get(); }
+    EditClipController *editController() const;
     std::optional<RunningWindow> previousApp() const { return m_previousApp; }
     bool userHidAlwaysVisiblePanel() const { return m_userHidAlwaysVisiblePanel; }
     bool hasMouseMonitor() const { return m_mouseMonitor.has_value(); }
 
-    // Runs a modal alert and returns the button the user pressed (or none).
-    // Tests answer the alert through this without showing it.
-    using AlertRunner = std::function<QAbstractButton *(QMessageBox &)>;
+    // Tests answer the alerts through this without showing them.
     void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
 
 signals:
@@ -103,6 +115,13 @@ private slots:
 private:
     void setupStatusItem();
     void updateStatusIcon();
+    void buildStatusMenu();
+    // The work area of the screen under the pointer, in window coordinates.
+    QRect visibleFrameUnderMouse() const;
+    // Raises one of our ordinary windows and gives it the keyboard through
+    // the window manager, which refuses a program's own request when another
+    // program is in front.
+    void bringForward(QWidget &window);
     void placePanel();
     void setListModeAndReload(ListMode mode);
     void bringPanelForward(bool activate, ListMode mode, bool place);
@@ -128,10 +147,13 @@ private:
     HotkeyController *m_hotkey = nullptr;
     std::unique_ptr<HistoryPanel> m_panel;
     QPointer<HistoryViewController> m_historyController;
-    // The preferences and clip editor windows, while they exist; clicks
-    // outside the panel leave it alone while either is visible.
-    QPointer<QWidget> m_preferencesWindow;
-    QPointer<QWidget> m_editorWindow;
+    // The preferences window, made on first use and kept; the clip editor
+    // while its window is open. Clicks outside the panel leave it alone while
+    // either is visible.
+    std::unique_ptr<LoginItem> m_loginItem;
+    std::unique_ptr<PreferencesController> m_preferencesController;
+    QPointer<EditClipController> m_editController;
+    std::unique_ptr<QMenu> m_shareMenu;
     ReviewPrompt *m_reviewPrompt = nullptr;
     QSystemTrayIcon *m_statusItem = nullptr;
     std::unique_ptr<QMenu> m_statusMenu;

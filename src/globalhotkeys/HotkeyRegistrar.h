@@ -24,6 +24,10 @@ public:
     // Why no hot key can be registered at all (no connection to the
     // desktop); empty when they can.
     virtual QString unavailableReason() const { return QString(); }
+    // Whether another program holds the shortcut now, so that registering it
+    // would fail; asked before the user is allowed to choose it. A shortcut
+    // registered here is ours, not held by another.
+    virtual bool isHeldByAnotherProgram(const Shortcut &shortcut) = 0;
 
 signals:
     // One press per hold of the key, however long it auto-repeats, and one

@@ -1,5 +1,7 @@
 #include "ModifierFlags.h"
 
+#include "Localization.h"
+
 #include <QCoreApplication>
 
 #include <array>
@@ -74,10 +76,11 @@ ModifierFlags modifierFlagsFromQt(Qt::KeyboardModifiers modifiers)
 QString modifierSymbols(ModifierFlags flags)
 {
     // Qt's order and Qt's own (translated) names, so that our text reads like
-    // every shortcut shown in Qt menus.
+    // every shortcut shown in Qt menus; but the key Qt calls Meta is Super on
+    // the keyboards and in the desktops' settings, and in our messages.
     QString text;
     if (flags.testFlag(ModifierFlag::control))
-        text += QCoreApplication::translate("QShortcut", "Meta") + QLatin1Char('+');
+        text += localizedString("super_key") + QLatin1Char('+');
     if (flags.testFlag(ModifierFlag::command))
         text += QCoreApplication::translate("QShortcut", "Ctrl") + QLatin1Char('+');
     if (flags.testFlag(ModifierFlag::option))

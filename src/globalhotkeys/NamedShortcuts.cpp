@@ -14,6 +14,7 @@ NamedShortcuts::NamedShortcuts(
     : QObject(parent)
     , m_defaults(defaults)
     , m_registrar(registrar)
+    , m_layout(layout)
     , m_systemHotkeys(new SystemHotkeys(registrar, layout, this))
 {
     connect(m_systemHotkeys, &SystemHotkeys::registrationFailed, this,
@@ -128,7 +129,7 @@ void NamedShortcuts::setEnabled(bool enabled)
     if (enabled == m_isEnabled)
         return;
     m_isEnabled = enabled;
-    m_systemHotkeys->updateEventHandler(m_isEnabled, m_isMenuOpen);
+    updateEventHandler();
 }
 
 bool NamedShortcuts::isEnabled(const Name &name) const
@@ -147,13 +148,27 @@ void NamedShortcuts::setMenuOpen(bool open)
     if (open == m_isMenuOpen)
         return;
     m_isMenuOpen = open;
-    m_systemHotkeys->updateEventHandler(m_isEnabled, m_isMenuOpen);
+    updateEventHandler();
 }
 
 void NamedShortcuts::setRecorderActive(bool active)
 {
     setPaused(active);
+    if (active != m_isRecorderActive) {
+        m_isRecorderActive = active;
+        updateEventHandler();
+    }
     emit recorderActiveStatusDidChange(active);
+}
+
+bool NamedShortcuts::isHeldByAnotherProgram(const Shortcut &shortcut)
+{
+    return m_registrar.isHeldByAnotherProgram(shortcut);
+}
+
+void NamedShortcuts::updateEventHandler()
+{
+    m_systemHotkeys->updateEventHandler(m_isEnabled && !m_isRecorderActive, m_isMenuOpen);
 }
 
 void NamedShortcuts::handleOnKeyDown(const Shortcut &shortcut)

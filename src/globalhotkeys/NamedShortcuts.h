@@ -73,8 +73,15 @@ public:
     bool isMenuOpen() const { return m_isMenuOpen; }
     void setMenuOpen(bool open);
     // A recorder starting or ending a recording: pauses the shortcuts and
-    // announces it.
+    // announces it. The hot keys are withdrawn meanwhile, so that the keys the
+    // user presses, our own shortcuts among them, reach the recorder.
     void setRecorderActive(bool active);
+    bool isRecorderActive() const { return m_isRecorderActive; }
+
+    // What a recorder needs besides the names: the layout its texts are
+    // written in, and whether another program holds a shortcut.
+    const KeyboardLayout &layout() const { return m_layout; }
+    bool isHeldByAnotherProgram(const Shortcut &shortcut);
 
     QSet<Shortcut> registeredShortcuts() const { return m_registeredShortcuts; }
 
@@ -99,10 +106,14 @@ private:
     void addHandler(QHash<Name, QList<Action>> &handlers, const Name &name, Action action);
     void dispatch(const QHash<Name, QList<Action>> &handlers, const Shortcut &shortcut);
 
+    void updateEventHandler();
+
     Defaults &m_defaults;
-    const HotkeyRegistrar &m_registrar;
+    HotkeyRegistrar &m_registrar;
+    const KeyboardLayout &m_layout;
     SystemHotkeys *m_systemHotkeys;
     bool m_isEnabled = true;
+    bool m_isRecorderActive = false;
     bool m_isPaused = false;
     bool m_isMenuOpen = false;
     QHash<Name, QList<Action>> m_keyDownHandlers;

@@ -1,11 +1,21 @@
 #include "HistoryListView.h"
 
+#include "HistoryListAccessible.h"
+
+#include <QAccessible>
 #include <QMouseEvent>
 
 HistoryListView::HistoryListView(QWidget *parent)
     : QListView(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    // The rows' buttons are painted: they are told to assistive technology
+    // by an interface of our own.
+    static const bool accessible = [] {
+        QAccessible::installFactory(historyListAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 }
 
 ClipRowView::Hit HistoryListView::buttonAt(const QModelIndex &index, const QPoint &pos) const

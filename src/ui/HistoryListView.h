@@ -15,6 +15,9 @@ class HistoryListView : public QListView
 public:
     explicit HistoryListView(QWidget *parent = nullptr);
 
+    // A row's button pressed other than by the mouse (assistive technology).
+    void clickButton(int row, ClipRowView::Hit hit) { emit buttonClicked(row, hit); }
+
 signals:
     void rowClicked(int row);
     void buttonClicked(int row, ClipRowView::Hit hit);

@@ -51,6 +51,7 @@ public:
     // Rebuilds the context menu for a row and returns it; for a row outside
     // the list the menu is empty and is not shown.
     QMenu *updateContextMenu(int row);
+    QMenu *contextMenu() const { return m_contextMenu; }
     void copyPlainClicked();
     void keepClicked();
 

@@ -2,7 +2,8 @@
 
 class QCoreApplication;
 
-// Installs the program's text catalogue: the English texts that ship inside
-// the program, then the catalogue of the user's language when there is one.
-// Returns false when the English catalogue could not be loaded.
+// Installs the program's text catalogues, its own and the shortcut
+// subsystem's: the English texts that ship inside the program, then those of
+// the user's language when there are any. False when an English catalogue
+// could not be loaded.
 bool installTranslations(QCoreApplication &app);

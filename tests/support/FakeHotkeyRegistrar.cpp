@@ -20,6 +20,11 @@ void FakeHotkeyRegistrar::unregisterHotkey(quint32 id)
     m_live.remove(id);
 }
 
+bool FakeHotkeyRegistrar::isHeldByAnotherProgram(const Shortcut &shortcut)
+{
+    return m_refused.contains(shortcut) && !m_live.values().contains(shortcut);
+}
+
 void FakeHotkeyRegistrar::refuse(const Shortcut &shortcut, int status)
 {
     m_refused.insert(shortcut, status);

@@ -16,6 +16,8 @@ public:
 
     int registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut) override;
     void unregisterHotkey(quint32 id) override;
+    // A refused shortcut counts as held by another program.
+    bool isHeldByAnotherProgram(const GlobalHotkeys::Shortcut &shortcut) override;
 
     // From now on registering this shortcut answers with this status.
     void refuse(const GlobalHotkeys::Shortcut &shortcut, int status);

@@ -31,6 +31,9 @@ private:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The program's name as the window announces it (the class of WM_CLASS).
+    if (argc > 2)
+        QApplication::setApplicationName(QString::fromLocal8Bit(argv[2]));
     QLineEdit window;
     window.setWindowTitle(
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("qs-focus-target"));

@@ -215,7 +215,7 @@ void WaylandClipboardConnection::waitForEvents()
 
 std::optional<WaylandSelection> WaylandClipboardConnection::takeSelection()
 {
-    if (m_ownWritesInFlight > 0)
+    if (!hasSelection())
         return std::nullopt;
     return std::exchange(m_pending, std::nullopt);
 }

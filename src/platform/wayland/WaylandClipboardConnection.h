@@ -66,7 +66,9 @@ public:
     void waitForEvents();
     // Hands out the newest selection; older ones are superseded by it.
     std::optional<WaylandSelection> takeSelection();
-    bool hasSelection() const { return m_pending.has_value(); }
+    // True when takeSelection() would hand one out: while our own write is
+    // unconfirmed, what arrives may be its echo.
+    bool hasSelection() const { return m_pending && m_ownWritesInFlight == 0; }
     // Done with a selection taken earlier.
     void release(const WaylandSelection &selection);
 

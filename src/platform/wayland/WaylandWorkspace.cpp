@@ -2,6 +2,7 @@
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <wayland-client.h>
@@ -35,7 +36,7 @@ struct WaylandWorkspace::Listeners
         void *data, zwlr_foreign_toplevel_manager_v1 *, zwlr_foreign_toplevel_handle_v1 *handle)
     {
         WaylandWorkspace *w = self(data);
-        w->m_toplevels.insert(handle, Toplevel { w->m_nextId++ });
+        w->m_toplevels.insert(handle, Toplevel { w->m_nextId++, {}, false, false });
         zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, w);
     }
     static void finished(void *data, zwlr_foreign_toplevel_manager_v1 *manager)
@@ -45,7 +46,12 @@ struct WaylandWorkspace::Listeners
     }
 
     static void title(void *, zwlr_foreign_toplevel_handle_v1 *, const char *) { }
-    static void appId(void *, zwlr_foreign_toplevel_handle_v1 *, const char *) { }
+    static void appId(void *data, zwlr_foreign_toplevel_handle_v1 *handle, const char *appId)
+    {
+        const auto found = self(data)->m_toplevels.find(handle);
+        if (found != self(data)->m_toplevels.end())
+            found->appId = QString::fromUtf8(appId);
+    }
     static void outputEnter(void *, zwlr_foreign_toplevel_handle_v1 *, wl_output *) { }
     static void outputLeave(void *, zwlr_foreign_toplevel_handle_v1 *, wl_output *) { }
     static void state(void *data, zwlr_foreign_toplevel_handle_v1 *handle, wl_array *states)
@@ -85,6 +91,9 @@ struct WaylandWorkspace::Listeners
 WaylandWorkspace::WaylandWorkspace(QObject *parent)
     : Workspace(parent)
 {
+    // Our windows live on XWayland, where the compositor names them by the
+    // class part of WM_CLASS, which Qt takes from the application name.
+    m_ownAppId = QCoreApplication::applicationName();
     m_display = wl_display_connect(nullptr);
     if (!m_display) {
         m_errorString = QStringLiteral("cannot connect to the Wayland compositor");
@@ -123,7 +132,7 @@ std::optional<RunningWindow> WaylandWorkspace::frontmostWindow()
         return std::nullopt;
     dispatch();
     for (const Toplevel &toplevel : std::as_const(m_toplevels)) {
-        if (toplevel.activated)
+        if (toplevel.activated && toplevel.appId != m_ownAppId)
             return RunningWindow { toplevel.id, std::nullopt };
     }
     return std::nullopt;

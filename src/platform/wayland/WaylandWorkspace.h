@@ -15,9 +15,9 @@ struct zwlr_foreign_toplevel_manager_v1;
 // The Wayland desktop through the compositor's list of toplevel windows
 // (wlroots foreign-toplevel management): the window that is activated now,
 // and activating it again from our seat. This sees Wayland and X11 windows
-// alike. Without that list no window is remembered and focus is left to the
-// compositor. Runs on the main thread: the compositor's events are small and
-// read as they come.
+// alike; our own windows are left out. Without that list no window is remembered and focus is left
+// to the compositor. Runs on the main thread: the compositor's events are small and read as they
+// come.
 class WaylandWorkspace : public Workspace
 {
     Q_OBJECT
@@ -38,6 +38,7 @@ private:
     struct Toplevel
     {
         quint64 id = 0;
+        QString appId;
         bool activated = false;
         // The state announced since the last done event.
         bool pendingActivated = false;
@@ -53,5 +54,6 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QHash<zwlr_foreign_toplevel_handle_v1 *, Toplevel> m_toplevels;
     quint64 m_nextId = 1;
+    QString m_ownAppId;
     QString m_errorString;
 };

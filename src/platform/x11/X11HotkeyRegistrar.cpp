@@ -113,16 +113,18 @@ QString X11HotkeyRegistrar::unavailableReason() const
     return isValid() ? QString() : QStringLiteral("cannot connect to the X server");
 }
 
-int X11HotkeyRegistrar::registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut)
+std::optional<X11HotkeyRegistrar::Grab> X11HotkeyRegistrar::grabFor(
+    const GlobalHotkeys::Shortcut &shortcut) const
 {
-    if (!isValid())
-        return badValue;
     const std::optional<int> evdev = GlobalHotkeys::evdevCodeForKeyCode(shortcut.carbonKeyCode());
     const std::optional<uint16_t> modifiers = xModifiers(shortcut);
     if (!evdev || !modifiers)
-        return badValue;
-    const Grab grab { xcb_keycode_t(*evdev + GlobalHotkeys::xkbKeycodeOffset), *modifiers };
+        return std::nullopt;
+    return Grab { xcb_keycode_t(*evdev + GlobalHotkeys::xkbKeycodeOffset), *modifiers };
+}
 
+int X11HotkeyRegistrar::grabAllVariants(const Grab &grab)
+{
     std::array<xcb_void_cookie_t, lockVariants.size()> cookies;
     for (size_t i = 0; i < lockVariants.size(); ++i) {
         cookies[i] = xcb_grab_key_checked(m_connection, true, m_root,
@@ -136,15 +138,42 @@ int X11HotkeyRegistrar::registerHotkey(quint32 id, const GlobalHotkeys::Shortcut
             status = error->error_code;
     }
     scheduleQueuedEvents();
+    return status;
+}
+
+int X11HotkeyRegistrar::registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut)
+{
+    if (!isValid())
+        return badValue;
+    const std::optional<Grab> grab = grabFor(shortcut);
+    if (!grab)
+        return badValue;
+    const int status = grabAllVariants(*grab);
     if (status != 0) {
         // Another client holds some of the variants: give back the ones we
         // got, unless one of our own registrations has the same key.
-        if (!grabbedByAnother(grab, id))
-            ungrab(grab);
+        if (!grabbedByAnother(*grab, id))
+            ungrab(*grab);
         return status;
     }
-    m_grabs.insert(id, grab);
+    m_grabs.insert(id, *grab);
     return 0;
+}
+
+bool X11HotkeyRegistrar::isHeldByAnotherProgram(const GlobalHotkeys::Shortcut &shortcut)
+{
+    if (!isValid())
+        return false;
+    const std::optional<Grab> grab = grabFor(shortcut);
+    if (!grab)
+        return false;
+    // Grabbing a key of our own again would only replace our grab, and
+    // giving it back would lose it.
+    if (grabbedByAnother(*grab, 0))
+        return false;
+    const int status = grabAllVariants(*grab);
+    ungrab(*grab);
+    return status == XCB_ACCESS;
 }
 
 void X11HotkeyRegistrar::unregisterHotkey(quint32 id)

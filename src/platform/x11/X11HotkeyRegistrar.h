@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QHash>
 
+#include <optional>
+
 #include <xcb/xcb.h>
 
 class QSocketNotifier;
@@ -26,6 +28,9 @@ public:
     int registerHotkey(quint32 id, const GlobalHotkeys::Shortcut &shortcut) override;
     void unregisterHotkey(quint32 id) override;
     QString unavailableReason() const override;
+    // Tries the grab and gives it back at once: BadAccess means another
+    // client holds the key.
+    bool isHeldByAnotherProgram(const GlobalHotkeys::Shortcut &shortcut) override;
 
 private:
     struct Grab
@@ -37,6 +42,10 @@ private:
     void readEvents();
     void scheduleQueuedEvents();
     void handleEvent(const xcb_generic_event_t *event);
+    std::optional<Grab> grabFor(const GlobalHotkeys::Shortcut &shortcut) const;
+    // Grabs every lock variant; the first error code, or 0. Variants that
+    // were granted stay grabbed either way.
+    int grabAllVariants(const Grab &grab);
     void ungrab(const Grab &grab);
     bool grabbedByAnother(const Grab &grab, quint32 exceptId) const;
 

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class LoginItem;
+class QCheckBox;
+class QComboBox;
+class QSpinBox;
+class QVBoxLayout;
+class Settings;
+
+namespace GlobalHotkeys {
+class NamedShortcuts;
+class RecorderField;
+} // namespace GlobalHotkeys
+
+// The preferences window: the retention limits, the panel's position, the
+// always-visible switch, the two global shortcuts and starting at login.
+// Every change goes straight into the settings (or the named shortcuts, or
+// the autostart entry). Closing hides the window; it is kept for the next
+// opening, at the place the user left it.
+class PreferencesController : public QWidget
+{
+    Q_OBJECT
+public:
+    PreferencesController(Settings &settings, GlobalHotkeys::NamedShortcuts &shortcuts,
+        LoginItem &loginItem, QWidget *parent = nullptr);
+
+    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+
+    // Puts the window where the user left it last time (the frame saved
+    // under "QuillstackPreferences"), or in the middle of `area`.
+    void restoreFrame(const QRect &area);
+    // The launch-at-login checkbox shows whether the entry is there now.
+    void refreshLaunchAtLogin();
+
+    QComboBox *agePopup() const { return m_agePopup; }
+    QSpinBox *countField() const { return m_countField; }
+    QComboBox *clipSizePopup() const { return m_clipSizePopup; }
+    QComboBox *totalSizePopup() const { return m_totalSizePopup; }
+    QComboBox *positionPopup() const { return m_positionPopup; }
+    QCheckBox *alwaysVisibleCheckbox() const { return m_alwaysVisible; }
+    QCheckBox *launchAtLoginCheckbox() const { return m_launchAtLogin; }
+    GlobalHotkeys::RecorderField *panelRecorder() const { return m_panelRecorder; }
+    GlobalHotkeys::RecorderField *pinnedRecorder() const { return m_pinnedRecorder; }
+
+    // The change handlers, each called with the control's new state.
+    void ageChanged(int index);
+    void countChanged(qint64 count);
+    void clipSizeChanged(int index);
+    void totalSizeChanged(int index);
+    void anchorChanged(int index);
+    void alwaysVisibleChanged(bool on);
+    void launchAtLoginChanged(bool on);
+
+protected:
+    // Rows are added top to bottom: a bold section title, then rows of a
+    // right-aligned label and its control, or checkboxes under the controls.
+    void addSection(const QString &title);
+    void addRow(const QString &title, QWidget *control);
+    QCheckBox *addCheckboxRow(const QString &title);
+
+    // The frame is saved once, as the window goes, not at every step of a move.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void saveFrame();
+
+    Settings &m_settings;
+    LoginItem &m_loginItem;
+    std::function<void()> m_onClose;
+    QVBoxLayout *m_rows = nullptr;
+    QComboBox *m_agePopup = nullptr;
+    QSpinBox *m_countField = nullptr;
+    QComboBox *m_clipSizePopup = nullptr;
+    QComboBox *m_totalSizePopup = nullptr;
+    QComboBox *m_positionPopup = nullptr;
+    QCheckBox *m_alwaysVisible = nullptr;
+    GlobalHotkeys::RecorderField *m_panelRecorder = nullptr;
+    GlobalHotkeys::RecorderField *m_pinnedRecorder = nullptr;
+    QCheckBox *m_launchAtLogin = nullptr;
+};

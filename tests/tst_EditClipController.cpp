@@ -1,0 +1,230 @@
+#include "EditClipController.h"
+#include "StoreFixture.h"
+#include "StyledText.h"
+#include "Translations.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+const QByteArray wordRtf = "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fswiss Arial;}}"
+                           "\\f0\\fs24 Hello {\\b bold} world\\par}";
+const QRect largeScreen(0, 0, 2560, 1415);
+const QRect laptop(0, 25, 1440, 875);
+
+struct Fixture
+{
+    Fixture() { fx.open(); }
+
+    Clip add(const ClipContent &content)
+    {
+        fx.store->add(content);
+        return fx.store->clips().first();
+    }
+    Clip stored(const Clip &clip) const { return *fx.store->clip(clip.id); }
+
+    StoreFixture fx;
+};
+
+ClipContent files()
+{
+    ClipContent content = StoreFixture::text(QStringLiteral("/home/ann/a.txt\n/home/ann/b.txt"));
+    content.kind = ClipKind::fileURLs;
+    return content;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ClipContent)
+Q_DECLARE_METATYPE(std::optional<QSize>)
+
+class tst_EditClipController : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(installTranslations(*QCoreApplication::instance())); }
+
+    void modes_data()
+    {
+        QTest::addColumn<ClipContent>("content");
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<bool>("rich");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("text with RTF edits rich text")
+            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << true << true
+            << QStringLiteral("Hello bold world\n");
+        QTest::newRow("plain text edits plain text")
+            << StoreFixture::text(QStringLiteral("let x = 1;")) << true << false
+            << QStringLiteral("let x = 1;");
+        QTest::newRow("files list their paths")
+            << files() << true << false << QStringLiteral("/home/ann/a.txt\n/home/ann/b.txt");
+        QTest::newRow("images are viewed")
+            << StoreFixture::image(QByteArray()) << false << false << QString();
+    }
+
+    void modes()
+    {
+        QFETCH(ClipContent, content);
+        QFETCH(bool, editing);
+        QFETCH(bool, rich);
+        Fixture f;
+        if (content.kind == ClipKind::image) {
+            QImage image(400, 300, QImage::Format_ARGB32);
+            image.fill(Qt::red);
+            QBuffer buffer(&content.pngData);
+            image.save(&buffer, "PNG");
+            content.contentHash = sha256Hex(content.pngData);
+        }
+        EditClipController editor(f.add(content), *f.fx.store, largeScreen);
+        QCOMPARE(editor.isEditMode(), editing);
+        QCOMPARE(editor.isRichText(), rich);
+        QCOMPARE(editor.windowTitle(), qtTrId(editing ? "edit.textTitle" : "edit.imageTitle"));
+        if (!editing) {
+            QCOMPARE(editor.size(), QSize(432, 384));
+            return;
+        }
+        QFETCH(QString, shown);
+        QCOMPARE(StyledText::plainText(*editor.textView()->document()), shown);
+        if (!rich)
+            QVERIFY(QFontInfo(editor.textView()->font()).fixedPitch());
+    }
+
+    void save_data()
+    {
+        QTest::addColumn<ClipContent>("content");
+        QTest::addColumn<QString>("newText"); // null: unchanged
+        QTest::addColumn<QString>("savedText");
+        QTest::addColumn<bool>("renderings");
+        QTest::newRow("rich text unchanged gets fresh renderings")
+            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << QString()
+            << QStringLiteral("Hello bold world\n") << true;
+        QTest::newRow("plain text edited gets none")
+            << StoreFixture::text(QStringLiteral("draft")) << QStringLiteral("final")
+            << QStringLiteral("final") << false;
+        QTest::newRow("rich text cleared gets none")
+            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << QStringLiteral("")
+            << QStringLiteral("") << false;
+    }
+
+    void save()
+    {
+        QFETCH(ClipContent, content);
+        QFETCH(QString, newText);
+        QFETCH(bool, renderings);
+        Fixture f;
+        const Clip clip = f.add(content);
+        EditClipController editor(clip, *f.fx.store, largeScreen);
+        int closed = 0;
+        editor.setOnClose([&closed] { ++closed; });
+        editor.show();
+        if (!newText.isNull()) {
+            editor.textView()->selectAll();
+            editor.textView()->textCursor().insertText(newText);
+        }
+        editor.save();
+
+        const Clip saved = f.stored(clip);
+        QFETCH(QString, savedText);
+        QCOMPARE(saved.text, std::optional<QString>(savedText));
+        QCOMPARE(saved.rtf.has_value(), renderings);
+        QCOMPARE(saved.html.has_value(), renderings);
+        if (renderings) {
+            // Written by us from the edited text, not the clip's own bytes.
+            QVERIFY(saved.rtf != clip.rtf);
+            QVERIFY(saved.rtf->startsWith("{\\rtf1"));
+            QVERIFY(saved.rtf->contains("\\b"));
+            QVERIFY(saved.html->contains("font-weight"));
+        }
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(closed, 1);
+    }
+
+    // The keep mark changes at once and Cancel does not take it back; every
+    // way of closing reports it.
+    void keepAndClose_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel") << QStringLiteral("cancel");
+        QTest::newRow("Escape") << QStringLiteral("escape");
+        QTest::newRow("close button") << QStringLiteral("close");
+    }
+
+    void keepAndClose()
+    {
+        QFETCH(QString, how);
+        Fixture f;
+        const Clip clip = f.add(StoreFixture::text(QStringLiteral("draft")));
+        EditClipController editor(clip, *f.fx.store, largeScreen);
+        int closed = 0;
+        editor.setOnClose([&closed] { ++closed; });
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.keepCheckbox()->click();
+        QVERIFY(f.stored(clip).isKept);
+        editor.textView()->setPlainText(QStringLiteral("changed"));
+        if (how == QLatin1String("cancel"))
+            editor.cancel();
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(editor.textView(), Qt::Key_Escape);
+        else
+            editor.close();
+        QCOMPARE(closed, 1);
+        QVERIFY(f.stored(clip).isKept);
+        QCOMPARE(f.stored(clip).text, std::optional<QString>(QStringLiteral("draft")));
+    }
+
+    void findBar()
+    {
+        Fixture f;
+        EditClipController editor(
+            f.add(StoreFixture::text(QStringLiteral("one two one"))), *f.fx.store, largeScreen);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QTest::keyClick(editor.textView(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(editor.findField()->isVisible());
+        QTest::keyClicks(editor.findField(), QStringLiteral("one"));
+        QCOMPARE(editor.textView()->textCursor().selectionStart(), 0);
+        QVERIFY(editor.findNext());
+        QCOMPARE(editor.textView()->textCursor().selectionStart(), 8);
+        QVERIFY(editor.findNext()); // wraps around
+        QCOMPARE(editor.textView()->textCursor().selectionStart(), 0);
+        // Escape closes the bar, not the window.
+        QTest::keyClick(editor.findField(), Qt::Key_Escape);
+        QVERIFY(!editor.findField()->isVisible());
+        QVERIFY(editor.isVisible());
+    }
+
+    void imageContentSize_data()
+    {
+        QTest::addColumn<std::optional<QSize>>("image");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QSize>("content");
+        QTest::newRow("100 x 50 is widened to 280")
+            << std::optional(QSize(100, 50)) << largeScreen << QSize(312, 224);
+        QTest::newRow("tall: as high as the screen allows, 280 wide")
+            << std::optional(QSize(100, 5000)) << laptop << QSize(312, 775);
+        QTest::newRow("wide: as wide as the screen allows")
+            << std::optional(QSize(5000, 100)) << laptop << QSize(1376, 111);
+        QTest::newRow("zero size: 280 at 3:4")
+            << std::optional(QSize(0, 0)) << laptop << QSize(312, 294);
+        QTest::newRow("missing: 480 at 2:3") << std::optional<QSize>() << laptop << QSize(512, 404);
+        QTest::newRow("tiny screen: the least window")
+            << std::optional(QSize(1000, 1000)) << QRect(0, 0, 300, 200) << QSize(312, 260);
+    }
+
+    void imageContentSize()
+    {
+        QFETCH(std::optional<QSize>, image);
+        QFETCH(QRect, screen);
+        QFETCH(QSize, content);
+        QCOMPARE(EditClipController::imageContentSize(image, screen), content);
+    }
+};
+
+QTEST_MAIN(tst_EditClipController)
+#include "tst_EditClipController.moc"

@@ -1,0 +1,238 @@
+#include "Defaults.h"
+#include "FakeHotkeyRegistrar.h"
+#include "FakeKeyboardLayout.h"
+#include "LoginItem.h"
+#include "NamedShortcuts.h"
+#include "PreferencesController.h"
+#include "RecorderField.h"
+#include "Settings.h"
+#include "StandardNames.h"
+#include "Translations.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Fixture
+{
+    explicit Fixture(const QVariantMap &stored = {})
+        : seeded(seed(stored))
+    {
+    }
+
+    // Before the settings read them.
+    bool seed(const QVariantMap &stored)
+    {
+        shortcuts.createName(GlobalHotkeys::StandardNames::togglePanel());
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            defaults.setObject(it.key(), it.value());
+        return true;
+    }
+
+    QString autostart() const { return dir.filePath(QStringLiteral("config/autostart")); }
+    QString systemAutostart() const { return dir.filePath(QStringLiteral("xdg/autostart")); }
+    QByteArray entry() const
+    {
+        QFile file(loginItem.entryPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    FakeHotkeyRegistrar registrar;
+    FakeKeyboardLayout keyboard;
+    GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, keyboard };
+    bool seeded;
+    Settings settings { defaults };
+    LoginItem loginItem { autostart(), { systemAutostart() },
+        QStringLiteral("/opt/My Apps/quillstack") };
+    PreferencesController window { settings, shortcuts, loginItem };
+};
+
+} // namespace
+
+class tst_PreferencesController : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(installTranslations(*QCoreApplication::instance())); }
+
+    // Stored values that no item carries show the fallback item and stay stored.
+    void initialSelection_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<qint64>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("age in the list")
+            << QStringLiteral("maxAgeHours") << qint64(24) << qtTrId("prefs.age.day");
+        QTest::newRow("age of 12 hours shows a week")
+            << QStringLiteral("maxAgeHours") << qint64(12) << qtTrId("prefs.age.week");
+        QTest::newRow("3 MB per clip shows 1 MB")
+            << QStringLiteral("maxClipBytes") << qint64(3 * 1048576) << qtTrId("prefs.size.1mb");
+        QTest::newRow("odd total shows unlimited")
+            << QStringLiteral("maxTotalBytes") << qint64(12345) << qtTrId("prefs.size.unlimited");
+        QTest::newRow("total in the list")
+            << QStringLiteral("maxTotalBytes") << qint64(104857600) << qtTrId("prefs.size.100mb");
+    }
+
+    void initialSelection()
+    {
+        QFETCH(QString, key);
+        QFETCH(qint64, stored);
+        Fixture f({ { key, stored } });
+        const QComboBox *popup = key == QLatin1String("maxAgeHours") ? f.window.agePopup()
+            : key == QLatin1String("maxClipBytes")                   ? f.window.clipSizePopup()
+                                                                     : f.window.totalSizePopup();
+        QFETCH(QString, shown);
+        QCOMPARE(popup->currentText(), shown);
+        QCOMPARE(f.defaults.integer(key), stored);
+    }
+
+    void handlers_data()
+    {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<qint64>("argument");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("age: a day")
+            << QStringLiteral("age") << qint64(2) << QStringLiteral("maxAgeHours") << QVariant(24);
+        QTest::newRow("age: no item")
+            << QStringLiteral("age") << qint64(-1) << QStringLiteral("maxAgeHours") << QVariant(0);
+        QTest::newRow("count") << QStringLiteral("count") << qint64(500)
+                               << QStringLiteral("maxClipCount") << QVariant(500);
+        QTest::newRow("count below 1") << QStringLiteral("count") << qint64(-3)
+                                       << QStringLiteral("maxClipCount") << QVariant(1);
+        QTest::newRow("clip size: 25 MB") << QStringLiteral("clipSize") << qint64(3)
+                                          << QStringLiteral("maxClipBytes") << QVariant(26214400);
+        QTest::newRow("clip size: no item keeps the value")
+            << QStringLiteral("clipSize") << qint64(-1) << QStringLiteral("maxClipBytes")
+            << QVariant(10485760);
+        QTest::newRow("total: unlimited") << QStringLiteral("total") << qint64(0)
+                                          << QStringLiteral("maxTotalBytes") << QVariant(0);
+        QTest::newRow("total: no item") << QStringLiteral("total") << qint64(-1)
+                                        << QStringLiteral("maxTotalBytes") << QVariant(0);
+        QTest::newRow("position: top left")
+            << QStringLiteral("anchor") << qint64(0) << QStringLiteral("panelAnchor")
+            << QVariant(QStringLiteral("topLeft"));
+        QTest::newRow("position: no item changes nothing")
+            << QStringLiteral("anchor") << qint64(-1) << QStringLiteral("panelAnchor")
+            << QVariant();
+        QTest::newRow("always visible") << QStringLiteral("visible") << qint64(1)
+                                        << QStringLiteral("alwaysVisible") << QVariant(true);
+    }
+
+    void handlers()
+    {
+        QFETCH(QString, handler);
+        QFETCH(qint64, argument);
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        Fixture f({ { QStringLiteral("maxClipBytes"), qint64(10485760) } });
+        QSignalSpy announced(&f.settings, &Settings::settingsDidChange);
+        PreferencesController &w = f.window;
+        if (handler == QLatin1String("age"))
+            w.ageChanged(int(argument));
+        else if (handler == QLatin1String("count"))
+            w.countChanged(argument);
+        else if (handler == QLatin1String("clipSize"))
+            w.clipSizeChanged(int(argument));
+        else if (handler == QLatin1String("total"))
+            w.totalSizeChanged(int(argument));
+        else if (handler == QLatin1String("anchor"))
+            w.anchorChanged(int(argument));
+        else
+            w.alwaysVisibleChanged(argument != 0);
+
+        const QVariant onDisk = QSettings(f.defaults.fileName(), QSettings::IniFormat).value(key);
+        if (stored.isValid())
+            QCOMPARE(onDisk.toString(), stored.toString());
+        else
+            QVERIFY(!onDisk.isValid());
+        QCOMPARE(announced.count(), stored.isValid() ? 1 : 0);
+        if (handler == QLatin1String("count"))
+            QCOMPARE(w.countField()->value(), stored.toInt());
+    }
+
+    void countFieldRange()
+    {
+        Fixture f({ { QStringLiteral("maxClipCount"), qint64(50000) } });
+        QCOMPARE(f.window.countField()->minimum(), 1);
+        QCOMPARE(f.window.countField()->maximum(), 10000);
+        // Showing a value the field cannot hold does not change it.
+        QCOMPARE(f.window.countField()->value(), 10000);
+        QCOMPARE(f.settings.maxClipCount(), 50000);
+        QCOMPARE(f.window.panelRecorder()->text(), QStringLiteral("Ctrl+Alt+V"));
+    }
+
+    void launchAtLogin_data()
+    {
+        QTest::addColumn<bool>("systemEntry");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QByteArray>("entryHas");
+        QTest::newRow("on writes the entry")
+            << false << true << true << QByteArray(R"(Exec="/opt/My Apps/quillstack")");
+        QTest::newRow("off removes it") << false << false << false << QByteArray();
+        QTest::newRow("off masks the system's entry")
+            << true << false << false << QByteArray("Hidden=true");
+    }
+
+    void launchAtLogin()
+    {
+        QFETCH(bool, systemEntry);
+        QFETCH(bool, on);
+        QFETCH(QByteArray, entryHas);
+        Fixture f;
+        if (systemEntry) {
+            QVERIFY(QDir().mkpath(f.systemAutostart()));
+            QFile system(f.systemAutostart() + QStringLiteral("/quillstack.desktop"));
+            QVERIFY(system.open(QIODevice::WriteOnly));
+            system.write("[Desktop Entry]\nType=Application\nExec=quillstack\n");
+        }
+        QVERIFY(f.loginItem.registerItem());
+        f.window.refreshLaunchAtLogin();
+        QVERIFY(f.window.launchAtLoginCheckbox()->isChecked());
+
+        f.window.launchAtLoginCheckbox()->setChecked(on);
+        f.window.launchAtLoginChanged(on);
+
+        QFETCH(bool, shown);
+        QCOMPARE(f.loginItem.isEnabled(), shown);
+        QCOMPARE(f.window.launchAtLoginCheckbox()->isChecked(), on);
+        if (entryHas.isEmpty()) {
+            QVERIFY(!QFile::exists(f.loginItem.entryPath()));
+        } else {
+            QVERIFY2(f.entry().contains(entryHas), f.entry().constData());
+            struct stat st;
+            QCOMPARE(::stat(QFile::encodeName(f.loginItem.entryPath()).constData(), &st), 0);
+            QCOMPARE(int(st.st_mode & 0777), 0600);
+        }
+    }
+
+    // A change that cannot be written leaves the box at the real state. The
+    // folder is a file here, which fails even for root.
+    void launchAtLoginFailure()
+    {
+        Fixture f;
+        QVERIFY(QDir().mkpath(f.dir.filePath(QStringLiteral("config"))));
+        QFile blocker(f.autostart());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        f.window.launchAtLoginCheckbox()->click();
+        QVERIFY(!f.window.launchAtLoginCheckbox()->isChecked());
+        QVERIFY(!f.window.launchAtLoginCheckbox()->toolTip().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_PreferencesController)
+#include "tst_PreferencesController.moc"
