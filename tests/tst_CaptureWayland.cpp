@@ -257,6 +257,18 @@ private slots:
             QByteArray("copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt"));
     }
 
+    // Beyond the per-clip limit the reader stops reading; the next copy counts.
+    void oversizedCopyIsLeftUnread()
+    {
+        Rig rig;
+        rig.f.settings->setMaxClipBytes(1000);
+        QVERIFY(wlCopy(QByteArray(1001, 'x')));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.pasteboard.contentsAbandoned(), 5000);
+        QVERIFY(wlCopy(QByteArray(1000, 'y')));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.texts(), QStringList { QString(1000, QLatin1Char('y')) }, 5000);
+    }
+
     void clipboardOutlivesTheProgramThatCopied()
     {
         Rig rig;
