@@ -1,3 +1,4 @@
+#include "ClipboardRead.h"
 #include "PasteboardMonitor.h"
 #include "StoreFixture.h"
 #include "WaylandPasteboard.h"
@@ -308,7 +309,10 @@ private slots:
         QVERIFY(wlCopy("after the stopped ones"));
         QTRY_COMPARE_WITH_TIMEOUT(
             rig.texts(), QStringList { QStringLiteral("after the stopped ones") }, 5000);
-        QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
+        // A UI thread that waited on the owner would stand still for the whole
+        // request deadline; half of it leaves room for a busy machine.
+        QVERIFY2(longestGap < ClipboardReadLimits::requestDeadline.count() / 2,
+            qPrintable(QStringLiteral("gap of %1 ms").arg(longestGap)));
         ::kill(pid_t(stopped->processId()), SIGKILL);
     }
 };
