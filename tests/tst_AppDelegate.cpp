@@ -626,7 +626,10 @@ void tst_AppDelegate::auxiliaryWindows()
 
     const Clip first = f.add(QStringLiteral("first"));
     const Clip second = f.add(QStringLiteral("second"));
+    f.app->showPanel(true, ListMode::all);
+    QCOMPARE(f.mouse.installed(), 1);
     f.app->historyDidRequestEdit(first);
+    QCOMPARE(f.mouse.installed(), 0);
     const QPointer<EditClipController> firstEditor = f.app->editController();
     QVERIFY(firstEditor && firstEditor->isVisible());
     QCOMPARE(firstEditor->focusWidget(), firstEditor->textView());
@@ -636,6 +639,8 @@ void tst_AppDelegate::auxiliaryWindows()
     QCOMPARE(f.workspace.activations.last().windowId, quint64(f.app->editController()->winId()));
     f.app->editController()->close();
     QTRY_VERIFY(!f.app->editController());
+    // Outside clicks hide the panel again.
+    QCOMPARE(f.mouse.installed(), 1);
 }
 
 void tst_AppDelegate::share()

@@ -1,3 +1,4 @@
+#include "ClipboardRead.h"
 #include "PasteboardMonitor.h"
 #include "StoreFixture.h"
 #include "WaylandPasteboard.h"
@@ -255,6 +256,21 @@ private slots:
         rig.monitor->write(files, std::nullopt);
         QCOMPARE(wlPaste({ QStringLiteral("--type"), PasteboardType::gnomeCopiedFiles }),
             QByteArray("copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt"));
+    }
+
+    // Beyond the per-clip limit a copy is not recorded; the next one is.
+    void oversizedCopyIsNotRecorded()
+    {
+        Rig rig;
+        rig.f.settings->setMaxClipBytes(1000);
+        QVERIFY(wlCopy(QByteArray(1001, 'x')));
+        // Read (the limit applies to what would be stored), then not recorded.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.pasteboard.dataForType(PasteboardType::plainText).value_or(QByteArray()).size(),
+            1001, 5000);
+        QVERIFY(wlCopy(QByteArray(1000, 'y')));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.texts(), QStringList { QString(1000, QLatin1Char('y')) }, 5000);
     }
 
     void clipboardOutlivesTheProgramThatCopied()

@@ -470,12 +470,21 @@ void AppDelegate::bringForward(QWidget &window)
         RunningWindow { quint64(window.winId()), QCoreApplication::applicationPid() });
 }
 
+void AppDelegate::auxiliaryWindowClosed()
+{
+    // Clicks elsewhere hide the panel again once its helper windows are gone.
+    if (m_panel->isVisible() && !m_mouseMonitor)
+        installMouseMonitor();
+}
+
 void AppDelegate::openPreferences()
 {
     removeMouseMonitor();
-    if (!m_preferencesController)
+    if (!m_preferencesController) {
         m_preferencesController = std::make_unique<PreferencesController>(
             *m_settings, m_services.namedShortcuts, *m_loginItem);
+        m_preferencesController->setOnClose([this] { auxiliaryWindowClosed(); });
+    }
     PreferencesController &preferences = *m_preferencesController;
     preferences.refreshLaunchAtLogin();
     if (!preferences.isVisible())
@@ -578,17 +587,18 @@ void AppDelegate::copyToClipboard(const Clip &clip)
 
 void AppDelegate::historyDidRequestEdit(const Clip &clip)
 {
-    // The panel stays where it is.
-    removeMouseMonitor();
     // One editor at a time: a new request replaces the open one.
     if (m_editController)
         m_editController->close();
+    // The panel stays where it is while the editor is open.
+    removeMouseMonitor();
     // Beside the panel, which stays on top of every other window.
     QRect visibleFrame = visibleFrameUnderMouse();
     if (m_panel->isVisible())
         visibleFrame = largestAreaBeside(visibleFrame, m_panel->geometry(), QSize(520, 380));
     auto *editor = new EditClipController(clip, *m_store, visibleFrame);
     editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->setOnClose([this] { auxiliaryWindowClosed(); });
     m_editController = editor;
     if (clip.kind == ClipKind::image) {
         EditClipController::fitToVisibleScreen(*editor, visibleFrame);

@@ -122,6 +122,7 @@ private:
     // the window manager, which refuses a program's own request when another
     // program is in front.
     void bringForward(QWidget &window);
+    void auxiliaryWindowClosed();
     void placePanel();
     void setListModeAndReload(ListMode mode);
     void bringPanelForward(bool activate, ListMode mode, bool place);

@@ -45,24 +45,16 @@ DataControl DataControl::forGlobal(const char *interfaceName)
         control.m_device = &ext_data_control_device_v1_interface;
         control.m_source = &ext_data_control_source_v1_interface;
         control.m_supportedVersion = 1;
+        control.m_rank = 2;
     } else if (std::strcmp(interfaceName, zwlr_data_control_manager_v1_interface.name) == 0) {
         control.m_manager = &zwlr_data_control_manager_v1_interface;
         control.m_device = &zwlr_data_control_device_v1_interface;
         control.m_source = &zwlr_data_control_source_v1_interface;
         // Version 2 adds the primary selection, which is announced but not used.
         control.m_supportedVersion = 2;
+        control.m_rank = 1;
     }
     return control;
-}
-
-int DataControl::preference(const char *interfaceName)
-{
-    // The standard protocol wins over the older wlroots one when both exist.
-    if (std::strcmp(interfaceName, ext_data_control_manager_v1_interface.name) == 0)
-        return 2;
-    if (std::strcmp(interfaceName, zwlr_data_control_manager_v1_interface.name) == 0)
-        return 1;
-    return 0;
 }
 
 QString DataControl::name() const

@@ -16,7 +16,8 @@ struct wl_seat;
 class DataControl
 {
 public:
-    // The protocol's manager as the registry names it, or null.
+    // The protocol whose manager the registry announces under this name;
+    // invalid for any other global.
     static DataControl forGlobal(const char *interfaceName);
 
     bool isValid() const { return m_manager != nullptr; }
@@ -36,11 +37,14 @@ public:
     void receive(wl_proxy *offer, const QString &mimeType, int fd) const;
     void destroyOffer(wl_proxy *offer) const;
 
-    static int preference(const char *interfaceName);
+    // Higher is better: the standard protocol wins over the older wlroots
+    // one when a compositor offers both; an invalid one ranks lowest.
+    int rank() const { return m_rank; }
 
 private:
     const wl_interface *m_manager = nullptr;
     const wl_interface *m_device = nullptr;
     const wl_interface *m_source = nullptr;
     std::uint32_t m_supportedVersion = 0;
+    int m_rank = 0;
 };

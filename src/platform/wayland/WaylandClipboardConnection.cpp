@@ -46,11 +46,11 @@ struct WaylandClipboardConnection::Listeners
                 = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
             return;
         }
-        if (DataControl::preference(interface) > DataControl::preference(
-                c->m_control.isValid() ? c->m_control.managerInterface()->name : "")) {
-            c->m_control = DataControl::forGlobal(interface);
+        const DataControl candidate = DataControl::forGlobal(interface);
+        if (candidate.rank() > c->m_control.rank()) {
+            c->m_control = candidate;
             c->m_managerName = name;
-            c->m_managerVersion = std::min(version, c->m_control.supportedVersion());
+            c->m_managerVersion = std::min(version, candidate.supportedVersion());
         }
     }
     static void globalRemove(void *, wl_registry *, uint32_t) { }
