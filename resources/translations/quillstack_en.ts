@@ -387,6 +387,10 @@
         <source>Start Quillstack at login</source>
         <translation>Start Quillstack at login</translation>
     </message>
+    <message id="prefs.keepClipboard">
+        <source>Keep the clipboard when its program quits</source>
+        <translation>Keep the clipboard when its program quits</translation>
+    </message>
     <message id="edit.find">
         <source>Find in text</source>
         <translation>Find in text</translation>
