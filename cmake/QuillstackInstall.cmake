@@ -15,6 +15,17 @@ install(FILES
   ${resources}/icons/${QUILLSTACK_APP_ID}-symbolic.svg
   ${resources}/icons/${QUILLSTACK_APP_ID}-paused-symbolic.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
+# The compiled catalogues; the program prefers these to its built-in copies.
+file(GLOB catalogues ${resources}/translations/*.ts)
+foreach(catalogue IN LISTS catalogues)
+  get_filename_component(name ${catalogue} NAME_WLE)
+  if(name MATCHES "^globalhotkeys_")
+    set(built ${PROJECT_BINARY_DIR}/src/globalhotkeys/${name}.qm)
+  else()
+    set(built ${PROJECT_BINARY_DIR}/src/ui/${name}.qm)
+  endif()
+  install(FILES ${built} DESTINATION ${CMAKE_INSTALL_DATADIR}/quillstack/translations)
+endforeach()
 
 set(CPACK_PACKAGE_NAME quillstack)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

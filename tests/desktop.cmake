@@ -18,3 +18,7 @@ quillstack_add_test(NAME tst_Installation SOURCES tst_Installation.cpp LIBS Qt6:
 add_dependencies(tst_Installation quillstack)
 target_compile_definitions(tst_Installation PRIVATE
   CMAKE_COMMAND="${CMAKE_COMMAND}" CPACK_COMMAND="${CMAKE_CPACK_COMMAND}")
+
+quillstack_add_test(NAME tst_Translations SOURCES tst_Translations.cpp LIBS quillstack_ui
+  LABELS unit)
+target_compile_definitions(tst_Translations PRIVATE QUILLSTACK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

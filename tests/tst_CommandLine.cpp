@@ -45,6 +45,13 @@ void tst_CommandLine::withoutDisplayOrBus_data()
     QTest::newRow("count without list")
         << QStringList { QStringLiteral("--toggle"), QStringLiteral("3") } << english << 2
         << QString() << QStringLiteral("Unexpected argument: 3");
+    const QString german = QStringLiteral("de_DE.UTF-8");
+    QTest::newRow("German help") << QStringList { QStringLiteral("--help") } << german << 0
+                                 << QStringLiteral("Den Verlauf zeigen oder ausblenden.")
+                                 << QString();
+    QTest::newRow("German start") << QStringList() << german << 1 << QString()
+                                  << QStringLiteral(
+                                         "quillstack: Quillstack braucht eine grafische Sitzung");
     QTest::newRow("copy without a clip") << QStringList { QStringLiteral("--copy") } << english << 2
                                          << QString() << QStringLiteral("--copy");
 }

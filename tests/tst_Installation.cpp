@@ -32,6 +32,8 @@ const QStringList installedFiles {
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-symbolic.svg"),
     QStringLiteral(
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-paused-symbolic.svg"),
+    QStringLiteral("share/quillstack/translations/quillstack_de.qm"),
+    QStringLiteral("share/quillstack/translations/globalhotkeys_de.qm"),
 };
 
 } // namespace

@@ -129,6 +129,9 @@ private slots:
             << QVariant();
         QTest::newRow("always visible") << QStringLiteral("visible") << qint64(1)
                                         << QStringLiteral("alwaysVisible") << QVariant(true);
+        QTest::newRow("keep the clipboard: off")
+            << QStringLiteral("keep") << qint64(0) << QStringLiteral("keepClipboardAlive")
+            << QVariant(false);
     }
 
     void handlers()
@@ -150,6 +153,8 @@ private slots:
             w.totalSizeChanged(int(argument));
         else if (handler == QLatin1String("anchor"))
             w.anchorChanged(int(argument));
+        else if (handler == QLatin1String("keep"))
+            w.keepClipboardAliveCheckbox()->click();
         else
             w.alwaysVisibleChanged(argument != 0);
 

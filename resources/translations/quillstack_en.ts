@@ -435,6 +435,10 @@
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
     </message>
+    <message id="prefs.keepClipboard">
+        <source>Keep the clipboard when its program quits</source>
+        <translation>Keep the clipboard when its program quits</translation>
+    </message>
     <message id="edit.find">
         <source>Find in text</source>
         <translation>Find in text</translation>

@@ -30,11 +30,27 @@ QString capitalized(const QString &text)
     return result;
 }
 
+namespace {
+
+// The installed catalogues come first, so that a language added or mended
+// after the build is used; those built into the program are the fallback.
+bool loadCatalogue(QTranslator &translator, const QLocale &locale, const QString &name)
+{
+    const QString installed = QCoreApplication::applicationDirPath()
+        + QStringLiteral("/../share/quillstack/translations");
+    for (const QString &folder : { installed, QStringLiteral(":/i18n") }) {
+        if (translator.load(locale, name, QStringLiteral("_"), folder))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool installCatalogue(QCoreApplication &app, const QString &name)
 {
-    const QString folder = QStringLiteral(":/i18n");
     auto *english = new QTranslator(&app);
-    const bool loaded = english->load(name + QStringLiteral("_en.qm"), folder);
+    const bool loaded = loadCatalogue(*english, QLocale(QLocale::English), name);
     if (loaded)
         app.installTranslator(english);
     else
@@ -45,7 +61,7 @@ bool installCatalogue(QCoreApplication &app, const QString &name)
     const QLocale locale;
     if (locale.language() != QLocale::English) {
         auto *local = new QTranslator(&app);
-        if (local->load(locale, name, QStringLiteral("_"), folder))
+        if (loadCatalogue(*local, locale, name))
             app.installTranslator(local);
         else
             delete local;

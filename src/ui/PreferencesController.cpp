@@ -94,8 +94,7 @@ std::optional<qint64> itemValue(const QComboBox *box, int index)
 PreferencesController::PreferencesController(Settings &settings,
     GlobalHotkeys::NamedShortcuts &shortcuts, LoginItem &loginItem, QWidget *parent)
     : QWidget(parent,
-          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-              | Qt::WindowCloseButtonHint)
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_settings(settings)
     , m_loginItem(loginItem)
 {
@@ -155,6 +154,11 @@ PreferencesController::PreferencesController(Settings &settings,
     m_pinnedRecorder = new GlobalHotkeys::RecorderField(
         shortcuts, GlobalHotkeys::StandardNames::togglePinnedPanel());
     addRow(qtTrId("prefs.hotkey.pinned"), m_pinnedRecorder);
+
+    m_keepClipboardAlive = addCheckboxRow(qtTrId("prefs.keepClipboard"));
+    m_keepClipboardAlive->setChecked(settings.keepClipboardAlive());
+    connect(m_keepClipboardAlive, &QCheckBox::clicked, this,
+        &PreferencesController::keepClipboardAliveChanged);
 
     m_launchAtLogin = addCheckboxRow(qtTrId("prefs.launchAtLogin"));
     connect(
@@ -239,6 +243,11 @@ void PreferencesController::anchorChanged(int index)
 void PreferencesController::alwaysVisibleChanged(bool on)
 {
     m_settings.setAlwaysVisible(on);
+}
+
+void PreferencesController::keepClipboardAliveChanged(bool on)
+{
+    m_settings.setKeepClipboardAlive(on);
 }
 
 void PreferencesController::launchAtLoginChanged(bool on)

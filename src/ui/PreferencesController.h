@@ -43,6 +43,7 @@ public:
     QComboBox *positionPopup() const { return m_positionPopup; }
     QCheckBox *alwaysVisibleCheckbox() const { return m_alwaysVisible; }
     QCheckBox *launchAtLoginCheckbox() const { return m_launchAtLogin; }
+    QCheckBox *keepClipboardAliveCheckbox() const { return m_keepClipboardAlive; }
     GlobalHotkeys::RecorderField *panelRecorder() const { return m_panelRecorder; }
     GlobalHotkeys::RecorderField *pinnedRecorder() const { return m_pinnedRecorder; }
 
@@ -53,6 +54,7 @@ public:
     void totalSizeChanged(int index);
     void anchorChanged(int index);
     void alwaysVisibleChanged(bool on);
+    void keepClipboardAliveChanged(bool on);
     void launchAtLoginChanged(bool on);
 
 protected:
@@ -81,4 +83,5 @@ private:
     GlobalHotkeys::RecorderField *m_panelRecorder = nullptr;
     GlobalHotkeys::RecorderField *m_pinnedRecorder = nullptr;
     QCheckBox *m_launchAtLogin = nullptr;
+    QCheckBox *m_keepClipboardAlive = nullptr;
 };

@@ -1,0 +1,459 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name></name>
+    <message id="search.placeholder">
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message id="empty.search">
+        <source>No clips match your search</source>
+        <translation>Keine Einträge passen zu Ihrer Suche</translation>
+    </message>
+    <message id="empty.pinned">
+        <source>No kept clips yet</source>
+        <translation>Noch keine behaltenen Einträge</translation>
+    </message>
+    <message id="empty.history">
+        <source>Copy something and it will appear here</source>
+        <translation>Kopieren Sie etwas, und es erscheint hier</translation>
+    </message>
+    <message id="clip.copyPlain">
+        <source>Copy as Plain Text</source>
+        <translation>Als reinen Text kopieren</translation>
+    </message>
+    <message id="clip.keep">
+        <source>Keep</source>
+        <translation>Behalten</translation>
+    </message>
+    <message id="clip.keep.tooltip">
+        <source>Kept clips are never removed by the limits or by Clear History</source>
+        <translation>Behaltene Einträge werden weder von den Grenzen noch von „Verlauf leeren“ entfernt</translation>
+    </message>
+    <message id="clip.timestamp">
+        <source>Copied %1</source>
+        <translation>Kopiert %1</translation>
+    </message>
+    <message id="clip.edit">
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message id="clip.view">
+        <source>View</source>
+        <translation>Ansehen</translation>
+    </message>
+    <message id="clip.delete">
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message id="clip.kind.files">
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message id="clip.kind.image">
+        <source>Image</source>
+        <translation>Bild</translation>
+    </message>
+    <message id="status.accessibility">
+        <source>Quillstack clipboard history</source>
+        <translation>Quillstack-Zwischenablageverlauf</translation>
+    </message>
+    <message id="menu.show">
+        <source>Show History</source>
+        <translation>Verlauf zeigen</translation>
+    </message>
+    <message id="menu.hide">
+        <source>Hide History</source>
+        <translation>Verlauf ausblenden</translation>
+    </message>
+    <message id="menu.settings">
+        <source>Settings…</source>
+        <translation>Einstellungen …</translation>
+    </message>
+    <message id="menu.clearHistory">
+        <source>Clear History…</source>
+        <translation>Verlauf leeren …</translation>
+    </message>
+    <message id="menu.share">
+        <source>Share Quillstack…</source>
+        <translation>Quillstack teilen …</translation>
+    </message>
+    <message id="menu.quit">
+        <source>Quit Quillstack</source>
+        <translation>Quillstack beenden</translation>
+    </message>
+    <message id="menu.pauseRecording">
+        <source>Pause Recording</source>
+        <translation>Aufzeichnung anhalten</translation>
+    </message>
+    <message id="status.paused">
+        <source>Quillstack: recording paused</source>
+        <translation>Quillstack: Aufzeichnung angehalten</translation>
+    </message>
+    <message id="status.noTray">
+        <source>No system tray was found. Quillstack keeps running: open the history with its shortcut or “quillstack --toggle”; the icon appears once a tray is available.</source>
+        <translation>Es wurde kein Systembereich der Kontrollleiste gefunden. Quillstack läuft weiter: Öffnen Sie den Verlauf mit seinem Tastenkürzel oder mit „quillstack --toggle“; das Symbol erscheint, sobald ein Systembereich verfügbar ist.</translation>
+    </message>
+    <message id="status.noCommandLine">
+        <source>The command line cannot reach this Quillstack (%1); it runs on as the only one.</source>
+        <translation>Die Befehlszeile kann dieses Quillstack nicht erreichen (%1); es läuft als einziges weiter.</translation>
+    </message>
+    <message id="cli.description">
+        <source>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</source>
+        <translation>Zwischenablageverlauf für den Linux-Desktop. Ohne Optionen wird Quillstack im Systembereich gestartet oder, wenn es schon läuft, nichts getan; die Optionen wenden sich an das laufende Quillstack.</translation>
+    </message>
+    <message id="cli.help">
+        <source>Show this help and exit.</source>
+        <translation>Diese Hilfe zeigen und beenden.</translation>
+    </message>
+    <message id="cli.version">
+        <source>Show the version and exit.</source>
+        <translation>Die Version zeigen und beenden.</translation>
+    </message>
+    <message id="cli.toggle">
+        <source>Show or hide the history panel.</source>
+        <translation>Den Verlauf zeigen oder ausblenden.</translation>
+    </message>
+    <message id="cli.togglePinned">
+        <source>Show or hide the panel with the kept clips.</source>
+        <translation>Die behaltenen Einträge zeigen oder ausblenden.</translation>
+    </message>
+    <message id="cli.show">
+        <source>Show the history panel.</source>
+        <translation>Den Verlauf zeigen.</translation>
+    </message>
+    <message id="cli.preferences">
+        <source>Open the preferences.</source>
+        <translation>Die Einstellungen öffnen.</translation>
+    </message>
+    <message id="cli.quit">
+        <source>Quit the running Quillstack.</source>
+        <translation>Das laufende Quillstack beenden.</translation>
+    </message>
+    <message id="cli.list">
+        <source>Print the newest N clips (10 unless N is given).</source>
+        <translation>Die neuesten N Einträge ausgeben (10, wenn N fehlt).</translation>
+    </message>
+    <message id="cli.json">
+        <source>With --list: print JSON.</source>
+        <translation>Mit --list: als JSON ausgeben.</translation>
+    </message>
+    <message id="cli.copy">
+        <source>Put a clip on the clipboard, by its id or its 0-based index.</source>
+        <translation>Einen Eintrag in die Zwischenablage legen, nach seiner ID oder seiner Position (ab 0).</translation>
+    </message>
+    <message id="cli.clear">
+        <source>Clear the history (kept clips stay).</source>
+        <translation>Den Verlauf leeren (behaltene Einträge bleiben).</translation>
+    </message>
+    <message id="cli.pause">
+        <source>Pause recording.</source>
+        <translation>Die Aufzeichnung anhalten.</translation>
+    </message>
+    <message id="cli.resume">
+        <source>Resume recording.</source>
+        <translation>Die Aufzeichnung fortsetzen.</translation>
+    </message>
+    <message id="cli.count">
+        <source>How many clips --list prints.</source>
+        <translation>Wie viele Einträge --list ausgibt.</translation>
+    </message>
+    <message id="cli.kept">
+        <source>[kept]</source>
+        <translation>[behalten]</translation>
+    </message>
+    <message id="cli.tryHelp">
+        <source>Try “quillstack --help” for more information.</source>
+        <translation>„quillstack --help“ zeigt mehr Informationen.</translation>
+    </message>
+    <message id="cli.oneCommand">
+        <source>Give one command at a time.</source>
+        <translation>Bitte nur einen Befehl auf einmal angeben.</translation>
+    </message>
+    <message id="cli.jsonWithList">
+        <source>--json only goes with --list.</source>
+        <translation>--json gibt es nur zusammen mit --list.</translation>
+    </message>
+    <message id="cli.unexpected">
+        <source>Unexpected argument: %1</source>
+        <translation>Unerwartetes Argument: %1</translation>
+    </message>
+    <message id="cli.badCount">
+        <source>Not a number of clips: %1</source>
+        <translation>Keine gültige Anzahl von Einträgen: %1</translation>
+    </message>
+    <message id="cli.noBus">
+        <source>there is no session bus</source>
+        <translation>es gibt keinen Sitzungsbus</translation>
+    </message>
+    <message id="cli.unreachable">
+        <source>No running Quillstack can be reached: %1.</source>
+        <translation>Kein laufendes Quillstack erreichbar: %1.</translation>
+    </message>
+    <message id="cli.notRunning">
+        <source>Quillstack is not running.</source>
+        <translation>Quillstack läuft nicht.</translation>
+    </message>
+    <message id="cli.noAnswer">
+        <source>Quillstack did not answer within a second.</source>
+        <translation>Quillstack hat nicht innerhalb einer Sekunde geantwortet.</translation>
+    </message>
+    <message id="cli.failed">
+        <source>The running Quillstack refused the command: %1</source>
+        <translation>Das laufende Quillstack hat den Befehl abgelehnt: %1</translation>
+    </message>
+    <message id="cli.noSuchClip">
+        <source>There is no clip %1.</source>
+        <translation>Es gibt keinen Eintrag %1.</translation>
+    </message>
+    <message id="cli.noDisplay">
+        <source>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</source>
+        <translation>Quillstack braucht eine grafische Sitzung, aber es ließ sich keine X-Anzeige öffnen (ist DISPLAY gesetzt?).</translation>
+    </message>
+    <message id="alert.clear.title">
+        <source>Clear the clipboard history?</source>
+        <translation>Den Zwischenablageverlauf leeren?</translation>
+    </message>
+    <message id="alert.clear.message">
+        <source>Every clip that is not kept will be removed. This cannot be undone.</source>
+        <translation>Alle Einträge, die nicht behalten werden, werden entfernt. Das lässt sich nicht rückgängig machen.</translation>
+    </message>
+    <message id="alert.clear.confirm">
+        <source>Clear History</source>
+        <translation>Verlauf leeren</translation>
+    </message>
+    <message id="alert.cancel">
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message id="share.message">
+        <source>Quillstack keeps a searchable history of everything you copy.</source>
+        <translation>Quillstack bewahrt einen durchsuchbaren Verlauf von allem, was Sie kopieren.</translation>
+    </message>
+    <message id="edit.textTitle">
+        <source>Edit Clip</source>
+        <translation>Eintrag bearbeiten</translation>
+    </message>
+    <message id="edit.imageTitle">
+        <source>View Image</source>
+        <translation>Bild ansehen</translation>
+    </message>
+    <message id="edit.close">
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message id="edit.cancel">
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message id="edit.save">
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message id="prefs.title">
+        <source>Quillstack Settings</source>
+        <translation>Quillstack-Einstellungen</translation>
+    </message>
+    <message id="prefs.section.limits">
+        <source>History Limits</source>
+        <translation>Grenzen des Verlaufs</translation>
+    </message>
+    <message id="prefs.section.window">
+        <source>Panel</source>
+        <translation>Verlaufsfenster</translation>
+    </message>
+    <message id="prefs.section.general">
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message id="prefs.maxAge">
+        <source>Keep clips for:</source>
+        <translation>Einträge aufbewahren:</translation>
+    </message>
+    <message id="prefs.age.unlimited">
+        <source>Forever</source>
+        <translation>Für immer</translation>
+    </message>
+    <message id="prefs.age.hour">
+        <source>One hour</source>
+        <translation>Eine Stunde</translation>
+    </message>
+    <message id="prefs.age.day">
+        <source>One day</source>
+        <translation>Einen Tag</translation>
+    </message>
+    <message id="prefs.age.week">
+        <source>One week</source>
+        <translation>Eine Woche</translation>
+    </message>
+    <message id="prefs.age.month">
+        <source>One month</source>
+        <translation>Einen Monat</translation>
+    </message>
+    <message id="prefs.maxCount">
+        <source>Maximum number of clips:</source>
+        <translation>Höchstzahl der Einträge:</translation>
+    </message>
+    <message id="prefs.maxClipSize">
+        <source>Largest single clip:</source>
+        <translation>Größter einzelner Eintrag:</translation>
+    </message>
+    <message id="prefs.maxTotalSize">
+        <source>Total history size:</source>
+        <translation>Gesamtgröße des Verlaufs:</translation>
+    </message>
+    <message id="prefs.size.unlimited">
+        <source>Unlimited</source>
+        <translation>Unbegrenzt</translation>
+    </message>
+    <message id="prefs.size.1mb">
+        <source>1 MB</source>
+        <translation>1 MB</translation>
+    </message>
+    <message id="prefs.size.5mb">
+        <source>5 MB</source>
+        <translation>5 MB</translation>
+    </message>
+    <message id="prefs.size.10mb">
+        <source>10 MB</source>
+        <translation>10 MB</translation>
+    </message>
+    <message id="prefs.size.25mb">
+        <source>25 MB</source>
+        <translation>25 MB</translation>
+    </message>
+    <message id="prefs.size.50mb">
+        <source>50 MB</source>
+        <translation>50 MB</translation>
+    </message>
+    <message id="prefs.size.100mb">
+        <source>100 MB</source>
+        <translation>100 MB</translation>
+    </message>
+    <message id="prefs.size.200mb">
+        <source>200 MB</source>
+        <translation>200 MB</translation>
+    </message>
+    <message id="prefs.position">
+        <source>Panel position:</source>
+        <translation>Position des Verlaufs:</translation>
+    </message>
+    <message id="prefs.anchor.topLeft">
+        <source>Top left</source>
+        <translation>Oben links</translation>
+    </message>
+    <message id="prefs.anchor.top">
+        <source>Top</source>
+        <translation>Oben</translation>
+    </message>
+    <message id="prefs.anchor.topRight">
+        <source>Top right</source>
+        <translation>Oben rechts</translation>
+    </message>
+    <message id="prefs.anchor.left">
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message id="prefs.anchor.right">
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message id="prefs.anchor.bottomLeft">
+        <source>Bottom left</source>
+        <translation>Unten links</translation>
+    </message>
+    <message id="prefs.anchor.bottom">
+        <source>Bottom</source>
+        <translation>Unten</translation>
+    </message>
+    <message id="prefs.anchor.bottomRight">
+        <source>Bottom right</source>
+        <translation>Unten rechts</translation>
+    </message>
+    <message id="prefs.alwaysVisible">
+        <source>Keep the panel always visible</source>
+        <translation>Verlauf immer sichtbar lassen</translation>
+    </message>
+    <message id="prefs.hotkey">
+        <source>Open history:</source>
+        <translation>Verlauf öffnen:</translation>
+    </message>
+    <message id="prefs.hotkey.pinned">
+        <source>Open kept clips:</source>
+        <translation>Behaltene Einträge öffnen:</translation>
+    </message>
+    <message id="prefs.launchAtLogin">
+        <source>Start Quillstack at login</source>
+        <translation>Quillstack bei der Anmeldung starten</translation>
+    </message>
+    <message id="prefs.keepClipboard">
+        <source>Keep the clipboard when its program quits</source>
+        <translation>Zwischenablage behalten, wenn ihr Programm endet</translation>
+    </message>
+    <message id="edit.find">
+        <source>Find in text</source>
+        <translation>Im Text suchen</translation>
+    </message>
+    <message id="share.copy">
+        <source>Copy Text and Link</source>
+        <translation>Text und Link kopieren</translation>
+    </message>
+    <message id="share.mail">
+        <source>Send by Email…</source>
+        <translation>Per E-Mail senden …</translation>
+    </message>
+    <message id="share.subject">
+        <source>Quillstack, a clipboard history</source>
+        <translation>Quillstack, ein Zwischenablageverlauf</translation>
+    </message>
+    <message id="notice.saveFailed.title">
+        <source>Quillstack cannot save the history</source>
+        <translation>Quillstack kann den Verlauf nicht speichern</translation>
+    </message>
+    <message id="notice.saveFailed.message">
+        <source>%1. Your clips are kept while Quillstack runs, and every new copy tries again. Free some disk space, or make the folder %2 writable.</source>
+        <translation>%1. Ihre Einträge bleiben erhalten, solange Quillstack läuft, und jede neue Kopie versucht es erneut. Geben Sie Speicherplatz frei oder machen Sie den Ordner %2 beschreibbar.</translation>
+    </message>
+    <message id="notice.saveRecovered.title">
+        <source>Quillstack saves the history again</source>
+        <translation>Quillstack speichert den Verlauf wieder</translation>
+    </message>
+    <message id="notice.saveRecovered.message">
+        <source>Your clips are on disk again.</source>
+        <translation>Ihre Einträge sind wieder auf der Festplatte.</translation>
+    </message>
+    <message id="notice.archiveSetAside.title">
+        <source>Quillstack could not read the history</source>
+        <translation>Quillstack konnte den Verlauf nicht lesen</translation>
+    </message>
+    <message id="notice.archiveSetAside.message">
+        <source>The history file did not load, so a new history was started. The old file was kept as %1.</source>
+        <translation>Die Verlaufsdatei ließ sich nicht laden, daher wurde ein neuer Verlauf begonnen. Die alte Datei wurde als %1 aufbewahrt.</translation>
+    </message>
+    <message id="notice.shortcutTaken.title">
+        <source>Shortcut %1 is not available</source>
+        <translation>Tastenkürzel %1 ist nicht verfügbar</translation>
+    </message>
+    <message id="notice.shortcutTaken.message">
+        <source>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</source>
+        <translation>Ein anderes Programm verwendet %1 bereits, daher öffnet es Quillstack nicht. Wählen Sie in den Einstellungen von Quillstack ein anderes Tastenkürzel oder geben Sie es im anderen Programm frei.</translation>
+    </message>
+    <message id="notice.clipboardUnavailable.title">
+        <source>Quillstack cannot see copies</source>
+        <translation>Quillstack kann Kopien nicht sehen</translation>
+    </message>
+    <message id="notice.clipboardUnavailable.message">
+        <source>Reading the clipboard failed (%1): copies are not recorded. Restart Quillstack in your desktop session.</source>
+        <translation>Die Zwischenablage konnte nicht gelesen werden (%1): Kopien werden nicht aufgezeichnet. Starten Sie Quillstack in Ihrer Desktop-Sitzung neu.</translation>
+    </message>
+    <message id="notice.shortcutsUnavailable.title">
+        <source>Global shortcuts are not available</source>
+        <translation>Globale Tastenkürzel sind nicht verfügbar</translation>
+    </message>
+    <message id="notice.shortcutsUnavailable.message">
+        <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
+        <translation>Quillstack konnte seine Tastenkürzel nicht einrichten (%1). Öffnen Sie den Verlauf stattdessen über das Symbol im Systembereich.</translation>
+    </message>
+</context>
+</TS>
