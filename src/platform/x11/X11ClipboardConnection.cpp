@@ -1,6 +1,7 @@
 #include "X11ClipboardConnection.h"
 
 #include "ClipboardReading.h"
+#include "X11Xcb.h"
 
 #include <xcb/xfixes.h>
 
@@ -16,11 +17,7 @@
 
 namespace {
 
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
-template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+template<typename T> using Reply = X11Xcb::Reply<T>;
 
 constexpr quint8 eventType(const xcb_generic_event_t *event)
 {
@@ -57,9 +54,9 @@ bool X11ClipboardConnection::open(QString *errorMessage)
     if (m_wakeFd < 0)
         return failWith("cannot create the reader's wake-up descriptor");
 
-    int screenNumber = 0;
-    m_connection = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(m_connection))
+    const X11Xcb::Opened opened = X11Xcb::open();
+    m_connection = opened.connection;
+    if (!opened.screen)
         return failWith("cannot connect to the X server");
 
     const xcb_query_extension_reply_t *xfixes
@@ -73,12 +70,7 @@ bool X11ClipboardConnection::open(QString *errorMessage)
     if (!version)
         return failWith("the X server's XFIXES extension did not answer");
 
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0)
-        return failWith("the X server has no screen");
-    const xcb_screen_t *screen = screens.data;
+    const xcb_screen_t *screen = opened.screen;
 
     const char *names[]
         = { "CLIPBOARD", "TARGETS", "INCR", "UTF8_STRING", "_QUILLSTACK_SELECTION_0",

@@ -19,22 +19,14 @@ X11EventConnection::~X11EventConnection()
 
 bool X11EventConnection::open(QString *errorMessage)
 {
-    int screenNumber = 0;
-    m_connection = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(m_connection)) {
+    const X11Xcb::Opened opened = X11Xcb::open();
+    m_connection = opened.connection;
+    if (!opened.screen) {
         if (errorMessage)
             *errorMessage = QStringLiteral("cannot connect to the X server");
         return false;
     }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("the X server has no screen");
-        return false;
-    }
-    m_root = screens.data->root;
+    m_root = opened.screen->root;
 
     m_notifier
         = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);

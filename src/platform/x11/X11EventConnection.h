@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "X11Xcb.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -40,11 +42,7 @@ public:
     // loop, so no handler runs in the middle of the caller's work.
     void scheduleQueuedEvents();
 
-    struct FreeDeleter
-    {
-        void operator()(void *pointer) const { std::free(pointer); }
-    };
-    template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+    template<typename T> using Reply = X11Xcb::Reply<T>;
 
 private:
     void dispatch();

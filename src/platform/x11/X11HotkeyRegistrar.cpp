@@ -1,5 +1,6 @@
 #include "X11HotkeyRegistrar.h"
 
+#include "X11Xcb.h"
 #include "X11Xkb.h"
 
 #include "KeyCodeTable.h"
@@ -32,11 +33,7 @@ constexpr std::array<uint16_t, 4> lockVariants = {
 constexpr uint16_t shortcutModifierMask
     = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4;
 
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
-template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+template<typename T> using Reply = X11Xcb::Reply<T>;
 
 std::optional<uint16_t> xModifiers(const GlobalHotkeys::Shortcut &shortcut)
 {
@@ -61,17 +58,12 @@ std::optional<uint16_t> xModifiers(const GlobalHotkeys::Shortcut &shortcut)
 X11HotkeyRegistrar::X11HotkeyRegistrar(const QByteArray &displayName, QObject *parent)
     : HotkeyRegistrar(parent)
 {
-    int screenNumber = 0;
-    m_connection
-        = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
-    if (xcb_connection_has_error(m_connection))
+    const X11Xcb::Opened opened
+        = X11Xcb::open(displayName.isEmpty() ? nullptr : displayName.constData());
+    m_connection = opened.connection;
+    if (!opened.screen)
         return;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    if (!screens.rem)
-        return;
-    m_root = screens.data->root;
+    m_root = opened.screen->root;
 
     // Without detectable auto-repeat a held key sends a release before every
     // repeated press, and a shortcut acting on release would fire while the
