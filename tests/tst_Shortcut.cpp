@@ -95,13 +95,9 @@ private slots:
 
     void specialKeys()
     {
-        QSet<qint64> codes;
-        for (int i = 0; i < specialKeyCount; ++i) {
-            const qint64 code = keyCodeForSpecialKey(SpecialKey(i));
-            QCOMPARE(specialKeyForKeyCode(code), SpecialKey(i));
-            codes.insert(code);
-        }
-        QCOMPARE(codes.size(), specialKeyCount);
+        // The way back also proves that no two special keys share a code.
+        for (int i = 0; i < specialKeyCount; ++i)
+            QCOMPARE(specialKeyForKeyCode(keyCodeForSpecialKey(SpecialKey(i))), SpecialKey(i));
         for (const Key key : { Key::a, Key::zero, Key::minus, Key::shift, Key::mute, Key(10) })
             QCOMPARE(specialKeyForKeyCode(key.rawValue), std::nullopt);
         // Keypad keys never stand for a menu item's key.

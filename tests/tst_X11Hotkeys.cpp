@@ -67,33 +67,6 @@ protected:
     }
 };
 
-// The named shortcuts of a running program with our tray menu open.
-struct OpenMenu
-{
-    QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
-    X11HotkeyRegistrar registrar;
-    X11KeyboardLayout layout;
-    NamedShortcuts shortcuts { defaults, registrar, layout };
-    Name panel = shortcuts.createName(StandardNames::togglePanel());
-    QMenu menu;
-    QStringList log;
-
-    OpenMenu()
-    {
-        shortcuts.onKeyDown(panel, [this] { log.append(QStringLiteral("down")); });
-        shortcuts.onKeyUp(panel, [this] { log.append(QStringLiteral("up")); });
-        menu.addAction(QStringLiteral("Clear History"));
-        QObject::connect(&menu, &QMenu::aboutToShow, [this] { shortcuts.setMenuOpen(true); });
-        QObject::connect(&menu, &QMenu::aboutToHide, [this] { shortcuts.setMenuOpen(false); });
-    }
-    bool open()
-    {
-        menu.popup(QPoint(100, 100));
-        return QTest::qWaitForWindowExposed(&menu) && shortcuts.isMenuOpen();
-    }
-};
-
 // What the US layout types on each named key (Num Lock off); F13-F20 get
 // other symbols from xkeyboard-config, which is why we name them ourselves.
 QHash<QString, QString> usKeysyms()
@@ -337,34 +310,51 @@ private slots:
         QTRY_COMPARE(shortcut.description(keyboard), QStringLiteral("Ctrl+Alt+Z"));
     }
 
+    // The named shortcuts of a running program with our tray menu open.
     void anOpenMenuTakesTheShortcutFromItsKeys()
     {
-        OpenMenu f;
+        QTemporaryDir dir;
+        Defaults defaults(dir.filePath(QStringLiteral("Quillstack.conf")));
+        X11HotkeyRegistrar registrar;
+        X11KeyboardLayout layout;
+        NamedShortcuts shortcuts(defaults, registrar, layout);
+        const Name panel = shortcuts.createName(StandardNames::togglePanel());
+        QStringList log;
+        shortcuts.onKeyDown(panel, [&log] { log.append(QStringLiteral("down")); });
+        shortcuts.onKeyUp(panel, [&log] { log.append(QStringLiteral("up")); });
+        QMenu menu;
+        menu.addAction(QStringLiteral("Clear History"));
+        connect(&menu, &QMenu::aboutToShow, this, [&] { shortcuts.setMenuOpen(true); });
+        connect(&menu, &QMenu::aboutToHide, this, [&] { shortcuts.setMenuOpen(false); });
+        const auto open = [&] {
+            menu.popup(QPoint(100, 100));
+            return QTest::qWaitForWindowExposed(&menu) && shortcuts.isMenuOpen();
+        };
         // First without Alt, which closes Qt's menus.
         const Shortcut ctrlShiftK(Key::k, ModifierFlag::command | ModifierFlag::shift);
-        f.shortcuts.setShortcut(ctrlShiftK, f.panel);
-        QVERIFY(f.open());
+        shortcuts.setShortcut(ctrlShiftK, panel);
+        QVERIFY(open());
         // Our grab is withdrawn while the menu holds the keyboard.
         X11HotkeyRegistrar other;
         QCOMPARE(other.registerHotkey(1, ctrlShiftK), 0);
         other.unregisterHotkey(1);
         QVERIFY(xdotool("keydown", { Key::command, Key::shift, Key::k }));
-        QTRY_COMPARE(f.log, QStringList({ QStringLiteral("down") }));
+        QTRY_COMPARE(log, QStringList({ QStringLiteral("down") }));
         QVERIFY(xdotool("keyup", { Key::command, Key::shift, Key::k }));
-        QTRY_COMPARE(f.log.size(), 2);
-        QVERIFY(f.menu.isVisible());
-        f.menu.hide();
+        QTRY_COMPARE(log.size(), 2);
+        QVERIFY(menu.isVisible());
+        menu.hide();
         QCOMPARE(other.registerHotkey(2, ctrlShiftK), 10);
 
         // With Alt the menu closes as Alt goes down, and the hot key is back
         // by the time the key follows.
-        f.shortcuts.setShortcut(ctrlAltV, f.panel);
-        QVERIFY(f.open());
+        shortcuts.setShortcut(ctrlAltV, panel);
+        QVERIFY(open());
         QVERIFY(xdotool("keydown", { Key::command, Key::option }));
-        QTRY_VERIFY(!f.menu.isVisible());
+        QTRY_VERIFY(!menu.isVisible());
         QVERIFY(xdotool("keydown", { Key::v }));
         QVERIFY(xdotool("keyup", { Key::v, Key::option, Key::command }));
-        QTRY_COMPARE(f.log,
+        QTRY_COMPARE(log,
             QStringList({ QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("down"),
                 QStringLiteral("up") }));
     }
