@@ -103,35 +103,24 @@ private slots:
         QTest::addColumn<QString>("handler");
         QTest::addColumn<qint64>("argument");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("stored");
-        QTest::newRow("age: a day")
-            << QStringLiteral("age") << qint64(2) << QStringLiteral("maxAgeHours") << QVariant(24);
-        QTest::newRow("age: no item")
-            << QStringLiteral("age") << qint64(-1) << QStringLiteral("maxAgeHours") << QVariant(0);
-        QTest::newRow("count") << QStringLiteral("count") << qint64(500)
-                               << QStringLiteral("maxClipCount") << QVariant(500);
-        QTest::newRow("count below 1") << QStringLiteral("count") << qint64(-3)
-                                       << QStringLiteral("maxClipCount") << QVariant(1);
-        QTest::newRow("clip size: 25 MB") << QStringLiteral("clipSize") << qint64(3)
-                                          << QStringLiteral("maxClipBytes") << QVariant(26214400);
-        QTest::newRow("clip size: no item keeps the value")
-            << QStringLiteral("clipSize") << qint64(-1) << QStringLiteral("maxClipBytes")
-            << QVariant(10485760);
-        QTest::newRow("total: unlimited") << QStringLiteral("total") << qint64(0)
-                                          << QStringLiteral("maxTotalBytes") << QVariant(0);
-        QTest::newRow("total: no item") << QStringLiteral("total") << qint64(-1)
-                                        << QStringLiteral("maxTotalBytes") << QVariant(0);
-        QTest::newRow("position: top left")
-            << QStringLiteral("anchor") << qint64(0) << QStringLiteral("panelAnchor")
-            << QVariant(QStringLiteral("topLeft"));
-        QTest::newRow("position: no item changes nothing")
-            << QStringLiteral("anchor") << qint64(-1) << QStringLiteral("panelAnchor")
-            << QVariant();
-        QTest::newRow("always visible") << QStringLiteral("visible") << qint64(1)
-                                        << QStringLiteral("alwaysVisible") << QVariant(true);
-        QTest::newRow("keep the clipboard: off")
-            << QStringLiteral("keep") << qint64(0) << QStringLiteral("keepClipboardAlive")
-            << QVariant(false);
+        QTest::addColumn<QVariant>("stored"); // invalid: nothing written
+        const auto row = [](const char *name, const char *handler, qint64 argument, const char *key,
+                             const QVariant &stored) {
+            QTest::newRow(name) << QString::fromLatin1(handler) << argument
+                                << QString::fromLatin1(key) << stored;
+        };
+        row("age: a day", "age", 2, "maxAgeHours", 24);
+        row("age: no item", "age", -1, "maxAgeHours", 0);
+        row("count", "count", 500, "maxClipCount", 500);
+        row("count below 1", "count", -3, "maxClipCount", 1);
+        row("clip size: 25 MB", "clipSize", 3, "maxClipBytes", 26214400);
+        row("clip size: no item keeps the value", "clipSize", -1, "maxClipBytes", 10485760);
+        row("total: unlimited", "total", 0, "maxTotalBytes", 0);
+        row("total: no item", "total", -1, "maxTotalBytes", 0);
+        row("position: top left", "anchor", 0, "panelAnchor", QStringLiteral("topLeft"));
+        row("position: no item changes nothing", "anchor", -1, "panelAnchor", QVariant());
+        row("always visible", "visible", 1, "alwaysVisible", true);
+        row("keep the clipboard: off", "keep", 0, "keepClipboardAlive", false);
     }
 
     void handlers()
