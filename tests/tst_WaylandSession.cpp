@@ -79,10 +79,14 @@ private slots:
             copy.start(QStringLiteral("wl-copy"),
                 { QStringLiteral("copied in a Wayland program %1").arg(waited.elapsed()) });
             QVERIFY(copy.waitForFinished(5000));
-            QTest::qWait(200);
-            recorded = archive.open(QIODevice::ReadOnly)
-                && archive.readAll().contains("copied in a Wayland program");
-            archive.close();
+            recorded = QTest::qWaitFor(
+                [&] {
+                    const bool found = archive.open(QIODevice::ReadOnly)
+                        && archive.readAll().contains("copied in a Wayland program");
+                    archive.close();
+                    return found;
+                },
+                200);
         }
         QVERIFY(recorded);
 

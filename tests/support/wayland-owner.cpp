@@ -122,15 +122,15 @@ int main(int argc, char **argv)
         } else if (arg == "--trickle") {
             owner.trickle = true;
         } else if (arg == "--type" && i + 1 < argc) {
-            const std::string spec = argv[++i];
-            const std::size_t at = spec.rfind('@');
-            std::ifstream file(spec.substr(at + 1), std::ios::binary);
+            const std::string argument = argv[++i];
+            const std::size_t at = argument.rfind('@');
+            std::ifstream file(argument.substr(at + 1), std::ios::binary);
             if (at == std::string::npos || !file) {
-                std::fprintf(stderr, "qs-wayland-owner: bad --type %s\n", spec.c_str());
+                std::fprintf(stderr, "qs-wayland-owner: bad --type %s\n", argument.c_str());
                 return 2;
             }
             owner.offers.push_back(
-                { spec.substr(0, at), std::string(std::istreambuf_iterator<char>(file), {}) });
+                { argument.substr(0, at), std::string(std::istreambuf_iterator<char>(file), {}) });
         } else {
             std::fprintf(stderr, "qs-wayland-owner: unknown argument %s\n", arg.c_str());
             return 2;
