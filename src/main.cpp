@@ -80,8 +80,8 @@ int main(int argc, char *argv[])
     SessionService service(program.app());
     QString busError = qtTrId("cli.noBus");
     if (claim != SessionBus::Claim::claimed || !service.publish(bus, &busError))
-        std::fprintf(
-            stderr, "quillstack: %s\n", qPrintable(qtTrId("status.noCommandLine").arg(busError)));
+        program.app().tellUser(QStringLiteral("bus"), qtTrId("notice.noBus.title"),
+            qtTrId("status.noCommandLine").arg(busError));
     program.runIn(app);
     return app.exec();
 }

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -106,8 +108,9 @@ private slots:
         }
         QCOMPARE(hotkeyLines, QList<QByteArray> { "Error registering hotkey Ctrl+Alt+V: 10" });
         // The user, who does not read a console, is told once, by name.
-        QCOMPARE(f.notifier.shown.size(), 1);
-        QVERIFY(f.notifier.shown.first().title.contains(QStringLiteral("Ctrl+Alt+V")));
+        const auto naming = std::count_if(f.notifier.shown.cbegin(), f.notifier.shown.cend(),
+            [](const auto &shown) { return shown.title.contains(QStringLiteral("Ctrl+Alt+V")); });
+        QCOMPARE(naming, 1);
 
         QVERIFY(typeChord(Key::p));
         QVERIFY(shows(f, ListMode::pinned));

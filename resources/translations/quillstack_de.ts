@@ -99,6 +99,14 @@
         <source>The command line cannot reach this Quillstack (%1); it runs on as the only one.</source>
         <translation>Die Befehlszeile kann dieses Quillstack nicht erreichen (%1); es läuft als einziges weiter.</translation>
     </message>
+    <message id="notice.noTray.title">
+        <source>No system tray</source>
+        <translation>Kein Systembereich</translation>
+    </message>
+    <message id="notice.noBus.title">
+        <source>Command line unavailable</source>
+        <translation>Befehlszeile nicht verfügbar</translation>
+    </message>
     <message id="cli.description">
         <source>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</source>
         <translation>Zwischenablageverlauf für den Linux-Desktop. Ohne Optionen wird Quillstack im Systembereich gestartet oder, wenn es schon läuft, nichts getan; die Optionen wenden sich an das laufende Quillstack.</translation>

@@ -99,6 +99,14 @@
         <source>The command line cannot reach this Quillstack (%1); it runs on as the only one.</source>
         <translation>The command line cannot reach this Quillstack (%1); it runs on as the only one.</translation>
     </message>
+    <message id="notice.noTray.title">
+        <source>No system tray</source>
+        <translation>No system tray</translation>
+    </message>
+    <message id="notice.noBus.title">
+        <source>Command line unavailable</source>
+        <translation>Command line unavailable</translation>
+    </message>
     <message id="cli.description">
         <source>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</source>
         <translation>Clipboard history for the Linux desktop. Without options, starts Quillstack in the tray, or does nothing when it already runs; the options talk to the running Quillstack.</translation>

@@ -182,7 +182,7 @@ void AppDelegate::setupStatusItem()
     // Qt shows the icon by itself once a tray appears; until then the
     // shortcuts and the command line are the way in, and the user is told so.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        qWarning().noquote() << qtTrId("status.noTray");
+        tellUser(QStringLiteral("tray"), qtTrId("notice.noTray.title"), qtTrId("status.noTray"));
 }
 
 void AppDelegate::updateStatusIcon()

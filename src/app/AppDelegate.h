@@ -42,6 +42,8 @@ public:
     explicit AppDelegate(const AppServices &services, QObject *parent = nullptr);
     ~AppDelegate() override;
 
+    // A failure the user must hear of, told once through the notifier.
+    void tellUser(const QString &key, const QString &title, const QString &message);
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
 
@@ -129,8 +131,6 @@ private:
     void activatePreviousApp();
     void recordShortcutOpens();
     bool pointerIsOverOwnWindow(QPointF mouse) const;
-    // A failure the user must hear of, told once through the notifier.
-    void tellUser(const QString &key, const QString &title, const QString &message);
 
     struct Notice
     {
