@@ -215,6 +215,99 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{text}, 15000);
     }
 
+    // Owners that misbehave: nothing they offer badly is stored, the UI
+    // thread goes on while they are read, and the next normal copy is
+    // recorded. An empty text means nothing may be recorded; "holds" means
+    // the owner keeps the read waiting for seconds.
+    void hostileOwners_data()
+    {
+        QTest::addColumn<ClipboardTools::Offers>("offers");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("holds");
+        const auto utf8 = [](const QByteArray &bytes) {
+            return ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), bytes}};
+        };
+        QTest::newRow("never answers") << utf8("never sent") << QStringList{QStringLiteral("--silent")} << QString()
+                                         << true;
+        QTest::newRow("answers TARGETS, then stalls")
+            << utf8("never sent") << QStringList{QStringLiteral("--stall-data")} << QString() << true;
+        QTest::newRow("announces a huge transfer and trickles")
+            << utf8(QByteArray(64 << 10, 't'))
+            << QStringList{QStringLiteral("--incr-above"), QStringLiteral("1000"), QStringLiteral("--announce"),
+                           QStringLiteral("4000000000"), QStringLiteral("--chunk"), QStringLiteral("16"),
+                           QStringLiteral("--trickle"), QStringLiteral("100")}
+            << QString() << false;
+        QTest::newRow("trickles slower than a transfer may take")
+            << utf8(QByteArray(2 << 20, 's'))
+            << QStringList{QStringLiteral("--incr-above"), QStringLiteral("1000"), QStringLiteral("--chunk"),
+                           QStringLiteral("4096"), QStringLiteral("--trickle"), QStringLiteral("20")}
+            << QString() << true;
+        QTest::newRow("hundreds of targets")
+            << utf8("among many") << QStringList{QStringLiteral("--extra-targets"), QStringLiteral("400")}
+            << QStringLiteral("among many") << false;
+        QTest::newRow("invalid UTF-8 and a PNG that is not one")
+            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "ok \xff\xfe\xc3 end"},
+                                      {QStringLiteral("image/png"), "\x89PNG\r\n\x1a\n and then garbage"}}
+            << QStringList{} << QStringLiteral("ok \ufffd\ufffd\ufffd end") << false;
+    }
+
+    void hostileOwners()
+    {
+        QFETCH(ClipboardTools::Offers, offers);
+        QFETCH(QStringList, options);
+        QFETCH(QString, text);
+        QFETCH(bool, holds);
+        Rig rig;
+        QSignalSpy read(&rig.pasteboard, &Pasteboard::changed);
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+        ticker.start();
+
+        QVERIFY(m_tools.startOwner(offers, options));
+        ticks = 0;
+        // The read ends, one way or the other, while the UI thread keeps turning.
+        QVERIFY(read.wait(20000));
+        QVERIFY(!holds || ticks > 1);
+        QCOMPARE(rig.pasteboard.contentsAbandoned(), text.isEmpty());
+        if (text.isEmpty()) {
+            // Several polls later nothing was recorded.
+            QSignalSpy stored(rig.f.store.get(), &ClipStore::storeDidChange);
+            QVERIFY(!stored.wait(3 * PasteboardMonitor::pollIntervalMs));
+            QVERIFY(rig.clips().isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{text}, 10000);
+            QVERIFY(!rig.clips().first().imageFilename);
+        }
+
+        QVERIFY(ClipboardTools::copyWithXclip("after"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("after"), 10000);
+        QCOMPARE(rig.clips().size(), text.isEmpty() ? 1 : 2);
+    }
+
+    // An owner that takes the selection again hundreds of times a second:
+    // what is recorded is in the order it was offered, ends with the last
+    // offer, and the next normal copy goes on top.
+    void ownerChurningTheSelection()
+    {
+        Rig rig;
+        QProcess *owner = m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "churn"}},
+                                             {QStringLiteral("--churn"), QStringLiteral("300")});
+        QVERIFY(owner);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("churn 300"), 20000);
+        int previous = 301;
+        for (const QString &recorded : rig.texts()) {
+            QVERIFY2(recorded.startsWith(QLatin1String("churn ")), qPrintable(recorded));
+            const int number = recorded.mid(6).toInt();
+            QVERIFY2(number < previous, qPrintable(rig.texts().join(QLatin1Char(','))));
+            previous = number;
+        }
+        QVERIFY(ClipboardTools::copyWithXclip("after"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("after"), 10000);
+    }
+
     // The per-clip limit applies to what is stored: a bitmap whose PNG fits,
     // or UTF-16 HTML whose UTF-8 form fits, is recorded although the bytes
     // offered are more; one byte less and it is not.

@@ -13,12 +13,19 @@
 //                      [--delay MS]          answer each request MS milliseconds late
 //                      [--targets refuse|bytes]  refuse TARGETS, or answer it with bytes
 //                                            that are no list of atoms
+//                      [--stall-data]        answer TARGETS, never a request for data
+//                      [--trickle MS]        wait MS milliseconds before each INCR chunk
+//                      [--extra-targets N]   also list N made-up targets it never serves
+//                      [--churn N]           take the selection again N times, every 2 ms,
+//                                            the first target's data becoming "DATA i";
+//                                            prints "churned" after the last
 // A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
 // Prints "ready" once it owns the selection.
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -61,6 +69,10 @@ struct Options
     bool silent = false;
     unsigned delayMs = 0;
     std::string targetsReply;
+    bool stallData = false;
+    unsigned trickleMs = 0;
+    unsigned extraTargets = 0;
+    unsigned churn = 0;
 };
 
 [[noreturn]] void usage(const char *message)
@@ -122,6 +134,14 @@ Options parseOptions(int argc, char **argv)
             options.delayMs = unsigned(std::stoul(value()));
         else if (arg == "--targets")
             options.targetsReply = value();
+        else if (arg == "--stall-data")
+            options.stallData = true;
+        else if (arg == "--trickle")
+            options.trickleMs = unsigned(std::stoul(value()));
+        else if (arg == "--extra-targets")
+            options.extraTargets = unsigned(std::stoul(value()));
+        else if (arg == "--churn")
+            options.churn = unsigned(std::stoul(value()));
         else
             usage("unknown option");
     }
@@ -194,6 +214,11 @@ int main(int argc, char **argv)
         target.atom = intern(connection, target.name);
         offered.push_back(target.atom);
     }
+    for (unsigned i = 0; i < options.extraTargets; ++i)
+        offered.push_back(intern(connection, "application/x-made-up-" + std::to_string(i)));
+    if (options.churn > 0 && options.targets.empty())
+        usage("--churn changes the first target's data");
+    const std::string churnBase = options.churn > 0 ? options.targets.front().data : std::string();
 
     const xcb_timestamp_t acquired = serverTime(connection, window);
     xcb_set_selection_owner(connection, window, clipboard, acquired);
@@ -209,13 +234,44 @@ int main(int argc, char **argv)
         std::raise(SIGSTOP);
 
     std::list<Transfer> transfers;
-    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+    const int fd = xcb_get_file_descriptor(connection);
+    unsigned churned = 0;
+    auto nextChurn = std::chrono::steady_clock::now();
+    for (;;) {
+        xcb_generic_event_t *event = xcb_poll_for_event(connection);
+        if (!event && xcb_connection_has_error(connection))
+            break;
+        if (!event) {
+            int timeoutMs = -1;
+            if (churned < options.churn) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= nextChurn) {
+                    // A new owner time each round, as programs that re-copy in a loop do.
+                    options.targets.front().data = churnBase + " " + std::to_string(++churned);
+                    xcb_set_selection_owner(connection, window, clipboard, XCB_CURRENT_TIME);
+                    xcb_flush(connection);
+                    if (churned == options.churn) {
+                        std::puts("churned");
+                        std::fflush(stdout);
+                    }
+                    nextChurn = now + std::chrono::milliseconds(2);
+                    continue;
+                }
+                timeoutMs = int(std::chrono::ceil<std::chrono::milliseconds>(nextChurn - now).count());
+            }
+            pollfd wait { fd, POLLIN, 0 };
+            ::poll(&wait, 1, timeoutMs);
+            continue;
+        }
         const uint8_t type = event->response_type & 0x7f;
         if (type == XCB_SELECTION_CLEAR) {
             std::free(event);
             break;
         }
-        if (type == XCB_SELECTION_REQUEST && options.silent) {
+        const bool dataRequest = type == XCB_SELECTION_REQUEST
+            && reinterpret_cast<xcb_selection_request_event_t *>(event)->target != targetsAtom
+            && reinterpret_cast<xcb_selection_request_event_t *>(event)->target != timestampAtom;
+        if (type == XCB_SELECTION_REQUEST && (options.silent || (options.stallData && dataRequest))) {
             // Lets a test know that a requestor now waits on us.
             std::puts("request");
             std::fflush(stdout);
@@ -269,6 +325,8 @@ int main(int argc, char **argv)
                     || it->property != change->atom)
                     continue;
                 // Each deletion asks for the next chunk; an empty one ends the transfer.
+                if (options.trickleMs > 0)
+                    ::usleep(options.trickleMs * 1000);
                 const std::size_t size = std::min(options.chunk, it->data->size() - it->offset);
                 xcb_change_property(connection, XCB_PROP_MODE_REPLACE, it->requestor, it->property,
                     it->type, 8, size, it->data->data() + it->offset);
