@@ -36,5 +36,6 @@ quillstack_add_test(NAME tst_HotkeyController
 # The global shortcuts of the whole application against a real X server.
 quillstack_add_test(NAME tst_AppX11Hotkeys
   SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/ConsoleCapture.cpp
-  LIBS quillstack_program LABELS x11 X11)
+    support/KeyRepeatProbe.cpp support/KeyRepeatProbe.h
+  LIBS quillstack_program PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11Hotkeys qs-focus-window)

@@ -2,6 +2,7 @@
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
 #include "HotkeyController.h"
+#include "KeyRepeatProbe.h"
 #include "StandardNames.h"
 #include "Translations.h"
 #include "X11AppFixture.h"
@@ -73,14 +74,19 @@ private slots:
         KeyboardRestorer restore { locks };
         QVERIFY(xdotool("key", locks));
         QSignalSpy pressed(&f.hotkeyRegistrar, &HotkeyRegistrar::hotkeyPressed);
+        KeyRepeatProbe repeats;
+        QVERIFY(repeats.isValid());
 
-        // The press has arrived and nothing shows; the key's release shows
-        // the panel while the modifiers are still down.
+        // The press has arrived and nothing shows, also while the held key
+        // repeats; the key's release shows the panel, once, while the
+        // modifiers are still down.
         QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
         QVERIFY(pressed.wait());
+        QVERIFY(waitFor([&] { return repeats.repeatsOf(Key::v) >= 2; }));
         QVERIFY(!f.app->panel().isVisible());
         QVERIFY(xdotool("keyup", { Key::v }));
         QVERIFY(shows(f, ListMode::all));
+        QCOMPARE(pressed.count(), 1);
         QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
         QVERIFY(xdotool("keyup", { Key::option, Key::command }));
 
