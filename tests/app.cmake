@@ -19,7 +19,7 @@ set(QUILLSTACK_APP_X11_SUPPORT
   support/X11AppFixture.cpp support/X11AppFixture.h
   support/X11TestTools.cpp support/X11TestTools.h)
 quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp ${QUILLSTACK_APP_X11_SUPPORT}
-  LIBS quillstack_program LABELS x11 X11)
+  LIBS quillstack_program PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11 qs-focus-window)
 # Qt's xcb plugin loads libxkbcommon-x11, which strndup()s atom names that are
 # not NUL-terminated: strict string checks take that for an overflow.

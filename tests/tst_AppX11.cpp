@@ -13,6 +13,10 @@
 #include <QProcess>
 #include <QTest>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 namespace {
 
 void clickAt(const QPoint &point)
@@ -22,15 +26,62 @@ void clickAt(const QPoint &point)
             QStringLiteral("click"), QStringLiteral("1") });
 }
 
+bool underWindowManager()
+{
+    return qEnvironmentVariable("QUILLSTACK_NO_WM") != QLatin1String("1");
+}
+
 // The window with the keyboard by xdotool: the window manager's active
 // window, or the input focus when there is no window manager.
 quint64 activeWindowByXdotool()
 {
-    const bool bare = qEnvironmentVariable("QUILLSTACK_NO_WM") == QLatin1String("1");
     return runTool(QStringLiteral("xdotool"),
-        { bare ? QStringLiteral("getwindowfocus") : QStringLiteral("getactivewindow") })
+        { underWindowManager() ? QStringLiteral("getactivewindow") : QStringLiteral("getwindowfocus") })
         .toULongLong();
 }
+
+// The windows that clients have asked the window manager to activate, seen as
+// the _NET_ACTIVE_WINDOW messages sent to the root window. A window manager
+// that gives the focus back by itself when our panel goes away hides a
+// missing request from the focus alone; other window managers do not.
+class ActivationRequests
+{
+public:
+    ActivationRequests()
+        : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        const xcb_window_t root
+            = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection, root, XCB_CW_EVENT_MASK, &mask);
+        const char name[] = "_NET_ACTIVE_WINDOW";
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(m_connection,
+            xcb_intern_atom(m_connection, 1, sizeof name - 1, name), nullptr);
+        m_activeWindow = atom ? atom->atom : XCB_NONE;
+        std::free(atom);
+    }
+    ~ActivationRequests() { xcb_disconnect(m_connection); }
+    ActivationRequests(const ActivationRequests &) = delete;
+    ActivationRequests &operator=(const ActivationRequests &) = delete;
+
+    // The requested windows that have arrived since the last call.
+    QList<quint64> take()
+    {
+        QList<quint64> windows;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            const auto *message = reinterpret_cast<const xcb_client_message_event_t *>(event);
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE
+                && message->type == m_activeWindow)
+                windows.append(message->window);
+            std::free(event);
+        }
+        return windows;
+    }
+
+private:
+    xcb_connection_t *m_connection;
+    xcb_atom_t m_activeWindow = XCB_NONE;
+};
 
 using Fixture = X11AppFixture;
 
@@ -67,10 +118,24 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
     QCOMPARE(f.app->previousApp()->windowId, f.otherWindow);
     QCOMPARE(f.app->previousApp()->processId, f.other.processId());
+    ActivationRequests requests;
+    QVERIFY(requests.take().isEmpty());
 
+    // Both the window manager's active window and the X input focus are the
+    // previous window again; with a window manager, because we asked for it.
     runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
     QVERIFY(waitFor([&] { return !f.app->panel().isVisible() && f.otherHasKeyboard(); }));
     QCOMPARE(activeWindowByXdotool(), f.otherWindow);
+    QCOMPARE(runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).toULongLong(),
+        f.otherWindow);
+    if (underWindowManager()) {
+        QList<quint64> asked;
+        QVERIFY(waitFor([&] {
+            asked += requests.take();
+            return !asked.isEmpty();
+        }));
+        QCOMPARE(asked, QList<quint64> { f.otherWindow });
+    }
     QCOMPARE(
         runTool(QStringLiteral("xclip"),
             { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
