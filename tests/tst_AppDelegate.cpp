@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -670,7 +671,17 @@ void tst_AppDelegate::share()
                 .contains(AppDelegate::shareAddress().toString()));
     QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
         qtTrId("share.subject"));
+
+    // Without a program for mailto: links the user hears of it, once.
+    const qsizetype shownBefore = f.notifier.shown.size();
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("openUrl")));
+        items.at(1)->trigger();
+    }
+    QCOMPARE(f.notifier.shown.size(), shownBefore + 1);
+    QCOMPARE(f.notifier.shown.last().title, qtTrId("notice.mailUnavailable.title"));
+    QVERIFY(f.notifier.shown.last().message.contains(AppDelegate::shareAddress().toString()));
 }
 
 QTEST_MAIN(tst_AppDelegate)

@@ -463,5 +463,13 @@
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack konnte seine Tastenkürzel nicht einrichten (%1). Öffnen Sie den Verlauf stattdessen über das Symbol im Systembereich.</translation>
     </message>
+    <message id="notice.mailUnavailable.title">
+        <source>No email program to send from</source>
+        <translation>Kein E-Mail-Programm zum Senden</translation>
+    </message>
+    <message id="notice.mailUnavailable.message">
+        <source>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</source>
+        <translation>Die Arbeitsumgebung hat kein Programm für E-Mail-Links. Verwenden Sie „Text und Link kopieren“ und fügen Sie ihn in eine Nachricht ein; die Adresse ist %1.</translation>
+    </message>
 </context>
 </TS>

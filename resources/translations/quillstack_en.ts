@@ -463,5 +463,13 @@
         <source>Quillstack, a clipboard history</source>
         <translation>Quillstack, a clipboard history</translation>
     </message>
+    <message id="notice.mailUnavailable.title">
+        <source>No email program to send from</source>
+        <translation>No email program to send from</translation>
+    </message>
+    <message id="notice.mailUnavailable.message">
+        <source>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</source>
+        <translation>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</translation>
+    </message>
 </context>
 </TS>

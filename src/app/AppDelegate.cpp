@@ -538,8 +538,14 @@ void AppDelegate::shareQuillstack()
         m_shareMenu->addAction(qtTrId("share.copy"), this, [this] {
             monitor().writePlainText(shareText() + QLatin1Char('\n') + shareAddress().toString());
         });
-        m_shareMenu->addAction(
-            qtTrId("share.mail"), this, [] { QDesktopServices::openUrl(shareMailUrl()); });
+        m_shareMenu->addAction(qtTrId("share.mail"), this, [this] {
+            // False when the desktop has no program for mailto: links at all.
+            if (QDesktopServices::openUrl(shareMailUrl()))
+                m_services.notifier.resolve(QStringLiteral("mail"));
+            else
+                tellUser(QStringLiteral("mail"), qtTrId("notice.mailUnavailable.title"),
+                    qtTrId("notice.mailUnavailable.message").arg(shareAddress().toString()));
+        });
         m_hotkey->keepShortcutsWorkingIn(*m_shareMenu);
     }
     // After the tray menu has closed and let go of the keyboard.
