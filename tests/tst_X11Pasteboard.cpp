@@ -170,17 +170,26 @@ void tst_X11Pasteboard::offeredTargets_data()
     QTest::newRow("uri-list wins over text")
         << Offers { { utf8, "/tmp/a b.txt" }, { uriList, files } } << Offers { { uriList, files } }
         << QStringList { textPlain, uriList };
-    QTest::newRow("gnome-copied-files becomes a uri-list") << Offers {
-        { PasteboardType::gnomeCopiedFiles, "copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt" }
+    // Text of every kind loses the NULs some programs end it with (file
+    // managers their lists, office programs their HTML); images keep theirs.
+    QTest::newRow("gnome-copied-files ending in a NUL becomes a uri-list") << Offers {
+        { PasteboardType::gnomeCopiedFiles, QByteArrayLiteral("copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt\0") }
     } << Offers { { uriList, files } } << QStringList { uriList, PasteboardType::gnomeCopiedFiles };
+    QTest::newRow("uri-list ending in a NUL")
+        << Offers { { uriList, QByteArrayLiteral("file:///tmp/a%20b.txt\r\nfile:///tmp/c.txt\0") } }
+        << Offers { { uriList, "file:///tmp/a%20b.txt\r\nfile:///tmp/c.txt" } } << QStringList { uriList };
     QTest::newRow("uri-list without files falls back to text")
         << Offers { { uriList, "https://example.org/\r\n" }, { utf8, "https://example.org/" } }
         << Offers { { textPlain, "https://example.org/" } } << QStringList { textPlain, uriList };
 
-    QTest::newRow("text, RTF and HTML together")
-        << Offers { { html, htmlBytes }, { rtf, rtfBytes }, { utf8, "bold text" } }
+    QTest::newRow("text, RTF and HTML together, ending in NULs")
+        << Offers { { html, htmlBytes + '\0' }, { rtf, rtfBytes + QByteArray(2, '\0') },
+               { utf8, QByteArrayLiteral("bold text\0") } }
         << Offers { { textPlain, "bold text" }, { rtf, rtfBytes }, { html, htmlBytes } }
         << QStringList { textPlain, rtf, html };
+    QTest::newRow("UTF-16 HTML loses whole NUL characters")
+        << Offers { { html, QByteArrayLiteral("\xff\xfe<\0b\0>\0\0\0\0\0") } }
+        << Offers { { html, QByteArrayLiteral("\xff\xfe<\0b\0>\0") } } << QStringList { html };
     QTest::newRow("text/richtext is RTF")
         << Offers { { QStringLiteral("text/richtext"), rtfBytes } } << Offers { { rtf, rtfBytes } }
         << QStringList { rtf, QStringLiteral("text/richtext") };
@@ -200,8 +209,8 @@ void tst_X11Pasteboard::offeredTargets_data()
     QTest::newRow("PNG before TIFF")
         << Offers { { PasteboardType::tiff, "tiff" }, { png, image } } << Offers { { png, image } }
         << QStringList { png, PasteboardType::tiff };
-    QTest::newRow("TIFF alone") << Offers { { PasteboardType::tiff, "II*\0tiff" } }
-                                << Offers { { PasteboardType::tiff, "II*\0tiff" } }
+    QTest::newRow("TIFF alone") << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
+                                << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
                                 << QStringList { PasteboardType::tiff };
 }
 

@@ -2,6 +2,8 @@
 
 #include "ClipboardReading.h"
 
+#include <QUrl>
+
 #include <algorithm>
 #include <utility>
 
@@ -23,6 +25,23 @@ bool isProtocolTarget(const QString &target)
 {
     return target == QLatin1String("TARGETS") || target == QLatin1String("MULTIPLE")
         || target == QLatin1String("TIMESTAMP") || target == QLatin1String("SAVE_TARGETS");
+}
+
+// The lines of a file list, whichever of CRLF, LF or NUL ends them, trimmed
+// and without empty ones.
+QList<QByteArray> listLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\0')
+            continue;
+        const QByteArray line = bytes.sliced(start, i - start).trimmed();
+        if (!line.isEmpty())
+            lines.append(line);
+        start = i + 1;
+    }
+    return lines;
 }
 
 } // namespace
@@ -125,38 +144,62 @@ QStringList ClipboardFetcher::announcedTypes(const QStringList &targets)
     return types;
 }
 
+QByteArray ClipboardFetcher::withoutTrailingNuls(QByteArray bytes)
+{
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    // UTF-16 goes by whole characters and keeps its byte-order mark.
+    const qsizetype unit = utf16 ? 2 : 1;
+    const qsizetype first = utf16 ? 2 : 0;
+    if (bytes.size() % unit != 0)
+        return bytes;
+    qsizetype end = bytes.size();
+    while (end - unit >= first && bytes[end - 1] == '\0' && bytes[end - unit] == '\0')
+        end -= unit;
+    bytes.truncate(end);
+    return bytes;
+}
+
+QList<QByteArray> ClipboardFetcher::uriListEntries(const QByteArray &uriList)
+{
+    QList<QByteArray> entries = listLines(uriList);
+    entries.removeIf([](const QByteArray &entry) { return entry.startsWith('#'); });
+    return entries;
+}
+
+QStringList ClipboardFetcher::localPaths(const QByteArray &uriList)
+{
+    QStringList paths;
+    for (const QByteArray &entry : uriListEntries(uriList)) {
+        const QUrl url = QUrl::fromEncoded(entry, QUrl::StrictMode);
+        if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
 bool ClipboardFetcher::hasFileUrl(const QByteArray &uriList)
 {
-    const QList<QByteArray> lines = uriList.split('\n');
-    return std::any_of(lines.cbegin(), lines.cend(),
-        [](const QByteArray &line) { return line.trimmed().toLower().startsWith("file:"); });
+    const QList<QByteArray> entries = uriListEntries(uriList);
+    return std::any_of(entries.cbegin(), entries.cend(),
+        [](const QByteArray &entry) { return entry.toLower().startsWith("file:"); });
 }
 
 QByteArray ClipboardFetcher::uriListFromGnomeCopiedFiles(const QByteArray &bytes)
 {
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty()) {
-        const QByteArray action = lines.constFirst().trimmed();
-        if (action == "copy" || action == "cut")
-            lines.removeFirst();
-    }
+    QList<QByteArray> lines = listLines(bytes);
+    if (!lines.isEmpty() && (lines.constFirst() == "copy" || lines.constFirst() == "cut"))
+        lines.removeFirst();
     QByteArray uris;
-    for (const QByteArray &line : std::as_const(lines)) {
-        const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty())
-            uris += uri + "\r\n";
-    }
+    for (const QByteArray &line : std::as_const(lines))
+        uris += line + "\r\n";
     return uris;
 }
 
 QByteArray ClipboardFetcher::gnomeCopiedFilesFromUriList(const QByteArray &uriList)
 {
     QByteArray files("copy");
-    for (const QByteArray &line : uriList.split('\n')) {
-        const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty() && !uri.startsWith('#'))
-            files += '\n' + uri;
-    }
+    for (const QByteArray &uri : uriListEntries(uriList))
+        files += '\n' + uri;
     return files;
 }
 
@@ -170,6 +213,9 @@ ClipboardFetcher::Attempt ClipboardFetcher::readFirstOffered(
         // An owner that refuses one alternative may still give another.
         if (read.status == ClipboardReadStatus::refused)
             continue;
+        // Everything read but images is text of one kind or another.
+        if (!imageTargets.contains(target))
+            read.data = withoutTrailingNuls(std::move(read.data));
         return { read.status, target, std::move(read.data) };
     }
     return {};

@@ -35,6 +35,16 @@ public:
     // the text and RTF families first, then every raw name except the
     // protocol targets (TARGETS, MULTIPLE, ...).
     static QStringList announcedTypes(const QStringList &targets);
+
+    // Text as some programs write it, with NULs after the end (a C string's
+    // terminator: PCManFM after its file lists, LibreOffice after its HTML);
+    // text in UTF-16 with a byte-order mark loses whole NUL characters.
+    static QByteArray withoutTrailingNuls(QByteArray bytes);
+    // The URIs of a text/uri-list, however its lines end (CRLF, LF or NUL),
+    // without comment lines and empty entries.
+    static QList<QByteArray> uriListEntries(const QByteArray &uriList);
+    // The local paths a text/uri-list names, in order; other URLs are left out.
+    static QStringList localPaths(const QByteArray &uriList);
     static bool hasFileUrl(const QByteArray &uriList);
     // "copy\nfile:///a\nfile:///b" (or "cut\n...") as a text/uri-list.
     static QByteArray uriListFromGnomeCopiedFiles(const QByteArray &bytes);
