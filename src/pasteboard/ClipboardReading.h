@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <chrono>
 
 // What every clipboard back end (X11, Wayland) does alike when it reads
@@ -14,6 +15,14 @@ namespace ClipboardReading {
 // Qt's own clipboard waits. Programs that are busy or remote do take seconds,
 // and a read never holds up the UI thread.
 inline constexpr std::chrono::milliseconds requestDeadline { 5000 };
+// A request that goes unanswered is made again after these pauses, within
+// the deadline: some owners (LibreOffice's own X11 toolkit, freshly started)
+// leave the first request of a new copy lying until another one arrives.
+inline constexpr std::array<std::chrono::milliseconds, 3> askAgainAfter {
+    { std::chrono::milliseconds(100), std::chrono::milliseconds(300),
+        std::chrono::milliseconds(900) }
+};
+inline constexpr int askLimit = int(askAgainAfter.size()) + 1;
 // A whole transfer may take the request deadline plus a second per MiB
 // received; an owner that trickles slower than that is given up on.
 inline constexpr qint64 minimumBytesPerSecond = qint64(1) << 20;

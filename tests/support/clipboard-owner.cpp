@@ -10,7 +10,9 @@
 //                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
 //                      [--stop]              SIGSTOP itself once it owns the selection
 //                      [--silent]            never answer; print "request" for each one
-//                      [--delay MS]          answer each request MS milliseconds late
+//                      [--delay MS]          answer each request MS milliseconds after it
+//                                            came, as a busy owner does: requests that
+//                                            wait meanwhile are answered together
 //                      [--targets refuse|bytes]  refuse TARGETS, or answer it with bytes
 //                                            that are no list of atoms
 //                      [--stall-data]        answer TARGETS, never a request for data
@@ -19,6 +21,14 @@
 //                      [--churn N]           take the selection again N times, every 2 ms,
 //                                            the first target's data becoming "DATA i";
 //                                            prints "churned" after the last
+//                      [--ignore-first NAME] leave the first request for NAME (TARGETS
+//                                            too) unanswered, answer later ones; may be
+//                                            given for several names
+//                      [--pcmanfm-file URI]  offer a file copy exactly as PCManFM 1.3
+//                                            does, one option per file: URIs joined by
+//                                            CRLF, and by LF after "copy" for GNOME, each
+//                                            list ending in a NUL; the KDE cut marker is
+//                                            announced but refused
 // A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
 // Prints "ready" once it owns the selection.
 
@@ -30,10 +40,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <list>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +60,7 @@ struct Target
     std::string name;
     std::string data;
     xcb_atom_t atom = XCB_NONE;
+    bool refused = false;
 };
 
 // An INCR transfer waiting for the requestor to delete its property.
@@ -73,6 +87,8 @@ struct Options
     unsigned trickleMs = 0;
     unsigned extraTargets = 0;
     unsigned churn = 0;
+    std::vector<std::string> ignoreFirst;
+    std::vector<std::string> pcmanfmFiles;
 };
 
 [[noreturn]] void usage(const char *message)
@@ -142,10 +158,32 @@ Options parseOptions(int argc, char **argv)
             options.extraTargets = unsigned(std::stoul(value()));
         else if (arg == "--churn")
             options.churn = unsigned(std::stoul(value()));
+        else if (arg == "--ignore-first")
+            options.ignoreFirst.push_back(value());
+        else if (arg == "--pcmanfm-file")
+            options.pcmanfmFiles.push_back(value());
         else
             usage("unknown option");
     }
     return options;
+}
+
+// The targets PCManFM (libfm 1.3) offers for copied files, byte for byte.
+void addPcmanfmTargets(Options &options)
+{
+    if (options.pcmanfmFiles.empty())
+        return;
+    std::string uriList;
+    std::string gnome = "copy\n";
+    for (std::size_t i = 0; i < options.pcmanfmFiles.size(); ++i) {
+        uriList += (i > 0 ? "\r\n" : "") + options.pcmanfmFiles[i];
+        gnome += (i > 0 ? "\n" : "") + options.pcmanfmFiles[i];
+    }
+    uriList.push_back('\0');
+    gnome.push_back('\0');
+    options.targets.push_back({ "text/uri-list", uriList });
+    options.targets.push_back({ "x-special/gnome-copied-files", gnome });
+    options.targets.push_back({ "application/x-kde-cutselection", "", XCB_NONE, true });
 }
 
 xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
@@ -193,6 +231,7 @@ void notify(
 int main(int argc, char **argv)
 {
     Options options = parseOptions(argc, argv);
+    addPcmanfmTargets(options);
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(connection))
@@ -209,6 +248,9 @@ int main(int argc, char **argv)
     const xcb_atom_t targetsAtom = intern(connection, "TARGETS");
     const xcb_atom_t timestampAtom = intern(connection, "TIMESTAMP");
     const xcb_atom_t incr = intern(connection, "INCR");
+    std::set<xcb_atom_t> ignoredOnce;
+    for (const std::string &name : options.ignoreFirst)
+        ignoredOnce.insert(intern(connection, name));
     std::vector<xcb_atom_t> offered = { targetsAtom, timestampAtom };
     for (Target &target : options.targets) {
         target.atom = intern(connection, target.name);
@@ -234,17 +276,66 @@ int main(int argc, char **argv)
         std::raise(SIGSTOP);
 
     std::list<Transfer> transfers;
+    const auto respond = [&](const xcb_selection_request_event_t *request) {
+        // Requestors from before ICCCM 2 name no property.
+        const xcb_atom_t property
+            = request->property == XCB_NONE ? request->target : request->property;
+        xcb_atom_t answer = property;
+        const Target *target = nullptr;
+        for (const Target &candidate : options.targets) {
+            if (candidate.atom == request->target)
+                target = &candidate;
+        }
+        if (request->target == targetsAtom && options.targetsReply == "refuse") {
+            answer = XCB_NONE;
+        } else if (request->target == targetsAtom && options.targetsReply == "bytes") {
+            static const char garbage[] = "UTF8_STRING";
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                XCB_ATOM_STRING, 8, sizeof(garbage) - 1, garbage);
+        } else if (request->target == targetsAtom) {
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                XCB_ATOM_ATOM, 32, offered.size(), offered.data());
+        } else if (request->target == timestampAtom) {
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                XCB_ATOM_INTEGER, 32, 1, &acquired);
+        } else if (target && target->refused) {
+            answer = XCB_NONE;
+        } else if (target && target->data.size() > options.incrAbove) {
+            const uint32_t announced = options.announce >= 0 ? uint32_t(options.announce)
+                                                             : uint32_t(target->data.size());
+            const uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(connection, request->requestor, XCB_CW_EVENT_MASK, &watch);
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                incr, 32, 1, &announced);
+            transfers.push_back({ request->requestor, property, target->atom, &target->data, 0 });
+        } else if (target) {
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                target->atom, 8, target->data.size(), target->data.data());
+        } else {
+            answer = XCB_NONE;
+        }
+        notify(connection, request, answer);
+        xcb_flush(connection);
+    };
+
+    using Clock = std::chrono::steady_clock;
+    std::deque<std::pair<Clock::time_point, xcb_selection_request_event_t>> delayed;
     const int fd = xcb_get_file_descriptor(connection);
     unsigned churned = 0;
-    auto nextChurn = std::chrono::steady_clock::now();
+    auto nextChurn = Clock::now();
     for (;;) {
+        while (!delayed.empty() && delayed.front().first <= Clock::now()) {
+            respond(&delayed.front().second);
+            delayed.pop_front();
+        }
         xcb_generic_event_t *event = xcb_poll_for_event(connection);
         if (!event && xcb_connection_has_error(connection))
             break;
         if (!event) {
-            int timeoutMs = -1;
+            // Wakes for the next round of churn or delayed answer, else for events.
+            std::optional<Clock::time_point> wake;
             if (churned < options.churn) {
-                const auto now = std::chrono::steady_clock::now();
+                const auto now = Clock::now();
                 if (now >= nextChurn) {
                     // A new owner time each round, as programs that re-copy in a loop do.
                     options.targets.front().data = churnBase + " " + std::to_string(++churned);
@@ -257,7 +348,15 @@ int main(int argc, char **argv)
                     nextChurn = now + std::chrono::milliseconds(2);
                     continue;
                 }
-                timeoutMs = int(std::chrono::ceil<std::chrono::milliseconds>(nextChurn - now).count());
+                wake = nextChurn;
+            }
+            if (!delayed.empty())
+                wake = wake ? std::min(*wake, delayed.front().first) : delayed.front().first;
+            int timeoutMs = -1;
+            if (wake) {
+                timeoutMs = std::max(0,
+                    int(std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now())
+                            .count()));
             }
             pollfd wait { fd, POLLIN, 0 };
             ::poll(&wait, 1, timeoutMs);
@@ -268,56 +367,21 @@ int main(int argc, char **argv)
             std::free(event);
             break;
         }
-        const bool dataRequest = type == XCB_SELECTION_REQUEST
-            && reinterpret_cast<xcb_selection_request_event_t *>(event)->target != targetsAtom
-            && reinterpret_cast<xcb_selection_request_event_t *>(event)->target != timestampAtom;
-        if (type == XCB_SELECTION_REQUEST && (options.silent || (options.stallData && dataRequest))) {
+        const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
+        const bool dataRequest = type == XCB_SELECTION_REQUEST && request->target != targetsAtom
+            && request->target != timestampAtom;
+        if (type == XCB_SELECTION_REQUEST
+            && (options.silent || (options.stallData && dataRequest))) {
             // Lets a test know that a requestor now waits on us.
             std::puts("request");
             std::fflush(stdout);
+        } else if (type == XCB_SELECTION_REQUEST && ignoredOnce.erase(request->target) > 0) {
+            // Left lying, as an owner does that misses a request.
+        } else if (type == XCB_SELECTION_REQUEST && options.delayMs > 0) {
+            delayed.emplace_back(
+                Clock::now() + std::chrono::milliseconds(options.delayMs), *request);
         } else if (type == XCB_SELECTION_REQUEST) {
-            if (options.delayMs > 0)
-                ::usleep(options.delayMs * 1000);
-            const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
-            // Requestors from before ICCCM 2 name no property.
-            const xcb_atom_t property
-                = request->property == XCB_NONE ? request->target : request->property;
-            xcb_atom_t answer = property;
-            const Target *target = nullptr;
-            for (const Target &candidate : options.targets) {
-                if (candidate.atom == request->target)
-                    target = &candidate;
-            }
-            if (request->target == targetsAtom && options.targetsReply == "refuse") {
-                answer = XCB_NONE;
-            } else if (request->target == targetsAtom && options.targetsReply == "bytes") {
-                static const char garbage[] = "UTF8_STRING";
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    XCB_ATOM_STRING, 8, sizeof(garbage) - 1, garbage);
-            } else if (request->target == targetsAtom) {
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    XCB_ATOM_ATOM, 32, offered.size(), offered.data());
-            } else if (request->target == timestampAtom) {
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    XCB_ATOM_INTEGER, 32, 1, &acquired);
-            } else if (target && target->data.size() > options.incrAbove) {
-                const uint32_t announced = options.announce >= 0 ? uint32_t(options.announce)
-                                                                 : uint32_t(target->data.size());
-                const uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE;
-                xcb_change_window_attributes(
-                    connection, request->requestor, XCB_CW_EVENT_MASK, &watch);
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    incr, 32, 1, &announced);
-                transfers.push_back(
-                    { request->requestor, property, target->atom, &target->data, 0 });
-            } else if (target) {
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    target->atom, 8, target->data.size(), target->data.data());
-            } else {
-                answer = XCB_NONE;
-            }
-            notify(connection, request, answer);
-            xcb_flush(connection);
+            respond(request);
         } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
             for (auto it = transfers.begin(); it != transfers.end(); ++it) {

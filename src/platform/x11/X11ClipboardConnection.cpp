@@ -160,29 +160,46 @@ bool X11ClipboardConnection::hasOwnerChange()
     return m_pendingChange.has_value();
 }
 
-ClipboardRead X11ClipboardConnection::read(quint32 target, quint32 time, qint64 budget)
+ClipboardRead X11ClipboardConnection::read(
+    quint32 target, quint32 time, qint64 budget, bool askAgain, int *asked)
 {
     const Clock::time_point started = Clock::now();
     const xcb_atom_t requested = property();
-    xcb_convert_selection(m_connection, m_window, m_clipboard, target, requested, time);
-    xcb_flush(m_connection);
-
     xcb_atom_t answered = XCB_NONE;
-    const Wait wait = waitFor(
-        [&](const xcb_generic_event_t *event) {
-            if (eventType(event) != XCB_SELECTION_NOTIFY)
-                return false;
-            const auto *notify = reinterpret_cast<const xcb_selection_notify_event_t *>(event);
-            if (notify->requestor != m_window || notify->selection != m_clipboard
-                || notify->target != target
-                || (notify->property != XCB_NONE && notify->property != requested))
-                return false;
-            answered = notify->property;
-            return true;
-        },
-        started + ClipboardReading::requestDeadline);
-    if (wait != Wait::matched) {
+    const Matcher isAnswer = [&](const xcb_generic_event_t *event) {
+        if (eventType(event) != XCB_SELECTION_NOTIFY)
+            return false;
+        const auto *notify = reinterpret_cast<const xcb_selection_notify_event_t *>(event);
+        if (notify->requestor != m_window || notify->selection != m_clipboard
+            || notify->target != target
+            || (notify->property != XCB_NONE && notify->property != requested))
+            return false;
+        answered = notify->property;
+        return true;
+    };
+
+    // Every request names the same property, so whichever of them is
+    // answered first is the answer.
+    const Clock::time_point deadline = started + ClipboardReading::requestDeadline;
+    const int limit = askAgain ? ClipboardReading::askLimit : 1;
+    Clock::time_point askAgainAt = started;
+    Wait wait = Wait::timedOut;
+    int requests = 0;
+    while (wait == Wait::timedOut && requests < limit && Clock::now() < deadline) {
+        xcb_convert_selection(m_connection, m_window, m_clipboard, target, requested, time);
+        xcb_flush(m_connection);
+        ++requests;
+        if (requests < limit)
+            askAgainAt += ClipboardReading::askAgainAfter[std::size_t(requests - 1)];
+        wait = waitFor(isAnswer, requests < limit ? std::min(askAgainAt, deadline) : deadline);
+    }
+    if (asked)
+        *asked = requests;
+    // The owner may still answer the requests made in vain; their late
+    // bytes must not land in what the next read takes from this property.
+    if (wait != Wait::matched || requests > 1)
         retireProperty();
+    if (wait != Wait::matched) {
         return { wait == Wait::timedOut ? ClipboardReadStatus::timedOut
                                         : ClipboardReadStatus::interrupted,
             {} };

@@ -53,8 +53,11 @@ public:
     // Converts CLIPBOARD to target and brings back at most budget bytes,
     // following INCR transfers. Each request (the conversion, every chunk)
     // waits at most the request deadline; the whole transfer at most the
-    // allowance for what it has received so far.
-    ClipboardRead read(quint32 target, quint32 time, qint64 budget);
+    // allowance for what it has received so far. With askAgain, a conversion
+    // that goes unanswered is requested again within its deadline; asked
+    // (if given) tells how many times it was requested.
+    ClipboardRead read(
+        quint32 target, quint32 time, qint64 budget, bool askAgain, int *asked = nullptr);
     // The names of atoms, in their order, without repeats or unknown atoms.
     QList<std::pair<QString, quint32>> atomNames(const QList<quint32> &atoms);
     quint32 targetsAtom() const { return m_targets; }
@@ -69,8 +72,7 @@ private:
     Wait waitFor(const Matcher &matcher, std::optional<Clock::time_point> deadline);
     // Records an XFixes owner change; true when event was one.
     bool noteOwnerChange(const xcb_generic_event_t *event);
-    ClipboardRead readIncremental(
-        xcb_atom_t property, qint64 budget, Clock::time_point started);
+    ClipboardRead readIncremental(xcb_atom_t property, qint64 budget, Clock::time_point started);
     // A transfer ended early may still be written into its property later,
     // so the next request goes to a different one.
     void retireProperty();

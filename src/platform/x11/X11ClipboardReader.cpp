@@ -87,14 +87,20 @@ void X11ClipboardReader::process(const X11OwnerChange &change)
 PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool *interrupted)
 {
     PasteboardContents contents;
-    const ClipboardRead targets
-        = m_connection->read(m_connection->targetsAtom(), change.time, maxTargetsBytes);
+    // Listing targets costs an owner nothing, so an unanswered TARGETS is
+    // asked again. Conversions may be costly (an office program rendering a
+    // long document): they are asked again only of an owner that has shown
+    // it leaves requests lying, as LibreOffice's X11 toolkit does at times.
+    int asked = 0;
+    const ClipboardRead targets = m_connection->read(
+        m_connection->targetsAtom(), change.time, maxTargetsBytes, true, &asked);
+    const bool leavesRequestsLying = asked > 1;
     switch (targets.status) {
     case ClipboardReadStatus::interrupted:
         *interrupted = true;
         return contents;
     case ClipboardReadStatus::timedOut:
-        logAbandoned(change, QStringLiteral("TARGETS"));
+        logAbandoned(change, QStringLiteral("TARGETS"), asked);
         contents.abandoned = true;
         return contents;
     case ClipboardReadStatus::overBudget:
@@ -124,9 +130,11 @@ PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool 
     ClipboardFetcher fetcher(names, m_maxReadBytes, [&](const QString &target, qint64 budget) {
         const auto found = std::find_if(
             named.cbegin(), named.cend(), [&target](const auto &n) { return n.first == target; });
-        ClipboardRead read = m_connection->read(found->second, change.time, budget);
+        int requests = 0;
+        ClipboardRead read = m_connection->read(
+            found->second, change.time, budget, leavesRequestsLying, &requests);
         if (read.status == ClipboardReadStatus::timedOut)
-            logAbandoned(change, target);
+            logAbandoned(change, target, requests);
         return read;
     });
     ClipboardFetcher::Result result = fetcher.fetch();
@@ -134,11 +142,13 @@ PasteboardContents X11ClipboardReader::fetch(const X11OwnerChange &change, bool 
     return result.contents;
 }
 
-void X11ClipboardReader::logAbandoned(const X11OwnerChange &change, const QString &target) const
+void X11ClipboardReader::logAbandoned(
+    const X11OwnerChange &change, const QString &target, int asked) const
 {
     qWarning().noquote() << QStringLiteral("The clipboard owner (window 0x%1) did not deliver %2 "
-                                           "within %3 s; the copy is not recorded")
+                                           "within %3 s, asked %4 times; the copy is not recorded")
                                 .arg(change.owner, 0, 16)
                                 .arg(target)
-                                .arg(ClipboardReading::requestDeadline.count() / 1000);
+                                .arg(ClipboardReading::requestDeadline.count() / 1000)
+                                .arg(asked);
 }

@@ -44,7 +44,7 @@ private:
     void process(const X11OwnerChange &change);
     PasteboardContents fetch(const X11OwnerChange &change, bool *interrupted);
     // One line in the log for a read given up on, naming the owner's window.
-    void logAbandoned(const X11OwnerChange &change, const QString &target) const;
+    void logAbandoned(const X11OwnerChange &change, const QString &target, int asked) const;
 
     std::atomic<quint64> m_epoch = 0;
     std::atomic<quint32> m_ownWindow = 0;
