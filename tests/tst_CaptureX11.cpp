@@ -1,3 +1,4 @@
+#include "ClipFunctions.h"
 #include "ClipboardTools.h"
 #include "PasteboardMonitor.h"
 #include "StoreFixture.h"
@@ -101,16 +102,62 @@ private slots:
         QVERIFY(!rig.f.store->clips().first().text->contains(QStringLiteral("hunter2")));
     }
 
-    void fileCopyRecordsThePaths()
+    // Copies as real programs write them: file lists and HTML that end in
+    // a NUL, lists whose lines end in CRLF or LF.
+    void whatProgramsWrite_data()
     {
+        QTest::addColumn<ClipboardTools::Offers>("offers");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("preview");
+        QTest::addColumn<std::optional<QByteArray>>("html");
+        const QString alpha = QStringLiteral("file:///tmp/files/alpha.txt");
+        const QString beta = QStringLiteral("file:///tmp/files/beta%20%C3%BC.txt");
+        const QString pcmanfm = QStringLiteral("--pcmanfm-file");
+        const int files = int(ClipKind::fileURLs);
+        QTest::newRow("PCManFM, one file")
+            << ClipboardTools::Offers{} << QStringList{pcmanfm, alpha} << files
+            << QStringLiteral("/tmp/files/alpha.txt") << QStringLiteral("alpha.txt") << std::optional<QByteArray>();
+        QTest::newRow("PCManFM, two files")
+            << ClipboardTools::Offers{} << QStringList{pcmanfm, alpha, pcmanfm, beta} << files
+            << QStringLiteral("/tmp/files/alpha.txt\n/tmp/files/beta \u00fc.txt") << QStringLiteral("clip.kind.files")
+            << std::optional<QByteArray>();
+        QTest::newRow("GNOME list alone, ending in a NUL")
+            << ClipboardTools::Offers{{PasteboardType::gnomeCopiedFiles,
+                                       QByteArrayLiteral("copy\nfile:///srv/one\r\nfile:///srv/two\0")}}
+            << QStringList{} << files << QStringLiteral("/srv/one\n/srv/two") << QStringLiteral("clip.kind.files")
+            << std::optional<QByteArray>();
+        QTest::newRow("GNOME list with LF, beside text")
+            << ClipboardTools::Offers{{PasteboardType::gnomeCopiedFiles,
+                                       "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png"},
+                                      {QStringLiteral("UTF8_STRING"), "a b.txt\nc.png"}}
+            << QStringList{} << files << QStringLiteral("/home/me/a b.txt\n/home/me/c.png")
+            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
+        QTest::newRow("HTML and text ending in a NUL")
+            << ClipboardTools::Offers{{PasteboardType::html, QByteArrayLiteral("<p><b>bold</b></p>\0")},
+                                      {QStringLiteral("UTF8_STRING"), QByteArrayLiteral("bold\0\0")}}
+            << QStringList{} << int(ClipKind::text) << QStringLiteral("bold") << QStringLiteral("bold")
+            << std::optional<QByteArray>("<p><b>bold</b></p>");
+    }
+
+    void whatProgramsWrite()
+    {
+        QFETCH(ClipboardTools::Offers, offers);
+        QFETCH(QStringList, options);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, preview);
+        QFETCH(std::optional<QByteArray>, html);
         Rig rig;
-        QVERIFY(m_tools.startOwner({{QStringLiteral("x-special/gnome-copied-files"),
-                                     "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png"},
-                                    {QStringLiteral("UTF8_STRING"), "a b.txt\nc.png"}}));
+        QVERIFY(m_tools.startOwner(offers, options));
         QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
         const Clip clip = rig.clips().first();
-        QCOMPARE(clip.kind, ClipKind::fileURLs);
-        QCOMPARE(clip.text, std::optional<QString>(QStringLiteral("/home/me/a b.txt\n/home/me/c.png")));
+        QCOMPARE(int(clip.kind), kind);
+        QCOMPARE(clip.text, std::optional<QString>(text));
+        QCOMPARE(clip.preview, preview);
+        QCOMPARE(clip.html, html);
+        QCOMPARE(clip.contentHash, sha256Hex(text.toUtf8()));
     }
 
     // The program that copied quits: its copy stays on the clipboard as our
@@ -168,11 +215,29 @@ private slots:
         QCOMPARE(file.readAll(), png);
     }
 
+    // A paste through us gives what the source gave: its HTML and RTF as
+    // they came, and no RTF of ours beside HTML-only contents.
+    void choosingAClipPutsItBackWithoutRecordingIt_data()
+    {
+        QTest::addColumn<ClipboardTools::Offers>("offers");
+        QTest::addColumn<QByteArray>("rtf");
+        const QByteArray html("<table border=\"1\"><tr><td><b>older</b></td></tr></table>");
+        QTest::newRow("HTML only, as a browser offers it")
+            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "older"}, {PasteboardType::html, html}}
+            << QByteArray();
+        const QByteArray rtf("{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Arial;}\\f0\\b older\\b0\\par}");
+        QTest::newRow("RTF and HTML, as a word processor offers them")
+            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "older"}, {PasteboardType::html, html},
+                                      {PasteboardType::rtf, rtf}}
+            << rtf;
+    }
+
     void choosingAClipPutsItBackWithoutRecordingIt()
     {
+        QFETCH(ClipboardTools::Offers, offers);
+        QFETCH(QByteArray, rtf);
         Rig rig;
-        QVERIFY(m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "older"},
-                                    {QStringLiteral("text/html"), "<b>older</b>"}}));
+        QVERIFY(m_tools.startOwner(offers));
         QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
         QVERIFY(ClipboardTools::copyWithXclip("newer"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 2, 5000);
@@ -181,8 +246,10 @@ private slots:
         QSignalSpy storeChanged(rig.f.store.get(), &ClipStore::storeDidChange);
         rig.monitor->write(before.last(), std::nullopt);
         QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("older"));
-        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("text/html")), QByteArray("<b>older</b>"));
-        QVERIFY(ClipboardTools::readWithXclip(QStringLiteral("text/rtf")).contains("older"));
+        QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::html), offers.value(1).second);
+        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("TARGETS")).split('\n').contains("text/rtf"),
+                 !rtf.isEmpty());
+        QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::rtf), rtf);
         // Several polls later the history is as it was.
         QVERIFY(!storeChanged.wait(3 * PasteboardMonitor::pollIntervalMs));
         QCOMPARE(rig.clips(), before);
@@ -198,6 +265,15 @@ private slots:
         const ClipboardTools::Offers utf8{{QStringLiteral("UTF8_STRING"), "answered late"}};
         QTest::newRow("answers each request after 2 s")
             << utf8 << QStringList{QStringLiteral("--delay"), QStringLiteral("2000")} << QStringLiteral("answered late");
+        QTest::newRow("first TARGETS request left unanswered")
+            << utf8 << QStringList{QStringLiteral("--ignore-first"), QStringLiteral("TARGETS")}
+            << QStringLiteral("answered late");
+        // An owner that left TARGETS lying may do the same with its data.
+        QTest::newRow("first TARGETS and first text request left unanswered")
+            << utf8
+            << QStringList{QStringLiteral("--ignore-first"), QStringLiteral("TARGETS"),
+                           QStringLiteral("--ignore-first"), QStringLiteral("UTF8_STRING")}
+            << QStringLiteral("answered late");
         QTest::newRow("TARGETS refused")
             << utf8 << QStringList{QStringLiteral("--targets"), QStringLiteral("refuse")} << QStringLiteral("answered late");
         QTest::newRow("TARGETS not a list of atoms, Latin-1 text")

@@ -58,10 +58,11 @@ private slots:
         full.rtf = QByteArray("r");
         full.html = QByteArray("h");
         full.imageFilename = QStringLiteral("x.png");
+        full.rtfFromHtml = true;
         QTest::newRow("every field")
             << full
             << QStringLiteral("byteSize contentHash createdAt html id "
-                              "imageFilename isKept kind preview rtf text");
+                              "imageFilename isKept kind preview rtf rtfFromHtml text");
     }
 
     void writtenKeys()
@@ -94,6 +95,7 @@ private slots:
         full.rtf = QByteArray("{\\rtf1\\ansi \x00\xff binary}", 23);
         full.html = QByteArray("<b>bold</b>");
         full.isKept = true;
+        full.rtfFromHtml = true;
         full.byteSize = 9'000'000'000LL;
         QTest::newRow("every field") << full;
 
@@ -191,20 +193,25 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("kept");
         QTest::addColumn<bool>("hasText");
+        QTest::addColumn<bool>("rtfFromHtml");
         const QJsonValue missing = QJsonValue(QJsonValue::Undefined);
-        QTest::newRow("isKept missing") << objectWith("isKept", missing) << false << false;
-        QTest::newRow("isKept null") << objectWith("isKept", QJsonValue::Null) << false << false;
-        QTest::newRow("isKept true") << objectWith("isKept", true) << true << false;
-        QTest::newRow("text null") << objectWith("text", QJsonValue::Null) << false << false;
-        QTest::newRow("text present") << objectWith("text", QStringLiteral("x")) << false << true;
+        QTest::newRow("isKept missing") << objectWith("isKept", missing) << false << false << false;
+        QTest::newRow("isKept null") << objectWith("isKept", QJsonValue::Null) << false << false << false;
+        QTest::newRow("isKept true") << objectWith("isKept", true) << true << false << false;
+        QTest::newRow("text null") << objectWith("text", QJsonValue::Null) << false << false << false;
+        QTest::newRow("text present") << objectWith("text", QStringLiteral("x")) << false << true << false;
         QTest::newRow("unknown key")
-            << objectWith("colour", QStringLiteral("red")) << false << false;
+            << objectWith("colour", QStringLiteral("red")) << false << false << false;
         QTest::newRow("lower-case id")
             << objectWith("id", QStringLiteral("6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c")) << false
-            << false;
+            << false << false;
         QTest::newRow("zone offset")
             << objectWith("createdAt", QStringLiteral("2025-01-31T10:05:00+01:00")) << false
-            << false;
+            << false << false;
+        QTest::newRow("RTF made from HTML") << objectWith("rtfFromHtml", true) << false << false << true;
+        // A doubtful mark keeps the RTF on offer, as before the key existed.
+        QTest::newRow("RTF mark not a boolean")
+            << objectWith("rtfFromHtml", QStringLiteral("yes")) << false << false << false;
     }
 
     void lenientReading()
@@ -212,11 +219,13 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(bool, kept);
         QFETCH(bool, hasText);
+        QFETCH(bool, rtfFromHtml);
         const DecodeResult result = decode(json);
         QVERIFY2(result.ok, qPrintable(result.error));
         const Clip &clip = result.clips[0];
         QCOMPARE(clip.isKept, kept);
         QCOMPARE(clip.text.has_value(), hasText);
+        QCOMPARE(clip.rtfFromHtml, rtfFromHtml);
         QCOMPARE(clip.id, sampleClip().id);
         QCOMPARE(clip.createdAt, sampleClip().createdAt);
     }

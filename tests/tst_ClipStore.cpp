@@ -133,6 +133,7 @@ private slots:
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         ClipContent again = StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
         again.preview = QStringLiteral("different preview");
+        again.rtfFromHtml = true;
         store.add(again);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(store.clips().size(), 3); // not pruned on this path
@@ -142,6 +143,7 @@ private slots:
         QCOMPARE(moved.preview, old.preview);
         QVERIFY(moved.isKept);
         QCOMPARE(moved.rtf, std::optional<QByteArray>(QByteArray("{\\rtf1 a}")));
+        QVERIFY(moved.rtfFromHtml); // the RTF comes with where it came from
         QCOMPARE(moved.html, old.html); // present renderings are never replaced
         QCOMPARE(moved.byteSize, again.byteSize);
         QCOMPARE(onDisk(f), store.clips());
@@ -336,7 +338,9 @@ private slots:
         StoreFixture f;
         ClipStore &store = f.open();
         store.add(StoreFixture::text(QStringLiteral("same")));
-        store.add(StoreFixture::text(QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>")));
+        ClipContent captured = StoreFixture::text(QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>"));
+        captured.rtfFromHtml = true;
+        store.add(captured);
         const Clip before = store.clips().first();
         store.setKept(before.id, true);
         f.now = f.now.addSecs(30);
@@ -349,6 +353,7 @@ private slots:
         QVERIFY(after.isKept);
         QCOMPARE(after.preview, QStringLiteral("same"));
         QVERIFY(!after.rtf);
+        QVERIFY(!after.rtfFromHtml); // what the editor saves is all made here
         QCOMPARE(after.byteSize, 7 + 11);
         QCOMPARE(after.contentHash, ::sha256Hex("  same "));
         // No duplicate check: editing may make two clips alike.

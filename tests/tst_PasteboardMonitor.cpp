@@ -102,6 +102,14 @@ private slots:
         QTest::newRow("line breaks become spaces in the preview")
             << QList<Rep>{{PasteboardType::plainText, "a\nb\r\nc"}} << QStringList{} << text
             << QStringLiteral("a\nb\r\nc") << QStringLiteral("a b c") << false << false;
+        QTest::newRow("file list ending in a NUL, lines in CRLF")
+            << QList<Rep>{{PasteboardType::uriList, QByteArrayLiteral("file:///tmp/a\r\nfile:///tmp/b\0")}}
+            << QStringList{} << files << QStringLiteral("/tmp/a\n/tmp/b") << QStringLiteral("clip.kind.files")
+            << false << false;
+        QTest::newRow("file list split by NULs")
+            << QList<Rep>{{PasteboardType::uriList, QByteArrayLiteral("file:///tmp/a\0\0file:///tmp/b\0")}}
+            << QStringList{} << files << QStringLiteral("/tmp/a\n/tmp/b") << QStringLiteral("clip.kind.files")
+            << false << false;
         QTest::newRow("two files and a string")
             << QList<Rep>{{PasteboardType::uriList, "file:///tmp/a%20b.txt\r\nfile:///home/u/c\r\n"}, hello}
             << QStringList{} << files << QStringLiteral("/tmp/a b.txt\n/home/u/c") << QStringLiteral("clip.kind.files")
@@ -166,6 +174,10 @@ private slots:
         QCOMPARE(clip.preview, preview);
         QCOMPARE(clip.rtf.has_value(), hasRtf);
         QCOMPARE(clip.html.has_value(), hasHtml);
+        // Only RTF that the source did not offer is marked as made here.
+        const bool offeredRtf = std::any_of(offered.cbegin(), offered.cend(),
+                                            [](const Rep &rep) { return rep.first == PasteboardType::rtf; });
+        QCOMPARE(clip.rtfFromHtml, hasRtf && !offeredRtf);
         if (clip.kind == ClipKind::image) {
             QVERIFY(!clip.text);
             QFile file(rig.store().imagePath(clip));
@@ -362,32 +374,41 @@ private slots:
     {
         QTest::addColumn<std::optional<QByteArray>>("rtf");
         QTest::addColumn<std::optional<QByteArray>>("html");
+        QTest::addColumn<bool>("rtfFromHtml");
         QTest::addColumn<QStringList>("types");
-        QTest::newRow("HTML only") << std::optional<QByteArray>() << std::optional<QByteArray>(boldHtml)
-                                   << QStringList{PasteboardType::html, PasteboardType::rtf, PasteboardType::plainText};
-        QTest::newRow("RTF only") << std::optional<QByteArray>(boldRtf) << std::optional<QByteArray>()
-                                  << QStringList{PasteboardType::html, PasteboardType::rtf, PasteboardType::plainText};
-        QTest::newRow("neither") << std::optional<QByteArray>() << std::optional<QByteArray>()
-                                 << QStringList{PasteboardType::plainText};
-        QTest::newRow("empty HTML beside RTF") << std::optional<QByteArray>(boldRtf)
-                                               << std::optional<QByteArray>(QByteArray())
-                                               << QStringList{PasteboardType::rtf, PasteboardType::plainText};
+        using Bytes = std::optional<QByteArray>;
+        const QStringList all{PasteboardType::html, PasteboardType::rtf, PasteboardType::plainText};
+        QTest::newRow("HTML only") << Bytes() << Bytes(boldHtml) << false << all;
+        QTest::newRow("RTF only") << Bytes(boldRtf) << Bytes() << false << all;
+        QTest::newRow("neither") << Bytes() << Bytes() << false << QStringList{PasteboardType::plainText};
+        QTest::newRow("empty HTML beside RTF")
+            << Bytes(boldRtf) << Bytes(QByteArray()) << false << QStringList{PasteboardType::rtf, PasteboardType::plainText};
+        // Also a clip from an archive written before RTF was marked as made here.
+        QTest::newRow("RTF and HTML from the source") << Bytes(boldRtf) << Bytes(boldHtml) << false << all;
+        QTest::newRow("RTF made here from the source's HTML")
+            << Bytes(boldRtf) << Bytes(boldHtml) << true
+            << QStringList{PasteboardType::html, PasteboardType::plainText};
+        QTest::newRow("RTF made here, HTML since emptied")
+            << Bytes(boldRtf) << Bytes(QByteArray()) << true << QStringList{PasteboardType::rtf, PasteboardType::plainText};
     }
 
     void restoreText()
     {
         QFETCH(std::optional<QByteArray>, rtf);
         QFETCH(std::optional<QByteArray>, html);
+        QFETCH(bool, rtfFromHtml);
         QFETCH(QStringList, types);
         Rig rig;
-        rig.store().add(StoreFixture::text(QStringLiteral("plain bold text"), rtf, html));
+        ClipContent content = StoreFixture::text(QStringLiteral("plain bold text"), rtf, html);
+        content.rtfFromHtml = rtfFromHtml;
+        rig.store().add(content);
         const QList<Clip> before = rig.store().clips();
         rig.monitor->write(before.first(), std::nullopt);
         QCOMPARE(rig.pasteboard.contents().types, types);
         QCOMPARE(rig.pasteboard.dataForType(PasteboardType::plainText), QByteArray("plain bold text"));
         if (html && !html->isEmpty())
             QCOMPARE(rig.pasteboard.dataForType(PasteboardType::html), html);
-        if (rtf)
+        if (types.contains(PasteboardType::rtf) && rtf)
             QCOMPARE(rig.pasteboard.dataForType(PasteboardType::rtf), rtf);
         if (types.contains(PasteboardType::html) && !html) {
             const auto document = StyledText::attributedStringFromHTML(*rig.pasteboard.dataForType(PasteboardType::html));

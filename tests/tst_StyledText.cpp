@@ -304,21 +304,25 @@ void tst_StyledText::attributedText_data()
     QTest::addColumn<std::optional<QByteArray>>("rtf");
     QTest::addColumn<std::optional<QByteArray>>("html");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("rtfFromHtml");
 
     const std::optional<QByteArray> none;
     const std::optional<QByteArray> rtf = QByteArray("{\\rtf1 from {\\b rtf}}");
     const std::optional<QByteArray> html = QByteArray("<p>from <i>html</i></p>");
     const std::optional<QByteArray> emptyRtf = QByteArray("{\\rtf1 {\\info{\\title t}}}");
     const std::optional<QByteArray> emptyHtml = QByteArray("<html></html>");
-    QTest::newRow("RTF first") << rtf << html << u"from rtf"_s;
-    QTest::newRow("RTF only") << rtf << none << u"from rtf"_s;
-    QTest::newRow("empty RTF falls to HTML") << emptyRtf << html << u"from html"_s;
+    QTest::newRow("RTF first") << rtf << html << u"from rtf"_s << false;
+    QTest::newRow("RTF only") << rtf << none << u"from rtf"_s << false;
+    QTest::newRow("empty RTF falls to HTML") << emptyRtf << html << u"from html"_s << false;
     QTest::newRow("bytes that are not RTF")
-        << std::optional(QByteArray("x")) << html << u"from html"_s;
-    QTest::newRow("zero-length RTF") << std::optional(QByteArray()) << html << u"from html"_s;
-    QTest::newRow("HTML only") << none << html << u"from html"_s;
-    QTest::newRow("neither") << none << none << u"<none>"_s;
-    QTest::newRow("both empty") << emptyRtf << emptyHtml << u"<none>"_s;
+        << std::optional(QByteArray("x")) << html << u"from html"_s << false;
+    QTest::newRow("zero-length RTF") << std::optional(QByteArray()) << html << u"from html"_s << false;
+    QTest::newRow("HTML only") << none << html << u"from html"_s << false;
+    QTest::newRow("neither") << none << none << u"<none>"_s << false;
+    QTest::newRow("both empty") << emptyRtf << emptyHtml << u"<none>"_s << false;
+    QTest::newRow("RTF made from the HTML: the HTML first") << rtf << html << u"from html"_s << true;
+    QTest::newRow("RTF made from HTML that no longer parses")
+        << rtf << emptyHtml << u"from rtf"_s << true;
 }
 
 void tst_StyledText::attributedText()
@@ -326,10 +330,12 @@ void tst_StyledText::attributedText()
     QFETCH(std::optional<QByteArray>, rtf);
     QFETCH(std::optional<QByteArray>, html);
     QFETCH(QString, text);
+    QFETCH(bool, rtfFromHtml);
     Clip clip;
     clip.text = u"ignored"_s;
     clip.rtf = rtf;
     clip.html = html;
+    clip.rtfFromHtml = rtfFromHtml;
     const auto document = StyledText::attributedText(clip);
     QCOMPARE(document ? StyledText::plainText(*document) : u"<none>"_s, text);
 }

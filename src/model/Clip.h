@@ -27,6 +27,10 @@ struct Clip
     qint64 byteSize = 0;
     QString contentHash;
     bool isKept = false;
+    // The RTF was made here from the source's HTML rather than offered by the
+    // source: restoring offers the HTML alone, which carries more (borders,
+    // pictures). Archives from before this field read it as false.
+    bool rtfFromHtml = false;
 
     friend bool operator==(const Clip &, const Clip &) = default;
 };

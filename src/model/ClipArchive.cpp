@@ -182,6 +182,11 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
         } else if (key == "html") {
             if (!optionalBase64(&clip->html))
                 return false;
+        } else if (key == "rtfFromHtml") {
+            // Only a plain true counts: a doubtful value keeps the RTF on
+            // offer, as it was before the key existed.
+            bool fromHtml = false;
+            clip->rtfFromHtml = value.get_bool().get(fromHtml) == simdjson::SUCCESS && fromHtml;
         } else if (key == "isKept") {
             bool kept = false;
             if (!isNull && value.get_bool().get(kept) != simdjson::SUCCESS)
@@ -299,6 +304,11 @@ QByteArray encodeClip(const Clip &clip)
     if (clip.rtf) {
         appendKey(out, "rtf", false);
         appendJsonString(out, clip.rtf->toBase64());
+    }
+    // Written only when true, so that clips without it encode as before.
+    if (clip.rtfFromHtml) {
+        appendKey(out, "rtfFromHtml", false);
+        out.append("true");
     }
     if (clip.text) {
         appendKey(out, "text", false);

@@ -202,8 +202,10 @@ void ClipStore::add(const ClipContent &content)
         discardImage();
         Clip existing = m_clips.takeAt(i);
         existing.createdAt = now();
-        if (!existing.rtf && content.rtf && !content.rtf->isEmpty())
+        if (!existing.rtf && content.rtf && !content.rtf->isEmpty()) {
             existing.rtf = content.rtf;
+            existing.rtfFromHtml = content.rtfFromHtml;
+        }
         if (!existing.html && content.html && !content.html->isEmpty())
             existing.html = content.html;
         existing.byteSize = std::max(existing.byteSize, content.byteSize);
@@ -230,6 +232,7 @@ void ClipStore::add(const ClipContent &content)
     clip.text = content.text;
     clip.rtf = content.rtf;
     clip.html = content.html;
+    clip.rtfFromHtml = content.rtfFromHtml;
     clip.byteSize = content.byteSize;
     clip.contentHash = content.contentHash;
     clip.isKept = false;
@@ -271,6 +274,8 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
     clip.preview = makePreview(text);
     clip.rtf = rtf;
     clip.html = html;
+    // The editor makes both from one document: neither is the source's.
+    clip.rtfFromHtml = false;
     clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
     save();

@@ -24,6 +24,8 @@ struct ClipContent
     std::optional<QString> text;
     std::optional<QByteArray> rtf;
     std::optional<QByteArray> html;
+    // See Clip::rtfFromHtml.
+    bool rtfFromHtml = false;
     qint64 byteSize = 0;
     QString contentHash;
     // Image clips: either the PNG bytes, which the store writes, or the name

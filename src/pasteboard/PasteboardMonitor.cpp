@@ -24,6 +24,7 @@ struct TextContents
     QString text;
     std::optional<QByteArray> rtf;
     std::optional<QByteArray> html;
+    bool rtfFromHtml = false;
 };
 
 // Everything capture may look at, in the order it looks.
@@ -34,21 +35,6 @@ const QStringList capturedTypes = { PasteboardType::uriList, PasteboardType::gno
 // Restoring converts HTML to RTF or back; beyond this size the conversion
 // runs on the worker rather than while the user waits.
 constexpr qsizetype heavyRestoreBytes = 256 * 1024;
-// Local paths from a text/uri-list body or the URI lines of
-// x-special/gnome-copied-files; other URLs are left out.
-QStringList localPaths(const QByteArray &uriList)
-{
-    QStringList paths;
-    for (const QByteArray &rawLine : uriList.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-        if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths.append(url.toLocalFile());
-    }
-    return paths;
-}
 
 QString lastPathComponent(const QString &path)
 {
@@ -74,10 +60,11 @@ std::optional<QStringList> readFileURLs(const PasteboardContents &pasteboard)
 {
     QStringList paths;
     if (const auto uriList = pasteboard.dataForType(PasteboardType::uriList))
-        paths = localPaths(*uriList);
+        paths = ClipboardFetcher::localPaths(*uriList);
     if (paths.isEmpty()) {
         if (const auto gnome = pasteboard.dataForType(PasteboardType::gnomeCopiedFiles)) {
-            paths = localPaths(ClipboardFetcher::uriListFromGnomeCopiedFiles(*gnome));
+            paths = ClipboardFetcher::localPaths(
+                ClipboardFetcher::uriListFromGnomeCopiedFiles(*gnome));
         }
     }
     if (paths.isEmpty())
@@ -112,6 +99,7 @@ std::optional<TextContents> readTextContents(const PasteboardContents &pasteboar
             if (contents.text.isEmpty())
                 contents.text = StyledText::plainText(*document);
             contents.rtf = StyledText::rtfData(*document);
+            contents.rtfFromHtml = contents.rtf.has_value();
         }
     }
     // Linux clipboards carry styled text only as RTF or HTML, both read
@@ -164,6 +152,7 @@ std::optional<ClipContent> prepareClip(
         content.text = std::move(contents->text);
         content.rtf = std::move(contents->rtf);
         content.html = std::move(contents->html);
+        content.rtfFromHtml = contents->rtfFromHtml;
     } else if (const auto png = readImagePNG(pasteboard)) {
         content.kind = ClipKind::image;
         content.preview = qtTrId("clip.kind.image");
@@ -192,11 +181,15 @@ PasteboardContents restoredContents(const Clip &clip, const std::optional<QByteA
     case ClipKind::text: {
         const QString text = clip.text.value_or(clip.preview);
         std::optional<QByteArray> html = clip.html;
-        std::optional<QByteArray> rtf = clip.rtf;
+        // RTF that we made from the source's HTML is not offered beside it:
+        // programs prefer RTF, and ours has lost the HTML's table borders and
+        // pictures. A paste through us gives what the source gave.
+        const bool sourceHtmlOnly = clip.rtfFromHtml && html && !html->isEmpty();
+        std::optional<QByteArray> rtf = sourceHtmlOnly ? std::nullopt : clip.rtf;
         if (rtf && !html) {
             if (const auto document = StyledText::documentFromRtf(*rtf))
                 html = StyledText::htmlData(*document);
-        } else if (html && !rtf) {
+        } else if (html && !rtf && !sourceHtmlOnly) {
             if (const auto document = StyledText::attributedStringFromHTML(*html))
                 rtf = StyledText::rtfData(*document);
         }

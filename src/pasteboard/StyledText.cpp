@@ -228,15 +228,21 @@ QString plainText(const QTextDocument &document)
 
 std::unique_ptr<QTextDocument> attributedText(const Clip &clip)
 {
-    if (clip.rtf) {
-        if (auto document = documentFromRtf(*clip.rtf))
+    const auto fromRtf = [&clip]() -> std::unique_ptr<QTextDocument> {
+        return clip.rtf ? documentFromRtf(*clip.rtf) : nullptr;
+    };
+    const auto fromHtml = [&clip]() -> std::unique_ptr<QTextDocument> {
+        return clip.html ? attributedStringFromHTML(*clip.html) : nullptr;
+    };
+    // RTF made here from the HTML carries less than the HTML itself.
+    if (clip.rtfFromHtml) {
+        if (auto document = fromHtml())
             return document;
+        return fromRtf();
     }
-    if (clip.html) {
-        if (auto document = attributedStringFromHTML(*clip.html))
-            return document;
-    }
-    return nullptr;
+    if (auto document = fromRtf())
+        return document;
+    return fromHtml();
 }
 
 } // namespace StyledText

@@ -56,7 +56,8 @@ std::optional<QByteArray> htmlData(const QTextDocument &document);
 QString plainText(const QTextDocument &document);
 
 // The clip's content as styled text: its RTF when that parses to at least
-// one character, else its HTML likewise, else null.
+// one character, else its HTML likewise, else null. When the RTF was made
+// from the HTML, the HTML is tried first.
 std::unique_ptr<QTextDocument> attributedText(const Clip &clip);
 
 } // namespace StyledText
