@@ -85,7 +85,10 @@ private slots:
         QCOMPARE(editor.isRichText(), rich);
         QCOMPARE(editor.windowTitle(), qtTrId(editing ? "edit.textTitle" : "edit.imageTitle"));
         if (!editing) {
+            // Laid out from the image's header; the pixels follow from a worker.
             QCOMPARE(editor.size(), QSize(432, 384));
+            QVERIFY(!editor.isImageShown());
+            QTRY_VERIFY(editor.isImageShown());
             return;
         }
         QFETCH(QString, shown);

@@ -1,6 +1,7 @@
 #include "EditClipController.h"
 
 #include "ClipStore.h"
+#include "ImageData.h"
 #include "StyledText.h"
 
 #include <QCheckBox>
@@ -33,15 +34,21 @@ constexpr int barGap = 12;
 constexpr int barSpacing = 8;
 constexpr int minTextHeight = 240;
 
+} // namespace
+
 // Shows an image scaled down to the space it has, never enlarged.
-class ImageView : public QWidget
+class EditClipController::ImageView : public QWidget
 {
 public:
-    explicit ImageView(QImage image)
-        : m_image(std::move(image))
+    ImageView() { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored); }
+
+    void setImage(QImage image)
     {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        m_image = std::move(image);
+        m_shown = true;
+        update();
     }
+    bool isShown() const { return m_shown; }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -61,7 +68,10 @@ protected:
 
 private:
     QImage m_image;
+    bool m_shown = false;
 };
+
+namespace {
 
 // Pasting into a clip takes its text and formatting, not pictures: the
 // clip's renderings could not carry them.
@@ -102,22 +112,25 @@ EditClipController::EditClipController(
     , m_store(store)
 {
     const bool viewMode = clip.kind == ClipKind::image;
+    // Only the header is read here, for the window's size; the pixels are
+    // decoded on a worker, never beyond what the screen can show.
+    std::optional<QSize> natural;
     if (viewMode && clip.imageFilename) {
-        QImageReader reader(store.imagePath(clip));
-        // Never decoded beyond what the screen can show.
-        const QSize natural = reader.size();
-        if (natural.isValid()) {
-            const QSize fit = natural.scaled(visibleFrame.size(), Qt::KeepAspectRatio);
-            if (fit.width() < natural.width())
-                reader.setScaledSize(fit.expandedTo(QSize(1, 1)));
-        }
-        QImage image = reader.read();
-        if (!image.isNull()) {
-            // Shown at its own size in points, though decoded smaller.
-            if (natural.isValid() && natural.width() > image.width())
-                image.setDevicePixelRatio(qreal(image.width()) / qreal(natural.width()));
-            m_image = std::move(image);
-        }
+        const QString path = store.imagePath(clip);
+        const QSize header = QImageReader(path).size();
+        if (header.isValid())
+            natural = header;
+        const QSize fit = header.isValid() ? header.scaled(visibleFrame.size(), Qt::KeepAspectRatio)
+                                           : visibleFrame.size();
+        m_imageLoader.submit([this, path, fit, header]() -> OrderedWorker::Finish {
+            QImage image = ImageData::thumbnail(path, fit.expandedTo(QSize(1, 1)));
+            return [this, image = std::move(image), header]() mutable {
+                // Shown at its own size in points, though decoded smaller.
+                if (!image.isNull() && header.isValid() && header.width() > image.width())
+                    image.setDevicePixelRatio(qreal(image.width()) / qreal(header.width()));
+                m_imageView->setImage(std::move(image));
+            };
+        });
     }
 
     setWindowTitle(qtTrId(viewMode ? "edit.imageTitle" : "edit.textTitle"));
@@ -164,10 +177,7 @@ EditClipController::EditClipController(
         &EditClipController::escapePressed);
 
     if (viewMode) {
-        resize(imageContentSize(m_image
-                ? std::optional<QSize>(m_image->deviceIndependentSize().toSize())
-                : std::nullopt,
-            visibleFrame));
+        resize(imageContentSize(natural, visibleFrame));
         setMinimumSize(minImageWindowWidth, minImageWindowHeight);
         setMaximumSize(std::max(visibleFrame.width() - 48, minImageWindowWidth),
             std::max(visibleFrame.height() - 24, minImageWindowHeight));
@@ -197,7 +207,13 @@ QWidget *EditClipController::buildTextView()
 
 QWidget *EditClipController::buildImageView(const QRect &)
 {
-    return new ImageView(m_image.value_or(QImage()));
+    m_imageView = new ImageView;
+    return m_imageView;
+}
+
+bool EditClipController::isImageShown() const
+{
+    return m_imageView && m_imageView->isShown();
 }
 
 QWidget *EditClipController::buildFindBar()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clip.h"
+#include "OrderedWorker.h"
 
 #include <QImage>
 #include <QRect>
@@ -34,6 +35,9 @@ public:
     const Clip &clip() const { return m_clip; }
     bool isEditMode() const { return m_textView != nullptr; }
     bool isRichText() const;
+    // An image is decoded on a worker after the window is laid out; true
+    // once its pixels are in the view.
+    bool isImageShown() const;
     QTextEdit *textView() const { return m_textView; }
     QCheckBox *keepCheckbox() const { return m_keep; }
     QLineEdit *findField() const { return m_findField; }
@@ -63,7 +67,9 @@ private:
 
     Clip m_clip;
     ClipStore &m_store;
-    std::optional<QImage> m_image;
+    class ImageView;
+    ImageView *m_imageView = nullptr;
+    OrderedWorker m_imageLoader;
     QTextEdit *m_textView = nullptr;
     QCheckBox *m_keep = nullptr;
     QWidget *m_findBar = nullptr;
