@@ -43,6 +43,8 @@ void Notifier::show(const QString &title, const QString &message, bool problem)
     auto *box = new QMessageBox(problem ? QMessageBox::Warning : QMessageBox::Information,
         QStringLiteral("Quillstack"), title, QMessageBox::Ok);
     box->setInformativeText(message);
+    // Wide enough that a command such as "quillstack --toggle" stays on one line.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 26em; }"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_ShowWithoutActivating);
     box->setWindowModality(Qt::NonModal);
