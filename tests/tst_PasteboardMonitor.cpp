@@ -102,10 +102,6 @@ private slots:
         QTest::newRow("line breaks become spaces in the preview")
             << QList<Rep>{{PasteboardType::plainText, "a\nb\r\nc"}} << QStringList{} << text
             << QStringLiteral("a\nb\r\nc") << QStringLiteral("a b c") << false << false;
-        QTest::newRow("file list ending in a NUL, lines in CRLF")
-            << QList<Rep>{{PasteboardType::uriList, QByteArrayLiteral("file:///tmp/a\r\nfile:///tmp/b\0")}}
-            << QStringList{} << files << QStringLiteral("/tmp/a\n/tmp/b") << QStringLiteral("clip.kind.files")
-            << false << false;
         QTest::newRow("file list split by NULs")
             << QList<Rep>{{PasteboardType::uriList, QByteArrayLiteral("file:///tmp/a\0\0file:///tmp/b\0")}}
             << QStringList{} << files << QStringLiteral("/tmp/a\n/tmp/b") << QStringLiteral("clip.kind.files")
@@ -388,8 +384,6 @@ private slots:
         QTest::newRow("RTF made here from the source's HTML")
             << Bytes(boldRtf) << Bytes(boldHtml) << true
             << QStringList{PasteboardType::html, PasteboardType::plainText};
-        QTest::newRow("RTF made here, HTML since emptied")
-            << Bytes(boldRtf) << Bytes(QByteArray()) << true << QStringList{PasteboardType::rtf, PasteboardType::plainText};
     }
 
     void restoreText()

@@ -175,9 +175,6 @@ void tst_X11Pasteboard::offeredTargets_data()
     QTest::newRow("gnome-copied-files ending in a NUL becomes a uri-list") << Offers {
         { PasteboardType::gnomeCopiedFiles, QByteArrayLiteral("copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt\0") }
     } << Offers { { uriList, files } } << QStringList { uriList, PasteboardType::gnomeCopiedFiles };
-    QTest::newRow("uri-list ending in a NUL")
-        << Offers { { uriList, QByteArrayLiteral("file:///tmp/a%20b.txt\r\nfile:///tmp/c.txt\0") } }
-        << Offers { { uriList, "file:///tmp/a%20b.txt\r\nfile:///tmp/c.txt" } } << QStringList { uriList };
     QTest::newRow("uri-list without files falls back to text")
         << Offers { { uriList, "https://example.org/\r\n" }, { utf8, "https://example.org/" } }
         << Offers { { textPlain, "https://example.org/" } } << QStringList { textPlain, uriList };
