@@ -1,5 +1,14 @@
 #include "Pasteboard.h"
 
+#include <QThreadPool>
+
+namespace {
+
+// Below this, letting go on the calling thread costs less than a hand-over.
+constexpr qsizetype backgroundReleaseBytes = 1024 * 1024;
+
+} // namespace
+
 std::optional<QByteArray> PasteboardContents::dataForType(const QString &type) const
 {
     for (const auto &[name, bytes] : data) {
@@ -20,6 +29,19 @@ void PasteboardContents::setData(const QString &type, const QByteArray &bytes)
         }
     }
     data.append({type, bytes});
+}
+
+void replaceContents(PasteboardContents &held, const PasteboardContents &next)
+{
+    PasteboardContents old = std::exchange(held, next);
+    qsizetype bytes = 0;
+    for (const auto &entry : old.data)
+        bytes += entry.second.size();
+    if (bytes < backgroundReleaseBytes)
+        return;
+    // The bytes may still be shared with a capture under way; whichever
+    // reference goes last frees them, and this one goes on the pool thread.
+    QThreadPool::globalInstance()->start([old = std::move(old)]() mutable { old = {}; });
 }
 
 std::optional<QString> Pasteboard::stringForType(const QString &type) const

@@ -44,6 +44,11 @@ struct PasteboardContents
     void setData(const QString &type, const QByteArray &bytes);
 };
 
+// Replaces `held` with `next` and lets go of what it held on a pool thread
+// when that is large: giving tens of megabytes back to the system takes the
+// calling thread 10 ms and more, too long for the UI thread.
+void replaceContents(PasteboardContents &held, const PasteboardContents &next);
+
 // The system clipboard as the monitor sees it. changeCount() takes a new
 // value each time the contents are replaced; for other programs' copies it
 // advances only once the new contents are ready to read, so the accessors

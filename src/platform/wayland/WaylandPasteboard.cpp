@@ -32,7 +32,7 @@ std::optional<QByteArray> WaylandPasteboard::dataForType(const QString &type) co
 void WaylandPasteboard::setContents(const PasteboardContents &contents)
 {
     m_epoch = m_reader->write(offeredRepresentations(contents));
-    m_contents = contents;
+    replaceContents(m_contents, contents);
     m_contents.abandoned = false;
     m_ownerQuit = false;
     ++m_changeCount;
@@ -71,7 +71,7 @@ void WaylandPasteboard::onSnapshotRead(const WaylandClipboardSnapshot &snapshot)
     // Read before our latest write: already superseded.
     if (snapshot.epoch != m_epoch)
         return;
-    m_contents = snapshot.contents;
+    replaceContents(m_contents, snapshot.contents);
     // Data-control cannot tell a clipboard cleared on purpose from one whose
     // owner quit; programs almost never clear it, so an empty one counts as
     // its owner gone.

@@ -68,7 +68,7 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     if (const quint32 owner = currentQtOwner())
         m_ownWindow = owner;
     m_epoch = m_reader->noteOwnWrite(m_ownWindow);
-    m_contents = contents;
+    replaceContents(m_contents, contents);
     m_contents.abandoned = false;
     m_ownerQuit = false;
     ++m_changeCount;
@@ -86,7 +86,7 @@ void X11Pasteboard::onSnapshotRead(const X11ClipboardSnapshot &snapshot)
         return;
     if (snapshot.change.owner != XCB_NONE && snapshot.change.owner == m_ownWindow)
         return;
-    m_contents = snapshot.contents;
+    replaceContents(m_contents, snapshot.contents);
     m_ownerQuit = snapshot.change.owner == XCB_NONE && snapshot.change.ownerQuit;
     if (snapshot.change.initial)
         return;
