@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QSignalSpy>
@@ -23,6 +24,13 @@ PasteboardContents contentsOf(const QList<Rep> &reps, const QStringList &extraTy
     for (const QString &type : extraTypes)
         contents.types.append(type);
     return contents;
+}
+
+// Inputs kept under tests/data/, such as what fuzzing found.
+QByteArray dataFile(const QString &name)
+{
+    QFile file(QFINDTESTDATA(QStringLiteral("data/") + name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray imageBytes(const char *format)
@@ -116,6 +124,16 @@ private slots:
         QTest::newRow("file manager's list")
             << QList<Rep>{{PasteboardType::gnomeCopiedFiles, "cut\nfile:///srv/x\nfile:///srv/y"}} << QStringList{}
             << files << QStringLiteral("/srv/x\n/srv/y") << QStringLiteral("clip.kind.files") << false << false;
+        QTest::newRow("files on other hosts are left out; extra slashes are one")
+            << QList<Rep>{{PasteboardType::uriList,
+                           "file://elsewhere/etc/passwd\r\nfile://localhost/tmp/c\r\nfile:////tmp/d\r\n"}}
+            << QStringList{} << files << QStringLiteral("/tmp/c\n/tmp/d") << QStringLiteral("clip.kind.files")
+            << false << false;
+        // Found by fuzzing: "file:////" was kept as the path "//", which wrote
+        // back as a URL without a path.
+        QTest::newRow("root named with four slashes")
+            << QList<Rep>{{PasteboardType::uriList, dataFile(QStringLiteral("fuzz/uri-list-root-with-four-slashes"))}} << QStringList{}
+            << files << QStringLiteral("/") << QStringLiteral("/") << false << false;
         QTest::newRow("web links are not files")
             << QList<Rep>{{PasteboardType::uriList, "https://example.org/\r\n"}, hello} << QStringList{} << text
             << QStringLiteral("hello") << QStringLiteral("hello") << false << false;

@@ -171,8 +171,19 @@ QStringList ClipboardFetcher::localPaths(const QByteArray &uriList)
     QStringList paths;
     for (const QByteArray &entry : uriListEntries(uriList)) {
         const QUrl url = QUrl::fromEncoded(entry, QUrl::StrictMode);
-        if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths.append(url.toLocalFile());
+        if (!url.isValid() || !url.isLocalFile())
+            continue;
+        // A file on another machine: Qt would make "//host/path" of it,
+        // which here names "/host/path".
+        if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+            continue;
+        QString path = url.path(QUrl::FullyDecoded);
+        // "file:////tmp" names /tmp; kept as "//tmp", it would be written
+        // back as the host "tmp".
+        while (path.startsWith(QLatin1String("//")))
+            path.remove(0, 1);
+        if (path.startsWith(QLatin1Char('/')))
+            paths.append(path);
     }
     return paths;
 }

@@ -43,7 +43,8 @@ public:
     // The URIs of a text/uri-list, however its lines end (CRLF, LF or NUL),
     // without comment lines and empty entries.
     static QList<QByteArray> uriListEntries(const QByteArray &uriList);
-    // The local paths a text/uri-list names, in order; other URLs are left out.
+    // The local paths a text/uri-list names, in order; other URLs, and files
+    // on other hosts, are left out.
     static QStringList localPaths(const QByteArray &uriList);
     static bool hasFileUrl(const QByteArray &uriList);
     // "copy\nfile:///a\nfile:///b" (or "cut\n...") as a text/uri-list.
