@@ -104,6 +104,40 @@ void BM_AddWithSave(benchmark::State &state)
     setBytes(state, QFileInfo(history.archivePath).size());
 }
 
+// What one change costs the caller (the add itself) and the thread that owns
+// the disk (the wait until it is durable), separately, on three history
+// sizes: 200 and 10,000 clips of 4 KB, and 400 clips of 500 KB (~200 MB).
+void BM_SaveCost(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const bool large = state.range(1) != 0;
+    History history(count, large ? 500'000 : 4000, large ? 0 : 50);
+    auto store = history.open();
+    store->save();
+    store->flush();
+    QRandomGenerator random(11);
+    double uiMs = 0, writerMs = 0;
+    int i = 0;
+    for (auto _ : state) {
+        const QString text = BenchSupport::randomText(random, 4000) + QString::number(++i);
+        ClipContent content;
+        content.text = text;
+        content.preview = makePreview(text);
+        content.byteSize = text.toUtf8().size();
+        content.contentHash = sha256Hex(text.toUtf8());
+        const auto start = std::chrono::steady_clock::now();
+        store->add(content);
+        const auto queued = std::chrono::steady_clock::now();
+        store->flush();
+        const auto durable = std::chrono::steady_clock::now();
+        uiMs += std::chrono::duration<double, std::milli>(queued - start).count();
+        writerMs += std::chrono::duration<double, std::milli>(durable - queued).count();
+    }
+    state.counters["ui_ms"] = benchmark::Counter(uiMs, benchmark::Counter::kAvgIterations);
+    state.counters["writer_ms"] = benchmark::Counter(writerMs, benchmark::Counter::kAvgIterations);
+    setBytes(state, history.archive.size());
+}
+
 void BM_WriteFsyncRename(benchmark::State &state)
 {
     History history(int(state.range(0)));
@@ -206,6 +240,15 @@ BENCHMARK(BM_AddWithSave)
     ->SIZES->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_SaveCost)
+    ->Args({ 200, 0 })
+    ->Args({ 10000, 0 })
+    ->Args({ 400, 1 })
+    ->Iterations(30)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
     ->ReportAggregatesOnly();
 BENCHMARK(BM_WriteFsyncRename)
     ->SIZES->Unit(benchmark::kMillisecond)
