@@ -79,7 +79,9 @@ private slots:
         QCOMPARE(StoreFixture::mode(f.archivePath()), 0600);
         store.add(StoreFixture::text(QStringLiteral("two")));
         store.flush();
-        QCOMPARE(QDir(f.rootDir()).entryList(QDir::Files), QStringList{QStringLiteral("clips.json")});
+        QCOMPARE(QDir(f.rootDir()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("clips.journal"), QStringLiteral("clips.json")}));
+        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/clips.journal")), 0600);
         f.open();
         QCOMPARE(previews(f.store->clips()), (QStringList{QStringLiteral("two"), QStringLiteral("one")}));
     }
@@ -157,7 +159,7 @@ private slots:
         ClipStore &store = f.open();
         QCOMPARE(previews(store.clips()), (QStringList{QStringLiteral("0"), QStringLiteral("1")}));
         store.flush();
-        QCOMPARE(ClipArchive::decode(readFile(f.archivePath())).clips.size(), 2);
+        QCOMPARE(ClipArchive::decode(*ClipStore::exportFromFiles(f.supportDir())).clips.size(), 2);
     }
 
     void unreadableArchiveIsSetAside_data()
@@ -262,23 +264,32 @@ private slots:
         QCOMPARE(readFile(many), expected);
     }
 
-    void writerKeepsOnlyTheNewestPendingSave()
+    // Lines and compactions still waiting when a newer compaction arrives
+    // are held by it: the archive ends as the newest, the journal empty.
+    void writerFoldsWaitingWorkIntoTheNewestCompaction()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.json"));
+        const QString archive = dir.filePath(QStringLiteral("a.json"));
+        const QString journal = dir.filePath(QStringLiteral("a.journal"));
+        const QString gone = dir.filePath(QStringLiteral("gone.png"));
+        writeFile(gone, "png");
         const QDateTime when = QDateTime::currentDateTimeUtc();
         Clip a = clipAt(when, QStringLiteral("a"));
         const Clip b = clipAt(when, QStringLiteral("b"));
         {
-            ArchiveWriter writer(path);
+            ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
             for (int i = 0; i < 200; ++i) {
                 a.preview = QString::number(i);
-                writer.submit({a, b});
+                writer.compact({a, b});
+                writer.append(QByteArrayLiteral("{\"op\":\"clear\"}\n"), {gone});
             }
-        } // the destructor writes what is pending
-        const auto result = ClipArchive::decode(readFile(path));
+            writer.compact({a, b});
+        } // the destructor does what is pending
+        const auto result = ClipArchive::decode(readFile(archive));
         QVERIFY(result.ok);
         QCOMPARE(previews(result.clips), (QStringList{QStringLiteral("199"), QStringLiteral("b")}));
+        QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
+        QVERIFY(!QFile::exists(gone));
     }
 
     // A history that cannot be written stays whole in memory, is told once,

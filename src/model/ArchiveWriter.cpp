@@ -3,11 +3,65 @@
 #include "AtomicFile.h"
 #include "ClipArchive.h"
 
-#include <malloc.h>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
-ArchiveWriter::ArchiveWriter(const QString &path, Outcome outcome)
-    : m_path(path)
-    , m_outcome(std::move(outcome))
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(const QString &what)
+{
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Lines waiting together go out in one call; a short write continues where
+// it stopped.
+bool writeLines(int fd, const QList<QByteArray> &lines)
+{
+    QByteArray joined;
+    const QByteArray *bytes = &lines.first();
+    if (lines.size() > 1) {
+        joined = lines.join();
+        bytes = &joined;
+    }
+    const char *at = bytes->constData();
+    qsizetype left = bytes->size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, at, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        at += written;
+        left -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+qint64 ArchiveWriter::compactionThreshold(qint64 archiveBytes)
+{
+    return std::max<qint64>(qint64(1) << 20, archiveBytes / 4);
+}
+
+ArchiveWriter::ArchiveWriter(
+    const QString &archivePath, const QString &journalPath, const QString &mediaDir, Report report)
+    : m_archivePath(archivePath)
+    , m_journalPath(journalPath)
+    , m_mediaDir(mediaDir)
+    , m_report(std::move(report))
     , m_thread([this] { run(); })
 {
 }
@@ -20,13 +74,24 @@ ArchiveWriter::~ArchiveWriter()
     }
     m_wake.notify_one();
     m_thread.join();
+    closeJournal();
 }
 
-void ArchiveWriter::submit(const QList<Clip> &clips)
+void ArchiveWriter::append(const QByteArray &line, const QStringList &removeAfter)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_pending = clips;
+        m_queue.push_back({ false, line, removeAfter, {} });
+        ++m_submitted;
+    }
+    m_wake.notify_one();
+}
+
+void ArchiveWriter::compact(const QList<Clip> &clips, const QStringList &removeAfter)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({ true, {}, removeAfter, clips });
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -43,30 +108,175 @@ void ArchiveWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [&] { return m_pending.has_value() || m_stopping; });
-        if (!m_pending)
-            return; // stopping with nothing left to write
-        QList<Clip> clips = std::move(*m_pending);
-        m_pending.reset();
-        const quint64 generation = m_submitted;
+        m_wake.wait(lock, [&] { return !m_queue.empty() || m_stopping; });
+        if (m_queue.empty())
+            return; // stopping with nothing left to do
+        std::deque<Job> batch;
+        const auto lastCompaction = std::find_if(m_queue.rbegin(), m_queue.rend(),
+            [](const Job &job) { return job.compaction; });
+        if (lastCompaction != m_queue.rend()) {
+            // A compaction holds every change before it: lines and older
+            // compactions still waiting are covered by the newest one.
+            const auto end = lastCompaction.base();
+            std::move(m_queue.begin(), end, std::back_inserter(batch));
+            m_queue.erase(m_queue.begin(), end);
+        } else {
+            batch.swap(m_queue);
+        }
+        const quint64 count = quint64(batch.size());
         lock.unlock();
-        QList<QByteArray> encoded;
-        encoded.reserve(clips.size());
-        for (const Clip &clip : std::as_const(clips))
-            encoded.append(ClipArchive::encodeClip(clip));
-        QString error;
-        const bool ok = AtomicFile::write(m_path, ClipArchive::archiveParts(encoded), &error);
-        // Nothing of a save is kept once it is on disk: a history of ten
-        // thousand clips would otherwise hold its archive a second time. The
-        // freed pages go back to the system rather than stay in this
-        // thread's heap.
-        encoded = QList<QByteArray>();
-        clips = QList<Clip>();
-        ::malloc_trim(0);
-        if (m_outcome)
-            m_outcome(ok, error);
+        Outcome outcome;
+        if (batch.back().compaction) {
+            outcome = compactNow(batch.back().clips);
+            batch.back().clips = QList<Clip>();
+            // Files of the changes that the compaction holds.
+            for (const Job &job : batch) {
+                for (const QString &path : job.removeAfter)
+                    QFile::remove(path);
+            }
+        } else {
+            outcome = appendLines(batch);
+        }
+        batch.clear();
+        if (m_report)
+            m_report(outcome);
         lock.lock();
-        m_finished = generation;
+        m_finished += count;
         m_done.notify_all();
     }
+}
+
+ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
+{
+    Outcome outcome;
+    if (m_needsCompaction) {
+        // A line after a lost one would be applied to the wrong history.
+        outcome.ok = false;
+        outcome.error = QStringLiteral("%1 waits for the whole history to be written").arg(m_journalPath);
+        outcome.compactionDue = true;
+        return outcome;
+    }
+    if (m_journal < 0 && !openJournal(&outcome.error)) {
+        m_needsCompaction = true;
+        return { false, outcome.error, true };
+    }
+    QList<QByteArray> lines;
+    lines.reserve(qsizetype(jobs.size()));
+    qint64 bytes = 0;
+    for (const Job &job : jobs) {
+        lines.append(job.line);
+        bytes += job.line.size();
+    }
+    if (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0) {
+        outcome = { false, systemError(QStringLiteral("cannot write %1").arg(m_journalPath)), true };
+        closeJournal();
+        m_needsCompaction = true;
+        return outcome;
+    }
+    // Only once the lines that no longer name them are durable.
+    for (const Job &job : jobs) {
+        for (const QString &path : job.removeAfter)
+            QFile::remove(path);
+    }
+    m_journalBytes += bytes;
+    // Asked for once per journal: the store answers with a compaction.
+    if (!m_compactionAsked && m_journalBytes > compactionThreshold(m_archiveBytes)) {
+        m_compactionAsked = true;
+        outcome.compactionDue = true;
+    }
+    return outcome;
+}
+
+ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
+{
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    QList<QByteArray> encoded;
+    encoded.reserve(clips.size());
+    for (const Clip &clip : clips)
+        encoded.append(ClipArchive::encodeClip(clip));
+    QList<QByteArray> parts = ClipArchive::archiveParts(encoded);
+    encoded = QList<QByteArray>();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ClipJournal::ArchiveName name { 0, {} };
+    for (const QByteArray &part : std::as_const(parts)) {
+        hash.addData(part);
+        name.bytes += part.size();
+    }
+    name.sha256 = hash.result().toHex();
+
+    // The old archive and its journal stay whole until the new archive has
+    // replaced them; a crash before the new journal is written leaves the
+    // new archive with a journal that names the old one, which is ignored.
+    closeJournal();
+    Outcome outcome;
+    QString error;
+    const bool written = AtomicFile::write(m_archivePath, parts, &error)
+        && AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), &error);
+    // Nothing of a save is kept once it is on disk; the freed pages go back
+    // to the system rather than stay in this thread's heap.
+    parts = QList<QByteArray>();
+    ::malloc_trim(0);
+    if (!written) {
+        m_needsCompaction = true;
+        return { false, error, true };
+    }
+    m_needsCompaction = false;
+    m_compactionAsked = false;
+    m_journalBegun = true;
+    m_archiveBytes = name.bytes;
+    if (!openJournal(&error))
+        return { false, error, true };
+
+    // Images that no clip names any more. A capture may have written one
+    // for a clip that is still on its way to the store: recent files stay
+    // until the next compaction.
+    QSet<QString> named;
+    for (const Clip &clip : clips) {
+        if (clip.imageFilename)
+            named.insert(*clip.imageFilename);
+    }
+    const QDateTime settled = started.addSecs(-60);
+    const QDir media(m_mediaDir);
+    for (const QFileInfo &file : media.entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (!named.contains(file.fileName()) && file.lastModified().toUTC() < settled)
+            QFile::remove(file.filePath());
+    }
+    return outcome;
+}
+
+bool ArchiveWriter::openJournal(QString *error)
+{
+    closeJournal();
+    if (!m_journalBegun) {
+        // The first change since start, with no compaction yet: the journal
+        // on disk holds nothing the history lacks, so a new one is begun
+        // that names the archive as it is.
+        QFile archive(m_archivePath);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(&archive)) {
+            *error = QStringLiteral("cannot read %1").arg(m_archivePath);
+            return false;
+        }
+        const ClipJournal::ArchiveName name { archive.size(), hash.result().toHex() };
+        if (!AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), error))
+            return false;
+        m_archiveBytes = name.bytes;
+        m_journalBegun = true;
+    }
+    const QByteArray path = QFile::encodeName(m_journalPath);
+    m_journal = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (m_journal < 0) {
+        *error = systemError(QStringLiteral("cannot open %1").arg(m_journalPath));
+        return false;
+    }
+    const off_t size = ::lseek(m_journal, 0, SEEK_END);
+    m_journalBytes = size < 0 ? 0 : qint64(size);
+    return true;
+}
+
+void ArchiveWriter::closeJournal()
+{
+    if (m_journal >= 0)
+        ::close(m_journal);
+    m_journal = -1;
 }

@@ -1,50 +1,96 @@
 #pragma once
 
 #include "Clip.h"
+#include "ClipJournal.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <thread>
 
-// Writes the archive on a thread of its own, so that a change to a large
-// history never makes the caller wait on encoding or on the disk. Only the
-// newest submission matters: one that is superseded before its turn is
-// skipped.
+// Owns the history's files on a thread of its own, so that no change makes
+// the caller wait on encoding or on the disk. A change is one line appended
+// to the journal and synced; a compaction writes the whole archive and
+// starts an empty journal that names it. Work is done in the order given;
+// lines waiting together share one write and one sync.
 class ArchiveWriter
 {
 public:
-    // Called on the writer's thread after each write, with the reason when
-    // it failed.
-    using Outcome = std::function<void(bool ok, const QString &error)>;
+    struct Outcome
+    {
+        bool ok = true;
+        QString error;
+        // The journal has outgrown its share of the archive, or a failure
+        // left it unusable: the next save should be a compaction.
+        bool compactionDue = false;
+    };
+    // Called on the writer's thread after each piece of work.
+    using Report = std::function<void(const Outcome &)>;
 
-    ArchiveWriter(const QString &path, Outcome outcome = {});
-    // Writes what is still pending, then stops.
+    ArchiveWriter(const QString &archivePath, const QString &journalPath,
+        const QString &mediaDir, Report report = {});
+    // Does what is still pending, then stops.
     ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
-    // The clips in archive order.
-    void submit(const QList<Clip> &clips);
+    // One journal line; the files are removed once the line is durable.
+    void append(const QByteArray &line, const QStringList &removeAfter = {});
+    // The clips in archive order; the files are removed once it is written.
+    void compact(const QList<Clip> &clips, const QStringList &removeAfter = {});
     // Returns once everything submitted so far is on disk (or failed).
     void flush();
 
-private:
-    void run();
+    // The journal may grow to this share of the archive before a
+    // compaction: a quarter keeps a start-up replay well below the cost of
+    // loading the archive itself, and makes a compaction's cost (writing
+    // the archive) come at most once per quarter of its size written as
+    // lines. Below 1 MiB a compaction would cost more syncs than it saves.
+    static qint64 compactionThreshold(qint64 archiveBytes);
 
-    const QString m_path;
-    const Outcome m_outcome;
+private:
+    struct Job
+    {
+        bool compaction = false;
+        QByteArray line;
+        QStringList removeAfter;
+        QList<Clip> clips;
+    };
+
+    void run();
+    Outcome appendLines(std::deque<Job> &jobs);
+    Outcome compactNow(const QList<Clip> &clips);
+    bool openJournal(QString *error);
+    void closeJournal();
+
+    const QString m_archivePath;
+    const QString m_journalPath;
+    const QString m_mediaDir;
+    const Report m_report;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    std::optional<QList<Clip>> m_pending;
+    std::deque<Job> m_queue;
     quint64 m_submitted = 0;
     quint64 m_finished = 0;
     bool m_stopping = false;
+
+    // Touched only on the writer's thread.
+    int m_journal = -1;
+    qint64 m_journalBytes = 0;
+    qint64 m_archiveBytes = 0;
+    // After a failed write, lines may follow only a compaction: what was
+    // lost is in memory, not on disk.
+    bool m_needsCompaction = false;
+    // Whether this writer has written the journal's first line yet.
+    bool m_journalBegun = false;
+    bool m_compactionAsked = false;
+
     std::thread m_thread;
 };

@@ -1,4 +1,5 @@
 #include "ClipArchive.h"
+#include "ClipObjectReader.h"
 
 #include <simdjson.h>
 
@@ -54,15 +55,6 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
     out.append('"');
 }
 
-void appendKey(QByteArray &out, const char *key, bool first)
-{
-    if (!first)
-        out.append(",\n");
-    out.append("        \"");
-    out.append(key);
-    out.append("\": ");
-}
-
 bool fail(QString *error, const QString &message)
 {
     if (error)
@@ -91,6 +83,8 @@ QString describe(std::string_view key, const char *problem)
 {
     return QStringLiteral("\"%1\" %2").arg(toQString(key), QLatin1String(problem));
 }
+
+} // namespace
 
 // One clip object. Keys may come in any order; unknown keys are ignored.
 bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
@@ -204,8 +198,6 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
     return true;
 }
 
-} // namespace
-
 QString formatDate(const QDateTime &date)
 {
     const QDateTime utc = date.toUTC();
@@ -271,38 +263,61 @@ QString formatUuid(const QUuid &id)
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-QByteArray encodeClip(const Clip &clip)
+namespace {
+
+// The archive indents each object as an element of its array; a journal line
+// is the same object on one line.
+struct Layout
+{
+    const char *open;
+    const char *keyPrefix;
+    const char *separator;
+    const char *close;
+};
+constexpr Layout archiveLayout { "    {\n", "        \"", ",\n", "\n    }" };
+constexpr Layout lineLayout { "{", "\"", ",", "}" };
+
+QByteArray encode(const Clip &clip, const Layout &layout)
 {
     QByteArray out;
     const qsizetype textSize = clip.text ? clip.text->size() * 3 : 0;
     const qsizetype blobs = (clip.rtf ? clip.rtf->size() : 0) + (clip.html ? clip.html->size() : 0);
     out.reserve(400 + clip.preview.size() * 3 + textSize + blobs * 4 / 3);
 
-    out.append("    {\n");
-    appendKey(out, "byteSize", true);
+    bool first = true;
+    const auto key = [&](const char *name) {
+        if (!first)
+            out.append(layout.separator);
+        first = false;
+        out.append(layout.keyPrefix);
+        out.append(name);
+        out.append("\": ");
+    };
+    out.append(layout.open);
+    key("byteSize");
     out.append(QByteArray::number(clip.byteSize));
-    appendKey(out, "contentHash", false);
+    key("contentHash");
     appendJsonString(out, clip.contentHash.toUtf8());
-    appendKey(out, "createdAt", false);
+    key("createdAt");
     appendJsonString(out, formatDate(clip.createdAt).toLatin1());
     if (clip.html) {
-        appendKey(out, "html", false);
+        key("html");
         appendJsonString(out, clip.html->toBase64());
     }
-    appendKey(out, "id", false);
+    key("id");
     appendJsonString(out, formatUuid(clip.id).toLatin1());
     if (clip.imageFilename) {
-        appendKey(out, "imageFilename", false);
+        key("imageFilename");
         appendJsonString(out, clip.imageFilename->toUtf8());
     }
-    appendKey(out, "isKept", false);
+    key("isKept");
     out.append(clip.isKept ? "true" : "false");
-    appendKey(out, "kind", false);
+    key("kind");
     appendJsonString(out, clipKindRawValue(clip.kind).toLatin1());
-    appendKey(out, "preview", false);
+    key("preview");
     appendJsonString(out, clip.preview.toUtf8());
     if (clip.rtf) {
-        appendKey(out, "rtf", false);
+        key("rtf");
         appendJsonString(out, clip.rtf->toBase64());
     }
     // Written only when true, so that clips without it encode as before.
@@ -311,10 +326,29 @@ QByteArray encodeClip(const Clip &clip)
         out.append("true");
     }
     if (clip.text) {
-        appendKey(out, "text", false);
+        key("text");
         appendJsonString(out, clip.text->toUtf8());
     }
-    out.append("\n    }");
+    out.append(layout.close);
+    return out;
+}
+
+} // namespace
+
+QByteArray encodeClip(const Clip &clip)
+{
+    return encode(clip, archiveLayout);
+}
+
+QByteArray encodeClipLine(const Clip &clip)
+{
+    return encode(clip, lineLayout);
+}
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out;
+    appendJsonString(out, text.toUtf8());
     return out;
 }
 

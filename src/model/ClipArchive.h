@@ -20,6 +20,10 @@ struct DecodeResult
 // One clip as the archive writes it: an object indented as an element of the
 // top-level array, without a trailing separator.
 QByteArray encodeClip(const Clip &clip);
+// The same object on one line, for the journal.
+QByteArray encodeClipLine(const Clip &clip);
+// A JSON string literal, quotes included.
+QByteArray jsonString(const QString &text);
 // The whole archive from encoded clips, in order.
 QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips);
 

@@ -4,8 +4,10 @@
 #include "AtomicFile.h"
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
+#include "ClipJournal.h"
 #include "Settings.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,6 +75,71 @@ ClipArchive::DecodeResult readArchive(const QString &path)
     return result;
 }
 
+struct HistoryFiles
+{
+    QString root;
+    QString archive;
+    QString journal;
+    QString media;
+
+    // The folder in use under `support`: the legacy one while only it exists.
+    explicit HistoryFiles(const QString &support)
+    {
+        root = support + QStringLiteral("/Quillstack");
+        const QString legacy = support + QStringLiteral("/Tallowen");
+        if (!itemExists(root) && itemExists(legacy))
+            root = legacy;
+        archive = root + QStringLiteral("/clips.json");
+        journal = root + QStringLiteral("/clips.journal");
+        media = root + QStringLiteral("/media");
+    }
+};
+
+struct HistoryRead
+{
+    bool archiveExists = false;
+    ClipArchive::DecodeResult archive;
+    ClipJournal::Replay replay;
+};
+
+// The archive, newest first, with the journal that extends it applied. The
+// journal is read only when it names this very archive.
+HistoryRead readHistory(const HistoryFiles &files)
+{
+    HistoryRead read;
+    read.archiveExists = itemExists(files.archive);
+    if (!read.archiveExists)
+        return read;
+    read.archive = readArchive(files.archive);
+    if (!read.archive.ok)
+        return read;
+    QList<Clip> &clips = read.archive.clips;
+    std::stable_sort(clips.begin(), clips.end(),
+        [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
+    QFile journal(files.journal);
+    if (!journal.open(QIODevice::ReadOnly))
+        return read;
+    const QByteArray lines = journal.readAll();
+    const auto archiveSha256 = [&] {
+        QFile archive(files.archive);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(&archive))
+            return QByteArray();
+        return hash.result().toHex();
+    };
+    read.replay = ClipJournal::replay(lines, QFileInfo(files.archive).size(), archiveSha256, clips);
+    return read;
+}
+
+QByteArray archiveBytes(const QList<Clip> &clips)
+{
+    QList<QByteArray> encoded;
+    encoded.reserve(clips.size());
+    for (const Clip &clip : clips)
+        encoded.append(ClipArchive::encodeClip(clip));
+    return ClipArchive::archiveParts(encoded).join();
+}
+
 } // namespace
 
 QString ClipStore::defaultAppSupportDir()
@@ -94,21 +161,32 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
     if (!itemExists(root) && itemExists(legacy))
         QDir().rename(legacy, root);
 
-    m_rootURL = root;
-    m_archiveURL = root + QStringLiteral("/clips.json");
-    m_mediaURL = root + QStringLiteral("/media");
+    const HistoryFiles files(support);
+    m_rootURL = files.root;
+    m_archiveURL = files.archive;
+    m_journalURL = files.journal;
+    m_mediaURL = files.media;
     AtomicFile::makePrivateDir(m_rootURL);
     AtomicFile::makePrivateDir(m_mediaURL);
-    m_writer = std::make_unique<ArchiveWriter>(m_archiveURL, [this](bool ok, QString error) {
-        QMetaObject::invokeMethod(
-            this, [this, ok, error] { onSaveFinished(ok, error); }, Qt::QueuedConnection);
-    });
+    m_writer = std::make_unique<ArchiveWriter>(
+        m_archiveURL, m_journalURL, m_mediaURL, [this](const ArchiveWriter::Outcome &outcome) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, outcome] { onSaveFinished(outcome.ok, outcome.error, outcome.compactionDue); },
+                Qt::QueuedConnection);
+        });
 
     load();
     applyLimits();
 }
 
-ClipStore::~ClipStore() = default; // the writer finishes what is pending
+ClipStore::~ClipStore()
+{
+    // At quit the archive takes in the journal, so that it alone is the
+    // whole history for the next start and for older versions.
+    if (m_linesSinceCompaction > 0 && !m_preserveUnreadableArchive)
+        m_writer->compact(m_clips);
+}
 
 QDateTime ClipStore::now() const
 {
@@ -117,21 +195,47 @@ QDateTime ClipStore::now() const
 
 void ClipStore::load()
 {
+    // Until an archive has been written there is nothing a line could extend.
+    m_compactionDue = true;
     if (!itemExists(m_archiveURL))
         return;
     AtomicFile::makePrivateFile(m_archiveURL);
+    if (itemExists(m_journalURL))
+        AtomicFile::makePrivateFile(m_journalURL);
     const QDir media(m_mediaURL);
     for (const QString &name : media.entryList(QDir::Files | QDir::Hidden))
         AtomicFile::makePrivateFile(media.filePath(name));
 
-    ClipArchive::DecodeResult result = readArchive(m_archiveURL);
-    if (!result.ok) {
+    HistoryRead read = readHistory(HistoryFiles(QFileInfo(m_rootURL).path()));
+    if (!read.archive.ok) {
         m_preserveUnreadableArchive = true;
         return;
     }
-    m_clips = std::move(result.clips);
-    std::stable_sort(m_clips.begin(), m_clips.end(),
-        [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
+    m_clips = std::move(read.archive.clips);
+    m_compactionDue = false;
+    const ClipJournal::Replay &replay = read.replay;
+    if (replay.outcome == ClipJournal::Replay::Outcome::stale) {
+        // It extends an archive that is no longer there; the next change
+        // starts a new journal in its place.
+        return;
+    }
+    if (replay.outcome == ClipJournal::Replay::Outcome::broken) {
+        qWarning().noquote()
+            << QStringLiteral("The history journal stopped at a damaged line (%1); the changes "
+                              "before it were kept.")
+                   .arg(replay.error);
+        const QString aside = setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+        // Told once the program is listening, after construction.
+        if (!aside.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this, aside] { emit journalSetAside(aside); }, Qt::QueuedConnection);
+        }
+    }
+    // The archive takes in what was replayed, so that the next start reads
+    // it alone; a torn last line is left behind with the old journal.
+    if (replay.applied > 0 || replay.tornTail
+        || replay.outcome == ClipJournal::Replay::Outcome::broken)
+        compact();
 }
 
 std::optional<Clip> ClipStore::clip(const QUuid &id) const
@@ -166,9 +270,11 @@ std::optional<QByteArray> ClipStore::imageData(const Clip &clip) const
     return file.readAll();
 }
 
-void ClipStore::removeAt(qsizetype index)
+void ClipStore::removeAt(qsizetype index, QStringList &images)
 {
-    deleteMedia(m_clips[index]);
+    const QString path = imagePath(m_clips[index]);
+    if (!path.isEmpty())
+        images.append(path);
     m_clips.removeAt(index);
 }
 
@@ -209,8 +315,9 @@ void ClipStore::add(const ClipContent &content)
         if (!existing.html && content.html && !content.html->isEmpty())
             existing.html = content.html;
         existing.byteSize = std::max(existing.byteSize, content.byteSize);
+        const QByteArray line = ClipJournal::frontLine(existing);
         m_clips.prepend(std::move(existing));
-        save();
+        record(line);
         emit storeDidChange();
         return;
     }
@@ -236,9 +343,17 @@ void ClipStore::add(const ClipContent &content)
     clip.byteSize = content.byteSize;
     clip.contentHash = content.contentHash;
     clip.isKept = false;
+    QByteArray lines = ClipJournal::addLine(clip);
     m_clips.prepend(std::move(clip));
-    applyLimits();
-    save();
+    // The clips this one pushes out are saved with it, in the same write, so
+    // that no crash leaves the history over its limits.
+    QStringList images;
+    const QList<QUuid> dropped = dropOverLimits(images);
+    if (!dropped.isEmpty())
+        lines += ClipJournal::limitsLine(dropped);
+    record(lines, images);
+    if (!dropped.isEmpty())
+        emit storeDidChange();
     emit storeDidChange();
 }
 
@@ -247,8 +362,9 @@ void ClipStore::deleteClip(const QUuid &id)
     const qsizetype index = indexOf(id);
     if (index < 0)
         return;
-    removeAt(index);
-    save();
+    QStringList images;
+    removeAt(index, images);
+    record(ClipJournal::deleteLine({ id }), images);
     emit storeDidChange();
 }
 
@@ -258,7 +374,7 @@ void ClipStore::setKept(const QUuid &id, bool kept)
     if (index < 0)
         return;
     m_clips[index].isKept = kept;
-    save();
+    record(ClipJournal::keepLine(id, kept));
     emit storeDidChange();
 }
 
@@ -278,7 +394,7 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
     clip.rtfFromHtml = false;
     clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
-    save();
+    record(ClipJournal::editLine(clip));
     emit storeDidChange();
 }
 
@@ -288,12 +404,14 @@ void ClipStore::clearHistory()
         = std::any_of(m_clips.cbegin(), m_clips.cend(), [](const Clip &c) { return !c.isKept; });
     if (!anyUnkept)
         return;
+    QStringList images;
     for (const Clip &clip : std::as_const(m_clips)) {
-        if (!clip.isKept)
-            deleteMedia(clip);
+        const QString path = clip.isKept ? QString() : imagePath(clip);
+        if (!path.isEmpty())
+            images.append(path);
     }
     m_clips.removeIf([](const Clip &c) { return !c.isKept; });
-    save();
+    record(ClipJournal::clearLine(), images);
     emit storeDidChange();
 }
 
@@ -315,7 +433,21 @@ QList<Clip> ClipStore::search(const QString &query) const
 
 void ClipStore::applyLimits()
 {
-    const qsizetype before = m_clips.size();
+    QStringList images;
+    const QList<QUuid> removed = dropOverLimits(images);
+    if (!removed.isEmpty()) {
+        record(ClipJournal::limitsLine(removed), images);
+        emit storeDidChange();
+    }
+}
+
+QList<QUuid> ClipStore::dropOverLimits(QStringList &images)
+{
+    QList<QUuid> removed;
+    const auto removeAt = [&](qsizetype index) {
+        removed.append(m_clips[index].id);
+        this->removeAt(index, images);
+    };
 
     const qint64 maxAge = m_settings.maxAgeHours();
     // Ages beyond a million years cannot be expressed as a date: no cut-off.
@@ -358,14 +490,15 @@ void ClipStore::applyLimits()
         }
     }
 
-    if (m_clips.size() != before) {
-        save();
-        emit storeDidChange();
-    }
+    return removed;
 }
 
-void ClipStore::onSaveFinished(bool ok, const QString &error)
+void ClipStore::onSaveFinished(bool ok, const QString &error, bool compactionDue)
 {
+    if (compactionDue && ok && m_linesSinceCompaction > 0)
+        compact(); // the journal outgrew its share of the archive
+    else if (compactionDue)
+        m_compactionDue = true; // the next change writes the whole history
     if (ok == !m_saveFailing)
         return;
     m_saveFailing = !ok;
@@ -375,40 +508,91 @@ void ClipStore::onSaveFinished(bool ok, const QString &error)
         emit saveFailed(error);
 }
 
-void ClipStore::save()
+QString ClipStore::setAside(const QString &path, const QString &prefix)
+{
+    const QString stamp = now().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QString base = m_rootURL + QLatin1Char('/') + prefix + stamp;
+    QString aside = base;
+    for (int n = 2; itemExists(aside); ++n)
+        aside = base + QLatin1Char('-') + QString::number(n);
+    if (!QFile::rename(path, aside))
+        return QString();
+    // Keep the newest few.
+    QDir root(m_rootURL);
+    const QStringList asides
+        = root.entryList({ prefix + QLatin1Char('*') }, QDir::Files, QDir::Name);
+    for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
+        root.remove(asides[i]);
+    return aside;
+}
+
+bool ClipStore::prepareToWrite()
 {
     // The history stays in memory when it cannot be written; every later
     // change tries again.
     if (!AtomicFile::makePrivateDir(m_rootURL)) {
-        onSaveFinished(false, QStringLiteral("cannot create %1").arg(m_rootURL));
+        onSaveFinished(false, QStringLiteral("cannot create %1").arg(m_rootURL), true);
+        return false;
+    }
+    if (!m_preserveUnreadableArchive)
+        return true;
+    // Set the archive that did not load aside before it is replaced, so a
+    // history that we failed to read is never lost; its journal goes with it.
+    if (itemExists(m_archiveURL)) {
+        const QString aside = setAside(m_archiveURL, QStringLiteral("clips.json.corrupt-"));
+        if (aside.isEmpty()) {
+            // Try again at the next save rather than overwrite it.
+            onSaveFinished(false, QStringLiteral("cannot rename %1").arg(m_archiveURL), true);
+            return false;
+        }
+        emit archiveSetAside(aside);
+    }
+    if (itemExists(m_journalURL))
+        setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+    m_preserveUnreadableArchive = false;
+    return true;
+}
+
+void ClipStore::record(const QByteArray &line, const QStringList &images)
+{
+    if (!prepareToWrite())
+        return;
+    if (m_compactionDue) {
+        compact(images);
         return;
     }
+    m_writer->append(line, images);
+    ++m_linesSinceCompaction;
+}
 
-    if (m_preserveUnreadableArchive) {
-        // Set the archive that did not load aside before it is replaced, so a
-        // history that we failed to read is never lost. Keep the newest few.
-        if (itemExists(m_archiveURL)) {
-            const QString stamp = now().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-            QString aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp;
-            for (int n = 2; itemExists(aside); ++n)
-                aside = m_archiveURL + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-')
-                    + QString::number(n);
-            if (!QFile::rename(m_archiveURL, aside)) {
-                // Try again at the next save rather than overwrite it.
-                onSaveFinished(false, QStringLiteral("cannot rename %1").arg(m_archiveURL));
-                return;
-            }
-            emit archiveSetAside(aside);
-        }
-        m_preserveUnreadableArchive = false;
-        QDir root(m_rootURL);
-        const QStringList asides
-            = root.entryList({ QStringLiteral("clips.json.corrupt-*") }, QDir::Files, QDir::Name);
-        for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
-            root.remove(asides[i]);
+void ClipStore::compact(const QStringList &images)
+{
+    m_compactionDue = false;
+    m_linesSinceCompaction = 0;
+    m_writer->compact(m_clips, images);
+}
+
+void ClipStore::save()
+{
+    if (prepareToWrite())
+        compact();
+}
+
+QByteArray ClipStore::exportArchive() const
+{
+    return archiveBytes(m_clips);
+}
+
+std::optional<QByteArray> ClipStore::exportFromFiles(const QString &appSupportDir, QString *error)
+{
+    const HistoryFiles files(appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir);
+    const HistoryRead read = readHistory(files);
+    if (read.archiveExists && !read.archive.ok) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(files.archive, read.archive.error);
+        return std::nullopt;
     }
-
-    m_writer->submit(m_clips);
+    return archiveBytes(read.archive.clips);
 }
 
 void ClipStore::flush()

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -37,10 +38,11 @@ struct ClipContent
 };
 
 // Owns the history (newest first), bounds it, de-duplicates it and keeps it
-// on disk: one JSON archive plus a folder of PNG files. Every change is saved
-// at once and announced with storeDidChange(). The archive is written by a
-// background thread from clips encoded once, so a change costs the caller
-// little whatever the size of the history.
+// on disk: one JSON archive, a journal of the changes since the archive was
+// written, and a folder of PNG files. Every change is saved at once, as one
+// journal line, and announced with storeDidChange(). A background thread
+// writes the lines and, now and then, the whole archive, so a change costs
+// what changed whatever the size of the history.
 class ClipStore : public QObject
 {
     Q_OBJECT
@@ -63,13 +65,24 @@ public:
     QList<Clip> search(const QString &query) const;
     void applyLimits();
 
+    // Writes the whole history into the archive and starts an empty journal.
     void save();
     void deleteMedia(const Clip &clip);
     // Waits until every save so far is on disk.
     void flush();
 
+    // The whole history in the archive's form, as the archive would hold it
+    // after a compaction.
+    QByteArray exportArchive() const;
+    // The same from the files alone (archive and journal), for when no
+    // instance runs; changes nothing on disk. Nothing, with the reason, when
+    // the archive cannot be read.
+    static std::optional<QByteArray> exportFromFiles(
+        const QString &appSupportDir, QString *error = nullptr);
+
     QString rootURL() const { return m_rootURL; }
     QString archiveURL() const { return m_archiveURL; }
+    QString journalURL() const { return m_journalURL; }
     QString mediaURL() const { return m_mediaURL; }
     // Full path of a clip's image file, or empty when it has none.
     QString imagePath(const Clip &clip) const;
@@ -92,23 +105,44 @@ signals:
     // The archive found at start did not load; before it was replaced, it
     // was kept under this name.
     void archiveSetAside(const QString &path);
+    // A journal line could not be applied at start: the changes before it
+    // were kept and the journal was kept under this name.
+    void journalSetAside(const QString &path);
 
 private:
     void load();
     qsizetype indexOf(const QUuid &id) const;
-    void removeAt(qsizetype index);
+    // Removes the clip; its image file is added to `images`, to go once the
+    // change is saved.
+    void removeAt(qsizetype index, QStringList &images);
     QDateTime now() const;
-    void onSaveFinished(bool ok, const QString &error);
+    // Removes what the age, count and size limits drop; their ids.
+    QList<QUuid> dropOverLimits(QStringList &images);
+    // Saves one change: a journal line, or the whole history when the
+    // journal cannot take it.
+    void record(const QByteArray &line, const QStringList &images = {});
+    bool prepareToWrite();
+    void compact(const QStringList &images = {});
+    // Renames a file that did not load out of the way, keeping the newest
+    // few; the new name, or empty when it could not be moved.
+    QString setAside(const QString &path, const QString &prefix);
+    void onSaveFinished(bool ok, const QString &error, bool compactionDue);
 
     Settings &m_settings;
     Clock m_clock;
     QList<Clip> m_clips;
     QString m_rootURL;
     QString m_archiveURL;
+    QString m_journalURL;
     QString m_mediaURL;
     // Set when the archive on disk did not load; it is set aside before the
     // first save would replace it.
     bool m_preserveUnreadableArchive = false;
     bool m_saveFailing = false;
+    // The next save writes the whole history: there is no archive to
+    // extend yet, or the journal cannot take another line.
+    bool m_compactionDue = false;
+    // Journal lines saved since the last compaction was asked for.
+    qsizetype m_linesSinceCompaction = 0;
     std::unique_ptr<ArchiveWriter> m_writer;
 };

@@ -1,7 +1,9 @@
-// Adds clips to a store in a tight loop, each add saving the archive, until
-// it is killed or has made the number of adds given. Prints "ready" and the
-// number of clips once the existing archive has loaded, then "added N" after
-// each add.
+// Adds clips to a store in a tight loop until it is killed or has made the
+// number of adds given. Clip N reads "clip N ..." (numbering from the first
+// number given). Prints "ready" and the number of clips once the history has
+// loaded, "added N" after each add and "saved N" once it and every add before it are durable;
+// now and then it asks for the whole archive to be written without waiting,
+// so that kills also land while the archive is replaced.
 #include "ClipFunctions.h"
 #include "ClipStore.h"
 #include "Defaults.h"
@@ -16,7 +18,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: qs-store-writer <folder> [adds]\n");
+        std::fprintf(stderr, "usage: qs-store-writer <folder> [adds] [first]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -26,10 +28,12 @@ int main(int argc, char *argv[])
     std::printf("ready %lld\n", static_cast<long long>(store.clips().size()));
     std::fflush(stdout);
     const quint64 adds = argc > 2 ? QByteArray(argv[2]).toULongLong() : 0;
+    const quint64 first = argc > 3 ? QByteArray(argv[3]).toULongLong() : 1;
     auto *random = QRandomGenerator::global();
     for (quint64 i = 0; adds == 0 || i < adds; ++i) {
-        const QString text = QStringLiteral("clip %1 %2 ").arg(random->generate64()).arg(i)
-                             + QString(int(random->bounded(20000)), QLatin1Char('x'));
+        const quint64 number = first + i;
+        const QString text = QStringLiteral("clip %1 %2 ").arg(number).arg(random->generate64())
+                             + QString(int(random->bounded(4000)), QLatin1Char('x'));
         ClipContent content;
         content.kind = ClipKind::text;
         content.text = text;
@@ -39,10 +43,15 @@ int main(int argc, char *argv[])
         if (i % 5 == 0)
             content.html = QByteArray("<p>") + text.toUtf8() + QByteArray("</p>");
         store.add(content);
-        std::printf("added %llu\n", static_cast<unsigned long long>(i + 1));
+        std::printf("added %llu\n", static_cast<unsigned long long>(number));
         std::fflush(stdout);
+        if (i % 7 == 3)
+            store.save();
         if (i % 3 == 0)
-            store.flush(); // mix waiting and non-waiting saves
+            continue; // mix waiting and non-waiting saves
+        store.flush();
+        std::printf("saved %llu\n", static_cast<unsigned long long>(number));
+        std::fflush(stdout);
     }
     store.flush();
     return 0;

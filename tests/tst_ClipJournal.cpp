@@ -1,0 +1,332 @@
+#include "ArchiveWriter.h"
+#include "ClipArchive.h"
+#include "StoreFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+
+using Change = std::function<void(StoreFixture &)>;
+Q_DECLARE_METATYPE(Change)
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString journalPath(const StoreFixture &f)
+{
+    return f.rootDir() + QStringLiteral("/clips.journal");
+}
+
+QList<Clip> fromFiles(const StoreFixture &f)
+{
+    const auto json = ClipStore::exportFromFiles(f.supportDir());
+    return json ? ClipArchive::decode(*json).clips : QList<Clip>{QList<Clip>()};
+}
+
+QList<Clip> archiveAlone(const StoreFixture &f)
+{
+    return ClipArchive::decode(readFile(f.archivePath())).clips;
+}
+
+QStringList texts(const QList<Clip> &clips)
+{
+    QStringList out;
+    for (const Clip &clip : clips)
+        out.append(clip.text.value_or(clip.preview));
+    return out;
+}
+
+// The files as a crash would leave them: the store goes without its
+// compaction at quit.
+void crash(StoreFixture &f)
+{
+    f.store->flush();
+    const QByteArray archive = readFile(f.archivePath());
+    const QByteArray journal = readFile(journalPath(f));
+    f.store.reset();
+    writeFile(f.archivePath(), archive);
+    writeFile(journalPath(f), journal);
+}
+
+// A store whose archive holds "a", an image and "c", with an empty journal.
+ClipStore &openCompacted(StoreFixture &f)
+{
+    ClipStore &store = f.open();
+    store.add(StoreFixture::text(QStringLiteral("a")));
+    f.now = f.now.addSecs(60);
+    store.add(StoreFixture::image(QByteArray("png bytes")));
+    f.now = f.now.addSecs(60);
+    store.add(StoreFixture::text(QStringLiteral("c"), std::nullopt, QByteArray("<p>c</p>")));
+    f.now = f.now.addSecs(60);
+    store.save();
+    store.flush();
+    return store;
+}
+
+const Clip &clipWithText(const ClipStore &store, const QString &text)
+{
+    for (const Clip &clip : store.clips()) {
+        if (clip.text.value_or(clip.preview) == text)
+            return clip;
+    }
+    return store.clips().first();
+}
+
+} // namespace
+
+class tst_ClipJournal : public QObject
+{
+    Q_OBJECT
+private slots:
+    void replayGivesTheLiveHistory_data()
+    {
+        QTest::addColumn<Change>("change");
+        const auto add = [](const char *text) {
+            return [text](StoreFixture &f) { f.store->add(StoreFixture::text(QString::fromLatin1(text))); };
+        };
+        QTest::newRow("add") << Change(add("new"));
+        QTest::newRow("add an image") << Change([](StoreFixture &f) { f.store->add(StoreFixture::image("other png")); });
+        QTest::newRow("copied again, with a new rendering") << Change([](StoreFixture &f) {
+            f.store->add(StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}")));
+        });
+        QTest::newRow("edit") << Change([](StoreFixture &f) {
+            f.store->updateText(clipWithText(*f.store, QStringLiteral("a")).id, QStringLiteral("edited\nline"),
+                                std::nullopt, QByteArray("<b>edited</b>"));
+        });
+        QTest::newRow("keep, then unkeep another") << Change([](StoreFixture &f) {
+            f.store->setKept(clipWithText(*f.store, QStringLiteral("a")).id, true);
+            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, true);
+            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, false);
+        });
+        QTest::newRow("delete the image") << Change([](StoreFixture &f) {
+            const Clip image = clipWithText(*f.store, QStringLiteral("Image"));
+            const QString file = f.store->imagePath(image);
+            f.store->deleteClip(image.id);
+            f.store->flush();
+            QVERIFY(!QFile::exists(file));
+        });
+        QTest::newRow("clear, keeping one") << Change([](StoreFixture &f) {
+            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, true);
+            f.store->clearHistory();
+        });
+        QTest::newRow("limits") << Change([](StoreFixture &f) {
+            f.settings->setMaxClipCount(1);
+            f.store->applyLimits();
+        });
+        QTest::newRow("add beyond the limit") << Change([](StoreFixture &f) {
+            f.settings->setMaxClipCount(3);
+            f.store->add(StoreFixture::text(QStringLiteral("fourth")));
+        });
+    }
+
+    // Each change reaches the journal, not the archive; the files then read
+    // back as the live history, and after quit the archive alone holds it.
+    void replayGivesTheLiveHistory()
+    {
+        QFETCH(Change, change);
+        StoreFixture f;
+        ClipStore &store = openCompacted(f);
+        const QByteArray archive = readFile(f.archivePath());
+        change(f);
+        store.flush();
+        QCOMPARE(readFile(f.archivePath()), archive);
+        QVERIFY(readFile(journalPath(f)).count('\n') > 1);
+        const QList<Clip> live = store.clips();
+        QCOMPARE(fromFiles(f), live);
+        QCOMPARE(ClipArchive::decode(store.exportArchive()).clips, live);
+
+        f.store.reset();
+        QCOMPARE(archiveAlone(f), live);
+        QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
+        QCOMPARE(f.open().clips(), live);
+    }
+
+    // A history written before there was a journal loads as it is, and is
+    // not rewritten until something changes.
+    void archiveWithoutJournalLoadsUnchanged()
+    {
+        StoreFixture f;
+        openCompacted(f);
+        f.store.reset();
+        QVERIFY(QFile::remove(journalPath(f)));
+        const QByteArray archive = readFile(f.archivePath());
+        ClipStore &store = f.open();
+        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")}));
+        f.store.reset();
+        QCOMPARE(readFile(f.archivePath()), archive);
+        QVERIFY(!QFile::exists(journalPath(f)));
+    }
+
+    void damagedJournal_data()
+    {
+        QTest::addColumn<int>("line"); // of the three changes after the first line
+        QTest::addColumn<QByteArray>("replacement");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("setAside");
+        const QStringList one{QStringLiteral("x"), QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")};
+        const QStringList two = QStringList{QStringLiteral("y")} + one;
+        QTest::newRow("not JSON") << 2 << QByteArray("{\"op\":\"add\",\"cl\n") << one << true;
+        QTest::newRow("unknown change") << 2 << QByteArray("{\"op\":\"rename\"}\n") << one << true;
+        QTest::newRow("deletes a clip that is not there")
+            << 2 << QByteArray("{\"op\":\"delete\",\"ids\":[\"2F1D5A4C-0000-4000-8000-000000000000\"]}\n") << one << true;
+        QTest::newRow("a clip without its date") << 2 << QByteArray() << one << true;
+        QTest::newRow("the first change is bad") << 1 << QByteArray("[]\n") << QStringList{QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")} << true;
+        QTest::newRow("torn last line") << 3 << QByteArray("{\"op\":\"add\",\"clip\":{\"byteSize\"") << two << false;
+    }
+
+    // Lines before a damaged one are kept and the journal is set aside and
+    // told about; a torn last line, from a crash while appending, is dropped.
+    void damagedJournal()
+    {
+        QFETCH(int, line);
+        QFETCH(QByteArray, replacement);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, setAside);
+        StoreFixture f;
+        ClipStore &store = openCompacted(f);
+        for (const char *text : {"x", "y", "z"})
+            store.add(StoreFixture::text(QString::fromLatin1(text)));
+        crash(f);
+        QList<QByteArray> lines = readFile(journalPath(f)).split('\n');
+        QCOMPARE(lines.size(), 5); // the first line, three changes and nothing after the last
+        if (replacement.isEmpty())
+            replacement = lines[line].replace("\"createdAt\"", "\"created\"") + '\n';
+        lines[line] = replacement.chopped(replacement.endsWith('\n') ? 1 : 0);
+        if (!replacement.endsWith('\n'))
+            lines.removeLast();
+        const QByteArray damaged = lines.join('\n');
+        writeFile(journalPath(f), damaged);
+
+        ClipStore &reopened = f.open();
+        QSignalSpy told(&reopened, &ClipStore::journalSetAside);
+        QCOMPARE(texts(reopened.clips()), expected);
+        const QStringList asides = QDir(f.rootDir()).entryList({QStringLiteral("clips.journal.corrupt-*")}, QDir::Files);
+        QCOMPARE(asides.size(), setAside ? 1 : 0);
+        if (setAside) {
+            QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + asides.first()), damaged);
+            QTRY_COMPARE(told.count(), 1);
+            QCOMPARE(told.first().first().toString(), f.rootDir() + QLatin1Char('/') + asides.first());
+        }
+        // What was replayed is taken into the archive at once.
+        reopened.flush();
+        QCOMPARE(texts(archiveAlone(f)), expected);
+        QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
+        QCOMPARE(told.count(), setAside ? 1 : 0);
+    }
+
+    void staleJournalIsIgnored_data()
+    {
+        QTest::addColumn<bool>("sameSize");
+        QTest::newRow("another archive") << false;
+        QTest::newRow("same size, other bytes") << true;
+    }
+
+    // An archive written by something else since (an older version, a
+    // restored backup) makes the journal stale: it is not applied to it.
+    void staleJournalIsIgnored()
+    {
+        QFETCH(bool, sameSize);
+        StoreFixture f;
+        ClipStore &store = openCompacted(f);
+        store.deleteClip(clipWithText(store, QStringLiteral("a")).id);
+        crash(f);
+        QByteArray archive = readFile(f.archivePath());
+        if (sameSize)
+            archive.replace("\"c\"", "\"d\"");
+        else
+            archive = ClipArchive::archiveParts({}).join();
+        writeFile(f.archivePath(), archive);
+        ClipStore &reopened = f.open();
+        const QList<Clip> loaded = ClipArchive::decode(archive).clips;
+        QCOMPARE(reopened.clips().size(), loaded.size());
+        QCOMPARE(fromFiles(f).size(), loaded.size());
+        reopened.add(StoreFixture::text(QStringLiteral("after")));
+        reopened.flush();
+        QCOMPARE(readFile(f.archivePath()), archive);
+        QCOMPARE(fromFiles(f), reopened.clips());
+        QVERIFY(QDir(f.rootDir()).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files).isEmpty());
+    }
+
+    // The journal is taken into the archive once it outgrows its share, and
+    // the images that nothing names any more go with that compaction,
+    // unless they are recent enough to belong to a clip still on its way.
+    void compactionFollowsGrowthAndSweepsImages()
+    {
+        StoreFixture f;
+        f.settings->setMaxClipCount(1000);
+        ClipStore &store = openCompacted(f);
+        const QString media = f.rootDir() + QStringLiteral("/media/");
+        writeFile(media + QStringLiteral("old-orphan.png"), "x");
+        QFile old(media + QStringLiteral("old-orphan.png"));
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+        old.close();
+        writeFile(media + QStringLiteral("new-orphan.png"), "x");
+        const QString named = store.imagePath(clipWithText(store, QStringLiteral("Image")));
+
+        const qint64 threshold = ArchiveWriter::compactionThreshold(QFileInfo(f.archivePath()).size());
+        const QString big(100'000, QLatin1Char('b'));
+        int added = 0;
+        while (qint64(added) * big.size() <= threshold) {
+            store.add(StoreFixture::text(big + QString::number(added++)));
+            store.flush();
+            QCOMPARE(archiveAlone(f).size(), 3);
+        }
+        QTRY_COMPARE(readFile(journalPath(f)).count('\n'), 1);
+        store.flush();
+        QCOMPARE(archiveAlone(f), store.clips());
+        QCOMPARE(store.clips().size(), 3 + added);
+        QVERIFY(!QFile::exists(media + QStringLiteral("old-orphan.png")));
+        QVERIFY(QFile::exists(media + QStringLiteral("new-orphan.png")));
+        QVERIFY(QFile::exists(named));
+    }
+
+    // A journal that cannot be written is told once; the history stays in
+    // memory and reaches the disk whole once the cause is gone.
+    void unwritableJournalIsToldOnceAndRecovers()
+    {
+        StoreFixture f;
+        openCompacted(f);
+        f.store.reset();
+        QVERIFY(QFile::remove(journalPath(f)));
+        // Something in the way of the journal: permissions would not stop a
+        // test that runs as root.
+        QVERIFY(QDir().mkpath(journalPath(f) + QStringLiteral("/x")));
+        ClipStore &store = f.open();
+        QSignalSpy failed(&store, &ClipStore::saveFailed);
+        QSignalSpy recovered(&store, &ClipStore::saveRecovered);
+        for (const char *text : {"one", "two", "three"}) {
+            store.add(StoreFixture::text(QString::fromLatin1(text)));
+            store.flush();
+        }
+        QTRY_COMPARE(failed.count(), 1);
+        QVERIFY(recovered.isEmpty());
+
+        QVERIFY(QDir(journalPath(f)).removeRecursively());
+        store.add(StoreFixture::text(QStringLiteral("four")));
+        store.flush();
+        QTRY_COMPARE(recovered.count(), 1);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(fromFiles(f), store.clips());
+        QCOMPARE(texts(archiveAlone(f)).first(), QStringLiteral("four"));
+        QCOMPARE(store.clips().size(), 7);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ClipJournal)
+#include "tst_ClipJournal.moc"
