@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "ClipFunctions.h"
+#include "ClipJournal.h"
 #include "ClipStore.h"
 #include "Defaults.h"
 #include "EditClipController.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -393,6 +395,8 @@ void tst_AppDelegate::deleteAndCopyPlain()
 
     f.app->historyDidRequestDelete(image);
     QCOMPARE(f.app->store().clips().size(), 1);
+    // The file goes once the deletion is saved.
+    f.app->store().flush();
     QVERIFY(!QFile::exists(imageFile));
     QCOMPARE(f.app->historyController()->visibleClips().size(), 1);
 
@@ -603,6 +607,24 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(asides.size(), 1);
     QVERIFY(f.notifier.shown.last().message.contains(asides.first()));
     QCOMPARE(f.notifier.problems(), 3);
+
+    // A journal with a change that cannot be applied is set aside, once.
+    f.app.reset(); // at quit the archive takes in the journal
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    const QByteArray archived = archive.readAll();
+    archive.close();
+    QFile journal(f.dir.filePath(QStringLiteral("Quillstack/clips.journal")));
+    QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    journal.write(ClipJournal::headerLine({ archived.size(),
+        QCryptographicHash::hash(archived, QCryptographicHash::Sha256).toHex() }));
+    journal.write("{\"op\":\"rename\"}\n");
+    journal.close();
+    f.start();
+    f.app->applicationDidFinishLaunching();
+    QTRY_COMPARE(f.notifier.shown.size(), 5);
+    QVERIFY(f.notifier.shown.last().message.contains(QStringLiteral("clips.journal.corrupt-")));
+    QCOMPARE(f.notifier.problems(), 4);
+    QCOMPARE(f.app->store().clips().size(), 2);
 }
 
 // The preferences window is made once and comes back where the user left

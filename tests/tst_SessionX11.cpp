@@ -63,6 +63,7 @@ class tst_SessionX11 : public QObject
 private slots:
     void commandLineReachesTheRunningProgram();
     void withoutSessionBusRunsAlone();
+    void exportWithAndWithoutTheProgram();
 };
 
 void tst_SessionX11::commandLineReachesTheRunningProgram()
@@ -195,6 +196,59 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     err += quillstack.program.readAllStandardError();
     QCOMPARE(err.count("cannot reach"), 1);
     QCOMPARE(err.count("No system tray was found."), 1);
+    tray.kill();
+    tray.waitForFinished();
+}
+
+// The export holds every saved change: from the running program, and from
+// the files (archive and journal) once it is gone, even killed; after a
+// compaction the archive alone holds the same.
+void tst_SessionX11::exportWithAndWithoutTheProgram()
+{
+    QuillstackProcess quillstack;
+    const QString archive = quillstack.home.filePath(QStringLiteral("data/Quillstack/clips.json"));
+    const auto exported = [&] {
+        const QuillstackProcess::Result result = quillstack.run({ QStringLiteral("--export") });
+        return result.exitCode == 0 ? result.out : QStringLiteral("failed: ") + result.err;
+    };
+    const auto exportedPreviews = [&] {
+        QStringList texts;
+        for (const QJsonValue &clip : QJsonDocument::fromJson(exported().toUtf8()).array())
+            texts.append(clip[QLatin1String("preview")].toString());
+        return texts;
+    };
+    QCOMPARE(exported(), QStringLiteral("[\n]\n")); // nothing yet, nothing running
+    QProcess tray;
+    tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    for (int run = 0; run < 2; ++run) {
+        quillstack.start();
+        QVERIFY(waitFor([] { return serviceRunning(); }));
+        const QString a = QStringLiteral("export a%1").arg(run), b = QStringLiteral("export b%1").arg(run);
+        // Copies made while the program is still starting may pass unseen:
+        // copy again until the first one is recorded.
+        QVERIFY(waitFor([&] {
+            return ClipboardTools::copyWithXclip(a.toUtf8())
+                && waitFor([&] { return exportedPreviews().value(0) == a; }, 1000);
+        }));
+        QVERIFY(ClipboardTools::copyWithXclip(b.toUtf8()));
+        QVERIFY(waitFor([&] { return exportedPreviews().value(0) == b; }));
+        const QString running = exported();
+        if (run == 0) {
+            ::kill(pid_t(quillstack.program.processId()), SIGKILL);
+            QVERIFY(quillstack.program.waitForFinished(30000));
+            QVERIFY(waitFor([] { return !serviceRunning(); }));
+            QCOMPARE(exported(), running);
+        } else {
+            QCOMPARE(quillstack.run({ QStringLiteral("--quit") }).exitCode, 0);
+            QVERIFY(quillstack.program.waitForFinished(30000));
+            QCOMPARE(exported(), running);
+            QFile file(archive);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(file.readAll()), running);
+            QCOMPARE(exportedPreviews(),
+                (QStringList { u"export b1"_s, u"export a1"_s, u"export b0"_s, u"export a0"_s }));
+        }
+    }
     tray.kill();
     tray.waitForFinished();
 }

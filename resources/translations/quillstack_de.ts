@@ -151,6 +151,10 @@
         <source>Put a clip on the clipboard, by its id or its 0-based index.</source>
         <translation>Einen Eintrag in die Zwischenablage legen, nach seiner ID oder seiner Position (ab 0).</translation>
     </message>
+    <message id="cli.export">
+        <source>Print the whole history as JSON, in the form of the archive file.</source>
+        <translation>Den ganzen Verlauf als JSON ausgeben, in der Form der Archivdatei.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Den Verlauf leeren (behaltene Einträge bleiben).</translation>
@@ -438,6 +442,14 @@
     <message id="notice.archiveSetAside.message">
         <source>The history file did not load, so a new history was started. The old file was kept as %1.</source>
         <translation>Die Verlaufsdatei ließ sich nicht laden, daher wurde ein neuer Verlauf begonnen. Die alte Datei wurde als %1 aufbewahrt.</translation>
+    </message>
+    <message id="notice.journalSetAside.title">
+        <source>Quillstack could not read all of the latest changes</source>
+        <translation>Quillstack konnte nicht alle letzten Änderungen lesen</translation>
+    </message>
+    <message id="notice.journalSetAside.message">
+        <source>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</source>
+        <translation>Der Verlauf wurde bis zu einer beschädigten Änderung gelesen; die Änderungen davor sind erhalten. Die Datei der Änderungen wurde als %1 aufbewahrt.</translation>
     </message>
     <message id="notice.shortcutTaken.title">
         <source>Shortcut %1 is not available</source>

@@ -151,6 +151,10 @@
         <source>Put a clip on the clipboard, by its id or its 0-based index.</source>
         <translation>Put a clip on the clipboard, by its id or its 0-based index.</translation>
     </message>
+    <message id="cli.export">
+        <source>Print the whole history as JSON, in the form of the archive file.</source>
+        <translation>Print the whole history as JSON, in the form of the archive file.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Clear the history (kept clips stay).</translation>
@@ -418,6 +422,14 @@
     <message id="notice.archiveSetAside.message">
         <source>The history file did not load, so a new history was started. The old file was kept as %1.</source>
         <translation>The history file did not load, so a new history was started. The old file was kept as %1.</translation>
+    </message>
+    <message id="notice.journalSetAside.title">
+        <source>Quillstack could not read all of the latest changes</source>
+        <translation>Quillstack could not read all of the latest changes</translation>
+    </message>
+    <message id="notice.journalSetAside.message">
+        <source>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</source>
+        <translation>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</translation>
     </message>
     <message id="notice.shortcutTaken.title">
         <source>Shortcut %1 is not available</source>

@@ -64,6 +64,10 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
         tellUser(QStringLiteral("archive"), qtTrId("notice.archiveSetAside.title"),
             qtTrId("notice.archiveSetAside.message").arg(path));
     });
+    connect(m_store.get(), &ClipStore::journalSetAside, this, [this](const QString &path) {
+        tellUser(QStringLiteral("journal"), qtTrId("notice.journalSetAside.title"),
+            qtTrId("notice.journalSetAside.message").arg(path));
+    });
     // Before the hot-key controller registers the shortcuts.
     connect(&services.namedShortcuts, &GlobalHotkeys::NamedShortcuts::registrationFailed, this,
         [this](const QString &shortcut) {

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ClipStore.h"
 #include "SessionBus.h"
 
 #include <QCommandLineParser>
@@ -23,6 +24,8 @@ namespace {
 
 // How long a command waits for the running program to answer.
 constexpr int replyTimeoutMs = 1000;
+// An export encodes and sends the whole history, which may be large.
+constexpr int exportTimeoutMs = 60000;
 constexpr int defaultListCount = 10;
 
 void print(FILE *stream, const QString &text)
@@ -50,12 +53,20 @@ struct Command
     QString method;
     QVariantList arguments;
     QString interface = SessionBus::interfaceName;
+    int timeoutMs = replyTimeoutMs;
 };
 
-std::optional<QDBusMessage> call(const Command &command)
+// The reply, or nothing after telling why. With `notRunning`, a program that
+// is not running (or not reachable without a bus) is no error: it is
+// reported there instead.
+std::optional<QDBusMessage> call(const Command &command, bool *notRunning = nullptr)
 {
     const SessionBus::ClientConnection connection;
     const QDBusConnection &bus = connection.bus();
+    if (!bus.isConnected() && notRunning) {
+        *notRunning = true; // none can be reached, so none is asked
+        return std::nullopt;
+    }
     if (!bus.isConnected()) {
         fail(failure, qtTrId("cli.unreachable").arg(qtTrId("cli.noBus")));
         return std::nullopt;
@@ -65,12 +76,15 @@ std::optional<QDBusMessage> call(const Command &command)
     message.setArguments(command.arguments);
     // The bus must not start a program to answer: that is what a plain start is for.
     message.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, replyTimeoutMs);
+    const QDBusMessage reply = bus.call(message, QDBus::Block, command.timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return reply;
     const QDBusError::ErrorType error = QDBusError(reply).type();
-    if (error == QDBusError::ServiceUnknown
-        || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+    const bool missing = error == QDBusError::ServiceUnknown
+        || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    if (missing && notRunning)
+        *notRunning = true;
+    else if (missing)
         fail(failure, qtTrId("cli.notRunning"));
     else if (error == QDBusError::NoReply || error == QDBusError::Timeout
         || error == QDBusError::TimedOut)
@@ -136,11 +150,13 @@ std::optional<int> run(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), qtTrId("cli.json"));
     const QCommandLineOption copy(
         QStringLiteral("copy"), qtTrId("cli.copy"), QStringLiteral("ID|INDEX"));
+    const QCommandLineOption exportHistory(QStringLiteral("export"), qtTrId("cli.export"));
     const QCommandLineOption clear(QStringLiteral("clear"), qtTrId("cli.clear"));
     const QCommandLineOption pause(QStringLiteral("pause"), qtTrId("cli.pause"));
     const QCommandLineOption resume(QStringLiteral("resume"), qtTrId("cli.resume"));
     const QList<QCommandLineOption> commands
-        = { toggle, togglePinned, show, preferences, quit, list, copy, clear, pause, resume };
+        = { toggle, togglePinned, show, preferences, quit, list, copy, exportHistory, clear, pause,
+              resume };
     parser.addOptions({ help, version });
     parser.addOptions(commands);
     parser.addOption(json);
@@ -200,6 +216,26 @@ std::optional<int> run(const QStringList &arguments)
         if (reply->arguments().value(0).toBool())
             return success;
         return fail(failure, qtTrId("cli.noSuchClip").arg(which));
+    }
+    if (name == exportHistory.names().first()) {
+        // From the running program, which holds every change; from the
+        // files when none runs.
+        bool notRunning = false;
+        const auto reply
+            = call({ QStringLiteral("Export"), {}, SessionBus::interfaceName, exportTimeoutMs },
+                &notRunning);
+        std::optional<QByteArray> history;
+        QString error;
+        if (reply)
+            history = reply->arguments().value(0).toByteArray();
+        else if (notRunning)
+            history = ClipStore::exportFromFiles(QString(), &error);
+        else
+            return failure;
+        if (!history)
+            return fail(failure, error);
+        std::fwrite(history->constData(), 1, size_t(history->size()), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? success : failure;
     }
     if (name == pause.names().first() || name == resume.names().first()) {
         const bool recording = name == resume.names().first();

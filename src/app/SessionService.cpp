@@ -123,3 +123,8 @@ void SessionService::Clear()
 {
     m_app.store().clearHistory();
 }
+
+QByteArray SessionService::Export() const
+{
+    return m_app.store().exportArchive();
+}

@@ -37,6 +37,9 @@ public slots:
     bool Copy(const QString &idOrIndex);
     // Removes every clip that is not kept, without asking.
     void Clear();
+    // The whole history in the archive's JSON form, with every change saved
+    // so far: what the archive alone holds after a compaction.
+    QByteArray Export() const;
 
 signals:
     void HistoryChanged();

@@ -11,10 +11,10 @@
 // Helpers for tests against a real X server: waiting on conditions, running
 // xdotool, xclip and setxkbmap, pressing keys by their physical position.
 
-// Runs the event loop until `done` or ten seconds have passed.
-template<typename Condition> bool waitFor(Condition done)
+// Runs the event loop until `done` or the time (ten seconds) has passed.
+template<typename Condition> bool waitFor(Condition done, int timeoutMs = 10000)
 {
-    const QDeadlineTimer deadline(10000);
+    const QDeadlineTimer deadline(timeoutMs);
     while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
