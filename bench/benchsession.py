@@ -213,6 +213,8 @@ class Quillstack(Program):
             with open(os.path.join(folder, name), "w") as f:
                 f.write(settings)
         self.archive = os.path.join(self.env["XDG_DATA_HOME"], "Quillstack", "clips.json")
+        # Each change is saved as a synced line here before the archive takes it in.
+        self.journal = os.path.join(self.env["XDG_DATA_HOME"], "Quillstack", "clips.journal")
         self.has_cli = has_command_line(self.binary, self.env)
 
     def command(self):
@@ -228,15 +230,24 @@ class Quillstack(Program):
                    check=False).returncode == 0
 
     def archive_bytes(self):
-        try:
-            with open(self.archive, "rb") as f:
-                return f.read()
-        except OSError:
-            return b""
+        return read_bytes(self.archive)
+
+    def journal_bytes(self):
+        return read_bytes(self.journal)
 
     def recorded(self, tokens):
-        data = self.archive_bytes()
+        """The tokens durably saved: in the journal or in the archive."""
+        data = self.journal_bytes() + self.archive_bytes()
         return [t for t in tokens if t.encode() in data]
+
+    def history(self):
+        """The whole history as `quillstack --export` prints it (from the running program, or
+        from the files when none runs), or None when it fails."""
+        result = run([self.binary, "--export"], env=self.env, timeout=60, check=False)
+        try:
+            return json.loads(result.stdout) if result.returncode == 0 else None
+        except ValueError:
+            return None
 
     def watch(self, token):
         """Starts watching for `token`; the result's wait() gives the time it was seen."""
@@ -263,6 +274,14 @@ class Quillstack(Program):
         os.chmod(self.archive, 0o600)
 
 
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
 def has_command_line(binary, env):
     # A build without a command line takes --help for a start of the program.
     try:
@@ -278,11 +297,16 @@ class FileWatch:
         self.thread.start()
 
     def poll(self, program, needle):
+        """Durably saved: the copy's journal line is on disk (it is synced before it counts as
+        saved). The archive is looked at too, now and then, in case a compaction took the line
+        in between; reading it on every turn would cost more than the change itself."""
         deadline = time.monotonic() + 10
+        turn = 0
         while time.monotonic() < deadline:
-            if needle in program.archive_bytes():
+            if needle in program.journal_bytes() or (turn % 50 == 0 and needle in program.archive_bytes()):
                 self.seen = now_ms()
                 return
+            turn += 1
             time.sleep(0.001)
 
     def wait(self):
