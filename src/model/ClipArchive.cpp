@@ -322,7 +322,7 @@ QByteArray encode(const Clip &clip, const Layout &layout)
     }
     // Written only when true, so that clips without it encode as before.
     if (clip.rtfFromHtml) {
-        appendKey(out, "rtfFromHtml", false);
+        key("rtfFromHtml");
         out.append("true");
     }
     if (clip.text) {

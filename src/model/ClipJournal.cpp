@@ -94,15 +94,8 @@ bool apply(simdjson::dom::object line, QList<Clip> &clips, QString *error)
         const qsizetype index = indexOf(clips, clip.id);
         if (index < 0)
             return fail(QStringLiteral("no such clip"));
-        // Only what a repeated copy changes is taken; the rest stays as held.
-        Clip moved = clips.takeAt(index);
-        moved.createdAt = clip.createdAt;
-        moved.byteSize = clip.byteSize;
-        if (clip.rtf)
-            moved.rtf = clip.rtf;
-        if (clip.html)
-            moved.html = clip.html;
-        clips.prepend(std::move(moved));
+        clips.removeAt(index);
+        clips.prepend(std::move(clip));
         return true;
     }
     if (op == "keep") {
@@ -170,8 +163,7 @@ QByteArray addLine(const Clip &clip)
 
 QByteArray frontLine(const Clip &clip)
 {
-    // The clip whole, so that the line reads alone; replay takes from it
-    // only what a repeated copy changes.
+    // The clip whole, as it is after the move, so that the line reads alone.
     return clipLine("front", clip);
 }
 
