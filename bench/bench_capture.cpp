@@ -269,8 +269,7 @@ void runBigCopies(benchmark::State &state, BigKind kind, const QString &type, bo
         if (probing) {
             state.counters["ui_gap_ms"] = double(worstGap) / 1e6;
             state.counters["ui_waiting_for_cpu_ms"] = double(waited) / 1e6;
-        }
-        else
+        } else
             state.counters["ui_cpu_ms"] = double(cpu) / 1e6;
         double load[1] = { 0 };
         if (getloadavg(load, 1) == 1)

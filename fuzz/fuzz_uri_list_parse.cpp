@@ -26,12 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const QList<QByteArray> entries = ClipboardFetcher::uriListEntries(bytes);
     for (const QByteArray &entry : entries) {
-        if (entry.isEmpty() || entry.startsWith('#') || entry.contains('\n') || entry.contains('\0'))
+        if (entry.isEmpty() || entry.startsWith('#') || entry.contains('\n')
+            || entry.contains('\0'))
             fail("entry is not one line", entry);
     }
 
     const QByteArray gnome = ClipboardFetcher::gnomeCopiedFilesFromUriList(bytes);
-    if (ClipboardFetcher::uriListEntries(ClipboardFetcher::uriListFromGnomeCopiedFiles(gnome)) != entries)
+    if (ClipboardFetcher::uriListEntries(ClipboardFetcher::uriListFromGnomeCopiedFiles(gnome))
+        != entries)
         fail("GNOME list did not read back", gnome);
     // Whatever the GNOME form holds reads as a list too.
     ClipboardFetcher::localPaths(ClipboardFetcher::uriListFromGnomeCopiedFiles(bytes));

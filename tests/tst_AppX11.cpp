@@ -4,8 +4,8 @@
 #include "Settings.h"
 #include "Translations.h"
 #include "X11AppFixture.h"
-#include "X11Workspace.h"
 #include "X11TestTools.h"
+#include "X11Workspace.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -36,7 +36,8 @@ bool underWindowManager()
 quint64 activeWindowByXdotool()
 {
     return runTool(QStringLiteral("xdotool"),
-        { underWindowManager() ? QStringLiteral("getactivewindow") : QStringLiteral("getwindowfocus") })
+        { underWindowManager() ? QStringLiteral("getactivewindow")
+                               : QStringLiteral("getwindowfocus") })
         .toULongLong();
 }
 
@@ -50,13 +51,12 @@ public:
     ActivationRequests()
         : m_connection(xcb_connect(nullptr, nullptr))
     {
-        const xcb_window_t root
-            = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_connection, root, XCB_CW_EVENT_MASK, &mask);
         const char name[] = "_NET_ACTIVE_WINDOW";
-        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(m_connection,
-            xcb_intern_atom(m_connection, 1, sizeof name - 1, name), nullptr);
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 1, sizeof name - 1, name), nullptr);
         m_activeWindow = atom ? atom->atom : XCB_NONE;
         std::free(atom);
     }

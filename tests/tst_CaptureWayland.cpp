@@ -150,8 +150,8 @@ private slots:
         // Programs that end their HTML and file lists in a NUL get the same
         // clips as on X11.
         QTest::newRow("HTML") << QStringList { QStringLiteral("--type"), PasteboardType::html }
-                              << QByteArrayLiteral("<p>some <b>bold</b> words</p>\0") << ClipKind::text
-                              << QStringLiteral("<p>some <b>bold</b> words</p>")
+                              << QByteArrayLiteral("<p>some <b>bold</b> words</p>\0")
+                              << ClipKind::text << QStringLiteral("<p>some <b>bold</b> words</p>")
                               << QByteArray("<p>some <b>bold</b> words</p>");
         QTest::newRow("PNG") << QStringList { QStringLiteral("--type"), PasteboardType::png }
                              << pngBytes() << ClipKind::image << QString() << QByteArray();

@@ -8,10 +8,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-
 
 // The whole road of a copy on a real X server: another program copies, the
 // monitor records it into the store; choosing a clip puts it back.
@@ -50,13 +49,14 @@ private slots:
     {
         Rig rig;
         QVERIFY(ClipboardTools::copyWithXclip("first copy"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{QStringLiteral("first copy")}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("first copy") }, 5000);
         // Five copies 0.1 s apart, made while the event loop runs.
         for (int i = 0; i < 5; ++i)
             QTimer::singleShot(100 * (i + 1), this,
-                               [this, i] { m_tools.copyWithXclipLater("rapid " + QByteArray::number(i)); });
-        const QStringList expected{QStringLiteral("rapid 4"), QStringLiteral("rapid 3"), QStringLiteral("rapid 2"),
-                                   QStringLiteral("rapid 1"), QStringLiteral("rapid 0"), QStringLiteral("first copy")};
+                [this, i] { m_tools.copyWithXclipLater("rapid " + QByteArray::number(i)); });
+        const QStringList expected { QStringLiteral("rapid 4"), QStringLiteral("rapid 3"),
+            QStringLiteral("rapid 2"), QStringLiteral("rapid 1"), QStringLiteral("rapid 0"),
+            QStringLiteral("first copy") };
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), expected, 10000);
     }
 
@@ -66,7 +66,8 @@ private slots:
         Rig rig;
         QTemporaryDir dir;
         for (int i = 0; i < 3; ++i) {
-            const QByteArray big = QByteArray(4 * 1024 * 1024, char('a' + i)) + QByteArray::number(i);
+            const QByteArray big
+                = QByteArray(4 * 1024 * 1024, char('a' + i)) + QByteArray::number(i);
             QFile file(dir.filePath(QString::number(i)));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(big);
@@ -75,7 +76,9 @@ private slots:
             xclip.setStandardOutputFile(QProcess::nullDevice());
             xclip.setStandardErrorFile(QProcess::nullDevice());
             xclip.setStandardInputFile(file.fileName());
-            xclip.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+            xclip.start(QStringLiteral("xclip"),
+                { QStringLiteral("-i"), QStringLiteral("-selection"),
+                    QStringLiteral("clipboard") });
             QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), i + 1, 10000);
             QCOMPARE(rig.clips().first().byteSize, big.size());
             xclip.waitForFinished(5000);
@@ -95,10 +98,11 @@ private slots:
         QFETCH(QString, marker);
         Rig rig;
         QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-        QVERIFY(m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "hunter2"}, {marker, "secret"}}));
+        QVERIFY(m_tools.startOwner(
+            { { QStringLiteral("UTF8_STRING"), "hunter2" }, { marker, "secret" } }));
         QVERIFY(changed.wait(5000));
         QVERIFY(ClipboardTools::copyWithXclip("not secret"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{QStringLiteral("not secret")}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("not secret") }, 5000);
         QVERIFY(!rig.f.store->clips().first().text->contains(QStringLiteral("hunter2")));
     }
 
@@ -117,28 +121,31 @@ private slots:
         const QString pcmanfm = QStringLiteral("--pcmanfm-file");
         const int files = int(ClipKind::fileURLs);
         QTest::newRow("PCManFM, one file")
-            << ClipboardTools::Offers{} << QStringList{pcmanfm, alpha} << files
-            << QStringLiteral("/tmp/files/alpha.txt") << QStringLiteral("alpha.txt") << std::optional<QByteArray>();
+            << ClipboardTools::Offers {} << QStringList { pcmanfm, alpha } << files
+            << QStringLiteral("/tmp/files/alpha.txt") << QStringLiteral("alpha.txt")
+            << std::optional<QByteArray>();
         QTest::newRow("PCManFM, two files")
-            << ClipboardTools::Offers{} << QStringList{pcmanfm, alpha, pcmanfm, beta} << files
-            << QStringLiteral("/tmp/files/alpha.txt\n/tmp/files/beta \u00fc.txt") << QStringLiteral("clip.kind.files")
-            << std::optional<QByteArray>();
+            << ClipboardTools::Offers {} << QStringList { pcmanfm, alpha, pcmanfm, beta } << files
+            << QStringLiteral("/tmp/files/alpha.txt\n/tmp/files/beta \u00fc.txt")
+            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
         QTest::newRow("GNOME list alone, ending in a NUL")
-            << ClipboardTools::Offers{{PasteboardType::gnomeCopiedFiles,
-                                       QByteArrayLiteral("copy\nfile:///srv/one\r\nfile:///srv/two\0")}}
-            << QStringList{} << files << QStringLiteral("/srv/one\n/srv/two") << QStringLiteral("clip.kind.files")
-            << std::optional<QByteArray>();
+            << ClipboardTools::Offers { { PasteboardType::gnomeCopiedFiles,
+                   QByteArrayLiteral("copy\nfile:///srv/one\r\nfile:///srv/two\0") } }
+            << QStringList {} << files << QStringLiteral("/srv/one\n/srv/two")
+            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
         QTest::newRow("GNOME list with LF, beside text")
-            << ClipboardTools::Offers{{PasteboardType::gnomeCopiedFiles,
-                                       "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png"},
-                                      {QStringLiteral("UTF8_STRING"), "a b.txt\nc.png"}}
-            << QStringList{} << files << QStringLiteral("/home/me/a b.txt\n/home/me/c.png")
+            << ClipboardTools::
+                   Offers { { PasteboardType::gnomeCopiedFiles,
+                                "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png" },
+                       { QStringLiteral("UTF8_STRING"), "a b.txt\nc.png" } }
+            << QStringList {} << files << QStringLiteral("/home/me/a b.txt\n/home/me/c.png")
             << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
         QTest::newRow("HTML and text ending in a NUL")
-            << ClipboardTools::Offers{{PasteboardType::html, QByteArrayLiteral("<p><b>bold</b></p>\0")},
-                                      {QStringLiteral("UTF8_STRING"), QByteArrayLiteral("bold\0\0")}}
-            << QStringList{} << int(ClipKind::text) << QStringLiteral("bold") << QStringLiteral("bold")
-            << std::optional<QByteArray>("<p><b>bold</b></p>");
+            << ClipboardTools::Offers { { PasteboardType::html,
+                                            QByteArrayLiteral("<p><b>bold</b></p>\0") },
+                   { QStringLiteral("UTF8_STRING"), QByteArrayLiteral("bold\0\0") } }
+            << QStringList {} << int(ClipKind::text) << QStringLiteral("bold")
+            << QStringLiteral("bold") << std::optional<QByteArray>("<p><b>bold</b></p>");
     }
 
     void whatProgramsWrite()
@@ -180,9 +187,9 @@ private slots:
         Rig rig;
         rig.f.settings->setKeepClipboardAlive(keep);
         QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-        ClipboardTools::Offers offers{{QStringLiteral("UTF8_STRING"), "copied then quit"}};
+        ClipboardTools::Offers offers { { QStringLiteral("UTF8_STRING"), "copied then quit" } };
         if (!marker.isEmpty())
-            offers.append({marker, "secret"});
+            offers.append({ marker, "secret" });
         QProcess *owner = m_tools.startOwner(offers);
         QVERIFY(owner);
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
@@ -206,7 +213,7 @@ private slots:
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
-        QVERIFY(m_tools.startOwner({{QStringLiteral("image/png"), png}}));
+        QVERIFY(m_tools.startOwner({ { QStringLiteral("image/png"), png } }));
         QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
         const Clip clip = rig.clips().first();
         QCOMPARE(clip.kind, ClipKind::image);
@@ -222,13 +229,13 @@ private slots:
         QTest::addColumn<ClipboardTools::Offers>("offers");
         QTest::addColumn<QByteArray>("rtf");
         const QByteArray html("<table border=\"1\"><tr><td><b>older</b></td></tr></table>");
-        QTest::newRow("HTML only, as a browser offers it")
-            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "older"}, {PasteboardType::html, html}}
-            << QByteArray();
+        QTest::newRow("HTML only, as a browser offers it") << ClipboardTools::Offers {
+            { QStringLiteral("UTF8_STRING"), "older" }, { PasteboardType::html, html }
+        } << QByteArray();
         const QByteArray rtf("{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Arial;}\\f0\\b older\\b0\\par}");
         QTest::newRow("RTF and HTML, as a word processor offers them")
-            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "older"}, {PasteboardType::html, html},
-                                      {PasteboardType::rtf, rtf}}
+            << ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), "older" },
+                   { PasteboardType::html, html }, { PasteboardType::rtf, rtf } }
             << rtf;
     }
 
@@ -247,8 +254,10 @@ private slots:
         rig.monitor->write(before.last(), std::nullopt);
         QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("older"));
         QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::html), offers.value(1).second);
-        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("TARGETS")).split('\n').contains("text/rtf"),
-                 !rtf.isEmpty());
+        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("TARGETS"))
+                     .split('\n')
+                     .contains("text/rtf"),
+            !rtf.isEmpty());
         QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::rtf), rtf);
         // Several polls later the history is as it was.
         QVERIFY(!storeChanged.wait(3 * PasteboardMonitor::pollIntervalMs));
@@ -262,23 +271,26 @@ private slots:
         QTest::addColumn<ClipboardTools::Offers>("offers");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("text");
-        const ClipboardTools::Offers utf8{{QStringLiteral("UTF8_STRING"), "answered late"}};
+        const ClipboardTools::Offers utf8 { { QStringLiteral("UTF8_STRING"), "answered late" } };
         QTest::newRow("answers each request after 2 s")
-            << utf8 << QStringList{QStringLiteral("--delay"), QStringLiteral("2000")} << QStringLiteral("answered late");
+            << utf8 << QStringList { QStringLiteral("--delay"), QStringLiteral("2000") }
+            << QStringLiteral("answered late");
         QTest::newRow("first TARGETS request left unanswered")
-            << utf8 << QStringList{QStringLiteral("--ignore-first"), QStringLiteral("TARGETS")}
+            << utf8 << QStringList { QStringLiteral("--ignore-first"), QStringLiteral("TARGETS") }
             << QStringLiteral("answered late");
         // An owner that left TARGETS lying may do the same with its data.
         QTest::newRow("first TARGETS and first text request left unanswered")
             << utf8
-            << QStringList{QStringLiteral("--ignore-first"), QStringLiteral("TARGETS"),
-                           QStringLiteral("--ignore-first"), QStringLiteral("UTF8_STRING")}
+            << QStringList { QStringLiteral("--ignore-first"), QStringLiteral("TARGETS"),
+                   QStringLiteral("--ignore-first"), QStringLiteral("UTF8_STRING") }
             << QStringLiteral("answered late");
         QTest::newRow("TARGETS refused")
-            << utf8 << QStringList{QStringLiteral("--targets"), QStringLiteral("refuse")} << QStringLiteral("answered late");
+            << utf8 << QStringList { QStringLiteral("--targets"), QStringLiteral("refuse") }
+            << QStringLiteral("answered late");
         QTest::newRow("TARGETS not a list of atoms, Latin-1 text")
-            << ClipboardTools::Offers{{QStringLiteral("STRING"), "caf\xe9"}}
-            << QStringList{QStringLiteral("--targets"), QStringLiteral("bytes")} << QStringLiteral("caf\u00e9");
+            << ClipboardTools::Offers { { QStringLiteral("STRING"), "caf\xe9" } }
+            << QStringList { QStringLiteral("--targets"), QStringLiteral("bytes") }
+            << QStringLiteral("caf\u00e9");
     }
 
     void honestOwners()
@@ -288,7 +300,7 @@ private slots:
         QFETCH(QString, text);
         Rig rig;
         QVERIFY(m_tools.startOwner(offers, options));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{text}, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { text }, 15000);
     }
 
     // Owners that misbehave: nothing they offer badly is stored, the UI
@@ -302,30 +314,35 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("holds");
         const auto utf8 = [](const QByteArray &bytes) {
-            return ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), bytes}};
+            return ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), bytes } };
         };
-        QTest::newRow("never answers") << utf8("never sent") << QStringList{QStringLiteral("--silent")} << QString()
-                                         << true;
+        QTest::newRow("never answers")
+            << utf8("never sent") << QStringList { QStringLiteral("--silent") } << QString()
+            << true;
         QTest::newRow("answers TARGETS, then stalls")
-            << utf8("never sent") << QStringList{QStringLiteral("--stall-data")} << QString() << true;
+            << utf8("never sent") << QStringList { QStringLiteral("--stall-data") } << QString()
+            << true;
         QTest::newRow("announces a huge transfer and trickles")
             << utf8(QByteArray(64 << 10, 't'))
-            << QStringList{QStringLiteral("--incr-above"), QStringLiteral("1000"), QStringLiteral("--announce"),
-                           QStringLiteral("4000000000"), QStringLiteral("--chunk"), QStringLiteral("16"),
-                           QStringLiteral("--trickle"), QStringLiteral("100")}
+            << QStringList { QStringLiteral("--incr-above"), QStringLiteral("1000"),
+                   QStringLiteral("--announce"), QStringLiteral("4000000000"),
+                   QStringLiteral("--chunk"), QStringLiteral("16"), QStringLiteral("--trickle"),
+                   QStringLiteral("100") }
             << QString() << false;
         QTest::newRow("trickles slower than a transfer may take")
             << utf8(QByteArray(2 << 20, 's'))
-            << QStringList{QStringLiteral("--incr-above"), QStringLiteral("1000"), QStringLiteral("--chunk"),
-                           QStringLiteral("4096"), QStringLiteral("--trickle"), QStringLiteral("20")}
+            << QStringList { QStringLiteral("--incr-above"), QStringLiteral("1000"),
+                   QStringLiteral("--chunk"), QStringLiteral("4096"), QStringLiteral("--trickle"),
+                   QStringLiteral("20") }
             << QString() << true;
         QTest::newRow("hundreds of targets")
-            << utf8("among many") << QStringList{QStringLiteral("--extra-targets"), QStringLiteral("400")}
+            << utf8("among many")
+            << QStringList { QStringLiteral("--extra-targets"), QStringLiteral("400") }
             << QStringLiteral("among many") << false;
         QTest::newRow("invalid UTF-8 and a PNG that is not one")
-            << ClipboardTools::Offers{{QStringLiteral("UTF8_STRING"), "ok \xff\xfe\xc3 end"},
-                                      {QStringLiteral("image/png"), "\x89PNG\r\n\x1a\n and then garbage"}}
-            << QStringList{} << QStringLiteral("ok \ufffd\ufffd\ufffd end") << false;
+            << ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), "ok \xff\xfe\xc3 end" },
+                   { QStringLiteral("image/png"), "\x89PNG\r\n\x1a\n and then garbage" } }
+            << QStringList {} << QStringLiteral("ok \ufffd\ufffd\ufffd end") << false;
     }
 
     void hostileOwners()
@@ -354,7 +371,7 @@ private slots:
             QVERIFY(!stored.wait(3 * PasteboardMonitor::pollIntervalMs));
             QVERIFY(rig.clips().isEmpty());
         } else {
-            QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList{text}, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { text }, 10000);
             QVERIFY(!rig.clips().first().imageFilename);
         }
 
@@ -369,8 +386,8 @@ private slots:
     void ownerChurningTheSelection()
     {
         Rig rig;
-        QProcess *owner = m_tools.startOwner({{QStringLiteral("UTF8_STRING"), "churn"}},
-                                             {QStringLiteral("--churn"), QStringLiteral("300")});
+        QProcess *owner = m_tools.startOwner({ { QStringLiteral("UTF8_STRING"), "churn" } },
+            { QStringLiteral("--churn"), QStringLiteral("300") });
         QVERIFY(owner);
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("churn 300"), 20000);
         int previous = 301;
@@ -396,12 +413,15 @@ private slots:
         QBuffer buffer(&bmp);
         buffer.open(QIODevice::WriteOnly);
         picture.save(&buffer, "BMP");
-        QTest::newRow("bitmap only") << ClipboardTools::Offers{{QStringLiteral("image/bmp"), bmp}};
-        const QString html
-            = QStringLiteral("<div style=\"margin: 0px; padding: 0px; border: 0px\"><i>\u00e9</i></div>").repeated(400);
+        QTest::newRow("bitmap only")
+            << ClipboardTools::Offers { { QStringLiteral("image/bmp"), bmp } };
+        const QString html = QStringLiteral(
+            "<div style=\"margin: 0px; padding: 0px; border: 0px\"><i>\u00e9</i></div>")
+                                 .repeated(400);
         QByteArray utf16("\xff\xfe");
         utf16 += QByteArray(reinterpret_cast<const char *>(html.utf16()), html.size() * 2);
-        QTest::newRow("UTF-16 HTML") << ClipboardTools::Offers{{QStringLiteral("text/html"), utf16}};
+        QTest::newRow("UTF-16 HTML")
+            << ClipboardTools::Offers { { QStringLiteral("text/html"), utf16 } };
     }
 
     void limitAppliesToWhatIsStored()
@@ -418,7 +438,7 @@ private slots:
             stored = rig.clips().first().byteSize;
             QVERIFY(stored < offered);
         }
-        for (const qint64 limit : {stored, stored - 1}) {
+        for (const qint64 limit : { stored, stored - 1 }) {
             Rig rig;
             rig.f.settings->setMaxClipBytes(limit);
             QVERIFY(m_tools.startOwner(offers));

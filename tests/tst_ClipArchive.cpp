@@ -196,10 +196,13 @@ private slots:
         QTest::addColumn<bool>("rtfFromHtml");
         const QJsonValue missing = QJsonValue(QJsonValue::Undefined);
         QTest::newRow("isKept missing") << objectWith("isKept", missing) << false << false << false;
-        QTest::newRow("isKept null") << objectWith("isKept", QJsonValue::Null) << false << false << false;
+        QTest::newRow("isKept null")
+            << objectWith("isKept", QJsonValue::Null) << false << false << false;
         QTest::newRow("isKept true") << objectWith("isKept", true) << true << false << false;
-        QTest::newRow("text null") << objectWith("text", QJsonValue::Null) << false << false << false;
-        QTest::newRow("text present") << objectWith("text", QStringLiteral("x")) << false << true << false;
+        QTest::newRow("text null")
+            << objectWith("text", QJsonValue::Null) << false << false << false;
+        QTest::newRow("text present")
+            << objectWith("text", QStringLiteral("x")) << false << true << false;
         QTest::newRow("unknown key")
             << objectWith("colour", QStringLiteral("red")) << false << false << false;
         QTest::newRow("lower-case id")
@@ -208,7 +211,8 @@ private slots:
         QTest::newRow("zone offset")
             << objectWith("createdAt", QStringLiteral("2025-01-31T10:05:00+01:00")) << false
             << false << false;
-        QTest::newRow("RTF made from HTML") << objectWith("rtfFromHtml", true) << false << false << true;
+        QTest::newRow("RTF made from HTML")
+            << objectWith("rtfFromHtml", true) << false << false << true;
         // A doubtful mark keeps the RTF on offer, as before the key existed.
         QTest::newRow("RTF mark not a boolean")
             << objectWith("rtfFromHtml", QStringLiteral("yes")) << false << false << false;

@@ -14,7 +14,10 @@ class tst_Settings : public QObject
 {
     Q_OBJECT
 private:
-    static QString iniIn(const QTemporaryDir &dir) { return dir.filePath(QStringLiteral("q.conf")); }
+    static QString iniIn(const QTemporaryDir &dir)
+    {
+        return dir.filePath(QStringLiteral("q.conf"));
+    }
 
     static void store(const QString &ini, const QString &key, const QVariant &value)
     {
@@ -42,12 +45,14 @@ private slots:
         QTest::newRow("count 0") << QStringLiteral("maxClipCount") << QVariant(0) << qint64(1);
         QTest::newRow("count -5") << QStringLiteral("maxClipCount") << QVariant(-5) << qint64(1);
         QTest::newRow("count 50") << QStringLiteral("maxClipCount") << QVariant(50) << qint64(50);
-        QTest::newRow("count garbage") << QStringLiteral("maxClipCount") << QVariant(QStringLiteral("lots")) << qint64(1);
+        QTest::newRow("count garbage")
+            << QStringLiteral("maxClipCount") << QVariant(QStringLiteral("lots")) << qint64(1);
         QTest::newRow("clip bytes 0") << QStringLiteral("maxClipBytes") << QVariant(0) << qint64(1);
         QTest::newRow("total -1") << QStringLiteral("maxTotalBytes") << QVariant(-1) << qint64(0);
         QTest::newRow("total 0") << QStringLiteral("maxTotalBytes") << QVariant(0) << qint64(0);
         QTest::newRow("age 0") << QStringLiteral("maxAgeHours") << QVariant(0) << qint64(0);
-        QTest::newRow("age -3 unbounded") << QStringLiteral("maxAgeHours") << QVariant(-3) << qint64(-3);
+        QTest::newRow("age -3 unbounded")
+            << QStringLiteral("maxAgeHours") << QVariant(-3) << qint64(-3);
         QTest::newRow("age huge") << QStringLiteral("maxAgeHours") << QVariant(qint64(1) << 40)
                                   << (qint64(1) << 40);
     }
@@ -62,21 +67,23 @@ private slots:
         Defaults defaults(iniIn(dir));
         Settings settings(defaults);
         const QHash<QString, qint64> read = {
-            {QStringLiteral("maxClipCount"), settings.maxClipCount()},
-            {QStringLiteral("maxClipBytes"), settings.maxClipBytes()},
-            {QStringLiteral("maxTotalBytes"), settings.maxTotalBytes()},
-            {QStringLiteral("maxAgeHours"), settings.maxAgeHours()},
+            { QStringLiteral("maxClipCount"), settings.maxClipCount() },
+            { QStringLiteral("maxClipBytes"), settings.maxClipBytes() },
+            { QStringLiteral("maxTotalBytes"), settings.maxTotalBytes() },
+            { QStringLiteral("maxAgeHours"), settings.maxAgeHours() },
         };
         QCOMPARE(read.value(key), expected);
         // Reading corrects in memory only: the stored value stays as it was.
-        QCOMPARE(QSettings(iniIn(dir), QSettings::IniFormat).value(key).toString(), stored.toString());
+        QCOMPARE(
+            QSettings(iniIn(dir), QSettings::IniFormat).value(key).toString(), stored.toString());
     }
 
     void anchorParsing_data()
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<PanelAnchor>("expected");
-        QTest::newRow("bottomLeft") << QVariant(QStringLiteral("bottomLeft")) << PanelAnchor::bottomLeft;
+        QTest::newRow("bottomLeft")
+            << QVariant(QStringLiteral("bottomLeft")) << PanelAnchor::bottomLeft;
         QTest::newRow("top") << QVariant(QStringLiteral("top")) << PanelAnchor::top;
         QTest::newRow("wrong case") << QVariant(QStringLiteral("BottomLeft")) << PanelAnchor::right;
         QTest::newRow("unknown") << QVariant(QStringLiteral("middle")) << PanelAnchor::right;
@@ -99,12 +106,17 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("written");
-        QTest::newRow("clip bytes 0 becomes 1") << 0 << QStringLiteral("maxClipBytes") << QStringLiteral("1");
-        QTest::newRow("count -2 becomes 1") << 1 << QStringLiteral("maxClipCount") << QStringLiteral("1");
-        QTest::newRow("total -9 becomes 0") << 2 << QStringLiteral("maxTotalBytes") << QStringLiteral("0");
+        QTest::newRow("clip bytes 0 becomes 1")
+            << 0 << QStringLiteral("maxClipBytes") << QStringLiteral("1");
+        QTest::newRow("count -2 becomes 1")
+            << 1 << QStringLiteral("maxClipCount") << QStringLiteral("1");
+        QTest::newRow("total -9 becomes 0")
+            << 2 << QStringLiteral("maxTotalBytes") << QStringLiteral("0");
         QTest::newRow("age -9 kept") << 3 << QStringLiteral("maxAgeHours") << QStringLiteral("-9");
-        QTest::newRow("anchor") << 4 << QStringLiteral("panelAnchor") << QStringLiteral("bottomLeft");
-        QTest::newRow("always visible") << 5 << QStringLiteral("alwaysVisible") << QStringLiteral("true");
+        QTest::newRow("anchor") << 4 << QStringLiteral("panelAnchor")
+                                << QStringLiteral("bottomLeft");
+        QTest::newRow("always visible")
+            << 5 << QStringLiteral("alwaysVisible") << QStringLiteral("true");
     }
 
     void everySetWritesOnceAndAnnouncesOnce()
@@ -118,18 +130,30 @@ private slots:
         QSignalSpy spy(&settings, &Settings::settingsDidChange);
         auto set = [&] {
             switch (field) {
-            case 0: settings.setMaxClipBytes(0); break;
-            case 1: settings.setMaxClipCount(-2); break;
-            case 2: settings.setMaxTotalBytes(-9); break;
-            case 3: settings.setMaxAgeHours(-9); break;
-            case 4: settings.setPanelAnchor(PanelAnchor::bottomLeft); break;
-            case 5: settings.setAlwaysVisible(true); break;
+            case 0:
+                settings.setMaxClipBytes(0);
+                break;
+            case 1:
+                settings.setMaxClipCount(-2);
+                break;
+            case 2:
+                settings.setMaxTotalBytes(-9);
+                break;
+            case 3:
+                settings.setMaxAgeHours(-9);
+                break;
+            case 4:
+                settings.setPanelAnchor(PanelAnchor::bottomLeft);
+                break;
+            case 5:
+                settings.setAlwaysVisible(true);
+                break;
             }
         };
         set();
         QCOMPARE(spy.count(), 1);
         QSettings raw(iniIn(dir), QSettings::IniFormat);
-        QCOMPARE(raw.allKeys(), QStringList{key});
+        QCOMPARE(raw.allKeys(), QStringList { key });
         QCOMPARE(raw.value(key).toString(), written);
         // Setting the same value again still writes and announces.
         set();

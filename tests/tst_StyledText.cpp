@@ -1,6 +1,6 @@
 #include "Clip.h"
-#include "RtfReader.h"
 #include "ImageData.h"
+#include "RtfReader.h"
 #include "StyledText.h"
 #include "TextDocumentDump.h"
 
@@ -316,11 +316,13 @@ void tst_StyledText::attributedText_data()
     QTest::newRow("empty RTF falls to HTML") << emptyRtf << html << u"from html"_s << false;
     QTest::newRow("bytes that are not RTF")
         << std::optional(QByteArray("x")) << html << u"from html"_s << false;
-    QTest::newRow("zero-length RTF") << std::optional(QByteArray()) << html << u"from html"_s << false;
+    QTest::newRow("zero-length RTF")
+        << std::optional(QByteArray()) << html << u"from html"_s << false;
     QTest::newRow("HTML only") << none << html << u"from html"_s << false;
     QTest::newRow("neither") << none << none << u"<none>"_s << false;
     QTest::newRow("both empty") << emptyRtf << emptyHtml << u"<none>"_s << false;
-    QTest::newRow("RTF made from the HTML: the HTML first") << rtf << html << u"from html"_s << true;
+    QTest::newRow("RTF made from the HTML: the HTML first")
+        << rtf << html << u"from html"_s << true;
     QTest::newRow("RTF made from HTML that no longer parses")
         << rtf << emptyHtml << u"from rtf"_s << true;
 }
@@ -439,7 +441,8 @@ void tst_StyledText::pngDataRefuses_data()
         "/* XPM */\nstatic const char *x[] = {\"1 1 1 1\", \"a c #ff0000\", \"a\"};\n");
     QTest::newRow("wider than the side limit") << bmp(ImageData::maxImageSide + 1, 1, true);
     QTest::newRow("header claims a bomb") << bmp(60000, 60000, false);
-    QTest::newRow("PNG signature, then garbage") << QByteArray("\x89PNG\r\n\x1a\n").append(QByteArray(4000, 'g'));
+    QTest::newRow("PNG signature, then garbage")
+        << QByteArray("\x89PNG\r\n\x1a\n").append(QByteArray(4000, 'g'));
     // A valid header chunk claiming 100000x100000 pixels, and no pixels.
     QByteArray claim = png.left(33);
     qToBigEndian<quint32>(100000, claim.data() + 16);

@@ -1,6 +1,6 @@
+#include "ConsoleCapture.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "ConsoleCapture.h"
 #include "SystemHotkeys.h"
 
 #include <QKeyEvent>

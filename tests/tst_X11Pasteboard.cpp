@@ -1,5 +1,5 @@
-#include "ClipboardTools.h"
 #include "ClipboardReading.h"
+#include "ClipboardTools.h"
 #include "X11Pasteboard.h"
 
 #include <QBuffer>
@@ -172,9 +172,11 @@ void tst_X11Pasteboard::offeredTargets_data()
         << QStringList { textPlain, uriList };
     // Text of every kind loses the NULs some programs end it with (file
     // managers their lists, office programs their HTML); images keep theirs.
-    QTest::newRow("gnome-copied-files ending in a NUL becomes a uri-list") << Offers {
-        { PasteboardType::gnomeCopiedFiles, QByteArrayLiteral("copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt\0") }
-    } << Offers { { uriList, files } } << QStringList { uriList, PasteboardType::gnomeCopiedFiles };
+    QTest::newRow("gnome-copied-files ending in a NUL becomes a uri-list")
+        << Offers { { PasteboardType::gnomeCopiedFiles,
+               QByteArrayLiteral("copy\nfile:///tmp/a%20b.txt\nfile:///tmp/c.txt\0") } }
+        << Offers { { uriList, files } }
+        << QStringList { uriList, PasteboardType::gnomeCopiedFiles };
     QTest::newRow("uri-list without files falls back to text")
         << Offers { { uriList, "https://example.org/\r\n" }, { utf8, "https://example.org/" } }
         << Offers { { textPlain, "https://example.org/" } } << QStringList { textPlain, uriList };
@@ -206,9 +208,10 @@ void tst_X11Pasteboard::offeredTargets_data()
     QTest::newRow("PNG before TIFF")
         << Offers { { PasteboardType::tiff, "tiff" }, { png, image } } << Offers { { png, image } }
         << QStringList { png, PasteboardType::tiff };
-    QTest::newRow("TIFF alone") << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
-                                << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
-                                << QStringList { PasteboardType::tiff };
+    QTest::newRow("TIFF alone")
+        << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
+        << Offers { { PasteboardType::tiff, QByteArrayLiteral("II*\0tiff\0") } }
+        << QStringList { PasteboardType::tiff };
 }
 
 void tst_X11Pasteboard::offeredTargets()

@@ -175,7 +175,8 @@ QStringList ClipboardFetcher::localPaths(const QByteArray &uriList)
             continue;
         // A file on another machine: Qt would make "//host/path" of it,
         // which here names "/host/path".
-        if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        if (!url.host().isEmpty()
+            && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
             continue;
         QString path = url.path(QUrl::FullyDecoded);
         // "file:////tmp" names /tmp; kept as "//tmp", it would be written

@@ -28,7 +28,7 @@ void PasteboardContents::setData(const QString &type, const QByteArray &bytes)
             return;
         }
     }
-    data.append({type, bytes});
+    data.append({ type, bytes });
 }
 
 void replaceContents(PasteboardContents &held, const PasteboardContents &next)

@@ -106,8 +106,8 @@ protected:
 EditClipController::EditClipController(
     const Clip &clip, ClipStore &store, const QRect &visibleFrame, QWidget *parent)
     : QWidget(parent,
-          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-              | (clip.kind == ClipKind::image ? Qt::WindowMaximizeButtonHint : Qt::Widget))
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | (clip.kind == ClipKind::image ? Qt::WindowMaximizeButtonHint : Qt::Widget))
     , m_clip(clip)
     , m_store(store)
 {

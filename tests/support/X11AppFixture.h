@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-
 // The application controller over the real X11 services, with its data in a
 // folder of its own, and another program with a window of its own to give
 // the keyboard to and take it from.
