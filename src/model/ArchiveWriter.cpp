@@ -167,7 +167,7 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
         lines.append(job.line);
         bytes += job.line.size();
     }
-    if (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0) {
+    if (bytes > 0 && (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0)) {
         outcome = { false, systemError(QStringLiteral("cannot write %1").arg(m_journalPath)), true };
         closeJournal();
         m_needsCompaction = true;

@@ -42,6 +42,10 @@ public:
 
     // One journal line; the files are removed once the line is durable.
     void append(const QByteArray &line, const QStringList &removeAfter = {});
+    // Begins the journal for the archive on disk ahead of the first change:
+    // naming a large archive means hashing it, which the first copy after
+    // start should not wait for.
+    void begin() { append(QByteArray()); }
     // The clips in archive order; the files are removed once it is written.
     void compact(const QList<Clip> &clips, const QStringList &removeAfter = {});
     // Returns once everything submitted so far is on disk (or failed).

@@ -177,6 +177,8 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
         });
 
     load();
+    if (!m_compactionDue)
+        m_writer->begin();
     applyLimits();
 }
 
