@@ -35,7 +35,7 @@ QString journalPath(const StoreFixture &f)
 QList<Clip> fromFiles(const StoreFixture &f)
 {
     const auto json = ClipStore::exportFromFiles(f.supportDir());
-    return json ? ClipArchive::decode(*json).clips : QList<Clip>{QList<Clip>()};
+    return json ? ClipArchive::decode(*json).clips : QList<Clip> { QList<Clip>() };
 }
 
 QList<Clip> archiveAlone(const StoreFixture &f)
@@ -97,16 +97,19 @@ private slots:
     {
         QTest::addColumn<Change>("change");
         const auto add = [](const char *text) {
-            return [text](StoreFixture &f) { f.store->add(StoreFixture::text(QString::fromLatin1(text))); };
+            return [text](StoreFixture &f) {
+                f.store->add(StoreFixture::text(QString::fromLatin1(text)));
+            };
         };
         QTest::newRow("add") << Change(add("new"));
-        QTest::newRow("add an image") << Change([](StoreFixture &f) { f.store->add(StoreFixture::image("other png")); });
+        QTest::newRow("add an image")
+            << Change([](StoreFixture &f) { f.store->add(StoreFixture::image("other png")); });
         QTest::newRow("copied again, with a new rendering") << Change([](StoreFixture &f) {
             f.store->add(StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}")));
         });
         QTest::newRow("edit") << Change([](StoreFixture &f) {
-            f.store->updateText(clipWithText(*f.store, QStringLiteral("a")).id, QStringLiteral("edited\nline"),
-                                std::nullopt, QByteArray("<b>edited</b>"));
+            f.store->updateText(clipWithText(*f.store, QStringLiteral("a")).id,
+                QStringLiteral("edited\nline"), std::nullopt, QByteArray("<b>edited</b>"));
         });
         QTest::newRow("keep, then unkeep another") << Change([](StoreFixture &f) {
             f.store->setKept(clipWithText(*f.store, QStringLiteral("a")).id, true);
@@ -166,7 +169,8 @@ private slots:
         QVERIFY(QFile::remove(journalPath(f)));
         const QByteArray archive = readFile(f.archivePath());
         ClipStore &store = f.open();
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")}));
+        QCOMPARE(texts(store.clips()),
+            (QStringList { QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a") }));
         f.store.reset();
         QCOMPARE(readFile(f.archivePath()), archive);
         QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
@@ -178,15 +182,23 @@ private slots:
         QTest::addColumn<QByteArray>("replacement");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<bool>("setAside");
-        const QStringList one{QStringLiteral("x"), QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")};
-        const QStringList two = QStringList{QStringLiteral("y")} + one;
+        const QStringList one { QStringLiteral("x"), QStringLiteral("c"), QStringLiteral("Image"),
+            QStringLiteral("a") };
+        const QStringList two = QStringList { QStringLiteral("y") } + one;
         QTest::newRow("not JSON") << 2 << QByteArray("{\"op\":\"add\",\"cl\n") << one << true;
         QTest::newRow("unknown change") << 2 << QByteArray("{\"op\":\"rename\"}\n") << one << true;
         QTest::newRow("deletes a clip that is not there")
-            << 2 << QByteArray("{\"op\":\"delete\",\"ids\":[\"2F1D5A4C-0000-4000-8000-000000000000\"]}\n") << one << true;
+            << 2
+            << QByteArray(
+                   "{\"op\":\"delete\",\"ids\":[\"2F1D5A4C-0000-4000-8000-000000000000\"]}\n")
+            << one << true;
         QTest::newRow("a clip without its date") << 2 << QByteArray() << one << true;
-        QTest::newRow("the first change is bad") << 1 << QByteArray("[]\n") << QStringList{QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a")} << true;
-        QTest::newRow("torn last line") << 3 << QByteArray("{\"op\":\"add\",\"clip\":{\"byteSize\"") << two << false;
+        QTest::newRow("the first change is bad")
+            << 1 << QByteArray("[]\n")
+            << QStringList { QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a") }
+            << true;
+        QTest::newRow("torn last line")
+            << 3 << QByteArray("{\"op\":\"add\",\"clip\":{\"byteSize\"") << two << false;
     }
 
     // Lines before a damaged one are kept and the journal is set aside and
@@ -199,7 +211,7 @@ private slots:
         QFETCH(bool, setAside);
         StoreFixture f;
         ClipStore &store = openCompacted(f);
-        for (const char *text : {"x", "y", "z"})
+        for (const char *text : { "x", "y", "z" })
             store.add(StoreFixture::text(QString::fromLatin1(text)));
         crash(f);
         QList<QByteArray> lines = readFile(journalPath(f)).split('\n');
@@ -215,12 +227,15 @@ private slots:
         ClipStore &reopened = f.open();
         QSignalSpy told(&reopened, &ClipStore::journalSetAside);
         QCOMPARE(texts(reopened.clips()), expected);
-        const QStringList asides = QDir(f.rootDir()).entryList({QStringLiteral("clips.journal.corrupt-*")}, QDir::Files);
+        const QStringList asides
+            = QDir(f.rootDir())
+                  .entryList({ QStringLiteral("clips.journal.corrupt-*") }, QDir::Files);
         QCOMPARE(asides.size(), setAside ? 1 : 0);
         if (setAside) {
             QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + asides.first()), damaged);
             QTRY_COMPARE(told.count(), 1);
-            QCOMPARE(told.first().first().toString(), f.rootDir() + QLatin1Char('/') + asides.first());
+            QCOMPARE(
+                told.first().first().toString(), f.rootDir() + QLatin1Char('/') + asides.first());
         }
         // What was replayed is taken into the archive at once.
         reopened.flush();
@@ -259,7 +274,8 @@ private slots:
         reopened.flush();
         QCOMPARE(readFile(f.archivePath()), archive);
         QCOMPARE(fromFiles(f), reopened.clips());
-        QVERIFY(QDir(f.rootDir()).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files).isEmpty());
+        QVERIFY(
+            QDir(f.rootDir()).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
     }
 
     // The journal is taken into the archive once it outgrows its share, and
@@ -274,12 +290,14 @@ private slots:
         writeFile(media + QStringLiteral("old-orphan.png"), "x");
         QFile old(media + QStringLiteral("old-orphan.png"));
         QVERIFY(old.open(QIODevice::ReadWrite));
-        QVERIFY(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+        QVERIFY(old.setFileTime(
+            QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
         old.close();
         writeFile(media + QStringLiteral("new-orphan.png"), "x");
         const QString named = store.imagePath(clipWithText(store, QStringLiteral("Image")));
 
-        const qint64 threshold = ArchiveWriter::compactionThreshold(QFileInfo(f.archivePath()).size());
+        const qint64 threshold
+            = ArchiveWriter::compactionThreshold(QFileInfo(f.archivePath()).size());
         const QString big(100'000, QLatin1Char('b'));
         int added = 0;
         while (qint64(added) * big.size() <= threshold) {
@@ -310,7 +328,7 @@ private slots:
         ClipStore &store = f.open();
         QSignalSpy failed(&store, &ClipStore::saveFailed);
         QSignalSpy recovered(&store, &ClipStore::saveRecovered);
-        for (const char *text : {"one", "two", "three"}) {
+        for (const char *text : { "one", "two", "three" }) {
             store.add(StoreFixture::text(QString::fromLatin1(text)));
             store.flush();
         }

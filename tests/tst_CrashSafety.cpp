@@ -18,7 +18,8 @@ class tst_CrashSafety : public QObject
     Q_OBJECT
     static QString writerPath()
     {
-        return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR") + QStringLiteral("/tests/qs-store-writer");
+        return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR")
+            + QStringLiteral("/tests/qs-store-writer");
     }
 
 private slots:
@@ -41,10 +42,12 @@ private slots:
         // The first run starts a history, the second extends it.
         for (int run = 0; run < 2; ++run) {
             strace.start(QStringLiteral("strace"),
-                         {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-e"),
-                          QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"), QStringLiteral("-o"),
-                          trace, writerPath(), dir.filePath(QStringLiteral("data")), QStringLiteral("6")});
-            QVERIFY2(strace.waitForFinished(120000), "strace (scripts/packages.txt) did not finish");
+                { QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-e"),
+                    QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"),
+                    QStringLiteral("-o"), trace, writerPath(), dir.filePath(QStringLiteral("data")),
+                    QStringLiteral("6") });
+            QVERIFY2(
+                strace.waitForFinished(120000), "strace (scripts/packages.txt) did not finish");
             QCOMPARE(strace.exitCode(), 0);
             QFile file(trace);
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -65,10 +68,11 @@ private slots:
             steps += QLatin1Char('|');
         }
         // Six adds with a compaction asked for after the fourth, and one at quit.
-        QVERIFY2(QRegularExpression(QStringLiteral("^ARDJQD(L|ARDJQD)+ARDJQD\\|JQD(L|ARDJQD)+ARDJQD\\|$"))
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^ARDJQD(L|ARDJQD)+ARDJQD\\|JQD(L|ARDJQD)+ARDJQD\\|$"))
                      .match(steps)
                      .hasMatch(),
-                 qPrintable(steps));
+            qPrintable(steps));
         QVERIFY2(steps.count(QLatin1Char('L')) >= 6, qPrintable(steps));
     }
 
@@ -95,7 +99,7 @@ private slots:
         for (int round = 0; round < 200; ++round) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(writer, {dir.path(), QStringLiteral("0"), QString::number(newest + 1)});
+            child.start(writer, { dir.path(), QStringLiteral("0"), QString::number(newest + 1) });
             QVERIFY(child.waitForStarted());
             QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine(), 20000);
             const QByteArray ready = child.readLine();
@@ -125,13 +129,17 @@ private slots:
             // The add under way at the kill may have reached the disk before
             // the writer could print it.
             QVERIFY2(newest >= acknowledged && newest <= added + 1,
-                     qPrintable(QStringLiteral("round %1: history ends at %2, acknowledged %3, added %4")
-                                    .arg(round).arg(newest).arg(acknowledged).arg(added)));
+                qPrintable(QStringLiteral("round %1: history ends at %2, acknowledged %3, added %4")
+                               .arg(round)
+                               .arg(newest)
+                               .arg(acknowledged)
+                               .arg(added)));
             // Whole: the newest clips, consecutive, up to the limit.
             QCOMPARE(clips.size(), std::min<qint64>(qint64(newest), limit));
             for (qsizetype i = 0; i < clips.size(); ++i)
-                QCOMPARE(clips[i].preview.section(QLatin1Char(' '), 1, 1).toULongLong(), newest - quint64(i));
-            QVERIFY(QDir(root).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files).isEmpty());
+                QCOMPARE(clips[i].preview.section(QLatin1Char(' '), 1, 1).toULongLong(),
+                    newest - quint64(i));
+            QVERIFY(QDir(root).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
         }
     }
 };

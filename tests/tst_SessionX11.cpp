@@ -223,7 +223,8 @@ void tst_SessionX11::exportWithAndWithoutTheProgram()
     for (int run = 0; run < 2; ++run) {
         quillstack.start();
         QVERIFY(waitFor([] { return serviceRunning(); }));
-        const QString a = QStringLiteral("export a%1").arg(run), b = QStringLiteral("export b%1").arg(run);
+        const QString a = QStringLiteral("export a%1").arg(run),
+                      b = QStringLiteral("export b%1").arg(run);
         // Copies made while the program is still starting may pass unseen:
         // copy again until the first one is recorded.
         QVERIFY(waitFor([&] {

@@ -154,9 +154,8 @@ std::optional<int> run(const QStringList &arguments)
     const QCommandLineOption clear(QStringLiteral("clear"), qtTrId("cli.clear"));
     const QCommandLineOption pause(QStringLiteral("pause"), qtTrId("cli.pause"));
     const QCommandLineOption resume(QStringLiteral("resume"), qtTrId("cli.resume"));
-    const QList<QCommandLineOption> commands
-        = { toggle, togglePinned, show, preferences, quit, list, copy, exportHistory, clear, pause,
-              resume };
+    const QList<QCommandLineOption> commands = { toggle, togglePinned, show, preferences, quit,
+        list, copy, exportHistory, clear, pause, resume };
     parser.addOptions({ help, version });
     parser.addOptions(commands);
     parser.addOption(json);

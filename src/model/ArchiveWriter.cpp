@@ -112,8 +112,8 @@ void ArchiveWriter::run()
         if (m_queue.empty())
             return; // stopping with nothing left to do
         std::deque<Job> batch;
-        const auto lastCompaction = std::find_if(m_queue.rbegin(), m_queue.rend(),
-            [](const Job &job) { return job.compaction; });
+        const auto lastCompaction = std::find_if(
+            m_queue.rbegin(), m_queue.rend(), [](const Job &job) { return job.compaction; });
         if (lastCompaction != m_queue.rend()) {
             // A compaction holds every change before it: lines and older
             // compactions still waiting are covered by the newest one.
@@ -152,7 +152,8 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
     if (m_needsCompaction) {
         // A line after a lost one would be applied to the wrong history.
         outcome.ok = false;
-        outcome.error = QStringLiteral("%1 waits for the whole history to be written").arg(m_journalPath);
+        outcome.error
+            = QStringLiteral("%1 waits for the whole history to be written").arg(m_journalPath);
         outcome.compactionDue = true;
         return outcome;
     }
@@ -168,7 +169,8 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
         bytes += job.line.size();
     }
     if (bytes > 0 && (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0)) {
-        outcome = { false, systemError(QStringLiteral("cannot write %1").arg(m_journalPath)), true };
+        outcome
+            = { false, systemError(QStringLiteral("cannot write %1").arg(m_journalPath)), true };
         closeJournal();
         m_needsCompaction = true;
         return outcome;

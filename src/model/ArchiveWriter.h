@@ -33,8 +33,8 @@ public:
     // Called on the writer's thread after each piece of work.
     using Report = std::function<void(const Outcome &)>;
 
-    ArchiveWriter(const QString &archivePath, const QString &journalPath,
-        const QString &mediaDir, Report report = {});
+    ArchiveWriter(const QString &archivePath, const QString &journalPath, const QString &mediaDir,
+        Report report = {});
     // Does what is still pending, then stops.
     ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter &) = delete;

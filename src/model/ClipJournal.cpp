@@ -3,7 +3,6 @@
 #include "ClipArchive.h"
 #include "ClipObjectReader.h"
 
-
 namespace ClipJournal {
 
 namespace {
@@ -139,8 +138,7 @@ std::optional<ArchiveName> readHeader(simdjson::dom::parser &parser, QByteArrayV
     simdjson::dom::object object;
     int64_t version = 0;
     int64_t bytes = -1;
-    if (parser.parse(line.data(), size_t(line.size())).get_object().get(object)
-            != simdjson::SUCCESS
+    if (parser.parse(line.data(), size_t(line.size())).get_object().get(object) != simdjson::SUCCESS
         || object["journal"].get_int64().get(version) != simdjson::SUCCESS || version != 1
         || object["archiveBytes"].get_int64().get(bytes) != simdjson::SUCCESS)
         return std::nullopt;

@@ -172,7 +172,9 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
         m_archiveURL, m_journalURL, m_mediaURL, [this](const ArchiveWriter::Outcome &outcome) {
             QMetaObject::invokeMethod(
                 this,
-                [this, outcome] { onSaveFinished(outcome.ok, outcome.error, outcome.compactionDue); },
+                [this, outcome] {
+                    onSaveFinished(outcome.ok, outcome.error, outcome.compactionDue);
+                },
                 Qt::QueuedConnection);
         });
 
@@ -222,10 +224,10 @@ void ClipStore::load()
         return;
     }
     if (replay.outcome == ClipJournal::Replay::Outcome::broken) {
-        qWarning().noquote()
-            << QStringLiteral("The history journal stopped at a damaged line (%1); the changes "
-                              "before it were kept.")
-                   .arg(replay.error);
+        qWarning().noquote() << QStringLiteral(
+            "The history journal stopped at a damaged line (%1); the changes "
+            "before it were kept.")
+                                    .arg(replay.error);
         const QString aside = setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
         // Told once the program is listening, after construction.
         if (!aside.isEmpty()) {

@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     for (quint64 i = 0; adds == 0 || i < adds; ++i) {
         const quint64 number = first + i;
         const QString text = QStringLiteral("clip %1 %2 ").arg(number).arg(random->generate64())
-                             + QString(int(random->bounded(4000)), QLatin1Char('x'));
+            + QString(int(random->bounded(4000)), QLatin1Char('x'));
         ClipContent content;
         content.kind = ClipKind::text;
         content.text = text;
