@@ -11,7 +11,8 @@ namespace {
 QList<Clip> onDisk(StoreFixture &f)
 {
     f.store->flush();
-    return ClipArchive::decode(ClipStore::exportFromFiles(f.supportDir()).value_or(QByteArray())).clips;
+    return ClipArchive::decode(ClipStore::exportFromFiles(f.supportDir()).value_or(QByteArray()))
+        .clips;
 }
 
 QStringList texts(const QList<Clip> &clips)
@@ -33,29 +34,32 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         const QString ellipsis(QChar(0x2026));
-        QTest::newRow("spaces, line feeds and a tab") << QStringLiteral("  one\n\ntwo\tthree  ")
-                                                      << QStringLiteral("one two three");
-        QTest::newRow("unicode spaces") << QStringLiteral("a\u00a0\u2028\u3000b\u0085c")
-                                        << QStringLiteral("a b c");
+        QTest::newRow("spaces, line feeds and a tab")
+            << QStringLiteral("  one\n\ntwo\tthree  ") << QStringLiteral("one two three");
+        QTest::newRow("unicode spaces")
+            << QStringLiteral("a\u00a0\u2028\u3000b\u0085c") << QStringLiteral("a b c");
         QTest::newRow("only blanks") << QStringLiteral(" \n\t ") << QString();
-        QTest::newRow("NUL, escape and other control characters")
-            << QString::fromUtf16(u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << QStringLiteral("a b [1mc d");
-        QTest::newRow("300 characters") << QString(300, QLatin1Char('x'))
-                                        << QString(220, QLatin1Char('x')) + ellipsis;
-        QTest::newRow("exactly 220") << QString(220, QLatin1Char('y')) << QString(220, QLatin1Char('y'));
-        QTest::newRow("221") << QString(221, QLatin1Char('y')) << QString(220, QLatin1Char('y')) + ellipsis;
+        QTest::newRow("NUL, escape and other control characters") << QString::fromUtf16(
+            u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << QStringLiteral("a b [1mc d");
+        QTest::newRow("300 characters")
+            << QString(300, QLatin1Char('x')) << QString(220, QLatin1Char('x')) + ellipsis;
+        QTest::newRow("exactly 220")
+            << QString(220, QLatin1Char('y')) << QString(220, QLatin1Char('y'));
+        QTest::newRow("221") << QString(221, QLatin1Char('y'))
+                             << QString(220, QLatin1Char('y')) + ellipsis;
         QString accented;
         for (int i = 0; i < 230; ++i)
             accented += QStringLiteral("e\u0301");
-        QTest::newRow("combining marks count once")
-            << accented << accented.left(440) + ellipsis;
-        QTest::newRow("220 combining sequences stay whole") << accented.left(440) << accented.left(440);
+        QTest::newRow("combining marks count once") << accented << accented.left(440) + ellipsis;
+        QTest::newRow("220 combining sequences stay whole")
+            << accented.left(440) << accented.left(440);
         QString flags;
         for (int i = 0; i < 221; ++i)
             flags += QStringLiteral("\U0001F1E9\U0001F1EA");
         QTest::newRow("flags are one character each") << flags << flags.left(880) + ellipsis;
         QTest::newRow("white space inside the cut")
-            << QString(219, QLatin1Char('a')) + QStringLiteral("     b") + QString(50, QLatin1Char('c'))
+            << QString(219, QLatin1Char('a')) + QStringLiteral("     b")
+                + QString(50, QLatin1Char('c'))
             << QString(219, QLatin1Char('a')) + QStringLiteral(" ") + ellipsis;
         QString big(4'000'000, QLatin1Char(' '));
         big[3'999'000] = QLatin1Char('z');
@@ -78,7 +82,8 @@ private slots:
         f.now = f.now.addSecs(5);
         store.add(StoreFixture::text(QStringLiteral("second"), QByteArray("{\\rtf1 second}")));
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("second"), QStringLiteral("first")}));
+        QCOMPARE(texts(store.clips()),
+            (QStringList { QStringLiteral("second"), QStringLiteral("first") }));
         const Clip &clip = store.clips().first();
         QCOMPARE(clip.createdAt, f.now);
         QCOMPARE(clip.kind, ClipKind::text);
@@ -121,7 +126,8 @@ private slots:
         store.add(StoreFixture::text(QStringLiteral("a"), std::nullopt, QByteArray("<i>a</i>")));
         store.add(StoreFixture::text(QStringLiteral("b")));
         store.add(StoreFixture::text(QStringLiteral("c")));
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
+        QCOMPARE(texts(store.clips()),
+            (QStringList { QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a") }));
         store.setKept(store.clips()[2].id, true);
         // The list is over the new limit; a re-capture must not prune it.
         f.settings->setMaxClipCount(1);
@@ -129,7 +135,8 @@ private slots:
         QVERIFY(old.isKept);
         f.now = f.now.addSecs(60);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        ClipContent again = StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
+        ClipContent again = StoreFixture::text(
+            QStringLiteral("a"), QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
         again.preview = QStringLiteral("different preview");
         again.rtfFromHtml = true;
         store.add(again);
@@ -180,7 +187,8 @@ private slots:
         QCOMPARE(StoreFixture::mode(imageFile), 0600);
         store.add(StoreFixture::text(QStringLiteral("two")));
         store.add(StoreFixture::text(QStringLiteral("three")));
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("three"), QStringLiteral("two")}));
+        QCOMPARE(
+            texts(store.clips()), (QStringList { QStringLiteral("three"), QStringLiteral("two") }));
         // The image goes once the change that drops its clip is saved.
         store.flush();
         QVERIFY(!QFile::exists(imageFile));
@@ -190,7 +198,7 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        for (const char *t : {"k1", "k2", "k3", "k4"}) {
+        for (const char *t : { "k1", "k2", "k3", "k4" }) {
             store.add(StoreFixture::text(QLatin1String(t)));
             store.setKept(store.clips().first().id, true);
         }
@@ -198,7 +206,8 @@ private slots:
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         store.add(StoreFixture::text(QStringLiteral("new")));
         QCOMPARE(texts(store.clips()),
-                 (QStringList{QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"), QStringLiteral("k1")}));
+            (QStringList { QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"),
+                QStringLiteral("k1") }));
         QCOMPARE(spy.count(), 2); // once for the pruning, once for the add
         QCOMPARE(onDisk(f), store.clips());
     }
@@ -228,7 +237,7 @@ private slots:
         store.add(StoreFixture::text(QStringLiteral("old")));
         f.now = f.now.addSecs(ageSeconds);
         store.add(StoreFixture::text(QStringLiteral("new")));
-        QStringList expected{QStringLiteral("new")};
+        QStringList expected { QStringLiteral("new") };
         if (!removed)
             expected.append(QStringLiteral("old"));
         expected.append(QStringLiteral("kept"));
@@ -240,10 +249,13 @@ private slots:
         QTest::addColumn<qint64>("maxTotal");
         QTest::addColumn<QStringList>("left");
         QTest::newRow("no limit") << qint64(0)
-                                  << QStringList{QStringLiteral("cc"), QStringLiteral("bbbbbbbbbb"), QStringLiteral("aaaaaaaaaa")};
-        QTest::newRow("drops the oldest unkept") << qint64(14)
-                                                 << QStringList{QStringLiteral("cc"), QStringLiteral("aaaaaaaaaa")};
-        QTest::newRow("kept alone above the limit") << qint64(5) << QStringList{QStringLiteral("aaaaaaaaaa")};
+                                  << QStringList { QStringLiteral("cc"),
+                                         QStringLiteral("bbbbbbbbbb"),
+                                         QStringLiteral("aaaaaaaaaa") };
+        QTest::newRow("drops the oldest unkept")
+            << qint64(14) << QStringList { QStringLiteral("cc"), QStringLiteral("aaaaaaaaaa") };
+        QTest::newRow("kept alone above the limit")
+            << qint64(5) << QStringList { QStringLiteral("aaaaaaaaaa") };
     }
 
     void totalSizeLimit()
@@ -299,7 +311,8 @@ private slots:
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         store.clearHistory();
         QCOMPARE(spy.count(), 1);
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("k2"), QStringLiteral("k1")}));
+        QCOMPARE(
+            texts(store.clips()), (QStringList { QStringLiteral("k2"), QStringLiteral("k1") }));
         QCOMPARE(onDisk(f), store.clips());
         QVERIFY(!QFile::exists(image));
     }
@@ -329,7 +342,7 @@ private slots:
         store.setKept(store.clips()[1].id, false);
         store.setKept(store.clips()[1].id, true);
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(texts(store.clips()), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+        QCOMPARE(texts(store.clips()), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
         QVERIFY(onDisk(f)[1].isKept);
     }
 
@@ -338,14 +351,16 @@ private slots:
         StoreFixture f;
         ClipStore &store = f.open();
         store.add(StoreFixture::text(QStringLiteral("same")));
-        ClipContent captured = StoreFixture::text(QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>"));
+        ClipContent captured = StoreFixture::text(
+            QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>"));
         captured.rtfFromHtml = true;
         store.add(captured);
         const Clip before = store.clips().first();
         store.setKept(before.id, true);
         f.now = f.now.addSecs(30);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        store.updateText(before.id, QStringLiteral("  same "), std::nullopt, QByteArray("<b>same</b>"));
+        store.updateText(
+            before.id, QStringLiteral("  same "), std::nullopt, QByteArray("<b>same</b>"));
         QCOMPARE(spy.count(), 1);
         const Clip after = store.clips().first();
         QCOMPARE(after.id, before.id);
@@ -370,15 +385,19 @@ private slots:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("found");
-        const QStringList all{QStringLiteral("Rich"), QStringLiteral("second line"), QStringLiteral("Hello World")};
+        const QStringList all { QStringLiteral("Rich"), QStringLiteral("second line"),
+            QStringLiteral("Hello World") };
         QTest::newRow("empty") << QString() << all;
         QTest::newRow("blanks") << QStringLiteral(" \n\t") << all;
-        QTest::newRow("capitals find lower case") << QStringLiteral("WORLD") << QStringList{QStringLiteral("Hello World")};
-        QTest::newRow("trimmed") << QStringLiteral("  world\n") << QStringList{QStringLiteral("Hello World")};
-        QTest::newRow("text beyond the preview") << QStringLiteral("hidden")
-                                                 << QStringList{QStringLiteral("second line")};
-        QTest::newRow("only in the RTF") << QStringLiteral("secret") << QStringList{};
-        QTest::newRow("in list order") << QStringLiteral("l") << QStringList{QStringLiteral("second line"), QStringLiteral("Hello World")};
+        QTest::newRow("capitals find lower case")
+            << QStringLiteral("WORLD") << QStringList { QStringLiteral("Hello World") };
+        QTest::newRow("trimmed") << QStringLiteral("  world\n")
+                                 << QStringList { QStringLiteral("Hello World") };
+        QTest::newRow("text beyond the preview")
+            << QStringLiteral("hidden") << QStringList { QStringLiteral("second line") };
+        QTest::newRow("only in the RTF") << QStringLiteral("secret") << QStringList {};
+        QTest::newRow("in list order") << QStringLiteral(
+            "l") << QStringList { QStringLiteral("second line"), QStringLiteral("Hello World") };
     }
 
     void search()
@@ -388,7 +407,8 @@ private slots:
         StoreFixture f;
         ClipStore &store = f.open();
         store.add(StoreFixture::text(QStringLiteral("Hello World")));
-        ClipContent long_ = StoreFixture::text(QString(300, QLatin1Char('.')) + QStringLiteral(" hidden"));
+        ClipContent long_
+            = StoreFixture::text(QString(300, QLatin1Char('.')) + QStringLiteral(" hidden"));
         long_.preview = QStringLiteral("second line");
         store.add(long_);
         store.add(StoreFixture::text(QStringLiteral("Rich"), QByteArray("{\\rtf1 secret}")));

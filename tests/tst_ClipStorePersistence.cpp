@@ -55,7 +55,8 @@ QStringList previews(const QList<Clip> &clips)
 
 QStringList asides(const StoreFixture &f)
 {
-    return QDir(f.rootDir()).entryList({QStringLiteral("clips.json.corrupt-*")}, QDir::Files, QDir::Name);
+    return QDir(f.rootDir())
+        .entryList({ QStringLiteral("clips.json.corrupt-*") }, QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -80,19 +81,20 @@ private slots:
         store.add(StoreFixture::text(QStringLiteral("two")));
         store.flush();
         QCOMPARE(QDir(f.rootDir()).entryList(QDir::Files),
-                 (QStringList{QStringLiteral("clips.journal"), QStringLiteral("clips.json")}));
+            (QStringList { QStringLiteral("clips.journal"), QStringLiteral("clips.json") }));
         QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/clips.journal")), 0600);
         f.open();
-        QCOMPARE(previews(f.store->clips()), (QStringList{QStringLiteral("two"), QStringLiteral("one")}));
+        QCOMPARE(previews(f.store->clips()),
+            (QStringList { QStringLiteral("two"), QStringLiteral("one") }));
     }
 
     void looseModesAreTightened()
     {
         StoreFixture f;
         const QString image = f.rootDir() + QStringLiteral("/media/A.png");
-        writeFile(f.archivePath(), archiveOf({clipAt(f.now, QStringLiteral("x"))}));
+        writeFile(f.archivePath(), archiveOf({ clipAt(f.now, QStringLiteral("x")) }));
         writeFile(image, "png");
-        for (const QString &path : {f.rootDir(), f.rootDir() + QStringLiteral("/media")})
+        for (const QString &path : { f.rootDir(), f.rootDir() + QStringLiteral("/media") })
             QFile::setPermissions(path, QFileDevice::Permissions(0x7755));
         QFile::setPermissions(f.archivePath(), QFileDevice::Permissions(0x6644));
         QFile::setPermissions(image, QFileDevice::Permissions(0x6644));
@@ -118,18 +120,18 @@ private slots:
         Clip image = clipAt(f.now, QStringLiteral("legacy image"));
         image.kind = ClipKind::image;
         image.imageFilename = QStringLiteral("IMG.png");
-        writeFile(legacy + QStringLiteral("/clips.json"), archiveOf({image}));
+        writeFile(legacy + QStringLiteral("/clips.json"), archiveOf({ image }));
         writeFile(legacy + QStringLiteral("/media/IMG.png"), "png bytes");
         if (currentExists)
-            writeFile(f.archivePath(), archiveOf({clipAt(f.now, QStringLiteral("current"))}));
+            writeFile(f.archivePath(), archiveOf({ clipAt(f.now, QStringLiteral("current")) }));
 
         ClipStore &store = f.open();
         if (currentExists) {
-            QCOMPARE(previews(store.clips()), QStringList{QStringLiteral("current")});
+            QCOMPARE(previews(store.clips()), QStringList { QStringLiteral("current") });
             QVERIFY(QFile::exists(legacy + QStringLiteral("/clips.json")));
             QVERIFY(QFile::exists(legacy + QStringLiteral("/media/IMG.png")));
         } else {
-            QCOMPARE(previews(store.clips()), QStringList{QStringLiteral("legacy image")});
+            QCOMPARE(previews(store.clips()), QStringList { QStringLiteral("legacy image") });
             QVERIFY(!QFile::exists(legacy));
             QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
         }
@@ -140,12 +142,14 @@ private slots:
         StoreFixture f;
         const QDateTime t = f.now.addSecs(-3600);
         writeFile(f.archivePath(),
-                  archiveOf({clipAt(t, QStringLiteral("oldest")), clipAt(t.addSecs(10), QStringLiteral("tie 1")),
-                             clipAt(t.addSecs(10), QStringLiteral("tie 2")),
-                             clipAt(t.addSecs(20), QStringLiteral("newest"))}));
+            archiveOf({ clipAt(t, QStringLiteral("oldest")),
+                clipAt(t.addSecs(10), QStringLiteral("tie 1")),
+                clipAt(t.addSecs(10), QStringLiteral("tie 2")),
+                clipAt(t.addSecs(20), QStringLiteral("newest")) }));
         ClipStore &store = f.open();
-        QCOMPARE(previews(store.clips()), (QStringList{QStringLiteral("newest"), QStringLiteral("tie 1"),
-                                                       QStringLiteral("tie 2"), QStringLiteral("oldest")}));
+        QCOMPARE(previews(store.clips()),
+            (QStringList { QStringLiteral("newest"), QStringLiteral("tie 1"),
+                QStringLiteral("tie 2"), QStringLiteral("oldest") }));
     }
 
     void creationAppliesTheLimits()
@@ -157,7 +161,8 @@ private slots:
             clips.append(clipAt(f.now.addSecs(-i), QString::number(i)));
         writeFile(f.archivePath(), archiveOf(clips));
         ClipStore &store = f.open();
-        QCOMPARE(previews(store.clips()), (QStringList{QStringLiteral("0"), QStringLiteral("1")}));
+        QCOMPARE(
+            previews(store.clips()), (QStringList { QStringLiteral("0"), QStringLiteral("1") }));
         store.flush();
         QCOMPARE(ClipArchive::decode(*ClipStore::exportFromFiles(f.supportDir())).clips.size(), 2);
     }
@@ -165,11 +170,13 @@ private slots:
     void unreadableArchiveIsSetAside_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QByteArray good = archiveOf({clipAt(QDateTime::currentDateTimeUtc(), QStringLiteral("good"))});
+        const QByteArray good
+            = archiveOf({ clipAt(QDateTime::currentDateTimeUtc(), QStringLiteral("good")) });
         QTest::newRow("truncated") << good.left(good.size() / 2);
         QTest::newRow("object, not array") << QByteArray("{\"clips\": []}");
         QTest::newRow("not an array of objects") << QByteArray("[\"a\", 1]");
-        QTest::newRow("bad Base64") << QByteArray(good).replace("\"preview\"", "\"rtf\": \"@@@\", \"preview\"");
+        QTest::newRow("bad Base64")
+            << QByteArray(good).replace("\"preview\"", "\"rtf\": \"@@@\", \"preview\"");
         QTest::newRow("fractional seconds") << QByteArray(good).replace("Z\"", ".25Z\"");
         QTest::newRow("unknown kind") << QByteArray(good).replace("\"text\",\n", "\"sound\",\n");
         QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00", 10);
@@ -193,7 +200,8 @@ private slots:
         const QStringList kept = asides(f);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(setAside.count(), 1);
-        QCOMPARE(setAside.first().first().toString(), f.rootDir() + QLatin1Char('/') + kept.first());
+        QCOMPARE(
+            setAside.first().first().toString(), f.rootDir() + QLatin1Char('/') + kept.first());
         QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.first()), bytes);
         QVERIFY(ClipArchive::decode(readFile(f.archivePath())).ok);
     }
@@ -221,7 +229,7 @@ private slots:
         Clip hostile = clipAt(f.now, QStringLiteral("hostile"));
         hostile.kind = ClipKind::image;
         hostile.imageFilename = QStringLiteral("../victim.txt");
-        writeFile(f.archivePath(), archiveOf({hostile}));
+        writeFile(f.archivePath(), archiveOf({ hostile }));
         ClipStore &store = f.open();
         QCOMPARE(store.imagePath(store.clips().first()), QString());
         store.clearHistory();
@@ -280,14 +288,15 @@ private slots:
             ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
             for (int i = 0; i < 200; ++i) {
                 a.preview = QString::number(i);
-                writer.compact({a, b});
-                writer.append(QByteArrayLiteral("{\"op\":\"clear\"}\n"), {gone});
+                writer.compact({ a, b });
+                writer.append(QByteArrayLiteral("{\"op\":\"clear\"}\n"), { gone });
             }
-            writer.compact({a, b});
+            writer.compact({ a, b });
         } // the destructor does what is pending
         const auto result = ClipArchive::decode(readFile(archive));
         QVERIFY(result.ok);
-        QCOMPARE(previews(result.clips), (QStringList{QStringLiteral("199"), QStringLiteral("b")}));
+        QCOMPARE(
+            previews(result.clips), (QStringList { QStringLiteral("199"), QStringLiteral("b") }));
         QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
         QVERIFY(!QFile::exists(gone));
     }
@@ -304,7 +313,7 @@ private slots:
         // stop a test that runs as root.
         const QString blocker = f.archivePath() + QStringLiteral(".tmp");
         QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
-        for (const char *text : {"one", "two", "three"})
+        for (const char *text : { "one", "two", "three" })
             store.add(StoreFixture::text(QString::fromLatin1(text)));
         store.flush();
         QTRY_COMPARE(failed.count(), 1);
@@ -318,8 +327,8 @@ private slots:
         QTRY_COMPARE(recovered.count(), 1);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(previews(ClipArchive::decode(readFile(f.archivePath())).clips),
-                 (QStringList{QStringLiteral("four"), QStringLiteral("three"), QStringLiteral("two"),
-                              QStringLiteral("one")}));
+            (QStringList { QStringLiteral("four"), QStringLiteral("three"), QStringLiteral("two"),
+                QStringLiteral("one") }));
     }
 };
 

@@ -22,7 +22,8 @@ struct StoreFixture
     std::unique_ptr<Settings> settings;
     std::unique_ptr<ClipStore> store;
 
-    StoreFixture() : defaults(std::make_unique<Defaults>(dir.filePath(QStringLiteral("settings.ini"))))
+    StoreFixture()
+        : defaults(std::make_unique<Defaults>(dir.filePath(QStringLiteral("settings.ini"))))
     {
         settings = std::make_unique<Settings>(*defaults);
     }
@@ -39,7 +40,7 @@ struct StoreFixture
     }
 
     static ClipContent text(const QString &text, std::optional<QByteArray> rtf = {},
-                            std::optional<QByteArray> html = {})
+        std::optional<QByteArray> html = {})
     {
         ClipContent content;
         content.kind = ClipKind::text;
