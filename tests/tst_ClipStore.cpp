@@ -1,6 +1,8 @@
 #include "ClipArchive.h"
 #include "StoreFixture.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -71,6 +73,43 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(::makePreview(text), expected);
+    }
+
+    void sha256_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("streamed");
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("one block") << QByteArray("abc") << false;
+        QTest::newRow("across a block boundary") << QByteArray(119, 'x') << false;
+        // Longer than one read of a device, and not a multiple of it.
+        QByteArray large(5 * 1024 * 1024 / 2 + 7, Qt::Uninitialized);
+        for (qsizetype i = 0; i < large.size(); ++i)
+            large[i] = char(i * 31 % 251);
+        QTest::newRow("large, in memory") << large << false;
+        QTest::newRow("large, from a device") << large << true;
+    }
+
+    void sha256()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, streamed);
+        const QByteArray expected
+            = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        Sha256 hash;
+        if (streamed) {
+            QBuffer device(&bytes);
+            QVERIFY(device.open(QIODevice::ReadOnly));
+            QVERIFY(hash.addData(device));
+        } else {
+            hash.addData(bytes.first(bytes.size() / 3));
+            hash.addData(bytes.sliced(bytes.size() / 3));
+        }
+        QCOMPARE(hash.hexResult(), expected);
+        QCOMPARE(::sha256Hex(bytes), QString::fromLatin1(expected));
+        QBuffer closed;
+        QTest::ignoreMessage(QtWarningMsg, "QIODevice::read (QBuffer): device not open");
+        QVERIFY(!Sha256().addData(closed));
     }
 
     void addPutsNewContentFirstAndSaves()

@@ -2,8 +2,8 @@
 
 #include "AtomicFile.h"
 #include "ClipArchive.h"
+#include "ClipFunctions.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -198,13 +198,13 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
         encoded.append(ClipArchive::encodeClip(clip));
     QList<QByteArray> parts = ClipArchive::archiveParts(encoded);
     encoded = QList<QByteArray>();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     ClipJournal::ArchiveName name { 0, {} };
     for (const QByteArray &part : std::as_const(parts)) {
         hash.addData(part);
         name.bytes += part.size();
     }
-    name.sha256 = hash.result().toHex();
+    name.sha256 = hash.hexResult();
 
     // The old archive and its journal stay whole until the new archive has
     // replaced them; a crash before the new journal is written leaves the
@@ -254,12 +254,12 @@ bool ArchiveWriter::openJournal(QString *error)
         // on disk holds nothing the history lacks, so a new one is begun
         // that names the archive as it is.
         QFile archive(m_archivePath);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(&archive)) {
+        Sha256 hash;
+        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(archive)) {
             *error = QStringLiteral("cannot read %1").arg(m_archivePath);
             return false;
         }
-        const ClipJournal::ArchiveName name { archive.size(), hash.result().toHex() };
+        const ClipJournal::ArchiveName name { archive.size(), hash.hexResult() };
         if (!AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), error))
             return false;
         m_archiveBytes = name.bytes;

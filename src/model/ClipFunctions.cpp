@@ -1,7 +1,9 @@
 #include "ClipFunctions.h"
 
-#include <QCryptographicHash>
+#include <QIODevice>
 #include <QTextBoundaryFinder>
+
+#include <openssl/evp.h>
 
 namespace {
 
@@ -58,7 +60,50 @@ QString makePreview(const QString &text, int limit)
     return collapsed.left(endOfLimit) + QChar(0x2026);
 }
 
-QString sha256Hex(const QByteArray &bytes)
+Sha256::Sha256()
+    : m_context(EVP_MD_CTX_new())
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    // Only an allocation failure can make these fail.
+    if (!m_context || EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1)
+        qFatal("SHA-256 is not available");
+}
+
+Sha256::~Sha256() = default;
+
+void Sha256::Free::operator()(evp_md_ctx_st *context) const
+{
+    EVP_MD_CTX_free(context);
+}
+
+void Sha256::addData(QByteArrayView bytes)
+{
+    EVP_DigestUpdate(m_context.get(), bytes.data(), size_t(bytes.size()));
+}
+
+bool Sha256::addData(QIODevice &device)
+{
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = device.read(buffer.data(), buffer.size());
+        if (read < 0)
+            return false;
+        if (read == 0)
+            return device.atEnd();
+        addData(QByteArrayView(buffer.constData(), read));
+    }
+}
+
+QByteArray Sha256::hexResult()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(m_context.get(), digest, &length);
+    return QByteArray(reinterpret_cast<const char *>(digest), length).toHex();
+}
+
+QString sha256Hex(QByteArrayView bytes)
+{
+    Sha256 hash;
+    hash.addData(bytes);
+    return QString::fromLatin1(hash.hexResult());
 }

@@ -7,7 +7,6 @@
 #include "ClipJournal.h"
 #include "Settings.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -122,10 +121,10 @@ HistoryRead readHistory(const HistoryFiles &files)
     const QByteArray lines = journal.readAll();
     const auto archiveSha256 = [&] {
         QFile archive(files.archive);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(&archive))
+        Sha256 hash;
+        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(archive))
             return QByteArray();
-        return hash.result().toHex();
+        return hash.hexResult();
     };
     read.replay = ClipJournal::replay(lines, QFileInfo(files.archive).size(), archiveSha256, clips);
     return read;
