@@ -1,3 +1,4 @@
+#include "ClipStore.h"
 #include "CommandLine.h"
 #include "Program.h"
 #include "SessionBus.h"
@@ -64,6 +65,8 @@ int main(int argc, char *argv[])
     if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
         return *exitCode;
 
+    // Read while the display connection and the widgets are set up.
+    const ClipStore::Preload preload;
     QApplication app(argc, argv);
     // The program lives in the tray; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -137,6 +137,52 @@ private slots:
         }
     }
 
+    // A start reads the history while it sets up the display; the read may
+    // only ever stand in for the very next store of the same folder.
+    void preloadedHistory_data()
+    {
+        QTest::addColumn<QString>("preloaded");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList history { QStringLiteral("one"), QStringLiteral("two") };
+        QTest::newRow("this folder") << QStringLiteral("share") << history;
+        QTest::newRow("another folder") << QStringLiteral("elsewhere") << history;
+        QTest::newRow("only the legacy folder")
+            << QStringLiteral("legacy") << QStringList { QStringLiteral("legacy") };
+    }
+
+    void preloadedHistory()
+    {
+        QFETCH(QString, preloaded);
+        QFETCH(QStringList, expected);
+        StoreFixture f;
+        const QList<Clip> history { clipAt(f.now, QStringLiteral("one")),
+            clipAt(f.now.addSecs(-1), QStringLiteral("two")) };
+        const QString elsewhere = f.dir.filePath(QStringLiteral("elsewhere"));
+        writeFile(elsewhere + QStringLiteral("/Quillstack/clips.json"),
+            archiveOf({ clipAt(f.now, QStringLiteral("not this one")) }));
+        if (preloaded == QLatin1String("legacy")) {
+            writeFile(f.supportDir() + QStringLiteral("/Tallowen/clips.json"),
+                archiveOf({ clipAt(f.now, QStringLiteral("legacy")) }));
+        } else {
+            writeFile(f.archivePath(), archiveOf(history));
+        }
+
+        {
+            const ClipStore::Preload preload(f.dir.filePath(
+                preloaded == QLatin1String("elsewhere") ? preloaded : QStringLiteral("share")));
+            ClipStore &store = f.open();
+            QCOMPARE(previews(store.clips()), expected);
+            store.add(StoreFixture::text(QStringLiteral("three")));
+            f.store.reset();
+        }
+        // The next start reads again, and sees what the last one saved.
+        const ClipStore::Preload preload(f.supportDir());
+        expected.prepend(QStringLiteral("three"));
+        QCOMPARE(previews(f.open().clips()), expected);
+        // A read no store takes is simply let go.
+        const ClipStore::Preload unused(elsewhere);
+    }
+
     void loadsNewestFirstKeepingTies()
     {
         StoreFixture f;

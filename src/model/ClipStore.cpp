@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <future>
+#include <mutex>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +132,29 @@ HistoryRead readHistory(const HistoryFiles &files)
     return read;
 }
 
+struct PendingRead
+{
+    QString archive;
+    std::future<HistoryRead> read;
+};
+
+std::mutex preloadMutex;
+// At most one, and never older than the next store made: a store takes it
+// whichever folder it is for.
+std::optional<PendingRead> pendingPreload;
+
+std::optional<HistoryRead> takePreload(const QString &archive)
+{
+    std::optional<PendingRead> preload;
+    {
+        const std::lock_guard lock(preloadMutex);
+        preload.swap(pendingPreload);
+    }
+    if (!preload || preload->archive != archive)
+        return std::nullopt; // a read for another folder is waited for and dropped
+    return preload->read.get();
+}
+
 QByteArray archiveBytes(const QList<Clip> &clips)
 {
     QList<QByteArray> encoded;
@@ -147,6 +172,23 @@ QString ClipStore::defaultAppSupportDir()
     if (dir.isEmpty())
         dir = QDir::homePath() + QStringLiteral("/.local/share");
     return dir;
+}
+
+ClipStore::Preload::Preload(const QString &appSupportDir)
+{
+    const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
+    // A legacy folder is moved first, by the store itself.
+    if (!itemExists(support + QStringLiteral("/Quillstack")))
+        return;
+    const HistoryFiles files(support);
+    std::future<HistoryRead> read = std::async(std::launch::async, readHistory, files);
+    const std::lock_guard lock(preloadMutex);
+    pendingPreload = PendingRead { files.archive, std::move(read) };
+}
+
+ClipStore::Preload::~Preload()
+{
+    takePreload(QString());
 }
 
 ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clock, QObject *parent)
@@ -200,6 +242,7 @@ void ClipStore::load()
 {
     // Until an archive has been written there is nothing a line could extend.
     m_compactionDue = true;
+    std::optional<HistoryRead> preloaded = takePreload(m_archiveURL);
     if (!itemExists(m_archiveURL))
         return;
     AtomicFile::makePrivateFile(m_archiveURL);
@@ -209,7 +252,8 @@ void ClipStore::load()
     for (const QString &name : media.entryList(QDir::Files | QDir::Hidden))
         AtomicFile::makePrivateFile(media.filePath(name));
 
-    HistoryRead read = readHistory(HistoryFiles(QFileInfo(m_rootURL).path()));
+    HistoryRead read = preloaded ? std::move(*preloaded)
+                                 : readHistory(HistoryFiles(QFileInfo(m_rootURL).path()));
     if (!read.archive.ok) {
         m_preserveUnreadableArchive = true;
         return;

@@ -90,6 +90,18 @@ public:
     std::optional<QByteArray> imageData(const Clip &clip) const;
 
     static QString defaultAppSupportDir();
+    // Reads the history under `appSupportDir` on another thread while it
+    // lives, so that a start reads it while the display is being set up. The
+    // next store made takes what was read when it is for the same folder,
+    // and reads for itself otherwise.
+    class Preload
+    {
+    public:
+        explicit Preload(const QString &appSupportDir = QString());
+        // Waits for a read no store took, so no thread outlives it.
+        ~Preload();
+        Q_DISABLE_COPY_MOVE(Preload)
+    };
     // Writes a clip's image into the media folder and returns its file
     // name; for the capture worker, so it touches nothing else.
     static std::optional<QString> writeImageFile(
