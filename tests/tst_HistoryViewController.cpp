@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QToolButton>
 #include <QToolTip>
 
 using namespace Qt::StringLiterals;
@@ -197,6 +198,18 @@ void tst_HistoryViewController::visibleClips()
     QCOMPARE(label->isHidden(), c.message.isEmpty());
     if (!c.message.isEmpty())
         QCOMPARE(label->text(), qtTrId(qPrintable(c.message)));
+
+    // The field's clear button, there once the panel is open, brings back
+    // the whole list.
+    QVERIFY(panel.show());
+    auto *clear = panel.view.searchField()->findChild<QToolButton *>();
+    QVERIFY(clear);
+    panel.view.setListMode(ListMode::all);
+    if (!c.query.isEmpty())
+        QTRY_VERIFY(clear->isVisible());
+    QTest::mouseClick(clear, Qt::LeftButton);
+    panel.view.reloadVisibleClips();
+    QTRY_COMPARE(panel.visible(), c.withClips ? all : c.pinned ? u"Not kept"_s : QString());
 }
 
 void tst_HistoryViewController::selection_data()

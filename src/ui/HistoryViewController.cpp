@@ -34,7 +34,6 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     m_searchField = new QLineEdit(this);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(qtTrId("search.placeholder"));
-    m_searchField->setClearButtonEnabled(true);
     m_searchField->installEventFilter(this);
     // Every edit, also one that replaces part of the text, filters at once.
     connect(
@@ -271,6 +270,16 @@ void HistoryViewController::keepClicked()
 QSize HistoryViewController::sizeHint() const
 {
     return QSize(340, 700);
+}
+
+void HistoryViewController::showEvent(QShowEvent *event)
+{
+    // Finding the clear button's icon searches the icon theme and loads the
+    // image plugins, which a start need not wait for: it is set up when the
+    // panel first opens.
+    if (!m_searchField->isClearButtonEnabled())
+        m_searchField->setClearButtonEnabled(true);
+    QWidget::showEvent(event);
 }
 
 void HistoryViewController::paintEvent(QPaintEvent *)
