@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,6 +24,7 @@ constexpr qreal cornerRadius = 10;
 // How much of the desktop shows through the panel where the window is
 // translucent.
 constexpr int backgroundAlpha = 235;
+constexpr int clearButtonDelayMs = 1000;
 
 } // namespace
 
@@ -35,6 +37,11 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(qtTrId("search.placeholder"));
     m_searchField->installEventFilter(this);
+    // Finding the clear button's icon searches the icon theme and loads the
+    // image plugins: a start does not wait for it, and neither should the
+    // panel's first opening. It is set up once the program has settled, or
+    // when the panel opens before that.
+    QTimer::singleShot(clearButtonDelayMs, this, &HistoryViewController::enableClearButton);
     // Every edit, also one that replaces part of the text, filters at once.
     connect(
         m_searchField, &QLineEdit::textChanged, this, &HistoryViewController::reloadVisibleClips);
@@ -272,13 +279,15 @@ QSize HistoryViewController::sizeHint() const
     return QSize(340, 700);
 }
 
-void HistoryViewController::showEvent(QShowEvent *event)
+void HistoryViewController::enableClearButton()
 {
-    // Finding the clear button's icon searches the icon theme and loads the
-    // image plugins, which a start need not wait for: it is set up when the
-    // panel first opens.
     if (!m_searchField->isClearButtonEnabled())
         m_searchField->setClearButtonEnabled(true);
+}
+
+void HistoryViewController::showEvent(QShowEvent *event)
+{
+    enableClearButton();
     QWidget::showEvent(event);
 }
 

@@ -67,6 +67,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void enableClearButton();
     bool handleSearchKey(int key, Qt::KeyboardModifiers modifiers);
     void chooseSelected();
     void moveSelection(int delta);
