@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QTextBoundaryFinder>
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 namespace {
 
@@ -61,23 +61,17 @@ QString makePreview(const QString &text, int limit)
 }
 
 Sha256::Sha256()
-    : m_context(EVP_MD_CTX_new())
+    : m_context(std::make_unique<sha256_ctx>())
 {
-    // Only an allocation failure can make these fail.
-    if (!m_context || EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1)
-        qFatal("SHA-256 is not available");
+    sha256_init(m_context.get());
 }
 
 Sha256::~Sha256() = default;
 
-void Sha256::Free::operator()(evp_md_ctx_st *context) const
-{
-    EVP_MD_CTX_free(context);
-}
-
 void Sha256::addData(QByteArrayView bytes)
 {
-    EVP_DigestUpdate(m_context.get(), bytes.data(), size_t(bytes.size()));
+    sha256_update(
+        m_context.get(), size_t(bytes.size()), reinterpret_cast<const uint8_t *>(bytes.data()));
 }
 
 bool Sha256::addData(QIODevice &device)
@@ -95,10 +89,9 @@ bool Sha256::addData(QIODevice &device)
 
 QByteArray Sha256::hexResult()
 {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(m_context.get(), digest, &length);
-    return QByteArray(reinterpret_cast<const char *>(digest), length).toHex();
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(m_context.get(), sizeof digest, digest);
+    return QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex();
 }
 
 QString sha256Hex(QByteArrayView bytes)
