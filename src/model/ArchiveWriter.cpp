@@ -253,13 +253,12 @@ bool ArchiveWriter::openJournal(QString *error)
         // The first change since start, with no compaction yet: the journal
         // on disk holds nothing the history lacks, so a new one is begun
         // that names the archive as it is.
-        QFile archive(m_archivePath);
-        Sha256 hash;
-        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(archive)) {
+        const std::optional<QByteArray> sha256 = fileSha256Hex(m_archivePath);
+        if (!sha256) {
             *error = QStringLiteral("cannot read %1").arg(m_archivePath);
             return false;
         }
-        const ClipJournal::ArchiveName name { archive.size(), hash.hexResult() };
+        const ClipJournal::ArchiveName name { QFileInfo(m_archivePath).size(), *sha256 };
         if (!AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), error))
             return false;
         m_archiveBytes = name.bytes;

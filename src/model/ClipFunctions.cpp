@@ -1,5 +1,6 @@
 #include "ClipFunctions.h"
 
+#include <QFile>
 #include <QIODevice>
 #include <QTextBoundaryFinder>
 
@@ -99,4 +100,13 @@ QString sha256Hex(QByteArrayView bytes)
     Sha256 hash;
     hash.addData(bytes);
     return QString::fromLatin1(hash.hexResult());
+}
+
+std::optional<QByteArray> fileSha256Hex(const QString &path)
+{
+    QFile file(path);
+    Sha256 hash;
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(file))
+        return std::nullopt;
+    return hash.hexResult();
 }

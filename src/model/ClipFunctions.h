@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QIODevice;
 struct sha256_ctx;
@@ -40,3 +41,5 @@ private:
 
 // Lowercase hexadecimal SHA-256 of the bytes (64 characters).
 QString sha256Hex(QByteArrayView bytes);
+// The same of a file's bytes; nothing when it cannot be read.
+std::optional<QByteArray> fileSha256Hex(const QString &path);

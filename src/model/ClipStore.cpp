@@ -121,13 +121,7 @@ HistoryRead readHistory(const HistoryFiles &files)
     if (!journal.open(QIODevice::ReadOnly))
         return read;
     const QByteArray lines = journal.readAll();
-    const auto archiveSha256 = [&] {
-        QFile archive(files.archive);
-        Sha256 hash;
-        if (!archive.open(QIODevice::ReadOnly) || !hash.addData(archive))
-            return QByteArray();
-        return hash.hexResult();
-    };
+    const auto archiveSha256 = [&] { return fileSha256Hex(files.archive).value_or(QByteArray()); };
     read.replay = ClipJournal::replay(lines, QFileInfo(files.archive).size(), archiveSha256, clips);
     return read;
 }
