@@ -458,9 +458,9 @@ void ClipStore::clearHistory()
 
 QList<Clip> ClipStore::search(const QString &query) const
 {
-    const QString needle = query.trimmed();
-    if (needle.isEmpty())
+    if (findsAll(query))
         return m_clips;
+    const QString needle = query.trimmed();
     QList<Clip> found;
     // One allocation for the worst case rather than a chain of regrowths.
     found.reserve(m_clips.size());

@@ -63,6 +63,8 @@ public:
         const std::optional<QByteArray> &html);
     void clearHistory();
     QList<Clip> search(const QString &query) const;
+    // A blank query finds every clip.
+    static bool findsAll(const QString &query) { return QStringView(query).trimmed().isEmpty(); }
     void applyLimits();
 
     // Writes the whole history into the archive and starts an empty journal.

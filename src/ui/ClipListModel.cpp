@@ -10,23 +10,38 @@ ClipListModel::ClipListModel(const ClipStore &store, QObject *parent)
 {
 }
 
+const QList<Clip> &ClipListModel::clips() const
+{
+    return m_wholeHistory ? m_store.clips() : m_clips;
+}
+
 const Clip *ClipListModel::clipAt(int row) const
 {
-    if (row < 0 || row >= m_clips.size())
+    const QList<Clip> &shown = clips();
+    if (row < 0 || row >= shown.size())
         return nullptr;
-    return &m_clips[row];
+    return &shown[row];
+}
+
+void ClipListModel::showWholeHistory()
+{
+    beginResetModel();
+    m_clips = QList<Clip>();
+    m_wholeHistory = true;
+    endResetModel();
 }
 
 void ClipListModel::setClips(QList<Clip> clips)
 {
     beginResetModel();
     m_clips = std::move(clips);
+    m_wholeHistory = false;
     endResetModel();
 }
 
 int ClipListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_clips.size());
+    return parent.isValid() ? 0 : int(clips().size());
 }
 
 QVariant ClipListModel::data(const QModelIndex &index, int role) const

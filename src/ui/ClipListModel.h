@@ -10,6 +10,11 @@ class ClipStore;
 // The clips the history list shows, row i = clip i. Replacing the list is
 // one model reset: nothing is computed per clip until a row is painted, so a
 // history of thousands of clips reloads on every keystroke.
+//
+// With no search the rows are the store's own list, read in place: were the
+// model to hold a copy, each change to the history would copy every clip
+// (2 MB at 10,000 clips). The store announces each change as soon as it has
+// made it, and the list reloads then; nothing reads the rows in between.
 class ClipListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -23,8 +28,9 @@ public:
 
     explicit ClipListModel(const ClipStore &store, QObject *parent = nullptr);
 
-    const QList<Clip> &clips() const { return m_clips; }
+    const QList<Clip> &clips() const;
     const Clip *clipAt(int row) const;
+    void showWholeHistory();
     void setClips(QList<Clip> clips);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -37,4 +43,5 @@ public:
 private:
     const ClipStore &m_store;
     QList<Clip> m_clips;
+    bool m_wholeHistory = false;
 };

@@ -124,10 +124,14 @@ void HistoryViewController::reloadVisibleClips()
 {
     const QString query = m_searchField->text();
     const int previous = selectedRow();
-    QList<Clip> clips = m_store.search(query);
-    if (m_listMode == ListMode::pinned)
-        clips.removeIf([](const Clip &clip) { return !clip.isKept; });
-    m_model->setClips(std::move(clips));
+    if (m_listMode == ListMode::all && ClipStore::findsAll(query)) {
+        m_model->showWholeHistory();
+    } else {
+        QList<Clip> clips = m_store.search(query);
+        if (m_listMode == ListMode::pinned)
+            clips.removeIf([](const Clip &clip) { return !clip.isKept; });
+        m_model->setClips(std::move(clips));
+    }
 
     const int count = m_model->rowCount();
     m_emptyLabel->setVisible(count == 0);
@@ -198,10 +202,7 @@ bool HistoryViewController::handleSearchKey(int key, Qt::KeyboardModifiers modif
 
 void HistoryViewController::chooseSelected()
 {
-    const int row = std::max(selectedRow(), 0);
-    const Clip *clip = m_model->clipAt(row);
-    if (clip && m_delegate)
-        m_delegate->historyDidChoose(*clip);
+    onRowClicked(std::max(selectedRow(), 0));
 }
 
 void HistoryViewController::moveSelection(int delta)
@@ -215,9 +216,12 @@ void HistoryViewController::moveSelection(int delta)
 
 void HistoryViewController::onRowClicked(int row)
 {
-    const Clip *clip = m_model->clipAt(row);
-    if (clip && m_delegate)
-        m_delegate->historyDidChoose(*clip);
+    const Clip *found = m_model->clipAt(row);
+    if (!found || !m_delegate)
+        return;
+    // The row may be the store's own, which the delegate may change.
+    const Clip clip = *found;
+    m_delegate->historyDidChoose(clip);
 }
 
 void HistoryViewController::onButtonClicked(int row, ClipRowView::Hit hit)
@@ -225,7 +229,7 @@ void HistoryViewController::onButtonClicked(int row, ClipRowView::Hit hit)
     const Clip *found = m_model->clipAt(row);
     if (!found || !m_delegate)
         return;
-    // The delegate may change the store, which replaces the list.
+    // The row may be the store's own, which the delegate may change.
     const Clip clip = *found;
     if (hit == ClipRowView::Hit::editButton)
         m_delegate->historyDidRequestEdit(clip);
