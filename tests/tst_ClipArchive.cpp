@@ -123,6 +123,9 @@ private slots:
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(result.clips.size(), 2);
         QVERIFY(result.clips[0] == clip);
+        // Text outside ASCII is held without room to spare.
+        const QString text = result.clips[0].text.value_or(QString());
+        QCOMPARE(text.capacity(), text.size());
         QCOMPARE(result.clips[0].rtf, clip.rtf);
         QCOMPARE(result.clips[0].html, clip.html);
     }

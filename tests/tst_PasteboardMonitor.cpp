@@ -114,8 +114,9 @@ private slots:
             << QStringList {} << text << QString::fromUtf16(u"a\0b\x1b", 4) << QStringLiteral("a b")
             << false << false;
         QTest::newRow("line breaks become spaces in the preview")
-            << QList<Rep> { { PasteboardType::plainText, "a\nb\r\nc" } } << QStringList {} << text
-            << QStringLiteral("a\nb\r\nc") << QStringLiteral("a b c") << false << false;
+            << QList<Rep> { { PasteboardType::plainText, "a\nb\r\n\xc3\xa9\xe6\x97\xa5" } }
+            << QStringList {} << text << QStringLiteral("a\nb\r\n\u00e9\u65e5")
+            << QStringLiteral("a b \u00e9\u65e5") << false << false;
         QTest::newRow("file list split by NULs")
             << QList<Rep> { { PasteboardType::uriList,
                    QByteArrayLiteral("file:///tmp/a\0\0file:///tmp/b\0") } }
@@ -226,6 +227,13 @@ private slots:
             return;
         }
         QCOMPARE(clip.text, std::optional<QString>(text));
+        // Held for as long as the history keeps them: no room to spare, and
+        // a text that is its own preview held once.
+        QCOMPARE(clip.text->capacity(), clip.text->size());
+        if (clip.kind == ClipKind::text && clip.preview == *clip.text)
+            QCOMPARE(clip.preview.constData(), clip.text->constData());
+        else if (clip.kind == ClipKind::text)
+            QCOMPARE(clip.preview.capacity(), clip.preview.size());
         QCOMPARE(clip.contentHash, sha256Hex(text.toUtf8()));
         QCOMPARE(clip.byteSize,
             text.toUtf8().size() + (clip.rtf ? clip.rtf->size() : 0)

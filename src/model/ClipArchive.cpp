@@ -74,11 +74,6 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     return value;
 }
 
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 QString describe(std::string_view key, const char *problem)
 {
     return QStringLiteral("\"%1\" %2").arg(toQString(key), QLatin1String(problem));

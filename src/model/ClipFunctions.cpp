@@ -33,6 +33,13 @@ QString makePreview(const QString &text, int limit)
     // hundred characters looked at, so stop as soon as the collapsed prefix
     // certainly holds more than `limit` clusters (one to spare, so that the
     // last counted cluster is not cut short by the end of the prefix).
+    // A preview lives as long as its clip, so it is made without spare room.
+    const auto cut = [](QStringView collapsed, qsizetype end) {
+        QString preview;
+        preview.reserve(end + 1);
+        preview.append(collapsed.first(end)).append(QChar(0x2026));
+        return preview;
+    };
     QString collapsed;
     qsizetype checkpoint = qsizetype(limit) + 2;
     bool pendingSpace = false;
@@ -51,14 +58,18 @@ QString makePreview(const QString &text, int limit)
         if (collapsed.size() >= checkpoint) {
             qsizetype endOfLimit = 0;
             if (countGraphemes(collapsed, limit + 2, limit, &endOfLimit) >= limit + 2)
-                return collapsed.left(endOfLimit) + QChar(0x2026);
+                return cut(collapsed, endOfLimit);
             checkpoint *= 2;
         }
     }
     qsizetype endOfLimit = 0;
-    if (countGraphemes(collapsed, limit + 1, limit, &endOfLimit) <= limit)
-        return collapsed;
-    return collapsed.left(endOfLimit) + QChar(0x2026);
+    if (countGraphemes(collapsed, limit + 1, limit, &endOfLimit) > limit)
+        return cut(collapsed, endOfLimit);
+    // A text that is its own preview shares one string with it.
+    if (collapsed == text)
+        return text;
+    collapsed.squeeze();
+    return collapsed;
 }
 
 Sha256::Sha256()

@@ -37,11 +37,6 @@ std::string_view stringField(simdjson::dom::object object, const char *key)
     return text;
 }
 
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 qsizetype indexOf(const QList<Clip> &clips, const QUuid &id)
 {
     for (qsizetype i = 0; i < clips.size(); ++i) {
@@ -53,7 +48,7 @@ qsizetype indexOf(const QList<Clip> &clips, const QUuid &id)
 
 std::optional<QUuid> idField(simdjson::dom::object object, const char *key)
 {
-    return ClipArchive::parseUuid(toQString(stringField(object, key)));
+    return ClipArchive::parseUuid(ClipArchive::toQString(stringField(object, key)));
 }
 
 // Applies one change line; false with the reason when it cannot be applied.
@@ -61,7 +56,7 @@ bool apply(simdjson::dom::object line, QList<Clip> &clips, QString *error)
 {
     const std::string_view op = stringField(line, "op");
     const auto fail = [&](const QString &why) {
-        *error = QStringLiteral("\"%1\": %2").arg(toQString(op), why);
+        *error = QStringLiteral("\"%1\": %2").arg(ClipArchive::toQString(op), why);
         return false;
     };
     simdjson::dom::object clipObject;
@@ -116,7 +111,7 @@ bool apply(simdjson::dom::object line, QList<Clip> &clips, QString *error)
         for (const simdjson::dom::element element : ids) {
             std::string_view text;
             const auto id = element.get_string().get(text) == simdjson::SUCCESS
-                ? ClipArchive::parseUuid(toQString(text))
+                ? ClipArchive::parseUuid(ClipArchive::toQString(text))
                 : std::nullopt;
             const qsizetype index = id ? indexOf(left, *id) : -1;
             if (index < 0)

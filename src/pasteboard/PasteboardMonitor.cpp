@@ -107,6 +107,8 @@ std::optional<TextContents> readTextContents(const PasteboardContents &pasteboar
 
     if (contents.text.isEmpty() || isBlank(contents.text))
         return std::nullopt;
+    // Kept as long as the clip is: without the room decoding reserved.
+    contents.text.squeeze();
     return contents;
 }
 
