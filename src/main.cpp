@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <malloc.h>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -64,6 +65,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLSTACK_VERSION));
     if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
         return *exitCode;
+
+    // Blocks from 256 KiB up (the history's file as it is read, clipboard
+    // transfers, decoded images) go back to the system when freed. glibc
+    // would raise its threshold after the first and put later ones in the
+    // heap, where the holes they leave stay resident for the life of a tray
+    // program.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 
     // Read while the display connection and the widgets are set up.
     const ClipStore::Preload preload;
