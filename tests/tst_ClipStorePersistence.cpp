@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <thread>
+
 namespace {
 
 Clip clipAt(const QDateTime &when, const QString &text)
@@ -345,6 +347,30 @@ private slots:
             previews(result.clips), (QStringList { QStringLiteral("199"), QStringLiteral("b") }));
         QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
         QVERIFY(!QFile::exists(gone));
+    }
+
+    // Lines are made on the writer's thread, where encoding a large clip
+    // costs the caller nothing, and reach the journal in the order given.
+    void writerMakesLinesOnItsOwnThread()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath(QStringLiteral("a.json"));
+        const QString journal = dir.filePath(QStringLiteral("a.journal"));
+        writeFile(archive, "[\n]\n");
+        QList<std::thread::id> makers;
+        {
+            ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
+            for (const char *line : { "1\n", "2\n", "3\n" }) {
+                writer.append([&makers, line] {
+                    makers.append(std::this_thread::get_id());
+                    return QByteArray(line);
+                });
+            }
+            writer.flush();
+        }
+        QCOMPARE(makers.size(), 3);
+        QVERIFY(!makers.contains(std::this_thread::get_id()));
+        QVERIFY(readFile(journal).endsWith("1\n2\n3\n"));
     }
 
     // A history that cannot be written stays whole in memory, is told once,

@@ -79,9 +79,14 @@ ArchiveWriter::~ArchiveWriter()
 
 void ArchiveWriter::append(const QByteArray &line, const QStringList &removeAfter)
 {
+    append([line] { return line; }, removeAfter);
+}
+
+void ArchiveWriter::append(MakeLine makeLine, const QStringList &removeAfter)
+{
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({ false, line, removeAfter, {} });
+        m_queue.push_back({ false, std::move(makeLine), removeAfter, {} });
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -165,8 +170,8 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
     lines.reserve(qsizetype(jobs.size()));
     qint64 bytes = 0;
     for (const Job &job : jobs) {
-        lines.append(job.line);
-        bytes += job.line.size();
+        lines.append(job.makeLine());
+        bytes += lines.last().size();
     }
     if (bytes > 0 && (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0)) {
         outcome

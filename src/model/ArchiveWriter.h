@@ -40,7 +40,11 @@ public:
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
-    // One journal line; the files are removed once the line is durable.
+    // One journal line, made on the writer's thread: encoding a large clip
+    // is work the caller should not wait for. The files are removed once the
+    // line is durable.
+    using MakeLine = std::function<QByteArray()>;
+    void append(MakeLine makeLine, const QStringList &removeAfter = {});
     void append(const QByteArray &line, const QStringList &removeAfter = {});
     // Begins the journal for the archive on disk ahead of the first change:
     // naming a large archive means hashing it, which the first copy after
@@ -62,7 +66,7 @@ private:
     struct Job
     {
         bool compaction = false;
-        QByteArray line;
+        MakeLine makeLine;
         QStringList removeAfter;
         QList<Clip> clips;
     };

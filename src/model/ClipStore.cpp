@@ -356,9 +356,8 @@ void ClipStore::add(const ClipContent &content)
         if (!existing.html && content.html && !content.html->isEmpty())
             existing.html = content.html;
         existing.byteSize = std::max(existing.byteSize, content.byteSize);
-        const QByteArray line = ClipJournal::frontLine(existing);
-        m_clips.prepend(std::move(existing));
-        record(line);
+        m_clips.prepend(existing);
+        record([existing] { return ClipJournal::frontLine(existing); });
         emit storeDidChange();
         return;
     }
@@ -384,15 +383,19 @@ void ClipStore::add(const ClipContent &content)
     clip.byteSize = content.byteSize;
     clip.contentHash = content.contentHash;
     clip.isKept = false;
-    QByteArray lines = ClipJournal::addLine(clip);
-    m_clips.prepend(std::move(clip));
+    m_clips.prepend(clip);
     // The clips this one pushes out are saved with it, in the same write, so
     // that no crash leaves the history over its limits.
     QStringList images;
     const QList<QUuid> dropped = dropOverLimits(images);
-    if (!dropped.isEmpty())
-        lines += ClipJournal::limitsLine(dropped);
-    record(lines, images);
+    record(
+        [clip, dropped] {
+            QByteArray lines = ClipJournal::addLine(clip);
+            if (!dropped.isEmpty())
+                lines += ClipJournal::limitsLine(dropped);
+            return lines;
+        },
+        images);
     if (!dropped.isEmpty())
         emit storeDidChange();
     emit storeDidChange();
@@ -435,7 +438,7 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
     clip.rtfFromHtml = false;
     clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
-    record(ClipJournal::editLine(clip));
+    record([clip] { return ClipJournal::editLine(clip); });
     emit storeDidChange();
 }
 
@@ -594,7 +597,7 @@ bool ClipStore::prepareToWrite()
     return true;
 }
 
-void ClipStore::record(const QByteArray &line, const QStringList &images)
+void ClipStore::record(std::function<QByteArray()> makeLine, const QStringList &images)
 {
     if (!prepareToWrite())
         return;
@@ -602,7 +605,7 @@ void ClipStore::record(const QByteArray &line, const QStringList &images)
         compact(images);
         return;
     }
-    m_writer->append(line, images);
+    m_writer->append(std::move(makeLine), images);
     ++m_linesSinceCompaction;
 }
 
