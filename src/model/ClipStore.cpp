@@ -408,7 +408,7 @@ void ClipStore::deleteClip(const QUuid &id)
         return;
     QStringList images;
     removeAt(index, images);
-    record(ClipJournal::deleteLine({ id }), images);
+    record([id] { return ClipJournal::deleteLine({ id }); }, images);
     emit storeDidChange();
 }
 
@@ -418,7 +418,7 @@ void ClipStore::setKept(const QUuid &id, bool kept)
     if (index < 0)
         return;
     m_clips[index].isKept = kept;
-    record(ClipJournal::keepLine(id, kept));
+    record([id, kept] { return ClipJournal::keepLine(id, kept); });
     emit storeDidChange();
 }
 
@@ -455,7 +455,7 @@ void ClipStore::clearHistory()
             images.append(path);
     }
     m_clips.removeIf([](const Clip &c) { return !c.isKept; });
-    record(ClipJournal::clearLine(), images);
+    record(ClipJournal::clearLine, images);
     emit storeDidChange();
 }
 
@@ -480,7 +480,7 @@ void ClipStore::applyLimits()
     QStringList images;
     const QList<QUuid> removed = dropOverLimits(images);
     if (!removed.isEmpty()) {
-        record(ClipJournal::limitsLine(removed), images);
+        record([removed] { return ClipJournal::limitsLine(removed); }, images);
         emit storeDidChange();
     }
 }

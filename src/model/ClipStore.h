@@ -133,13 +133,9 @@ private:
     // Removes what the age, count and size limits drop; their ids.
     QList<QUuid> dropOverLimits(QStringList &images);
     // Saves one change: a journal line, or the whole history when the
-    // journal cannot take it. A line that holds a clip's contents is made
-    // by the writer, so that a large clip costs this thread nothing.
+    // journal cannot take it. The line is made by the writer, so that
+    // encoding a large clip costs this thread nothing.
     void record(std::function<QByteArray()> makeLine, const QStringList &images = {});
-    void record(const QByteArray &line, const QStringList &images = {})
-    {
-        record([line] { return line; }, images);
-    }
     bool prepareToWrite();
     void compact(const QStringList &images = {});
     // Renames a file that did not load out of the way, keeping the newest
