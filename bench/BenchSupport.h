@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Pieces the benchmarks share: made-up clip text and a paint counter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture on a real display server: from the copying program (`xclip`, or
 // `wl-copy` on Wayland) returning to the clip being in the store, and what a
 // big copy (10 MB of text or HTML, a 6000x4000 bitmap) costs the UI thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One keystroke in the history panel's search field over 10,000 clips: the
 // store's search, the list model's reset and selection, the list's layout and
 // the repaint of the panel, offscreen. Each repetition is one keystroke, so

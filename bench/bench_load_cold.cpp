@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a large history the way the program does it: once, in a fresh
 // process, where every page it touches is new. Compares ClipStore creation
 // (map, parse, build the clips, sort) with QJsonDocument::fromJson of the

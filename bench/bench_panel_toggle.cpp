@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The global shortcut's toggle with 10,000 clips: from the call until the
 // panel is on screen and its list has painted, mapping and expose included.
 // It needs an X server, as the program does: run it through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store at 200, 2,000 and 10,000 clips of about 4 KB of text, every 50th
 // with 100 KB of HTML, against the bare costs it builds on: writing the same
 // bytes durably, parsing them with QJsonDocument, and a plain contains() loop.

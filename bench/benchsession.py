@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the scripts in bench/ share: a private X desktop, an isolated
 Quillstack with its archive, copies through xclip, and readings from /proc."""
 import datetime

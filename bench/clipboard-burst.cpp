@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One X11 client that puts COUNT texts on the clipboard, INTERVAL ms apart,
 // re-taking the selection for each ("PREFIX-0", "PREFIX-1", ...), and serves
 // them as text until LINGER ms after the last. A clipboard manager that only

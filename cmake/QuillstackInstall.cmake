@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Where a desktop looks for the program's files, and the Debian package built
 # from them with `cpack -G DEB`.
 include(GNUInstallDirs)

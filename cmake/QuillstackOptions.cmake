@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One interface target that carries the language level, warnings and
 # sanitizer flags; every library, test and tool links it.
 add_library(quillstack_options INTERFACE)

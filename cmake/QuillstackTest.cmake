@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
 #                     [X11 | WAYLAND] [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled

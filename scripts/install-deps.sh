@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages listed in scripts/packages.txt that are missing.
 # Non-interactive; uses sudo when not root. Does nothing when all are present.
 set -euo pipefail

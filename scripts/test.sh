@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds with AddressSanitizer, UndefinedBehaviorSanitizer
 # and -Werror, and runs every test with CTest (X11 tests start their own Xvfb).
 set -euo pipefail

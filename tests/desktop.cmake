@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program as a desktop sees it: its command line, its single instance on
 # the session bus, its installed files.
 set(QUILLSTACK_PROCESS support/QuillstackProcess.cpp support/QuillstackProcess.h)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Global shortcuts: the model, names and dispatch against fakes; the X11
 # grabs and keyboard layout against a real server.
 quillstack_add_test(NAME tst_Shortcut

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 quillstack_add_test(NAME tst_ClipArchive SOURCES tst_ClipArchive.cpp LIBS quillstack_model LABELS unit)
 quillstack_add_test(NAME tst_Settings SOURCES tst_Settings.cpp LIBS quillstack_model LABELS unit)
 quillstack_add_test(NAME tst_ClipStore SOURCES tst_ClipStore.cpp LIBS quillstack_model LABELS unit)

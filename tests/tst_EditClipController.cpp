@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "EditClipController.h"
 #include "StoreFixture.h"
 #include "StyledText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Defaults.h"
 #include "ReviewPrompt.h"
 #include "SettingsKeys.h"

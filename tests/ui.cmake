@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 quillstack_add_test(NAME tst_HistoryViewController LIBS quillstack_ui LABELS gui
   SOURCES tst_HistoryViewController.cpp support/RecordingHistoryDelegate.h support/TestHistory.cpp)
 quillstack_add_test(NAME tst_Catalogues SOURCES tst_Catalogues.cpp LIBS quillstack_ui LABELS unit)

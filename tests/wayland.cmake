@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the Wayland clipboard with exactly the types a test names.
 add_executable(qs-wayland-owner support/wayland-owner.cpp)
 target_link_libraries(qs-wayland-owner PRIVATE quillstack_wayland_protocols quillstack_options)

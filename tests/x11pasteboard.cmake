@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the clipboard with exactly the targets a test names; plain xcb.
 add_executable(qs-clipboard-owner support/clipboard-owner.cpp)
 target_link_libraries(qs-clipboard-owner PRIVATE PkgConfig::XCB quillstack_options)

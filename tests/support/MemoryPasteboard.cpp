@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemoryPasteboard.h"
 
 std::optional<QByteArray> MemoryPasteboard::dataForType(const QString &type) const

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Wayland socket that offers a seat and nothing else, as a compositor
 // without data-control (GNOME's) looks to a clipboard program. Prints the
 // socket's name, then serves until it is killed.

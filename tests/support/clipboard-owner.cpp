@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the CLIPBOARD selection offering exactly the targets given on the
 // command line, serves them (INCR for large data) and exits when another
 // client takes the selection. Plain xcb, so that tests decide every target

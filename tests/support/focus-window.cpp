@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another program's window for the X11 tests: it shows itself, prints its
 // window id once the X server has mapped it, then waits to be killed.
 #include <QApplication>

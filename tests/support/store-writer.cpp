@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adds clips to a store in a tight loop until it is killed or has made the
 // number of adds given. Clip N reads "clip N ..." (numbering from the first
 // number given). Prints "ready" and the number of clips once the history has

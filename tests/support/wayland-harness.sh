@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one test program inside a private headless sway session: a Wayland
 # socket with data-control and foreign-toplevel management, and Xwayland for
 # X11 clients. sway refuses to run as root, so under root (as in CI) it runs

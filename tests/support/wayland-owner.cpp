@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the Wayland clipboard through data-control, offering exactly the
 // types given on the command line, serves them and exits when another
 // client takes the clipboard. Lets tests offer several types at once, which

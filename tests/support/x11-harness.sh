@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one test program against a private X server: Xvfb on a free display,
 # a session bus, and openbox as the window manager (QUILLSTACK_NO_WM=1 skips
 # it). Everything started here is stopped when the test ends.

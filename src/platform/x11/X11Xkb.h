@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // xcb/xkb.h names a struct member "explicit", which C++ reserves.
