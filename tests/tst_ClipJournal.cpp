@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 using Change = std::function<void(StoreFixture &)>;
 Q_DECLARE_METATYPE(Change)
@@ -77,6 +79,29 @@ ClipStore &openCompacted(StoreFixture &f)
     store.save();
     store.flush();
     return store;
+}
+
+// What a reader of a pipe receives of the export, and the error it ends
+// with; with `readerLeaves`, the reader has closed its end before.
+std::pair<QByteArray, QString> exportThroughPipe(ClipStore &store, bool readerLeaves = false)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return {};
+    if (readerLeaves)
+        ::close(ends[0]);
+    std::optional<QString> error;
+    store.exportTo(ends[1], [&](const QString &message) { error = message; });
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t got = 0;
+    while (!readerLeaves && (got = ::read(ends[0], buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, got);
+    if (!readerLeaves)
+        ::close(ends[0]);
+    if (!QTest::qWaitFor([&] { return error.has_value(); }))
+        return { bytes, QStringLiteral("no answer") };
+    return { bytes, *error };
 }
 
 const Clip &clipWithText(const ClipStore &store, const QString &text)
@@ -152,7 +177,10 @@ private slots:
         QVERIFY(readFile(journalPath(f)).count('\n') > 1);
         const QList<Clip> live = store.clips();
         QCOMPARE(fromFiles(f), live);
-        QCOMPARE(ClipArchive::decode(store.exportArchive()).clips, live);
+        QCOMPARE(ClipArchive::decode(*store.exportArchive()).clips, live);
+        const auto [streamed, error] = exportThroughPipe(store);
+        QCOMPARE(error, QString());
+        QCOMPARE(streamed, *store.exportArchive());
 
         f.store.reset();
         QCOMPARE(archiveAlone(f), live);
@@ -162,6 +190,18 @@ private slots:
 
     // A history written before there was a journal loads as it is, and is
     // not rewritten until something changes: a journal is begun beside it.
+    // A reader that goes away ends an export with an error, not the
+    // program; the saves behind it go on.
+    void exportToAReaderThatLeaves()
+    {
+        StoreFixture f;
+        ClipStore &store = openCompacted(f);
+        QVERIFY(exportThroughPipe(store, true).second.startsWith(u"cannot write the export"));
+        f.store->add(StoreFixture::text(QStringLiteral("after")));
+        store.flush();
+        QCOMPARE(fromFiles(f), store.clips());
+    }
+
     void archiveWithoutJournalLoadsUnchanged()
     {
         StoreFixture f;

@@ -13,9 +13,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <malloc.h>
+#include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -48,6 +51,48 @@ bool writeLines(int fd, const QList<QByteArray> &lines)
         left -= written;
     }
     return true;
+}
+
+// Hands the bytes to a reader in pieces that a pipe with room takes whole,
+// so that a reader that stops reading holds this thread no longer than the
+// stall limit, however large the export.
+bool writeToReader(int fd, const QByteArray &bytes, QString *error)
+{
+    const char *at = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        pollfd ready { fd, POLLOUT, 0 };
+        const int polled = ::poll(&ready, 1, ArchiveWriter::exportStallMs);
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled == 0) {
+            *error = QStringLiteral("the reader took nothing for %1 seconds")
+                         .arg(ArchiveWriter::exportStallMs / 1000);
+            return false;
+        }
+        const ssize_t written
+            = polled < 0 ? -1 : ::write(fd, at, size_t(std::min<qsizetype>(left, PIPE_BUF)));
+        if (written < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (written <= 0) {
+            *error = systemError(QStringLiteral("cannot write the export"));
+            return false;
+        }
+        at += written;
+        left -= written;
+    }
+    return true;
+}
+
+// A reader that went away costs a write EPIPE; the signal that comes with it
+// is blocked on this thread and taken off again here.
+void discardPipeSignal()
+{
+    sigset_t pipeSignal;
+    ::sigemptyset(&pipeSignal);
+    ::sigaddset(&pipeSignal, SIGPIPE);
+    const timespec now { 0, 0 };
+    while (::sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) { }
 }
 
 } // namespace
@@ -87,7 +132,7 @@ void ArchiveWriter::append(MakeLine makeLine, const QStringList &removeAfter)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({ false, std::move(makeLine), removeAfter, {} });
+        m_queue.push_back({ false, std::move(makeLine), removeAfter, {}, {}, -1 });
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -97,7 +142,17 @@ void ArchiveWriter::compact(const QList<Clip> &clips, const QStringList &removeA
 {
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({ true, {}, removeAfter, clips });
+        m_queue.push_back({ true, {}, removeAfter, clips, {}, -1 });
+        ++m_submitted;
+    }
+    m_wake.notify_one();
+}
+
+void ArchiveWriter::exportTo(const QList<Clip> &clips, int fd, ExportDone done)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({ false, {}, {}, clips, std::move(done), fd });
         ++m_submitted;
     }
     m_wake.notify_one();
@@ -112,27 +167,38 @@ void ArchiveWriter::flush()
 
 void ArchiveWriter::run()
 {
+    // A reader of an export that closes its end must cost an EPIPE, not the process.
+    sigset_t pipeSignal;
+    ::sigemptyset(&pipeSignal);
+    ::sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
+    const auto isExport = [](const Job &job) { return bool(job.exported); };
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [&] { return !m_queue.empty() || m_stopping; });
         if (m_queue.empty())
             return; // stopping with nothing left to do
+        // An export goes alone, in its turn; the work before the next
+        // export is done together.
+        auto end = std::find_if(m_queue.begin(), m_queue.end(), isExport);
+        if (end == m_queue.begin())
+            ++end;
+        const auto lastCompaction = std::find_if(std::make_reverse_iterator(end), m_queue.rend(),
+            [](const Job &job) { return job.compaction; });
+        // A compaction holds every change before it: lines and older
+        // compactions still waiting are covered by the newest one.
+        if (lastCompaction != m_queue.rend())
+            end = lastCompaction.base();
         std::deque<Job> batch;
-        const auto lastCompaction = std::find_if(
-            m_queue.rbegin(), m_queue.rend(), [](const Job &job) { return job.compaction; });
-        if (lastCompaction != m_queue.rend()) {
-            // A compaction holds every change before it: lines and older
-            // compactions still waiting are covered by the newest one.
-            const auto end = lastCompaction.base();
-            std::move(m_queue.begin(), end, std::back_inserter(batch));
-            m_queue.erase(m_queue.begin(), end);
-        } else {
-            batch.swap(m_queue);
-        }
+        std::move(m_queue.begin(), end, std::back_inserter(batch));
+        m_queue.erase(m_queue.begin(), end);
         const quint64 count = quint64(batch.size());
         lock.unlock();
         Outcome outcome;
-        if (batch.back().compaction) {
+        if (isExport(batch.back())) {
+            batch.back().exported(exportNow(batch.back().clips, batch.back().exportFd));
+        } else if (batch.back().compaction) {
             outcome = compactNow(batch.back().clips);
             batch.back().clips = QList<Clip>();
             // Files of the changes that the compaction holds.
@@ -143,8 +209,9 @@ void ArchiveWriter::run()
         } else {
             outcome = appendLines(batch);
         }
+        const bool saved = !isExport(batch.back());
         batch.clear();
-        if (m_report)
+        if (m_report && saved)
             m_report(outcome);
         lock.lock();
         m_finished += count;
@@ -250,6 +317,16 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
             QFile::remove(file.filePath());
     }
     return outcome;
+}
+
+QString ArchiveWriter::exportNow(const QList<Clip> &clips, int fd)
+{
+    QString error;
+    ClipArchive::writeArchive(
+        clips, [&](const QByteArray &piece) { return writeToReader(fd, piece, &error); });
+    ::close(fd);
+    discardPipeSignal();
+    return error;
 }
 
 bool ArchiveWriter::openJournal(QString *error)

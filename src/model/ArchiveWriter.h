@@ -56,6 +56,16 @@ public:
     // Returns once everything submitted so far is on disk (or failed).
     void flush();
 
+    // Writes the clips in the archive's form to `fd`, one clip encoded at a
+    // time, after the work submitted before, then closes `fd`. `done` is
+    // called on the writer's thread, with an empty error when every byte
+    // was written.
+    using ExportDone = std::function<void(const QString &error)>;
+    void exportTo(const QList<Clip> &clips, int fd, ExportDone done);
+    // A reader that takes nothing for this long is given up, so that the
+    // changes waiting behind an export wait no longer than that.
+    static constexpr int exportStallMs = 10000;
+
     // The journal may grow to this share of the archive before a
     // compaction: a quarter keeps a start-up replay well below the cost of
     // loading the archive itself, and makes a compaction's cost (writing
@@ -70,11 +80,15 @@ private:
         MakeLine makeLine;
         QStringList removeAfter;
         QList<Clip> clips;
+        // Set for an export, which writes `clips` to `exportFd`.
+        ExportDone exported;
+        int exportFd = -1;
     };
 
     void run();
     Outcome appendLines(std::deque<Job> &jobs);
     Outcome compactNow(const QList<Clip> &clips);
+    static QString exportNow(const QList<Clip> &clips, int fd);
     bool openJournal(QString *error);
     void closeJournal();
 

@@ -352,21 +352,38 @@ QByteArray jsonString(const QString &text)
     return out;
 }
 
+namespace {
+
+const QByteArray archiveOpening = QByteArrayLiteral("[\n");
+const QByteArray archiveSeparator = QByteArrayLiteral(",\n");
+const QByteArray archiveClosing = QByteArrayLiteral("\n]\n");
+const QByteArray emptyArchiveClosing = QByteArrayLiteral("]\n");
+
+} // namespace
+
 QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips)
 {
-    static const QByteArray open = QByteArrayLiteral("[\n");
-    static const QByteArray separator = QByteArrayLiteral(",\n");
-    static const QByteArray close = QByteArrayLiteral("\n]\n");
     QList<QByteArray> parts;
     parts.reserve(encodedClips.size() * 2 + 2);
-    parts.append(open);
+    parts.append(archiveOpening);
     for (qsizetype i = 0; i < encodedClips.size(); ++i) {
         if (i > 0)
-            parts.append(separator);
+            parts.append(archiveSeparator);
         parts.append(encodedClips[i]);
     }
-    parts.append(encodedClips.isEmpty() ? QByteArrayLiteral("]\n") : close);
+    parts.append(encodedClips.isEmpty() ? emptyArchiveClosing : archiveClosing);
     return parts;
+}
+
+bool writeArchive(const QList<Clip> &clips, const std::function<bool(const QByteArray &)> &write)
+{
+    if (!write(archiveOpening))
+        return false;
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        if ((i > 0 && !write(archiveSeparator)) || !write(encodeClip(clips[i])))
+            return false;
+    }
+    return write(clips.isEmpty() ? emptyArchiveClosing : archiveClosing);
 }
 
 DecodeResult decode(const QByteArray &json)

@@ -5,6 +5,7 @@
 
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 // The archive's JSON form: one array of clip objects, pretty-printed with
@@ -27,6 +28,10 @@ QByteArray encodeClipLine(const Clip &clip);
 QByteArray jsonString(const QString &text);
 // The whole archive from encoded clips, in order.
 QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips);
+// The same made from the clips one at a time and handed to `write` piece by
+// piece, so that no more than one clip is encoded at once; false as soon as
+// `write` refuses a piece.
+bool writeArchive(const QList<Clip> &clips, const std::function<bool(const QByteArray &)> &write);
 
 // Fails as a whole when any element is not a well-formed clip. Parsing is
 // fastest when `json` has at least 64 bytes of spare capacity.

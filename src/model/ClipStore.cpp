@@ -150,13 +150,18 @@ std::optional<HistoryRead> takePreload(const QString &archive)
     return preload->read.get();
 }
 
-QByteArray archiveBytes(const QList<Clip> &clips)
+// The archive's form of `clips`, or nothing once it would pass `limit` bytes.
+std::optional<QByteArray> archiveBytes(const QList<Clip> &clips, qsizetype limit)
 {
-    QList<QByteArray> encoded;
-    encoded.reserve(clips.size());
-    for (const Clip &clip : clips)
-        encoded.append(ClipArchive::encodeClip(clip));
-    return ClipArchive::archiveParts(encoded).join();
+    QByteArray bytes;
+    if (!ClipArchive::writeArchive(clips, [&](const QByteArray &piece) {
+            if (piece.size() > limit - bytes.size())
+                return false;
+            bytes += piece;
+            return true;
+        }))
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace
@@ -623,9 +628,19 @@ void ClipStore::save()
         compact();
 }
 
-QByteArray ClipStore::exportArchive() const
+std::optional<QByteArray> ClipStore::exportArchive(qsizetype limit) const
 {
-    return archiveBytes(m_clips);
+    return archiveBytes(m_clips, limit);
+}
+
+void ClipStore::exportTo(int fd, std::function<void(const QString &error)> done)
+{
+    // The clips are copied with their contents shared: the history may
+    // change meanwhile without costing a second copy of it.
+    m_writer->exportTo(m_clips, fd, [this, done = std::move(done)](const QString &error) {
+        QMetaObject::invokeMethod(
+            this, [done, error] { done(error); }, Qt::QueuedConnection);
+    });
 }
 
 std::optional<QByteArray> ClipStore::exportFromFiles(const QString &appSupportDir, QString *error)
@@ -637,7 +652,7 @@ std::optional<QByteArray> ClipStore::exportFromFiles(const QString &appSupportDi
             *error = QStringLiteral("%1: %2").arg(files.archive, read.archive.error);
         return std::nullopt;
     }
-    return archiveBytes(read.archive.clips);
+    return archiveBytes(read.archive.clips, std::numeric_limits<qsizetype>::max());
 }
 
 void ClipStore::flush()

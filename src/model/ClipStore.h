@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -75,8 +76,14 @@ public:
     void flush();
 
     // The whole history in the archive's form, as the archive would hold it
-    // after a compaction.
-    QByteArray exportArchive() const;
+    // after a compaction; nothing when that would be more than `limit` bytes.
+    std::optional<QByteArray> exportArchive(
+        qsizetype limit = std::numeric_limits<qsizetype>::max()) const;
+    // The same written to `fd`, which this takes and closes, by the thread
+    // that writes the files: one clip is encoded at a time, whatever the
+    // size of the history. `done` is called on this object's thread with
+    // an empty error once every byte is written.
+    void exportTo(int fd, std::function<void(const QString &error)> done);
     // The same from the files alone (archive and journal), for when no
     // instance runs; changes nothing on disk. Nothing, with the reason, when
     // the archive cannot be read.
