@@ -40,9 +40,24 @@ void tst_CommandLine::withoutDisplayOrBus_data()
     } << english << 2 << QString() << QStringLiteral("Give one command at a time.");
     QTest::newRow("json alone") << QStringList { QStringLiteral("--json") } << english << 2
                                 << QString() << QStringLiteral("--json only goes with --list.");
-    QTest::newRow("count not a number")
-        << QStringList { QStringLiteral("--list"), QStringLiteral("ten") } << english << 2
-        << QString() << QStringLiteral("Not a number of clips: ten");
+    // Counts start at 1; "-1" is a count, not an option.
+    for (const char *count : { "ten", "0", "-1" })
+        QTest::addRow("count %s", count)
+            << QStringList { QStringLiteral("--list"), QString::fromLatin1(count) } << english << 2
+            << QString()
+            << QStringLiteral("The number of clips must be a whole number from 1, not %1.")
+                   .arg(QLatin1String(count));
+    // A message repeats no more than 80 characters of what was typed.
+    const QString longWord(300, u'7');
+    const QString echoed = longWord.left(80) + QStringLiteral("…");
+    QTest::newRow("long unknown option")
+        << QStringList { QStringLiteral("--") + longWord } << english << 2 << QString()
+        << QStringLiteral("Unknown option '%1'.").arg(echoed);
+    QTest::newRow("long count") << QStringList { QStringLiteral("--list"), longWord } << english
+                                << 2 << QString() << QStringLiteral("not %1.").arg(echoed);
+    QTest::newRow("long argument")
+        << QStringList { QStringLiteral("--show"), longWord } << english << 2 << QString()
+        << QStringLiteral("Unexpected argument: %1").arg(echoed);
     QTest::newRow("count without list")
         << QStringList { QStringLiteral("--toggle"), QStringLiteral("3") } << english << 2
         << QString() << QStringLiteral("Unexpected argument: 3");
@@ -77,6 +92,11 @@ void tst_CommandLine::withoutDisplayOrBus()
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.out.contains(out), qPrintable(result.out));
     QVERIFY2(result.err.contains(err), qPrintable(result.err));
+    for (const QString &argument : arguments) {
+        for (qsizetype from = 0; from + 80 < argument.size(); ++from)
+            QVERIFY2(
+                !result.err.contains(QStringView(argument).mid(from, 81)), qPrintable(result.err));
+    }
     if (err.isEmpty())
         QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
     else

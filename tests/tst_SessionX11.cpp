@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ClipArchive.h"
 #include "ClipboardTools.h"
 #include "QuillstackProcess.h"
 #include "X11TestTools.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +21,37 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString serviceName = QStringLiteral("io.github.quillstack.Quillstack");
+const QString objectPath = QStringLiteral("/io/github/quillstack/Quillstack");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+QDBusMessage busCall(const QString &interface, const QString &member, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(serviceName, objectPath, interface, member);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 60000);
+}
+
+QVariant recording()
+{
+    return busCall(propertiesInterface, u"Get"_s, { serviceName, u"Recording"_s })
+        .arguments()
+        .value(0)
+        .value<QDBusVariant>()
+        .variant();
+}
+
+// A line of /proc/<pid>/status, in kB.
+qint64 statusKb(qint64 pid, QByteArrayView field)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
 
 bool serviceRunning()
 {
@@ -65,6 +100,7 @@ private slots:
     void commandLineReachesTheRunningProgram();
     void withoutSessionBusRunsAlone();
     void exportWithAndWithoutTheProgram();
+    void largeHistoryAndMissingImage();
 };
 
 void tst_SessionX11::commandLineReachesTheRunningProgram()
@@ -122,6 +158,20 @@ void tst_SessionX11::commandLineReachesTheRunningProgram()
     QVERIFY(ClipboardTools::copyWithXclip("after"));
     QVERIFY(waitFor([&] { return previews(history(quillstack)).value(0) == u"after"_s; }));
     QCOMPARE(previews(history(quillstack)), (QStringList { u"after"_s, u"second"_s, u"first"_s }));
+
+    // Recording takes a boolean from any program on the bus; anything else
+    // is refused and leaves it as it was.
+    const QString invalidArgs = u"org.freedesktop.DBus.Error.InvalidArgs"_s;
+    const QList<std::tuple<QVariant, QString, bool>> recordingWrites {
+        { u"no"_s, invalidArgs, true }, { 0, invalidArgs, true }, { false, QString(), false },
+        { u"yes"_s, invalidArgs, false }, { true, QString(), true }
+    };
+    for (const auto &[value, error, after] : recordingWrites) {
+        const QDBusMessage reply = busCall(propertiesInterface, u"Set"_s,
+            { serviceName, u"Recording"_s, QVariant::fromValue(QDBusVariant(value)) });
+        QCOMPARE(reply.errorName(), error);
+        QCOMPARE(recording(), QVariant(after));
+    }
 
     // Each command against the panel, with whether it is on screen afterwards.
     const QList<std::pair<QString, bool>> panelCommands { { u"--toggle"_s, true },
@@ -253,6 +303,94 @@ void tst_SessionX11::exportWithAndWithoutTheProgram()
     }
     tray.kill();
     tray.waitForFinished();
+}
+
+// A history larger than a bus message may carry streams out whole while
+// the program runs on, without its memory growing by the history's size;
+// an image clip whose file is gone leaves the clipboard as it was.
+void tst_SessionX11::largeHistoryAndMissingImage()
+{
+    QuillstackProcess quillstack;
+    // A sanitizer build keeps freed memory aside for a while: what is
+    // measured here is what the program itself holds.
+    quillstack.environment.insert(u"ASAN_OPTIONS"_s,
+        quillstack.environment.value(u"ASAN_OPTIONS"_s) + u":quarantine_size_mb=0"_s);
+    // Recent enough for the age limit; the archive holds whole seconds.
+    QDateTime newest = QDateTime::currentDateTimeUtc();
+    newest.setTime(QTime(newest.time().hour(), newest.time().minute(), newest.time().second()));
+    Clip image;
+    image.id = QUuid::createUuid();
+    image.kind = ClipKind::image;
+    image.createdAt = newest;
+    image.preview = u"Image"_s;
+    image.imageFilename = image.id.toString(QUuid::WithoutBraces) + u".png"_s;
+    image.byteSize = 100;
+    image.contentHash = u"image"_s;
+    QList<QByteArray> encoded { ClipArchive::encodeClip(image) };
+    constexpr qsizetype clipChars = qsizetype(4) << 20;
+    for (int i = 0; i < 25; ++i) {
+        Clip clip;
+        clip.id = QUuid::createUuid();
+        clip.createdAt = newest.addSecs(-1 - i);
+        clip.text = QString(clipChars, QChar(u'a' + i));
+        clip.preview = clip.text->left(40);
+        clip.byteSize = clipChars;
+        clip.contentHash = QString::number(i);
+        encoded.append(ClipArchive::encodeClip(clip));
+    }
+    const QByteArray archive = ClipArchive::archiveParts(encoded).join();
+    encoded.clear();
+    QVERIFY(archive.size() > 100'000'000);
+    const QString folder = quillstack.home.filePath(u"data/Quillstack"_s);
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(folder + u"/clips.json"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(archive) == archive.size());
+    file.close();
+
+    quillstack.start();
+    QVERIFY(waitFor([&] { return quillstack.run({ u"--pause"_s }).exitCode == 0; }, 120000));
+    QVERIFY(ClipboardTools::copyWithXclip("before"));
+    const QuillstackProcess::Result copied
+        = quillstack.run({ u"--copy"_s, image.id.toString(QUuid::WithoutBraces) });
+    QCOMPARE(copied.exitCode, 1);
+    QCOMPARE(copied.err,
+        u"quillstack: The image file of that clip is missing, so the clipboard was left as it was.\n"_s);
+    QCOMPARE(clipboardText(), u"before"_s);
+
+    const qint64 pid = quillstack.program.processId();
+    QFile peak(u"/proc/%1/clear_refs"_s.arg(pid));
+    QVERIFY(peak.open(QIODevice::WriteOnly) && peak.write("5") == 1); // the peak starts afresh
+    peak.close();
+    const qint64 rssBefore = statusKb(pid, "VmRSS:");
+    const qint64 peakBefore = statusKb(pid, "VmHWM:");
+    QProcess exporter;
+    exporter.setProcessEnvironment(quillstack.environment);
+    const QString exported = quillstack.home.filePath(u"exported.json"_s);
+    exporter.setStandardOutputFile(exported);
+    exporter.start(quillstack.program.program(), { u"--export"_s });
+    QVERIFY(exporter.waitForFinished(300000));
+    QCOMPARE(exporter.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(exporter.exitCode(), 0);
+    const qint64 rssAfter = statusKb(pid, "VmRSS:");
+    const qint64 peakAfter = statusKb(pid, "VmHWM:");
+    qInfo("history %lld kB; resident before %lld kB, after %lld kB; peak before %lld kB, "
+          "after %lld kB",
+        qint64(archive.size() / 1024), rssBefore, rssAfter, peakBefore, peakAfter);
+    QVERIFY(rssBefore > 0 && peakBefore > 0);
+    QVERIFY2(peakAfter - peakBefore < archive.size() / 1024 / 4, "the export grew the program");
+    file.setFileName(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY2(file.readAll() == archive, "the export differs from the history");
+
+    // Too large for one message: refused, and the program answers on.
+    QCOMPARE(busCall(serviceName, u"Export"_s, {}).errorName(),
+        u"org.freedesktop.DBus.Error.LimitsExceeded"_s);
+    const QuillstackProcess::Result listed = quillstack.run({ u"--list"_s, u"1"_s });
+    QCOMPARE(listed.exitCode, 0);
+    QVERIFY(listed.out.contains(image.id.toString(QUuid::WithoutBraces)));
+    QCOMPARE(quillstack.run({ u"--quit"_s }).exitCode, 0);
+    QVERIFY(quillstack.program.waitForFinished(60000));
+    QCOMPARE(quillstack.program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_SessionX11)

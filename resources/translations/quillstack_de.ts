@@ -193,8 +193,8 @@
         <translation>Unerwartetes Argument: %1</translation>
     </message>
     <message id="cli.badCount">
-        <source>Not a number of clips: %1</source>
-        <translation>Keine gültige Anzahl von Einträgen: %1</translation>
+        <source>The number of clips must be a whole number from 1, not %1.</source>
+        <translation>Die Anzahl der Einträge muss eine ganze Zahl ab 1 sein, nicht %1.</translation>
     </message>
     <message id="cli.noBus">
         <source>there is no session bus</source>
@@ -215,6 +215,14 @@
     <message id="cli.failed">
         <source>The running Quillstack refused the command: %1</source>
         <translation>Das laufende Quillstack hat den Befehl abgelehnt: %1</translation>
+    </message>
+    <message id="cli.unknownOption">
+        <source>Unknown option '%1'.</source>
+        <translation>Unbekannte Option „%1“.</translation>
+    </message>
+    <message id="cli.imageMissing">
+        <source>The image file of that clip is missing, so the clipboard was left as it was.</source>
+        <translation>Die Bilddatei dieses Eintrags fehlt, daher bleibt die Zwischenablage unverändert.</translation>
     </message>
     <message id="cli.noSuchClip">
         <source>There is no clip %1.</source>
@@ -459,6 +467,14 @@
     <message id="notice.shortcutTaken.message">
         <source>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</source>
         <translation>Ein anderes Programm verwendet %1 bereits, daher öffnet es Quillstack nicht. Wählen Sie in den Einstellungen von Quillstack ein anderes Tastenkürzel oder geben Sie es im anderen Programm frei.</translation>
+    </message>
+    <message id="notice.imageMissing.title">
+        <source>The image cannot be copied</source>
+        <translation>Das Bild kann nicht kopiert werden</translation>
+    </message>
+    <message id="notice.imageMissing.message">
+        <source>Its file %1 is missing, so the clipboard was left as it was.</source>
+        <translation>Seine Datei %1 fehlt, daher bleibt die Zwischenablage unverändert.</translation>
     </message>
     <message id="notice.clipboardUnavailable.title">
         <source>Quillstack cannot see copies</source>

@@ -193,8 +193,8 @@
         <translation>Unexpected argument: %1</translation>
     </message>
     <message id="cli.badCount">
-        <source>Not a number of clips: %1</source>
-        <translation>Not a number of clips: %1</translation>
+        <source>The number of clips must be a whole number from 1, not %1.</source>
+        <translation>The number of clips must be a whole number from 1, not %1.</translation>
     </message>
     <message id="cli.noBus">
         <source>there is no session bus</source>
@@ -215,6 +215,14 @@
     <message id="cli.failed">
         <source>The running Quillstack refused the command: %1</source>
         <translation>The running Quillstack refused the command: %1</translation>
+    </message>
+    <message id="cli.unknownOption">
+        <source>Unknown option '%1'.</source>
+        <translation>Unknown option '%1'.</translation>
+    </message>
+    <message id="cli.imageMissing">
+        <source>The image file of that clip is missing, so the clipboard was left as it was.</source>
+        <translation>The image file of that clip is missing, so the clipboard was left as it was.</translation>
     </message>
     <message id="cli.noSuchClip">
         <source>There is no clip %1.</source>
@@ -439,6 +447,14 @@
     <message id="notice.shortcutTaken.message">
         <source>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</source>
         <translation>Another program already uses %1, so it does not open Quillstack. Choose another shortcut in Quillstack's preferences, or free it in the other program.</translation>
+    </message>
+    <message id="notice.imageMissing.title">
+        <source>The image cannot be copied</source>
+        <translation>The image cannot be copied</translation>
+    </message>
+    <message id="notice.imageMissing.message">
+        <source>Its file %1 is missing, so the clipboard was left as it was.</source>
+        <translation>Its file %1 is missing, so the clipboard was left as it was.</translation>
     </message>
     <message id="notice.clipboardUnavailable.title">
         <source>Quillstack cannot see copies</source>

@@ -587,13 +587,23 @@ void AppDelegate::historyDidChoose(const Clip &clip)
     // A click into the panel while another program was active makes that
     // program the one to go back to.
     rememberPreviousApp();
-    copyToClipboard(clip);
+    if (!copyToClipboard(clip)) {
+        // Told each time it is chosen: each is a choice that did nothing.
+        const QString key = QStringLiteral("image");
+        m_services.notifier.resolve(key);
+        tellUser(key, qtTrId("notice.imageMissing.title"),
+            qtTrId("notice.imageMissing.message").arg(m_store->imagePath(clip)));
+    }
     dismissPanel();
 }
 
-void AppDelegate::copyToClipboard(const Clip &clip)
+bool AppDelegate::copyToClipboard(const Clip &clip)
 {
-    monitor().write(clip, m_store->imageData(clip));
+    const std::optional<QByteArray> image = m_store->imageData(clip);
+    if (clip.kind == ClipKind::image && !image)
+        return false;
+    monitor().write(clip, image);
+    return true;
 }
 
 void AppDelegate::historyDidRequestEdit(const Clip &clip)

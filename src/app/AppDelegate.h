@@ -69,8 +69,10 @@ public:
     void setRecording(bool recording);
     bool isRecording() const;
 
-    // Writes a clip to the clipboard as choosing it does, leaving the panel alone.
-    void copyToClipboard(const Clip &clip);
+    // Writes a clip to the clipboard as choosing it does, leaving the panel
+    // alone. False, with the clipboard left as it was, when the clip is an
+    // image whose file is missing.
+    bool copyToClipboard(const Clip &clip);
 
     // What the share menu offers: a sentence about the program and its page.
     static QString shareText();

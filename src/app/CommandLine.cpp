@@ -10,14 +10,25 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
 
 namespace CommandLine {
 
@@ -25,9 +36,12 @@ namespace {
 
 // How long a command waits for the running program to answer.
 constexpr int replyTimeoutMs = 1000;
-// An export encodes and sends the whole history, which may be large.
+// An export waits its turn behind saves: it may be this long before the
+// running program writes its first byte, or between two.
 constexpr int exportTimeoutMs = 60000;
 constexpr int defaultListCount = 10;
+// The most of what the user typed that a message repeats.
+constexpr qsizetype echoedInputLength = 80;
 
 void print(FILE *stream, const QString &text)
 {
@@ -43,6 +57,14 @@ int fail(int code, const QString &message)
     return code;
 }
 
+// What the user typed, shortened to a length a one-line message can carry.
+QString echo(const QString &input)
+{
+    if (input.size() <= echoedInputLength)
+        return input;
+    return input.left(echoedInputLength) + QStringLiteral("…");
+}
+
 int usage(const QString &message)
 {
     print(stderr, QStringLiteral("quillstack: %1\n%2\n").arg(message, qtTrId("cli.tryHelp")));
@@ -55,31 +77,14 @@ struct Command
     QVariantList arguments;
     QString interface = SessionBus::interfaceName;
     int timeoutMs = replyTimeoutMs;
+    // Errors of the running program told in the user's words, by D-Bus error name.
+    QHash<QString, QString> knownErrors = {};
 };
 
-// The reply, or nothing after telling why. With `notRunning`, a program that
-// is not running (or not reachable without a bus) is no error: it is
-// reported there instead.
-std::optional<QDBusMessage> call(const Command &command, bool *notRunning = nullptr)
+// Tells why a call failed, unless it failed only because no program runs
+// and `notRunning` takes that.
+void explainFailure(const QDBusMessage &reply, const Command &command, bool *notRunning)
 {
-    const SessionBus::ClientConnection connection;
-    const QDBusConnection &bus = connection.bus();
-    if (!bus.isConnected() && notRunning) {
-        *notRunning = true; // none can be reached, so none is asked
-        return std::nullopt;
-    }
-    if (!bus.isConnected()) {
-        fail(failure, qtTrId("cli.unreachable").arg(qtTrId("cli.noBus")));
-        return std::nullopt;
-    }
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        SessionBus::serviceName, SessionBus::objectPath, command.interface, command.method);
-    message.setArguments(command.arguments);
-    // The bus must not start a program to answer: that is what a plain start is for.
-    message.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, command.timeoutMs);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return reply;
     const QDBusError::ErrorType error = QDBusError(reply).type();
     const bool missing = error == QDBusError::ServiceUnknown
         || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
@@ -90,9 +95,114 @@ std::optional<QDBusMessage> call(const Command &command, bool *notRunning = null
     else if (error == QDBusError::NoReply || error == QDBusError::Timeout
         || error == QDBusError::TimedOut)
         fail(failure, qtTrId("cli.noAnswer"));
+    else if (const QString known = command.knownErrors.value(reply.errorName()); !known.isEmpty())
+        fail(failure, known);
     else
         fail(failure, qtTrId("cli.failed").arg(reply.errorMessage()));
+}
+
+QDBusMessage methodCall(const Command &command)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        SessionBus::serviceName, SessionBus::objectPath, command.interface, command.method);
+    message.setArguments(command.arguments);
+    // The bus must not start a program to answer: that is what a plain start is for.
+    message.setAutoStartService(false);
+    return message;
+}
+
+// The reply, or nothing after telling why.
+std::optional<QDBusMessage> call(const Command &command)
+{
+    const SessionBus::ClientConnection connection;
+    const QDBusConnection &bus = connection.bus();
+    if (!bus.isConnected()) {
+        fail(failure, qtTrId("cli.unreachable").arg(qtTrId("cli.noBus")));
+        return std::nullopt;
+    }
+    const QDBusMessage reply = bus.call(methodCall(command), QDBus::Block, command.timeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return reply;
+    explainFailure(reply, command, nullptr);
     return std::nullopt;
+}
+
+// Copies what `fd` (non-blocking) holds to standard output; `ended` is set
+// once the writer has closed it. False when standard output fails.
+bool relay(int fd, bool *ended)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        if (got == 0) {
+            *ended = true;
+            return true;
+        }
+        if (std::fwrite(buffer, 1, size_t(got), stdout) != size_t(got))
+            return false;
+    }
+}
+
+// The history streamed by the running program through a pipe, so that no
+// single message has to hold it. Its reply, which comes once every byte is
+// written, tells whether the export is whole. The exit code, or nothing
+// when no program runs (`notRunning` is set).
+std::optional<int> exportThroughPipe(bool *notRunning)
+{
+    const SessionBus::ClientConnection connection;
+    const QDBusConnection &bus = connection.bus();
+    int ends[2];
+    if (!bus.isConnected()
+        || !bus.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing)
+        || ::pipe2(ends, O_CLOEXEC) != 0) {
+        *notRunning = !bus.isConnected();
+        if (bus.isConnected())
+            fail(failure, qtTrId("cli.failed").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return bus.isConnected() ? std::optional<int>(failure) : std::nullopt;
+    }
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    const Command command { SessionBus::Member::exportTo,
+        { QVariant::fromValue(QDBusUnixFileDescriptor(ends[1])) } };
+    ::close(ends[1]);
+    // The call keeps its own copy of the write end until it is answered, so
+    // the reply, not the end of the pipe, says when everything has come.
+    QDBusPendingCallWatcher watcher(
+        bus.asyncCall(methodCall(command), std::numeric_limits<int>::max()));
+    QEventLoop loop;
+    QTimer stalled;
+    stalled.setSingleShot(true);
+    stalled.setInterval(exportTimeoutMs);
+    QObject::connect(&stalled, &QTimer::timeout, &loop, [&] { loop.exit(1); });
+    QSocketNotifier readable(ends[0], QSocketNotifier::Read);
+    bool ended = false;
+    bool written = true;
+    QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
+        written = relay(ends[0], &ended);
+        readable.setEnabled(!ended);
+        if (!written)
+            loop.exit(2); // closing the pipe tells the program to stop
+        stalled.start();
+    });
+    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, [&] { loop.exit(0); });
+    stalled.start();
+    const int outcome = loop.exec();
+    if (outcome == 0 && !ended)
+        written = relay(ends[0], &ended);
+    ::close(ends[0]);
+    if (outcome == 1)
+        return fail(failure, qtTrId("cli.noAnswer"));
+    if (outcome == 2)
+        return failure;
+    const QDBusMessage reply = watcher.reply();
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        explainFailure(reply, command, notRunning);
+        return *notRunning ? std::nullopt : std::optional<int>(failure);
+    }
+    return written && std::fflush(stdout) == 0 && !std::ferror(stdout) ? success : failure;
 }
 
 QList<QVariantMap> listFromReply(const QDBusMessage &reply)
@@ -162,8 +272,28 @@ std::optional<int> run(const QStringList &arguments)
     parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("N"), qtTrId("cli.count"), QStringLiteral("[N]"));
 
-    if (!parser.parse(arguments))
-        return usage(parser.errorText());
+    // "-1" would read as an option; it is a count or an argument, to be
+    // judged as such.
+    QStringList options;
+    QStringList negativeNumbers;
+    static const QRegularExpression negativeNumber(QStringLiteral("^-\\d+$"));
+    for (const QString &argument : arguments) {
+        // The program's name comes first; "--copy -1" asks for clip -1.
+        const QString previous = options.isEmpty() ? QString() : options.last();
+        const bool valueOfCopy = previous == QStringLiteral("--") + copy.names().first()
+            || previous == QStringLiteral("-") + copy.names().first();
+        if (!options.isEmpty() && !valueOfCopy && negativeNumber.match(argument).hasMatch())
+            negativeNumbers.append(argument);
+        else
+            options.append(argument);
+    }
+    if (!parser.parse(options)) {
+        // Qt's own message would repeat an unknown option whole; its others
+        // name only our options.
+        const QStringList unknown = parser.unknownOptionNames();
+        return usage(unknown.isEmpty() ? parser.errorText()
+                                       : qtTrId("cli.unknownOption").arg(echo(unknown.first())));
+    }
     if (parser.isSet(help)) {
         print(stdout, parser.helpText());
         return success;
@@ -185,9 +315,9 @@ std::optional<int> run(const QStringList &arguments)
     const bool listing = !given.isEmpty() && given.first().names() == list.names();
     if (parser.isSet(json) && !listing)
         return usage(qtTrId("cli.jsonWithList"));
-    const QStringList positional = parser.positionalArguments();
+    const QStringList positional = negativeNumbers + parser.positionalArguments();
     if (!positional.isEmpty() && (!listing || positional.size() > 1))
-        return usage(qtTrId("cli.unexpected").arg(positional.join(u' ')));
+        return usage(qtTrId("cli.unexpected").arg(echo(positional.join(u' '))));
     if (given.isEmpty())
         return std::nullopt;
 
@@ -198,10 +328,10 @@ std::optional<int> run(const QStringList &arguments)
             bool ok = false;
             count = positional.first().toInt(&ok);
             if (!ok || count < 1)
-                return usage(qtTrId("cli.badCount").arg(positional.first()));
+                return usage(qtTrId("cli.badCount").arg(echo(positional.first())));
         }
         qDBusRegisterMetaType<QList<QVariantMap>>();
-        const auto reply = call({ QStringLiteral("List"), { count } });
+        const auto reply = call({ SessionBus::Member::list, { count } });
         if (!reply)
             return failure;
         const QList<QVariantMap> rows = listFromReply(*reply);
@@ -210,28 +340,22 @@ std::optional<int> run(const QStringList &arguments)
     }
     if (name == copy.names().first()) {
         const QString which = parser.value(copy);
-        const auto reply = call({ QStringLiteral("Copy"), { which } });
+        const auto reply = call({ SessionBus::Member::copy, { which }, SessionBus::interfaceName,
+            replyTimeoutMs, { { SessionBus::imageMissingError, qtTrId("cli.imageMissing") } } });
         if (!reply)
             return failure;
         if (reply->arguments().value(0).toBool())
             return success;
-        return fail(failure, qtTrId("cli.noSuchClip").arg(which));
+        return fail(failure, qtTrId("cli.noSuchClip").arg(echo(which)));
     }
     if (name == exportHistory.names().first()) {
         // From the running program, which holds every change; from the
         // files when none runs.
         bool notRunning = false;
-        const auto reply
-            = call({ QStringLiteral("Export"), {}, SessionBus::interfaceName, exportTimeoutMs },
-                &notRunning);
-        std::optional<QByteArray> history;
+        if (const std::optional<int> exported = exportThroughPipe(&notRunning))
+            return *exported;
         QString error;
-        if (reply)
-            history = reply->arguments().value(0).toByteArray();
-        else if (notRunning)
-            history = ClipStore::exportFromFiles(QString(), &error);
-        else
-            return failure;
+        const std::optional<QByteArray> history = ClipStore::exportFromFiles(QString(), &error);
         if (!history)
             return fail(failure, error);
         std::fwrite(history->constData(), 1, size_t(history->size()), stdout);
@@ -240,18 +364,18 @@ std::optional<int> run(const QStringList &arguments)
     if (name == pause.names().first() || name == resume.names().first()) {
         const bool recording = name == resume.names().first();
         const Command setRecording { QStringLiteral("Set"),
-            { SessionBus::interfaceName, QStringLiteral("Recording"),
+            { SessionBus::interfaceName, SessionBus::Member::recording,
                 QVariant::fromValue(QDBusVariant(recording)) },
             QStringLiteral("org.freedesktop.DBus.Properties") };
         return call(setRecording) ? success : failure;
     }
     static const QHash<QString, QString> methods {
-        { toggle.names().first(), QStringLiteral("Toggle") },
-        { togglePinned.names().first(), QStringLiteral("TogglePinned") },
-        { show.names().first(), QStringLiteral("Show") },
-        { preferences.names().first(), QStringLiteral("Preferences") },
-        { quit.names().first(), QStringLiteral("Quit") },
-        { clear.names().first(), QStringLiteral("Clear") },
+        { toggle.names().first(), SessionBus::Member::toggle },
+        { togglePinned.names().first(), SessionBus::Member::togglePinned },
+        { show.names().first(), SessionBus::Member::show },
+        { preferences.names().first(), SessionBus::Member::preferences },
+        { quit.names().first(), SessionBus::Member::quit },
+        { clear.names().first(), SessionBus::Member::clear },
     };
     return call({ methods.value(name), {} }) ? success : failure;
 }

@@ -13,6 +13,30 @@ inline const QString serviceName = QStringLiteral("io.github.quillstack.Quillsta
 inline const QString objectPath = QStringLiteral("/io/github/quillstack/Quillstack");
 inline const QString interfaceName = QStringLiteral("io.github.quillstack.Quillstack");
 
+// The interface's members, for the program that answers them and the
+// command line that calls them.
+namespace Member {
+inline const QString toggle = QStringLiteral("Toggle");
+inline const QString togglePinned = QStringLiteral("TogglePinned");
+inline const QString show = QStringLiteral("Show");
+inline const QString preferences = QStringLiteral("Preferences");
+inline const QString quit = QStringLiteral("Quit");
+inline const QString list = QStringLiteral("List");
+inline const QString copy = QStringLiteral("Copy");
+inline const QString clear = QStringLiteral("Clear");
+inline const QString exportBytes = QStringLiteral("Export");
+inline const QString exportTo = QStringLiteral("ExportTo");
+inline const QString recording = QStringLiteral("Recording");
+inline const QString historyChanged = QStringLiteral("HistoryChanged");
+} // namespace Member
+
+// The error `Copy` answers for an image clip whose file is gone.
+inline const QString imageMissingError = interfaceName + QStringLiteral(".Error.ImageMissing");
+
+// The largest history `Export` returns in one message. libdbus ends the
+// whole program on an array over 64 MiB; `ExportTo` streams any size.
+inline constexpr qsizetype exportMessageLimit = qsizetype(32) << 20;
+
 // The user's session bus, or a disconnected connection when there is none.
 // Never starts a bus of its own: libdbus would otherwise autolaunch a private
 // one through X11 that no other program can find.
