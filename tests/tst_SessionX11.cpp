@@ -172,6 +172,8 @@ void tst_SessionX11::commandLineReachesTheRunningProgram()
         QCOMPARE(reply.errorName(), error);
         QCOMPARE(recording(), QVariant(after));
     }
+    QCOMPARE(busCall(serviceName, u"Paste"_s, {}).errorName(),
+        u"org.freedesktop.DBus.Error.UnknownMethod"_s);
 
     // Each command against the panel, with whether it is on screen afterwards.
     const QList<std::pair<QString, bool>> panelCommands { { u"--toggle"_s, true },

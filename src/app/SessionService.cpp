@@ -126,7 +126,11 @@ bool SessionService::handleMessage(const QDBusMessage &message, const QDBusConne
             connection.send(reply);
         return true;
     }
-    return false;
+    if (message.interface().isEmpty())
+        return false; // perhaps introspection, which Qt answers
+    connection.send(message.createErrorReply(
+        QDBusError::UnknownMethod, QStringLiteral("There is no method %1").arg(message.member())));
+    return true;
 }
 
 bool SessionService::handleProperties(
