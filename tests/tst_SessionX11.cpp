@@ -150,6 +150,9 @@ void tst_SessionX11::commandLineReachesTheRunningProgram()
         = quillstack.run({ QStringLiteral("--copy"), QStringLiteral("7") });
     QCOMPARE(missing.exitCode, 1);
     QCOMPARE(missing.err, QStringLiteral("quillstack: There is no clip 7.\n"));
+    const QString longId(300, u'f');
+    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), longId }).err,
+        QStringLiteral("quillstack: There is no clip %1….\n").arg(longId.left(80)));
 
     // Nothing copied while paused is recorded, not even after resuming.
     QCOMPARE(quillstack.run({ QStringLiteral("--pause") }).exitCode, 0);
