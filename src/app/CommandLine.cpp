@@ -155,15 +155,16 @@ std::optional<int> exportThroughPipe(bool *notRunning)
 {
     const SessionBus::ClientConnection connection;
     const QDBusConnection &bus = connection.bus();
-    int ends[2];
-    if (!bus.isConnected()
-        || !bus.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing)
-        || ::pipe2(ends, O_CLOEXEC) != 0) {
-        *notRunning = !bus.isConnected();
-        if (bus.isConnected())
-            fail(failure, qtTrId("cli.failed").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return bus.isConnected() ? std::optional<int>(failure) : std::nullopt;
+    if (!bus.isConnected()) {
+        *notRunning = true; // none can be reached, so none is asked
+        return std::nullopt;
     }
+    int ends[2];
+    if (!bus.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing))
+        return fail(
+            failure, qtTrId("cli.failed").arg(QStringLiteral("no file descriptor passing")));
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return fail(failure, QString::fromLocal8Bit(std::strerror(errno)));
     ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
     const Command command { SessionBus::Member::exportTo,
         { QVariant::fromValue(QDBusUnixFileDescriptor(ends[1])) } };
