@@ -18,3 +18,9 @@ if(QUILLSTACK_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(quillstack_options INTERFACE -fsanitize=address,undefined)
 endif()
+# Debian's hardening: relocations resolved at start and then made read-only,
+# and for the optimised builds that are shipped (checked string and memory
+# calls need optimisation) a stack protector and those checks.
+target_compile_options(quillstack_options INTERFACE
+  "$<$<NOT:$<CONFIG:Debug>>:-fstack-protector-strong;-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+target_link_options(quillstack_options INTERFACE LINKER:-z,relro,-z,now)

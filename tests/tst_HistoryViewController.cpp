@@ -222,6 +222,7 @@ void tst_HistoryViewController::selection_data()
     QTest::newRow("index kept") << 2 << QString() << 2;
     QTest::newRow("index kept over a search") << 1 << u"apple"_s << 1;
     QTest::newRow("index gone: row 0") << 3 << u"apple"_s << 0;
+    QTest::newRow("index one past the end: row 0") << 2 << u"apple"_s << 0;
     QTest::newRow("empty list") << 1 << u"zzz"_s << -1;
 }
 
