@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipStore.h"
 #include "CommandLine.h"
+#include "FolderLock.h"
 #include "Program.h"
 #include "SessionBus.h"
 #include "SessionService.h"
@@ -8,12 +9,15 @@
 #include "X11Display.h"
 
 #include <QApplication>
+#include <QDBusConnectionInterface>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
 #include <memory>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,6 +62,21 @@ std::optional<int> handleCommandLine(int &argc, char **argv)
     return std::nullopt;
 }
 
+// Another program holds the history folder. It claims its name on the bus
+// just after taking the folder: once the name is there, this start has
+// nothing to do, as when a second start finds it at once.
+int handOver(const QDBusConnection &bus, const QString &folder)
+{
+    const QDBusConnectionInterface *busInterface = bus.isConnected() ? bus.interface() : nullptr;
+    for (int tries = 0; busInterface && tries < 50; ++tries) {
+        if (busInterface->isServiceRegistered(SessionBus::serviceName))
+            return CommandLine::success;
+        QThread::msleep(100);
+    }
+    std::fprintf(stderr, "quillstack: %s\n", qPrintable(qtTrId("cli.folderInUse").arg(folder)));
+    return CommandLine::failure;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,8 +93,14 @@ int main(int argc, char *argv[])
     // program.
     ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 
+    // One writer per history folder, with a session bus or without: taken
+    // before anything of the folder is read.
+    const std::unique_ptr<FolderLock> folderLock = ClipStore::lockFolder();
+    const bool folderHeld = folderLock->state() == FolderLock::State::held;
     // Read while the display connection and the widgets are set up.
-    const ClipStore::Preload preload;
+    std::optional<ClipStore::Preload> preload;
+    if (!folderHeld)
+        preload.emplace();
     QApplication app(argc, argv);
     // The program lives in the tray; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -84,6 +109,8 @@ int main(int argc, char *argv[])
 
     // One program per session: a second start leaves the running one alone.
     const QDBusConnection bus = SessionBus::connect();
+    if (folderHeld)
+        return handOver(bus, folderLock->folder());
     const SessionBus::Claim claim = SessionBus::claimServiceName(bus);
     if (claim == SessionBus::Claim::heldByAnother)
         return CommandLine::success;

@@ -629,6 +629,26 @@ void tst_AppDelegate::failuresAreToldOnce()
     QVERIFY(f.notifier.shown.last().message.contains(QStringLiteral("clips.journal.corrupt-")));
     QCOMPARE(f.notifier.problems(), 4);
     QCOMPARE(f.app->store().clips().size(), 2);
+
+    // A folder in the journal's place is not ours: it stays as it is, and
+    // the user is told once what it is, not to free disk space.
+    f.app.reset();
+    QVERIFY(journal.remove());
+    QVERIFY(QDir().mkpath(journal.fileName()));
+    f.start();
+    f.app->applicationDidFinishLaunching();
+    f.add(QStringLiteral("not saved"));
+    f.add(QStringLiteral("nor this"));
+    f.app->store().flush();
+    QTRY_COMPARE(f.notifier.shown.size(), 6);
+    QCOMPARE(f.notifier.shown.last().message,
+        journal.fileName()
+            + QStringLiteral(" is a folder, not Quillstack's journal. Your clips are kept while "
+                             "Quillstack runs, but not saved until it is moved away."));
+    QCOMPARE(f.notifier.problems(), 5);
+    f.app.reset();
+    QVERIFY(QFileInfo(journal.fileName()).isDir());
+    QCOMPARE(f.notifier.shown.size(), 6);
 }
 
 // The preferences window is made once and comes back where the user left

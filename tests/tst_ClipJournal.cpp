@@ -8,8 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using Change = std::function<void(StoreFixture &)>;
@@ -319,71 +321,141 @@ private slots:
             QDir(f.rootDir()).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
     }
 
-    // The journal is taken into the archive once it outgrows its share, and
-    // the images that nothing names any more go with that compaction,
-    // unless they are recent enough to belong to a clip still on its way.
+    void compactionFollowsGrowthAndSweepsImages_data()
+    {
+        QTest::addColumn<int>("archiveClips"); // of 100 KiB each
+        QTest::addColumn<qint64>("threshold");
+        QTest::newRow("small archive: at 1 MiB of journal") << 0 << qint64(1);
+        QTest::newRow("8 MiB archive: at 2 MiB of journal") << 80 << qint64(2);
+    }
+
+    // The journal is taken into the archive once it outgrows a quarter of
+    // it, or 1 MiB for a small one, and the images that nothing names any
+    // more go with that compaction, unless they are recent enough to belong
+    // to a clip still on its way. An image a clip names stays, however old.
     void compactionFollowsGrowthAndSweepsImages()
     {
+        QFETCH(int, archiveClips);
+        QFETCH(qint64, threshold);
         StoreFixture f;
         f.settings->setMaxClipCount(1000);
         ClipStore &store = openCompacted(f);
-        const QString media = f.rootDir() + QStringLiteral("/media/");
-        writeFile(media + QStringLiteral("old-orphan.png"), "x");
-        QFile old(media + QStringLiteral("old-orphan.png"));
-        QVERIFY(old.open(QIODevice::ReadWrite));
-        QVERIFY(old.setFileTime(
-            QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
-        old.close();
-        writeFile(media + QStringLiteral("new-orphan.png"), "x");
-        const QString named = store.imagePath(clipWithText(store, QStringLiteral("Image")));
-
-        const qint64 threshold
-            = ArchiveWriter::compactionThreshold(QFileInfo(f.archivePath()).size());
-        const QString big(100'000, QLatin1Char('b'));
-        int added = 0;
-        while (qint64(added) * big.size() <= threshold) {
-            store.add(StoreFixture::text(big + QString::number(added++)));
+        const QString big(100 * 1024, QLatin1Char('b'));
+        for (int i = 0; i < archiveClips; ++i) {
+            store.add(StoreFixture::text(big + QStringLiteral("archived %1").arg(i)));
             store.flush();
-            QCOMPARE(archiveAlone(f).size(), 3);
+            QCoreApplication::processEvents(); // calls for a compaction are answered
         }
-        QTRY_COMPARE(readFile(journalPath(f)).count('\n'), 1);
+        store.save();
         store.flush();
+        QCoreApplication::processEvents();
+        const QString media = f.rootDir() + QStringLiteral("/media/");
+        const QString named = store.imagePath(clipWithText(store, QStringLiteral("Image")));
+        writeFile(media + QStringLiteral("old-orphan.png"), "x");
+        writeFile(media + QStringLiteral("new-orphan.png"), "x");
+        for (const QString &path : { media + QStringLiteral("old-orphan.png"), named }) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::ReadWrite));
+            QVERIFY(old.setFileTime(
+                QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+
+        const QByteArray archive = readFile(f.archivePath());
+        qint64 journalBefore = 0;
+        qint64 lineBytes = 0;
+        for (int added = 0; readFile(f.archivePath()) == archive; ++added) {
+            QVERIFY2(added < 40, "no compaction");
+            journalBefore = QFileInfo(journalPath(f)).size();
+            store.add(StoreFixture::text(big + QString::number(added)));
+            store.flush();
+            lineBytes = std::max(lineBytes, QFileInfo(journalPath(f)).size() - journalBefore);
+            QCoreApplication::processEvents(); // the store answers the writer's call
+            store.flush();
+        }
+        // The line that crossed the threshold asked for the compaction.
+        threshold <<= 20;
+        QVERIFY2(journalBefore <= threshold + (archiveClips > 0 ? 64 * 1024 : 0)
+                && journalBefore + lineBytes > threshold,
+            qPrintable(QStringLiteral("compacted after %1 bytes").arg(journalBefore)));
+        QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
         QCOMPARE(archiveAlone(f), store.clips());
-        QCOMPARE(store.clips().size(), 3 + added);
         QVERIFY(!QFile::exists(media + QStringLiteral("old-orphan.png")));
         QVERIFY(QFile::exists(media + QStringLiteral("new-orphan.png")));
         QVERIFY(QFile::exists(named));
     }
 
+    void unwritableJournalIsToldOnceAndRecovers_data()
+    {
+        QTest::addColumn<bool>("full");
+        QTest::newRow("a folder in its place") << false;
+        QTest::newRow("no room for the lines") << true;
+    }
+
     // A journal that cannot be written is told once; the history stays in
-    // memory and reaches the disk whole once the cause is gone.
+    // memory and reaches the disk once the cause is gone. A folder in its
+    // place is not ours: it is left as it is and told as such, not as a
+    // lack of space. When the lines do not fit, the journal is cut back to
+    // its last whole line and the next change appends them after all: the
+    // archive is not rewritten. A file size limit fills the disk at an exact
+    // byte, the same on every machine.
     void unwritableJournalIsToldOnceAndRecovers()
     {
+        QFETCH(bool, full);
         StoreFixture f;
         openCompacted(f);
-        f.store.reset();
-        QVERIFY(QFile::remove(journalPath(f)));
-        // Something in the way of the journal: permissions would not stop a
-        // test that runs as root.
-        QVERIFY(QDir().mkpath(journalPath(f) + QStringLiteral("/x")));
-        ClipStore &store = f.open();
+        if (!full) {
+            f.store.reset();
+            QVERIFY(QFile::remove(journalPath(f)));
+            QVERIFY(QDir().mkpath(journalPath(f) + QStringLiteral("/x")));
+            QVERIFY(QFile::setPermissions(journalPath(f), QFileDevice::Permissions(0x7755)));
+            f.open();
+        }
+        ClipStore &store = *f.store;
         QSignalSpy failed(&store, &ClipStore::saveFailed);
         QSignalSpy recovered(&store, &ClipStore::saveRecovered);
+        QSignalSpy foreign(&store, &ClipStore::foreignItemFound);
+        const QByteArray archive = readFile(f.archivePath());
+        const QByteArray journal = readFile(journalPath(f));
+        rlimit limit {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit saved = limit;
+        limit.rlim_cur = rlim_t(journal.size() + 16);
+        const auto noSignal = ::signal(SIGXFSZ, SIG_IGN);
+        if (full)
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         for (const char *text : { "one", "two", "three" }) {
             store.add(StoreFixture::text(QString::fromLatin1(text)));
             store.flush();
         }
-        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, noSignal);
+        if (full) {
+            QTRY_COMPARE(failed.count(), 1);
+            QCOMPARE(readFile(journalPath(f)), journal);
+        } else {
+            QTRY_COMPARE(foreign.count(), 1);
+            QCOMPARE(foreign.first().first().toString(), journalPath(f));
+            QCOMPARE(
+                foreign.first().last().value<ClipStore::Foreign>(), ClipStore::Foreign::folder);
+            QCOMPARE(StoreFixture::mode(journalPath(f)), 0755);
+            QVERIFY(QDir(journalPath(f)).removeRecursively());
+        }
         QVERIFY(recovered.isEmpty());
 
-        QVERIFY(QDir(journalPath(f)).removeRecursively());
         store.add(StoreFixture::text(QStringLiteral("four")));
         store.flush();
-        QTRY_COMPARE(recovered.count(), 1);
-        QCOMPARE(failed.count(), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(recovered.count(), full ? 1 : 0);
+        QCOMPARE(failed.count(), full ? 1 : 0);
+        QCOMPARE(foreign.count(), full ? 0 : 1);
         QCOMPARE(fromFiles(f), store.clips());
-        QCOMPARE(texts(archiveAlone(f)).first(), QStringLiteral("four"));
         QCOMPARE(store.clips().size(), 7);
+        if (full) {
+            QCOMPARE(readFile(f.archivePath()), archive);
+            QCOMPARE(readFile(journalPath(f)).count('\n'), 5);
+        } else {
+            QCOMPARE(texts(archiveAlone(f)).first(), QStringLiteral("four"));
+        }
     }
 };
 

@@ -5,11 +5,14 @@
 #include "StoreFixture.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <thread>
+#include <utime.h>
 
 namespace {
 
@@ -56,6 +59,37 @@ QStringList previews(const QList<Clip> &clips)
     return out;
 }
 
+QStringList previewsOf(const ClipStore &store)
+{
+    return previews(store.clips());
+}
+
+// Each file and folder under `root` with its modes and contents, as lstat
+// sees them: a link is its target's name, never what it points at.
+QStringList snapshot(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+        QDirIterator::Subdirectories);
+    QStringList paths { root };
+    while (it.hasNext())
+        paths.append(it.next());
+    paths.sort();
+    for (const QString &path : std::as_const(paths)) {
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            continue;
+        const QFileInfo info(path);
+        QString entry = path + QStringLiteral(" %1 %2").arg(st.st_mode, 0, 8).arg(st.st_mtime);
+        if (info.isSymLink())
+            entry += QStringLiteral(" -> ") + info.symLinkTarget();
+        else if (info.isFile())
+            entry += QLatin1Char(' ') + QString::fromLatin1(readFile(path).toHex());
+        out.append(entry);
+    }
+    return out;
+}
+
 QStringList asides(const StoreFixture &f)
 {
     return QDir(f.rootDir())
@@ -91,21 +125,133 @@ private slots:
             (QStringList { QStringLiteral("two"), QStringLiteral("one") }));
     }
 
-    void looseModesAreTightened()
+    void foreignItemsAreLeftAlone_data()
     {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QString>("told"); // under the data folder; empty for nothing
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("saved");
+        const int link = int(ClipStore::Foreign::link);
+        QTest::newRow("loose modes are tightened") << "loose"
+                                                   << "" << link << true;
+        QTest::newRow("image name leads out") << "name"
+                                              << "" << link << true;
+        QTest::newRow("media folder is a link") << "media"
+                                                << "media" << link << true;
+        QTest::newRow("image file is a link") << "image"
+                                              << "" << link << true;
+        QTest::newRow("archive is a link") << "clips.json"
+                                           << "clips.json" << link << false;
+        QTest::newRow("data folder is a link") << "root"
+                                               << "." << link << false;
+        QTest::newRow("archive is a folder")
+            << "archive folder"
+            << "clips.json" << int(ClipStore::Foreign::folder) << false;
+    }
+
+    // Links planted in the data folder lead to a folder and a file of the
+    // user's elsewhere: start, a change and quit leave them exactly as they
+    // were. Nothing is read, made private, replaced or swept through a
+    // link; the user is told once; what can still be saved is.
+    void foreignItemsAreLeftAlone()
+    {
+        QFETCH(QString, shape);
+        QFETCH(QString, told);
+        QFETCH(int, kind);
+        QFETCH(bool, saved);
         StoreFixture f;
-        const QString image = f.rootDir() + QStringLiteral("/media/A.png");
-        writeFile(f.archivePath(), archiveOf({ clipAt(f.now, QStringLiteral("x")) }));
-        writeFile(image, "png");
-        for (const QString &path : { f.rootDir(), f.rootDir() + QStringLiteral("/media") })
-            QFile::setPermissions(path, QFileDevice::Permissions(0x7755));
-        QFile::setPermissions(f.archivePath(), QFileDevice::Permissions(0x6644));
-        QFile::setPermissions(image, QFileDevice::Permissions(0x6644));
-        f.open();
-        QCOMPARE(StoreFixture::mode(f.rootDir()), 0700);
-        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/media")), 0700);
-        QCOMPARE(StoreFixture::mode(f.archivePath()), 0600);
-        QCOMPARE(StoreFixture::mode(image), 0600);
+        const QString outside = f.dir.filePath(QStringLiteral("outside"));
+        const QString victim = outside + QStringLiteral("/victim.png");
+        Clip other = clipAt(f.now.addSecs(-7200), QStringLiteral("outside"));
+        writeFile(victim, archiveOf({ other }));
+        QVERIFY(QFile::setPermissions(victim, QFileDevice::Permissions(0x6644)));
+        QVERIFY(QFile::setPermissions(outside, QFileDevice::Permissions(0x7755)));
+        const utimbuf old { ::time(nullptr) - 3600, ::time(nullptr) - 3600 };
+        QCOMPARE(::utime(QFile::encodeName(victim).constData(), &old), 0);
+
+        const QString media = f.rootDir() + QStringLiteral("/media");
+        const QString linkedImage = QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF.png");
+        Clip image = clipAt(f.now, QStringLiteral("image"));
+        image.kind = ClipKind::image;
+        image.imageFilename = shape == QLatin1String("name")
+            ? QStringLiteral("../../../outside/victim.png")
+            : linkedImage;
+        writeFile(f.archivePath(), archiveOf({ image, clipAt(f.now, QStringLiteral("mine")) }));
+        QVERIFY(QDir().mkpath(media));
+        const auto plant = [](const QString &target, const QString &at) {
+            QVERIFY(!QFileInfo(at).exists() || QFile::remove(at) || QDir(at).removeRecursively());
+            QVERIFY(QFile::link(target, at));
+        };
+        if (shape == QLatin1String("media")) {
+            plant(outside, media);
+        } else if (shape == QLatin1String("image")) {
+            plant(victim, media + QLatin1Char('/') + linkedImage);
+            // Old enough to be swept, and named by nothing.
+            plant(victim, media + QStringLiteral("/orphan.png"));
+            plant(victim, media + QStringLiteral("/4F9619FF-8B86-D011-B42D-00C04FC964FF.png.tmp"));
+        } else if (shape == QLatin1String("clips.json")) {
+            plant(victim, f.archivePath());
+        } else if (shape == QLatin1String("root")) {
+            QVERIFY(QDir(f.rootDir()).removeRecursively());
+            plant(outside, f.rootDir());
+        } else if (shape == QLatin1String("loose")) {
+            writeFile(media + QStringLiteral("/plain.png"), "png");
+            for (const QString &path : { f.rootDir(), media })
+                QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x7755)));
+            for (const QString &path : { f.archivePath(), media + QStringLiteral("/plain.png") })
+                QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6644)));
+        } else if (shape == QLatin1String("archive folder")) {
+            QVERIFY(QFile::remove(f.archivePath()));
+            QVERIFY(QDir().mkpath(f.archivePath()));
+            QVERIFY(QFile::setPermissions(f.archivePath(), QFileDevice::Permissions(0x7755)));
+        }
+        const QStringList before = snapshot(outside);
+        const int plantedMode = StoreFixture::mode(f.archivePath());
+
+        ClipStore &store = f.open();
+        QSignalSpy foreign(&store, &ClipStore::foreignItemFound);
+        QSignalSpy failed(&store, &ClipStore::saveFailed);
+        QCOMPARE(snapshot(outside), before);
+        if (shape == QLatin1String("loose")) {
+            for (const QString &path : { f.rootDir(), media })
+                QCOMPARE(StoreFixture::mode(path), 0700);
+            for (const QString &path : { f.archivePath(), media + QStringLiteral("/plain.png") })
+                QCOMPARE(StoreFixture::mode(path), 0600);
+        }
+        QVERIFY(!previewsOf(store).contains(QStringLiteral("outside")));
+        for (const Clip &clip : store.clips())
+            QVERIFY(!store.imageData(clip)); // linked, or not there
+        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.add(StoreFixture::image("new png"));
+        // Only into a media folder of our own, and over a link, not through it.
+        QCOMPARE(bool(ClipStore::writeImageFile(
+                     media, QUuid(QStringLiteral("4F9619FF-8B86-D011-B42D-00C04FC964FF")), "x")),
+            shape != QLatin1String("media") && shape != QLatin1String("root"));
+        if (const std::optional<Clip> named = store.clip(image.id))
+            store.deleteClip(named->id);
+        store.flush();
+        QCoreApplication::processEvents(); // what the store tells
+        QCOMPARE(snapshot(outside), before);
+        f.store.reset(); // quit: a compaction, and a sweep of the media folder
+        QCOMPARE(snapshot(outside), before);
+
+        QCOMPARE(foreign.count(), told.isEmpty() ? 0 : 1);
+        if (!told.isEmpty()) {
+            QCOMPARE(foreign.first().first().toString(),
+                QDir::cleanPath(f.rootDir() + QLatin1Char('/') + told));
+            QCOMPARE(int(foreign.first().last().value<ClipStore::Foreign>()), kind);
+        }
+        QVERIFY(failed.isEmpty()); // the advice to free disk space is not given
+        if (shape == QLatin1String("image")) {
+            QVERIFY(QFileInfo(media + QStringLiteral("/orphan.png")).isSymLink());
+            QVERIFY(QFileInfo(media + QLatin1Char('/') + linkedImage).isSymLink());
+        } else if (shape == QLatin1String("archive folder")) {
+            QCOMPARE(StoreFixture::mode(f.archivePath()), plantedMode);
+        }
+        const QStringList stored = previews(ClipArchive::decode(
+            readFile(shape == QLatin1String("root") ? QString() : f.archivePath()))
+                                                .clips);
+        QCOMPARE(stored.contains(QStringLiteral("after")), saved);
     }
 
     void legacyFolder_data()
@@ -255,6 +401,39 @@ private slots:
         QVERIFY(ClipArchive::decode(readFile(f.archivePath())).ok);
     }
 
+    // An archive far larger than the size limit lets a history grow is set
+    // aside at start without being read, and told at once. Sparse, so that
+    // it costs no disk.
+    void oversizedArchiveIsSetAsideUnread()
+    {
+        StoreFixture f;
+        f.settings->setMaxTotalBytes(1 << 20);
+        const qint64 size = qint64(100) << 20;
+        writeFile(f.archivePath(), QByteArray());
+        QVERIFY(QFile(f.archivePath()).resize(size));
+        writeFile(f.rootDir() + QStringLiteral("/clips.journal"), "journal");
+        ClipStore &store = f.open();
+        QSignalSpy setAside(&store, &ClipStore::archiveSetAside);
+        QVERIFY(store.clips().isEmpty());
+        QCOMPARE(asides(f).size(), 1);
+        const QString aside = f.rootDir() + QLatin1Char('/') + asides(f).first();
+        QCOMPARE(QFileInfo(aside).size(), size);
+        QVERIFY(!QFile::exists(f.archivePath()));
+        QTRY_COMPARE(setAside.count(), 1);
+        QCOMPARE(setAside.first().first().toString(), aside);
+        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.flush();
+        QCOMPARE(previews(ClipArchive::decode(readFile(f.archivePath())).clips),
+            QStringList { QStringLiteral("after") });
+        QCOMPARE(setAside.count(), 1);
+        // Just within the limit (twice the size limit and 64 MiB) it is read.
+        f.store.reset();
+        writeFile(f.archivePath(), QByteArray());
+        QVERIFY(QFile(f.archivePath()).resize(qint64(66) << 20));
+        f.open();
+        QCOMPARE(asides(f).size(), 1);
+    }
+
     void onlyTheNewestUnreadableArchivesAreKept()
     {
         StoreFixture f;
@@ -268,22 +447,6 @@ private slots:
         QCOMPARE(kept.size(), 3);
         QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.last()), QByteArray("not json 4"));
         QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + kept.first()), QByteArray("not json 2"));
-    }
-
-    void imageNamesCannotReachOutsideTheMediaFolder()
-    {
-        StoreFixture f;
-        const QString victim = f.rootDir() + QStringLiteral("/victim.txt");
-        writeFile(victim, "precious");
-        Clip hostile = clipAt(f.now, QStringLiteral("hostile"));
-        hostile.kind = ClipKind::image;
-        hostile.imageFilename = QStringLiteral("../victim.txt");
-        writeFile(f.archivePath(), archiveOf({ hostile }));
-        ClipStore &store = f.open();
-        QCOMPARE(store.imagePath(store.clips().first()), QString());
-        store.clearHistory();
-        QVERIFY(store.clips().isEmpty());
-        QCOMPARE(readFile(victim), QByteArray("precious"));
     }
 
     void failedImageWriteRecordsNothing()

@@ -240,8 +240,22 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
     QVERIFY(waitFor([&] { return visible("^$"); }));
 
+    // One writer per history folder: a second start, with no bus to hand
+    // over through, says so and leaves the history to the first; the files
+    // are not read from under it either.
+    const QString folder = quillstack.home.filePath(QStringLiteral("data/Quillstack"));
+    const QuillstackProcess::Result second = quillstack.run({});
+    QCOMPARE(second.exitCode, 1);
+    QCOMPARE(second.err,
+        QStringLiteral("quillstack: Another Quillstack is already running with the history in "
+                       "%1, and it cannot be reached without a session bus.\n")
+            .arg(folder));
+    const QuillstackProcess::Result busy = quillstack.run({ QStringLiteral("--export") });
+    QCOMPARE(busy.exitCode, 1);
+    QVERIFY2(busy.err.contains(folder + QStringLiteral(" is in use")), qPrintable(busy.err));
+
     QVERIFY(ClipboardTools::copyWithXclip("recorded alone"));
-    QFile archive(quillstack.home.filePath(QStringLiteral("data/Quillstack/clips.json")));
+    QFile archive(folder + QStringLiteral("/clips.json"));
     QVERIFY(waitFor([&] {
         archive.close();
         return archive.open(QIODevice::ReadOnly) && archive.readAll().contains("recorded alone");
@@ -249,6 +263,9 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     quillstack.program.terminate();
     QVERIFY(quillstack.program.waitForFinished(30000));
     QCOMPARE(quillstack.program.exitCode(), 0);
+    const QuillstackProcess::Result exported = quillstack.run({ QStringLiteral("--export") });
+    QCOMPARE(exported.exitCode, 0);
+    QVERIFY(exported.out.contains(QStringLiteral("recorded alone")));
     err += quillstack.program.readAllStandardError();
     QCOMPARE(err.count("cannot reach"), 1);
     QCOMPARE(err.count("No system tray was found."), 1);

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class tst_Settings : public QObject
 {
     Q_OBJECT
@@ -27,15 +29,29 @@ private:
     }
 
 private slots:
+    // Nothing is written until something is set; then the folder and the
+    // file are private from the first byte, whatever the umask, and stay so.
     void registeredDefaultsAreNotWritten()
     {
         QTemporaryDir dir;
-        Defaults defaults(iniIn(dir));
+        const QString ini = dir.filePath(QStringLiteral("config/Quillstack/Quillstack.conf"));
+        Defaults defaults(ini);
         Settings settings(defaults);
         QCOMPARE(settings.maxClipCount(), 200);
-        QVERIFY(!QFile::exists(iniIn(dir)));
+        QVERIFY(!QFile::exists(ini));
         QVERIFY(!defaults.contains(QStringLiteral("maxClipCount")));
         QCOMPARE(defaults.integer(QStringLiteral("maxClipCount")), 200);
+
+        const mode_t umask = ::umask(0);
+        settings.setMaxClipCount(5);
+        settings.setAlwaysVisible(true);
+        ::umask(umask);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(ini).path()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0700));
+        QCOMPARE(::stat(QFile::encodeName(ini).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+        QCOMPARE(Settings(defaults).maxClipCount(), 5);
     }
 
     void storedValuesAreClamped_data()

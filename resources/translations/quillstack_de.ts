@@ -232,6 +232,10 @@
         <source>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</source>
         <translation>Quillstack braucht eine grafische Sitzung, aber es ließ sich keine X-Anzeige öffnen (ist DISPLAY gesetzt?).</translation>
     </message>
+    <message id="cli.folderInUse">
+        <source>Another Quillstack is already running with the history in %1, and it cannot be reached without a session bus.</source>
+        <translation>Ein anderes Quillstack läuft bereits mit dem Verlauf in %1 und ist ohne Sitzungsbus nicht erreichbar.</translation>
+    </message>
     <message id="alert.clear.title">
         <source>Clear the clipboard history?</source>
         <translation>Den Zwischenablageverlauf leeren?</translation>
@@ -459,6 +463,38 @@
     <message id="notice.journalSetAside.message">
         <source>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</source>
         <translation>Der Verlauf wurde bis zu einer beschädigten Änderung gelesen; die Änderungen davor sind erhalten. Die Datei der Änderungen wurde als %1 aufbewahrt.</translation>
+    </message>
+    <message id="notice.foreign.title">
+        <source>Quillstack leaves %1 as it is</source>
+        <translation>Quillstack lässt %1, wie es ist</translation>
+    </message>
+    <message id="notice.foreign.link">
+        <source>%1 is a link to another place, and Quillstack never follows links out of its folder.</source>
+        <translation>%1 ist eine Verknüpfung an einen anderen Ort, und Quillstack folgt nie Verknüpfungen aus seinem Ordner hinaus.</translation>
+    </message>
+    <message id="notice.foreign.archiveFolder">
+        <source>%1 is a folder, not Quillstack&apos;s history file.</source>
+        <translation>%1 ist ein Ordner, nicht die Verlaufsdatei von Quillstack.</translation>
+    </message>
+    <message id="notice.foreign.journalFolder">
+        <source>%1 is a folder, not Quillstack&apos;s journal.</source>
+        <translation>%1 ist ein Ordner, nicht das Änderungsprotokoll von Quillstack.</translation>
+    </message>
+    <message id="notice.foreign.file">
+        <source>%1 is a file, not Quillstack&apos;s folder.</source>
+        <translation>%1 ist eine Datei, nicht der Ordner von Quillstack.</translation>
+    </message>
+    <message id="notice.foreign.special">
+        <source>%1 is not a plain file.</source>
+        <translation>%1 ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message id="notice.foreign.images">
+        <source>Copied images are not saved until it is moved away.</source>
+        <translation>Kopierte Bilder werden nicht gespeichert, bis es entfernt ist.</translation>
+    </message>
+    <message id="notice.foreign.history">
+        <source>Your clips are kept while Quillstack runs, but not saved until it is moved away.</source>
+        <translation>Ihre Einträge bleiben erhalten, solange Quillstack läuft, werden aber nicht gespeichert, bis es entfernt ist.</translation>
     </message>
     <message id="notice.shortcutTaken.title">
         <source>Shortcut %1 is not available</source>

@@ -232,6 +232,10 @@
         <source>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</source>
         <translation>Quillstack needs a graphical session, but no X display could be opened (is DISPLAY set?).</translation>
     </message>
+    <message id="cli.folderInUse">
+        <source>Another Quillstack is already running with the history in %1, and it cannot be reached without a session bus.</source>
+        <translation>Another Quillstack is already running with the history in %1, and it cannot be reached without a session bus.</translation>
+    </message>
     <message id="alert.clear.title">
         <source>Clear the clipboard history?</source>
         <translation>Clear the clipboard history?</translation>
@@ -439,6 +443,38 @@
     <message id="notice.journalSetAside.message">
         <source>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</source>
         <translation>The history was read up to a damaged change; the changes before it were kept. The file of changes was kept as %1.</translation>
+    </message>
+    <message id="notice.foreign.title">
+        <source>Quillstack leaves %1 as it is</source>
+        <translation>Quillstack leaves %1 as it is</translation>
+    </message>
+    <message id="notice.foreign.link">
+        <source>%1 is a link to another place, and Quillstack never follows links out of its folder.</source>
+        <translation>%1 is a link to another place, and Quillstack never follows links out of its folder.</translation>
+    </message>
+    <message id="notice.foreign.archiveFolder">
+        <source>%1 is a folder, not Quillstack&apos;s history file.</source>
+        <translation>%1 is a folder, not Quillstack&apos;s history file.</translation>
+    </message>
+    <message id="notice.foreign.journalFolder">
+        <source>%1 is a folder, not Quillstack&apos;s journal.</source>
+        <translation>%1 is a folder, not Quillstack&apos;s journal.</translation>
+    </message>
+    <message id="notice.foreign.file">
+        <source>%1 is a file, not Quillstack&apos;s folder.</source>
+        <translation>%1 is a file, not Quillstack&apos;s folder.</translation>
+    </message>
+    <message id="notice.foreign.special">
+        <source>%1 is not a plain file.</source>
+        <translation>%1 is not a plain file.</translation>
+    </message>
+    <message id="notice.foreign.images">
+        <source>Copied images are not saved until it is moved away.</source>
+        <translation>Copied images are not saved until it is moved away.</translation>
+    </message>
+    <message id="notice.foreign.history">
+        <source>Your clips are kept while Quillstack runs, but not saved until it is moved away.</source>
+        <translation>Your clips are kept while Quillstack runs, but not saved until it is moved away.</translation>
     </message>
     <message id="notice.shortcutTaken.title">
         <source>Shortcut %1 is not available</source>

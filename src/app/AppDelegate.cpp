@@ -69,6 +69,29 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
         tellUser(QStringLiteral("journal"), qtTrId("notice.journalSetAside.title"),
             qtTrId("notice.journalSetAside.message").arg(path));
     });
+    connect(m_store.get(), &ClipStore::foreignItemFound, this,
+        [this](const QString &path, ClipStore::Foreign kind) {
+            QString what;
+            switch (kind) {
+            case ClipStore::Foreign::link:
+                what = qtTrId("notice.foreign.link");
+                break;
+            case ClipStore::Foreign::folder:
+                what = path == m_store->journalURL() ? qtTrId("notice.foreign.journalFolder")
+                                                     : qtTrId("notice.foreign.archiveFolder");
+                break;
+            case ClipStore::Foreign::file:
+                what = qtTrId("notice.foreign.file");
+                break;
+            case ClipStore::Foreign::special:
+                what = qtTrId("notice.foreign.special");
+                break;
+            }
+            const QString outcome = path == m_store->mediaURL() ? qtTrId("notice.foreign.images")
+                                                                : qtTrId("notice.foreign.history");
+            tellUser(QStringLiteral("foreign ") + path, qtTrId("notice.foreign.title").arg(path),
+                what.arg(path) + QLatin1Char(' ') + outcome);
+        });
     // Before the hot-key controller registers the shortcuts.
     connect(&services.namedShortcuts, &GlobalHotkeys::NamedShortcuts::registrationFailed, this,
         [this](const QString &shortcut) {

@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -201,10 +202,13 @@ void ArchiveWriter::run()
         } else if (batch.back().compaction) {
             outcome = compactNow(batch.back().clips);
             batch.back().clips = QList<Clip>();
-            // Files of the changes that the compaction holds.
+            // Files of the changes that the compaction holds; after a
+            // failure they stay for a sweep to find.
             for (const Job &job : batch) {
-                for (const QString &path : job.removeAfter)
-                    QFile::remove(path);
+                for (const QString &path : job.removeAfter) {
+                    if (outcome.ok)
+                        AtomicFile::removeFile(path, 2);
+                }
             }
         } else {
             outcome = appendLines(batch);
@@ -234,25 +238,37 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
         m_needsCompaction = true;
         return { false, outcome.error, true };
     }
-    QList<QByteArray> lines;
-    lines.reserve(qsizetype(jobs.size()));
-    qint64 bytes = 0;
+    // Lines that did not reach the disk before go first, in their order.
+    QList<QByteArray> lines = std::exchange(m_unwrittenLines, {});
+    QStringList removals = std::exchange(m_unwrittenRemovals, {});
     for (const Job &job : jobs) {
         lines.append(job.makeLine());
-        bytes += lines.last().size();
+        removals += job.removeAfter;
     }
+    qint64 bytes = 0;
+    for (const QByteArray &line : std::as_const(lines))
+        bytes += line.size();
     if (bytes > 0 && (!writeLines(m_journal, lines) || ::fdatasync(m_journal) != 0)) {
-        outcome
-            = { false, systemError(QStringLiteral("cannot write %1").arg(m_journalPath)), true };
+        outcome.ok = false;
+        outcome.error = systemError(QStringLiteral("cannot write %1").arg(m_journalPath));
+        // The journal is cut back to its last whole line, so that nothing
+        // torn or missing sits in it, and the lines wait here for the next
+        // change. When it cannot be cut, or the lines waiting grow past what
+        // a compaction would write, only a compaction can follow.
+        if (bytes <= compactionThreshold(m_archiveBytes)
+            && ::ftruncate(m_journal, m_journalBytes) == 0 && ::fsync(m_journal) == 0) {
+            m_unwrittenLines = std::move(lines);
+            m_unwrittenRemovals = std::move(removals);
+            return outcome;
+        }
+        outcome.compactionDue = true;
         closeJournal();
         m_needsCompaction = true;
         return outcome;
     }
     // Only once the lines that no longer name them are durable.
-    for (const Job &job : jobs) {
-        for (const QString &path : job.removeAfter)
-            QFile::remove(path);
-    }
+    for (const QString &path : std::as_const(removals))
+        AtomicFile::removeFile(path, 2);
     m_journalBytes += bytes;
     // Asked for once per journal: the store answers with a compaction.
     if (!m_compactionAsked && m_journalBytes > compactionThreshold(m_archiveBytes)) {
@@ -285,8 +301,13 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
     closeJournal();
     Outcome outcome;
     QString error;
-    const bool written = AtomicFile::write(m_archivePath, parts, &error)
-        && AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), &error);
+    const int folder = AtomicFile::openFolder(QFileInfo(m_archivePath).absolutePath());
+    if (folder < 0)
+        error = systemError(QStringLiteral("cannot open %1").arg(m_archivePath));
+    const bool written = folder >= 0 && AtomicFile::write(folder, m_archivePath, parts, &error)
+        && AtomicFile::write(folder, m_journalPath, { ClipJournal::headerLine(name) }, &error);
+    if (folder >= 0)
+        ::close(folder);
     // Nothing of a save is kept once it is on disk; the freed pages go back
     // to the system rather than stay in this thread's heap.
     parts = QList<QByteArray>();
@@ -297,6 +318,10 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
     }
     m_needsCompaction = false;
     m_compactionAsked = false;
+    // The compaction holds what was waiting to be appended.
+    m_unwrittenLines.clear();
+    for (const QString &path : std::exchange(m_unwrittenRemovals, {}))
+        AtomicFile::removeFile(path, 2);
     m_journalBegun = true;
     m_archiveBytes = name.bytes;
     if (!openJournal(&error))
@@ -310,11 +335,15 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
         if (clip.imageFilename)
             named.insert(*clip.imageFilename);
     }
-    const QDateTime settled = started.addSecs(-60);
-    const QDir media(m_mediaDir);
-    for (const QFileInfo &file : media.entryInfoList(QDir::Files | QDir::Hidden)) {
-        if (!named.contains(file.fileName()) && file.lastModified().toUTC() < settled)
-            QFile::remove(file.filePath());
+    // Only plain files in a media folder of our own: never a link, nor
+    // anything reached through one.
+    const qint64 settled = started.toSecsSinceEpoch() - 60;
+    const int media = AtomicFile::openFolder(m_mediaDir, 2);
+    if (media >= 0) {
+        AtomicFile::forEachFile(media, [&](const QString &file, const struct stat &st) {
+            return !named.contains(file) && qint64(st.st_mtime) < settled;
+        });
+        ::close(media);
     }
     return outcome;
 }
@@ -332,23 +361,32 @@ QString ArchiveWriter::exportNow(const QList<Clip> &clips, int fd)
 bool ArchiveWriter::openJournal(QString *error)
 {
     closeJournal();
+    const int folder = AtomicFile::openFolder(QFileInfo(m_journalPath).absolutePath());
+    if (folder < 0) {
+        *error = systemError(QStringLiteral("cannot open %1").arg(m_journalPath));
+        return false;
+    }
     if (!m_journalBegun) {
         // The first change since start, with no compaction yet: the journal
         // on disk holds nothing the history lacks, so a new one is begun
         // that names the archive as it is.
         const std::optional<QByteArray> sha256 = fileSha256Hex(m_archivePath);
         if (!sha256) {
+            ::close(folder);
             *error = QStringLiteral("cannot read %1").arg(m_archivePath);
             return false;
         }
         const ClipJournal::ArchiveName name { QFileInfo(m_archivePath).size(), *sha256 };
-        if (!AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), error))
+        if (!AtomicFile::write(folder, m_journalPath, { ClipJournal::headerLine(name) }, error)) {
+            ::close(folder);
             return false;
+        }
         m_archiveBytes = name.bytes;
         m_journalBegun = true;
     }
-    const QByteArray path = QFile::encodeName(m_journalPath);
-    m_journal = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    m_journal = ::openat(folder, QFile::encodeName(QFileInfo(m_journalPath).fileName()).constData(),
+        O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    ::close(folder);
     if (m_journal < 0) {
         *error = systemError(QStringLiteral("cannot open %1").arg(m_journalPath));
         return false;

@@ -108,9 +108,14 @@ private:
     int m_journal = -1;
     qint64 m_journalBytes = 0;
     qint64 m_archiveBytes = 0;
-    // After a failed write, lines may follow only a compaction: what was
+    // After a failed compaction, or a journal that could not be cut back
+    // after a failed write, lines may follow only a compaction: what was
     // lost is in memory, not on disk.
     bool m_needsCompaction = false;
+    // Lines whose write failed, cut from the journal again: the next lines
+    // go after them. The files of their changes go once they are written.
+    QList<QByteArray> m_unwrittenLines;
+    QStringList m_unwrittenRemovals;
     // Whether this writer has written the journal's first line yet.
     bool m_journalBegun = false;
     bool m_compactionAsked = false;

@@ -6,16 +6,21 @@
 #include "ClipArchive.h"
 #include "ClipFunctions.h"
 #include "ClipJournal.h"
+#include "FolderLock.h"
 #include "Settings.h"
+#include "SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <limits>
 #include <mutex>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -42,18 +47,10 @@ bool isPlainFileName(const QString &name)
 // Maps the archive rather than copying it: a large history then loads
 // without a second copy of its bytes. The parser may read a little past the
 // end, so the mapping sits in a zeroed region with room to spare.
-ClipArchive::DecodeResult readArchive(const QString &path)
+ClipArchive::DecodeResult readArchive(int fd, qint64 bytes)
 {
     ClipArchive::DecodeResult result;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        result.error = QStringLiteral("cannot read the archive");
-        return result;
-    }
-    const size_t size = size_t(st.st_size);
+    const size_t size = size_t(bytes);
     const size_t page = size_t(::sysconf(_SC_PAGESIZE));
     const size_t length = (size + ClipArchive::decodePadding + page - 1) / page * page;
     void *region = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -73,7 +70,6 @@ ClipArchive::DecodeResult readArchive(const QString &path)
     }
     if (region != MAP_FAILED)
         ::munmap(region, length);
-    ::close(fd);
     return result;
 }
 
@@ -100,27 +96,53 @@ struct HistoryFiles
 struct HistoryRead
 {
     bool archiveExists = false;
+    qint64 archiveBytes = 0;
+    // Larger than the limit it was read with: not read at all.
+    bool tooLarge = false;
     ClipArchive::DecodeResult archive;
     ClipJournal::Replay replay;
 };
 
 // The archive, newest first, with the journal that extends it applied. The
-// journal is read only when it names this very archive.
-HistoryRead readHistory(const HistoryFiles &files)
+// journal is read only when it names this very archive. Neither is read
+// through a link, nor when the folder is one; an archive over `maxBytes`
+// (when positive) is not read.
+HistoryRead readHistory(const HistoryFiles &files, qint64 maxBytes)
 {
     HistoryRead read;
     read.archiveExists = itemExists(files.archive);
     if (!read.archiveExists)
         return read;
-    read.archive = readArchive(files.archive);
+    const int fd = AtomicFile::openFile(files.archive);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        read.archive.error = QStringLiteral("cannot read the archive");
+        return read;
+    }
+    read.archiveBytes = qint64(st.st_size);
+    read.tooLarge = maxBytes > 0 && read.archiveBytes > maxBytes;
+    if (read.tooLarge) {
+        ::close(fd);
+        read.archive.error = QStringLiteral("the archive is larger than the history can be");
+        return read;
+    }
+    read.archive = readArchive(fd, read.archiveBytes);
+    ::close(fd);
     if (!read.archive.ok)
         return read;
     QList<Clip> &clips = read.archive.clips;
     std::stable_sort(clips.begin(), clips.end(),
         [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
-    QFile journal(files.journal);
-    if (!journal.open(QIODevice::ReadOnly))
+    QFile journal;
+    const int journalFd = AtomicFile::openFile(files.journal);
+    if (journalFd < 0
+        || !journal.open(journalFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (journalFd >= 0)
+            ::close(journalFd);
         return read;
+    }
     const QByteArray lines = journal.readAll();
     const auto archiveSha256 = [&] { return fileSha256Hex(files.archive).value_or(QByteArray()); };
     read.replay = ClipJournal::replay(lines, QFileInfo(files.archive).size(), archiveSha256, clips);
@@ -150,6 +172,15 @@ std::optional<HistoryRead> takePreload(const QString &archive)
     return preload->read.get();
 }
 
+// The folder of an earlier name takes the current one, once.
+void moveLegacyFolder(const QString &support)
+{
+    const QString root = support + QStringLiteral("/Quillstack");
+    const QString legacy = support + QStringLiteral("/Tallowen");
+    if (!itemExists(root) && itemExists(legacy))
+        QDir().rename(legacy, root);
+}
+
 // The archive's form of `clips`, or nothing once it would pass `limit` bytes.
 std::optional<QByteArray> archiveBytes(const QList<Clip> &clips, qsizetype limit)
 {
@@ -174,6 +205,13 @@ QString ClipStore::defaultAppSupportDir()
     return dir;
 }
 
+std::unique_ptr<FolderLock> ClipStore::lockFolder(const QString &appSupportDir)
+{
+    const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
+    moveLegacyFolder(support);
+    return std::make_unique<FolderLock>(HistoryFiles(support).root, FolderLock::Mode::exclusive);
+}
+
 ClipStore::Preload::Preload(const QString &appSupportDir)
 {
     const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
@@ -181,7 +219,12 @@ ClipStore::Preload::Preload(const QString &appSupportDir)
     if (!itemExists(support + QStringLiteral("/Quillstack")))
         return;
     const HistoryFiles files(support);
-    std::future<HistoryRead> read = std::async(std::launch::async, readHistory, files);
+    // The limit of the settings as they are when nobody changed them: the
+    // store reads again for itself when the user's own is higher.
+    const qint64 limit = archiveSizeLimit(SettingsKeys::registeredDefaults()
+                                              .value(QLatin1String(SettingsKeys::maxTotalBytes))
+                                              .toLongLong());
+    std::future<HistoryRead> read = std::async(std::launch::async, readHistory, files, limit);
     const std::lock_guard lock(preloadMutex);
     pendingPreload = PendingRead { files.archive, std::move(read) };
 }
@@ -197,18 +240,15 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
     , m_clock(std::move(clock))
 {
     const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
-    const QString root = support + QStringLiteral("/Quillstack");
-    const QString legacy = support + QStringLiteral("/Tallowen");
-    if (!itemExists(root) && itemExists(legacy))
-        QDir().rename(legacy, root);
-
+    moveLegacyFolder(support);
     const HistoryFiles files(support);
     m_rootURL = files.root;
     m_archiveURL = files.archive;
     m_journalURL = files.journal;
     m_mediaURL = files.media;
-    AtomicFile::makePrivateDir(m_rootURL);
-    AtomicFile::makePrivateDir(m_mediaURL);
+    // A link or a file where a folder belongs is left as it is (foreignItems).
+    if (AtomicFile::makePrivateDir(m_rootURL))
+        AtomicFile::makePrivateDir(m_mediaURL);
     m_writer = std::make_unique<ArchiveWriter>(
         m_archiveURL, m_journalURL, m_mediaURL, [this](const ArchiveWriter::Outcome &outcome) {
             QMetaObject::invokeMethod(
@@ -229,7 +269,7 @@ ClipStore::~ClipStore()
 {
     // At quit the archive takes in the journal, so that it alone is the
     // whole history for the next start and for older versions.
-    if (m_linesSinceCompaction > 0 && !m_preserveUnreadableArchive)
+    if (m_linesSinceCompaction > 0 && !m_preserveUnreadableArchive && prepareToWrite())
         m_writer->compact(m_clips);
 }
 
@@ -243,22 +283,59 @@ void ClipStore::load()
     // Until an archive has been written there is nothing a line could extend.
     m_compactionDue = true;
     std::optional<HistoryRead> preloaded = takePreload(m_archiveURL);
+    const QList<ForeignItem> foreign = foreignItems();
+    tellForeign(foreign);
+    bool blocked = false;
+    for (const ForeignItem &item : foreign) {
+        // Nothing is read from a folder or file that is not ours.
+        if (item.path != m_mediaURL && item.path != m_journalURL)
+            return;
+        blocked = blocked || item.path == m_journalURL;
+    }
     if (!itemExists(m_archiveURL))
         return;
     AtomicFile::makePrivateFile(m_archiveURL);
-    if (itemExists(m_journalURL))
-        AtomicFile::makePrivateFile(m_journalURL);
-    const QDir media(m_mediaURL);
-    for (const QString &name : media.entryList(QDir::Files | QDir::Hidden))
-        AtomicFile::makePrivateFile(media.filePath(name));
+    AtomicFile::makePrivateFile(m_journalURL);
+    if (const int media = AtomicFile::openFolder(m_mediaURL, 2); media >= 0) {
+        AtomicFile::forEachFile(media, [media](const QString &name, const struct stat &) {
+            const int fd = ::openat(media, QFile::encodeName(name).constData(),
+                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::fchmod(fd, 0600);
+                ::close(fd);
+            }
+            return false;
+        });
+        ::close(media);
+    }
 
+    const qint64 limit = archiveSizeLimit(m_settings.maxTotalBytes());
+    if (preloaded && preloaded->tooLarge && (limit <= 0 || preloaded->archiveBytes <= limit))
+        preloaded.reset(); // over the preload's limit, not over the user's
     HistoryRead read = preloaded ? std::move(*preloaded)
-                                 : readHistory(HistoryFiles(QFileInfo(m_rootURL).path()));
+                                 : readHistory(HistoryFiles(QFileInfo(m_rootURL).path()), limit);
+    if (read.tooLarge || (limit > 0 && read.archiveBytes > limit)) {
+        // Far more than a history within the limits takes: it is set aside
+        // unread, before it costs its size in memory, and told at once.
+        const QString aside = setAside(m_archiveURL, QStringLiteral("clips.json.corrupt-"));
+        if (aside.isEmpty()) {
+            m_preserveUnreadableArchive = true; // tried again before the first save
+            return;
+        }
+        if (itemExists(m_journalURL))
+            setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+        QMetaObject::invokeMethod(
+            this, [this, aside] { emit archiveSetAside(aside); }, Qt::QueuedConnection);
+        return;
+    }
     if (!read.archive.ok) {
         m_preserveUnreadableArchive = true;
         return;
     }
     m_clips = std::move(read.archive.clips);
+    // Whatever is saved once the journal's place is free is a compaction.
+    if (blocked)
+        return;
     m_compactionDue = false;
     const ClipJournal::Replay &replay = read.replay;
     if (replay.outcome == ClipJournal::Replay::Outcome::stale) {
@@ -311,9 +388,14 @@ QString ClipStore::imagePath(const Clip &clip) const
 
 std::optional<QByteArray> ClipStore::imageData(const Clip &clip) const
 {
-    QFile file(imagePath(clip));
-    if (!clip.imageFilename || !file.open(QIODevice::ReadOnly))
+    const QString path = imagePath(clip);
+    const int fd = path.isEmpty() ? -1 : AtomicFile::openFile(path, 2);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return std::nullopt;
+    }
     return file.readAll();
 }
 
@@ -329,8 +411,17 @@ std::optional<QString> ClipStore::writeImageFile(
     const QString &mediaDir, const QUuid &id, const QByteArray &png)
 {
     const QString name = ClipArchive::formatUuid(id) + QStringLiteral(".png");
+    const QString path = mediaDir + QLatin1Char('/') + name;
     QString error;
-    if (!AtomicFile::write(mediaDir + QLatin1Char('/') + name, png, &error)) {
+    // Never into a media folder, or a data folder, that is a link.
+    const int folder = AtomicFile::openFolder(mediaDir, 2);
+    if (folder < 0)
+        error = QStringLiteral("cannot open %1: %2")
+                    .arg(mediaDir, QString::fromLocal8Bit(std::strerror(errno)));
+    const bool written = folder >= 0 && AtomicFile::write(folder, path, { png }, &error);
+    if (folder >= 0)
+        ::close(folder);
+    if (!written) {
         qWarning().noquote() << QStringLiteral("Cannot store a copied image: %1").arg(error);
         return std::nullopt;
     }
@@ -342,7 +433,7 @@ void ClipStore::add(const ClipContent &content)
     // An image written ahead for a clip that is not taken goes again.
     const auto discardImage = [&] {
         if (isPlainFileName(content.imageFilename))
-            QFile::remove(m_mediaURL + QLatin1Char('/') + content.imageFilename);
+            AtomicFile::removeFile(m_mediaURL + QLatin1Char('/') + content.imageFilename, 2);
     };
     if (content.byteSize > m_settings.maxClipBytes()) {
         discardImage();
@@ -570,14 +661,72 @@ QString ClipStore::setAside(const QString &path, const QString &prefix)
     // Keep the newest few.
     QDir root(m_rootURL);
     const QStringList asides
-        = root.entryList({ prefix + QLatin1Char('*') }, QDir::Files, QDir::Name);
+        = root.entryList({ prefix + QLatin1Char('*') }, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
         root.remove(asides[i]);
     return aside;
 }
 
+QList<ClipStore::ForeignItem> ClipStore::foreignItems() const
+{
+    QList<ForeignItem> found;
+    const auto check = [&](const QString &path, bool folder) {
+        switch (AtomicFile::kindOf(path)) {
+        case AtomicFile::Kind::missing:
+            return;
+        case AtomicFile::Kind::file:
+            if (folder)
+                found.append({ path, Foreign::file });
+            return;
+        case AtomicFile::Kind::folder:
+            if (!folder)
+                found.append({ path, Foreign::folder });
+            return;
+        case AtomicFile::Kind::link:
+            found.append({ path, Foreign::link });
+            return;
+        case AtomicFile::Kind::other:
+            found.append({ path, Foreign::special });
+            return;
+        }
+    };
+    check(m_rootURL, true);
+    if (!found.isEmpty())
+        return found; // nothing under it is looked at
+    check(m_archiveURL, false);
+    check(m_journalURL, false);
+    check(m_mediaURL, true);
+    return found;
+}
+
+void ClipStore::tellForeign(const QList<ForeignItem> &items)
+{
+    QSet<QString> now;
+    for (const ForeignItem &item : items) {
+        now.insert(item.path);
+        if (m_toldForeign.contains(item.path))
+            continue;
+        // Queued, so that a store being made is heard once it is wired up.
+        QMetaObject::invokeMethod(
+            this, [this, item] { emit foreignItemFound(item.path, item.kind); },
+            Qt::QueuedConnection);
+    }
+    // Told again should it come back after it went.
+    m_toldForeign = now;
+}
+
 bool ClipStore::prepareToWrite()
 {
+    // What is not ours is left as it is, and the history stays in memory
+    // until it has gone; a missing media folder only stops images.
+    const QList<ForeignItem> foreign = foreignItems();
+    tellForeign(foreign);
+    const bool blocked = std::any_of(foreign.cbegin(), foreign.cend(),
+        [this](const ForeignItem &item) { return item.path != m_mediaURL; });
+    if (blocked) {
+        m_compactionDue = true; // what is not saved now is written whole later
+        return false;
+    }
     // The history stays in memory when it cannot be written; every later
     // change tries again.
     if (!AtomicFile::makePrivateDir(m_rootURL)) {
@@ -643,10 +792,29 @@ void ClipStore::exportTo(int fd, std::function<void(const QString &error)> done)
     });
 }
 
+qint64 ClipStore::archiveSizeLimit(qint64 maxTotalBytes)
+{
+    constexpr qint64 margin = qint64(64) << 20;
+    if (maxTotalBytes < 1)
+        return 0; // no limit on the history, none on its file
+    if (maxTotalBytes > (std::numeric_limits<qint64>::max() - margin) / 2)
+        return std::numeric_limits<qint64>::max();
+    return 2 * maxTotalBytes + margin;
+}
+
 std::optional<QByteArray> ClipStore::exportFromFiles(const QString &appSupportDir, QString *error)
 {
     const HistoryFiles files(appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir);
-    const HistoryRead read = readHistory(files);
+    // Read while no instance writes: one that holds the folder is asked
+    // over the session bus instead, so it holding it here means it cannot be.
+    const FolderLock lock(files.root, FolderLock::Mode::shared);
+    if (lock.state() == FolderLock::State::held) {
+        if (error)
+            *error = QStringLiteral("%1 is in use by a Quillstack that cannot be reached")
+                         .arg(files.root);
+        return std::nullopt;
+    }
+    const HistoryRead read = readHistory(files, 0);
     if (read.archiveExists && !read.archive.ok) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(files.archive, read.archive.error);
@@ -664,5 +832,5 @@ void ClipStore::deleteMedia(const Clip &clip)
 {
     const QString path = imagePath(clip);
     if (!path.isEmpty())
-        QFile::remove(path);
+        AtomicFile::removeFile(path, 2);
 }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -15,6 +16,7 @@
 #include <optional>
 
 class ArchiveWriter;
+class FolderLock;
 class Settings;
 
 using Clock = std::function<QDateTime()>;
@@ -49,6 +51,15 @@ class ClipStore : public QObject
 {
     Q_OBJECT
 public:
+    // What stands where one of the store's folders or files belongs.
+    enum class Foreign {
+        link, // to anywhere: never followed
+        folder, // where a file belongs
+        file, // where a folder belongs
+        special, // a device, pipe or socket
+    };
+    Q_ENUM(Foreign)
+
     // `appSupportDir` is the folder that holds "Quillstack" (normally
     // ~/.local/share); empty means the platform's own.
     ClipStore(Settings &settings, const QString &appSupportDir = QString(), Clock clock = {},
@@ -100,6 +111,16 @@ public:
     std::optional<QByteArray> imageData(const Clip &clip) const;
 
     static QString defaultAppSupportDir();
+    // Takes the history folder under `appSupportDir` for this process alone,
+    // before anything of it is read; held while the result lives.
+    static std::unique_ptr<FolderLock> lockFolder(const QString &appSupportDir = QString());
+    // The largest archive read at start for a history limited to
+    // `maxTotalBytes` (0 for none). Its JSON form is larger than the clips'
+    // sizes: Base64 makes RTF and HTML a third larger, escapes lengthen
+    // text, and each clip adds its id, dates and hash; twice the limit and
+    // 64 MiB more holds all that, where a larger file was not written by
+    // this program under these limits.
+    static qint64 archiveSizeLimit(qint64 maxTotalBytes);
     // Reads the history under `appSupportDir` on another thread while it
     // lives, so that a start reads it while the display is being set up. The
     // next store made takes what was read when it is for the same folder,
@@ -130,8 +151,21 @@ signals:
     // A journal line could not be applied at start: the changes before it
     // were kept and the journal was kept under this name.
     void journalSetAside(const QString &path);
+    // Something not of this program's making stands at `path`, where its
+    // folder, the archive, the journal or the media folder belongs. It is
+    // left as it is: never read, followed, changed or removed. Until it is
+    // gone, nothing of the history is saved (only images, for the media
+    // folder). Told once while it stays.
+    void foreignItemFound(const QString &path, ClipStore::Foreign kind);
 
 private:
+    struct ForeignItem
+    {
+        QString path;
+        Foreign kind;
+    };
+    QList<ForeignItem> foreignItems() const;
+    void tellForeign(const QList<ForeignItem> &items);
     void load();
     qsizetype indexOf(const QUuid &id) const;
     // Removes the clip; its image file is added to `images`, to go once the
@@ -167,5 +201,6 @@ private:
     bool m_compactionDue = false;
     // Journal lines saved since the last compaction was asked for.
     qsizetype m_linesSinceCompaction = 0;
+    QSet<QString> m_toldForeign;
     std::unique_ptr<ArchiveWriter> m_writer;
 };

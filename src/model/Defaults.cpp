@@ -1,19 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Defaults.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-// The settings file may hold the shortcuts the user chose; keep it private.
+// The settings file may hold the shortcuts the user chose; it is private
+// from before its first byte: its folder is made 0700 before QSettings
+// would make it with the umask's modes, and the file exists 0600 before
+// QSettings writes, which then keeps the modes of the file it replaces.
 void makePrivate(const QString &fileName)
 {
-    if (QFileInfo::exists(fileName))
-        QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner);
+    AtomicFile::makePrivateDir(QFileInfo(fileName).absolutePath());
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd, 0600);
+    ::close(fd);
 }
 
 } // namespace
@@ -93,13 +109,14 @@ QString Defaults::string(const QString &key) const
 
 void Defaults::setObject(const QString &key, const QVariant &value)
 {
+    makePrivate(m_settings->fileName());
     m_settings->setValue(key, value);
     m_settings->sync();
-    makePrivate(m_settings->fileName());
 }
 
 void Defaults::remove(const QString &key)
 {
+    makePrivate(m_settings->fileName());
     m_settings->remove(key);
     m_settings->sync();
 }
