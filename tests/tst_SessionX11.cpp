@@ -215,7 +215,34 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     quillstack.environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     quillstack.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), quillstack.home.path());
     quillstack.program.setProcessChannelMode(QProcess::SeparateChannels);
+
+    // A reader of the files (an export while none runs) holds the folder
+    // shared: a start waits for it rather than take it for a running program.
+    const QString folder = quillstack.home.filePath(QStringLiteral("data/Quillstack"));
+    const QString lock = folder + QStringLiteral("/lock");
+    QVERIFY(QDir().mkpath(folder));
+    QProcess reader;
+    reader.start(QStringLiteral("flock"),
+        { QStringLiteral("--shared"), QStringLiteral("--close"), lock, QStringLiteral("cat") });
+    QVERIFY(waitFor([&] {
+        return !runToolOk(QStringLiteral("flock"),
+            { QStringLiteral("--nonblock"), lock, QStringLiteral("true") });
+    }));
     quillstack.start();
+    QVERIFY(quillstack.program.waitForStarted());
+    const auto waitsOnTheLock = [&] {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(quillstack.program.processId()));
+        const QStringList names
+            = fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        return std::any_of(names.cbegin(), names.cend(),
+            [&](const QString &name) { return QFile::symLinkTarget(fds.filePath(name)) == lock; });
+    };
+    QVERIFY(waitFor(
+        [&] { return quillstack.program.state() != QProcess::Running || waitsOnTheLock(); }));
+    QCOMPARE(quillstack.program.state(), QProcess::Running);
+    reader.kill();
+    reader.waitForFinished();
+
     QByteArray err;
     QVERIFY(waitFor([&] {
         err += quillstack.program.readAllStandardError();
@@ -243,7 +270,6 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     // One writer per history folder: a second start, with no bus to hand
     // over through, says so and leaves the history to the first; the files
     // are not read from under it either.
-    const QString folder = quillstack.home.filePath(QStringLiteral("data/Quillstack"));
     const QuillstackProcess::Result second = quillstack.run({});
     QCOMPARE(second.exitCode, 1);
     QCOMPARE(second.err,

@@ -43,14 +43,13 @@ FolderLock::FolderLock(const QString &folder, Mode mode)
     }
     if (!S_ISREG(st.st_mode)) {
         errno = EINVAL;
-        {
-            fail(QStringLiteral("%1 is not a plain file").arg(path));
-            return;
-        }
+        fail(QStringLiteral("%1 is not a plain file").arg(path));
+        return;
     }
     if (exclusive)
         ::fchmod(m_fd, 0600);
-    if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+    if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0
+        || (exclusive && errno == EWOULDBLOCK && outwaitReaders())) {
         m_state = State::taken;
         return;
     }
@@ -61,6 +60,23 @@ FolderLock::FolderLock(const QString &folder, Mode mode)
         return;
     }
     fail(QStringLiteral("cannot lock %1").arg(path));
+}
+
+bool FolderLock::outwaitReaders()
+{
+    // While it can be had shared, only readers hold it: an export from the
+    // files, which ends. A start waits for them rather than take them for a
+    // running program.
+    constexpr int attempts = 600; // 30 s: an export of a large history
+    for (int i = 0; i < attempts; ++i) {
+        if (::flock(m_fd, LOCK_SH | LOCK_NB) != 0)
+            return false; // a program holds it
+        ::usleep(50 * 1000);
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+    }
+    errno = EWOULDBLOCK;
+    return false;
 }
 
 FolderLock::~FolderLock()

@@ -31,6 +31,8 @@ public:
     QString error() const { return m_error; }
 
 private:
+    bool outwaitReaders();
+
     const QString m_folder;
     int m_fd = -1;
     State m_state = State::none;
