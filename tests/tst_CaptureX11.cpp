@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipFunctions.h"
 #include "ClipboardTools.h"
-#include "NumberedImage.h"
 #include "PasteboardMonitor.h"
+#include "QuitThenCopySequence.h"
 #include "StoreFixture.h"
 #include "X11Pasteboard.h"
 
@@ -206,51 +206,17 @@ private slots:
         QCOMPARE(rig.clips(), before);
     }
 
-    // An image copied, its program quitting while the image is still being
-    // prepared, and a text copied at once: the image is offered again only
-    // while the clipboard is still empty, so the text is never pushed aside
-    // or dropped. The holds sweep the moment the image comes back across the
-    // text's read.
+    // An image whose program quits while the image is still being prepared
+    // is offered again only while the clipboard is still empty: a text
+    // copied right after it is never pushed aside or dropped.
     void imageOwnerQuitsThenTextIsCopied()
     {
         Rig rig;
-        QStringList expected;
-        constexpr int rounds = 50;
-        for (int i = 0; i < rounds; ++i) {
-            QProcess *imageOwner
-                = m_tools.startOwner({ { PasteboardType::png, NumberedImage::png(i) } });
-            QVERIFY(imageOwner);
-            // Read whole: from here on its program may quit.
-            QTRY_VERIFY_WITH_TIMEOUT(rig.pasteboard.dataForType(PasteboardType::png), 10000);
-            QTest::qWait(50 + (i * 7 % 16) * 50);
-            imageOwner->kill();
-            imageOwner->waitForFinished(5000);
-
-            const QByteArray text = "text after image " + QByteArray::number(i);
-            QProcess *textOwner = m_tools.startOwner({ { QStringLiteral("UTF8_STRING"), text } });
-            QVERIFY(textOwner);
-            // Until the text is recorded or its owner lost the clipboard.
-            QTRY_VERIFY_WITH_TIMEOUT(rig.texts().contains(QString::fromLatin1(text))
-                    || textOwner->state() == QProcess::NotRunning,
-                10000);
-            QTest::qWait(50 + (i * 3 % 4) * 50);
-            textOwner->kill();
-            textOwner->waitForFinished(5000);
-            expected.prepend(QStringLiteral("image %1").arg(i));
-            expected.prepend(QString::fromLatin1(text));
-        }
-        QVERIFY(ClipboardTools::copyWithXclip("sentinel"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("sentinel"), 10000);
-        rig.monitor->finishPending();
-        expected.prepend(QStringLiteral("sentinel"));
-        QStringList recorded;
-        for (const Clip &clip : rig.clips()) {
-            recorded.append(clip.kind == ClipKind::image
-                    ? QStringLiteral("image %1")
-                          .arg(NumberedImage::number(rig.f.store->imagePath(clip)))
-                    : clip.text.value_or(QString()));
-        }
-        QCOMPARE(recorded, expected);
+        QuitThenCopySequence sequence;
+        sequence.startOwner = [this](const auto &offers) { return m_tools.startOwner(offers); };
+        sequence.textType = QStringLiteral("UTF8_STRING");
+        sequence.copy = &ClipboardTools::copyWithXclip;
+        sequence.run(rig.pasteboard, *rig.monitor, *rig.f.store, 50);
     }
 
     void imageCopyRecordsAnImageFile()
