@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipboardRead.h"
 #include "PasteboardMonitor.h"
+#include "QuitThenCopySequence.h"
 #include "StoreFixture.h"
 #include "WaylandPasteboard.h"
 
@@ -261,19 +262,63 @@ private slots:
             QByteArray("copy\nfile:///tmp/one.txt\nfile:///tmp/two%20words.txt"));
     }
 
-    // Beyond the per-clip limit a copy is not recorded; the next one is.
-    void oversizedCopyIsNotRecorded()
+    // A copy within the limits is recorded; one byte over either the read
+    // limit or the per-clip limit and it is not, while the next copy is. The
+    // per-clip limit applies to what would be stored, so that copy is read.
+    void limits_data()
+    {
+        QTest::addColumn<qint64>("readLimit");
+        QTest::addColumn<qint64>("clipLimit");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<bool>("recorded");
+        const qint64 none = 0;
+        QTest::newRow("exactly at the read limit") << qint64(1000) << none << 1000 << true << true;
+        QTest::newRow("one byte over the read limit")
+            << qint64(1000) << none << 1001 << false << false;
+        QTest::newRow("one byte over the per-clip limit")
+            << none << qint64(1000) << 1001 << true << false;
+    }
+
+    void limits()
+    {
+        QFETCH(qint64, readLimit);
+        QFETCH(qint64, clipLimit);
+        QFETCH(int, size);
+        QFETCH(bool, read);
+        QFETCH(bool, recorded);
+        Rig rig;
+        if (clipLimit)
+            rig.f.settings->setMaxClipBytes(clipLimit);
+        // Far below what the per-clip limit lets the monitor read.
+        if (readLimit)
+            rig.pasteboard.setMaxReadBytes(readLimit);
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        const QByteArray copied(size, 'x');
+        QVERIFY(wlCopy(copied));
+        QVERIFY(changed.wait(5000));
+        QCOMPARE(rig.pasteboard.contentsAbandoned(), !read);
+        QCOMPARE(rig.pasteboard.dataForType(PasteboardType::plainText),
+            read ? std::optional<QByteArray>(copied) : std::nullopt);
+
+        QVERIFY(wlCopy("next"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("next"), 5000);
+        QStringList expected { QStringLiteral("next") };
+        if (recorded)
+            expected.append(QString::fromLatin1(copied));
+        QCOMPARE(rig.texts(), expected);
+    }
+
+    // As on X11: an image whose program quits while it is being prepared is
+    // offered again only while the clipboard is still empty.
+    void imageOwnerQuitsThenTextIsCopied()
     {
         Rig rig;
-        rig.f.settings->setMaxClipBytes(1000);
-        QVERIFY(wlCopy(QByteArray(1001, 'x')));
-        // Read (the limit applies to what would be stored), then not recorded.
-        QTRY_COMPARE_WITH_TIMEOUT(
-            rig.pasteboard.dataForType(PasteboardType::plainText).value_or(QByteArray()).size(),
-            1001, 5000);
-        QVERIFY(wlCopy(QByteArray(1000, 'y')));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            rig.texts(), QStringList { QString(1000, QLatin1Char('y')) }, 5000);
+        QuitThenCopySequence sequence;
+        sequence.startOwner = [this](const auto &offers) { return startOwner(offers); };
+        sequence.textType = QStringLiteral("text/plain;charset=utf-8");
+        sequence.copy = [this](const QByteArray &bytes) { return wlCopy(bytes); };
+        sequence.run(rig.pasteboard, *rig.monitor, *rig.f.store, 25);
     }
 
     void clipboardOutlivesTheProgramThatCopied()

@@ -2,6 +2,7 @@
 #include "ClipFunctions.h"
 #include "ClipboardTools.h"
 #include "PasteboardMonitor.h"
+#include "QuitThenCopySequence.h"
 #include "StoreFixture.h"
 #include "X11Pasteboard.h"
 
@@ -203,6 +204,19 @@ private slots:
         rig.monitor->finishPending();
         QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), left);
         QCOMPARE(rig.clips(), before);
+    }
+
+    // An image whose program quits while the image is still being prepared
+    // is offered again only while the clipboard is still empty: a text
+    // copied right after it is never pushed aside or dropped.
+    void imageOwnerQuitsThenTextIsCopied()
+    {
+        Rig rig;
+        QuitThenCopySequence sequence;
+        sequence.startOwner = [this](const auto &offers) { return m_tools.startOwner(offers); };
+        sequence.textType = QStringLiteral("UTF8_STRING");
+        sequence.copy = &ClipboardTools::copyWithXclip;
+        sequence.run(rig.pasteboard, *rig.monitor, *rig.f.store, 50);
     }
 
     void imageCopyRecordsAnImageFile()

@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ClipStore.h"
+#include "Defaults.h"
+#include "Settings.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 // The program itself on a Wayland session, its UI on Xwayland: it takes the
@@ -16,14 +22,81 @@ class tst_WaylandSession : public QObject
 
     QTemporaryDir m_home;
 
-    // Starts the program against waylandDisplay; returns once it has written
-    // its start-up lines, or null.
-    std::unique_ptr<QProcess> startProgram(const QString &waylandDisplay)
+    // A headless sway of the test's own, which it may end at any moment as
+    // a logout does: sway, its Xwayland and their children at once.
+    struct Compositor
+    {
+        QTemporaryDir dir;
+        QProcessEnvironment env;
+        pid_t pid = 0;
+
+        bool start()
+        {
+            QProcess script;
+            script.setProcessChannelMode(QProcess::ForwardedChannels);
+            script.start(QStringLiteral(QS_SWAY_SESSION), { dir.path() });
+            if (!script.waitForFinished(30000) || script.exitCode() != 0)
+                return false;
+            QFile file(dir.filePath(QStringLiteral("env")));
+            QFile pidFile(dir.filePath(QStringLiteral("pid")));
+            if (!file.open(QIODevice::ReadOnly) || !pidFile.open(QIODevice::ReadOnly))
+                return false;
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                const qsizetype equals = line.indexOf('=');
+                if (equals > 0)
+                    env.insert(QString::fromUtf8(line.left(equals)),
+                        QString::fromUtf8(line.mid(equals + 1)));
+            }
+            pid = pid_t(pidFile.readAll().trimmed().toInt());
+            return pid > 0;
+        }
+        // sway outlives the script that started it, so no one here reaps
+        // it: an unreaped one counts as ended.
+        bool running() const
+        {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray line = stat.readAll();
+            return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+        }
+        void end() const
+        {
+            if (pid > 0)
+                ::kill(-pid, SIGTERM);
+        }
+        // The Xwayland server that sway started, found by its session.
+        pid_t xwayland() const
+        {
+            const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+            for (const QString &entry : entries) {
+                QFile comm(QStringLiteral("/proc/%1/comm").arg(entry));
+                if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "Xwayland")
+                    continue;
+                if (::getsid(pid_t(entry.toInt())) == pid)
+                    return pid_t(entry.toInt());
+            }
+            return 0;
+        }
+        ~Compositor()
+        {
+            end();
+            [[maybe_unused]] const bool ended
+                = QTest::qWaitFor([this] { return !running(); }, 10000);
+        }
+    };
+
+    // Starts the program against waylandDisplay (and the X server display,
+    // when given); returns once it has written its start-up lines, or null.
+    std::unique_ptr<QProcess> startProgram(
+        const QString &waylandDisplay, const QString &display = QString())
     {
         auto program = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         program->setProcessEnvironment(env);
@@ -61,39 +134,111 @@ private slots:
             "run under wayland-harness.sh");
     }
 
-    void dataControlIsUsedAndCopiesRecorded()
+    // The program takes the clipboard from data-control and records copies
+    // made in Wayland programs. Then the session ends around it: its
+    // compositor, Xwayland or both go away before, during or right after its
+    // quit, at times while it puts back a copy whose program quit. It always
+    // ends by itself without a fault, and what was copied before is in the
+    // history it leaves.
+    void quitAsTheSessionEnds_data()
     {
+        QTest::addColumn<QString>("shape");
+        QTest::newRow("compositor gone, then quit") << QStringLiteral("compositor first");
+        // Xwayland outlives it for a moment: the Wayland connection breaks first.
+        QTest::newRow("compositor killed alone, then quit") << QStringLiteral("sway killed");
+        QTest::newRow("Xwayland gone, then quit") << QStringLiteral("xwayland first");
+        QTest::newRow("quit, compositor gone at once") << QStringLiteral("together");
+        QTest::newRow("quit while putting a copy back, compositor gone at once")
+            << QStringLiteral("restore");
+    }
+
+    void quitAsTheSessionEnds()
+    {
+        QFETCH(QString, shape);
+        Compositor compositor;
+        QVERIFY(compositor.start());
+        const QString wayland = compositor.env.value(QStringLiteral("WAYLAND_DISPLAY"));
         const std::unique_ptr<QProcess> program
-            = startProgram(qEnvironmentVariable("WAYLAND_DISPLAY"));
+            = startProgram(wayland, compositor.env.value(QStringLiteral("DISPLAY")));
         QVERIFY(program);
         QVERIFY(waitForStderr(*program, "clipboard through Wayland (zwlr_data_control_manager_v1"));
 
+        QProcessEnvironment copyEnv = QProcessEnvironment::systemEnvironment();
+        copyEnv.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
+        const QString dataDir = m_home.filePath(QStringLiteral("data/Quillstack"));
+        const auto recorded = [&dataDir](const QByteArray &text) {
+            for (const QString &name :
+                { QStringLiteral("clips.json"), QStringLiteral("clips.journal") }) {
+                QFile file(dataDir + QLatin1Char('/') + name);
+                if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text))
+                    return true;
+            }
+            return false;
+        };
         // Copies made before the program has finished starting are taken as
-        // what was there before it, so copy until one is recorded.
-        QFile archive(m_home.filePath(QStringLiteral("data/Quillstack/clips.json")));
-        QElapsedTimer waited;
-        waited.start();
-        bool recorded = false;
-        while (!recorded && waited.elapsed() < 10000) {
-            QProcess copy;
-            copy.setStandardOutputFile(QProcess::nullDevice());
-            copy.start(QStringLiteral("wl-copy"),
-                { QStringLiteral("copied in a Wayland program %1").arg(waited.elapsed()) });
-            QVERIFY(copy.waitForFinished(5000));
-            recorded = QTest::qWaitFor(
-                [&] {
-                    const bool found = archive.open(QIODevice::ReadOnly)
-                        && archive.readAll().contains("copied in a Wayland program");
-                    archive.close();
-                    return found;
-                },
-                200);
-        }
-        QVERIFY(recorded);
+        // what was there before it, so the first is repeated until recorded.
+        const QByteArray first = "before the end of the session, " + shape.toUtf8();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QProcess copy;
+                copy.setProcessEnvironment(copyEnv);
+                copy.setStandardOutputFile(QProcess::nullDevice());
+                copy.start(QStringLiteral("wl-copy"), { QString::fromUtf8(first) });
+                copy.waitForFinished(5000);
+                return QTest::qWaitFor([&] { return recorded(first); }, 300);
+            },
+            15000));
+        // The last copy stays with its program, which the restore shape ends.
+        const QByteArray last = "last copy, " + shape.toUtf8();
+        QProcess owner;
+        owner.setProcessEnvironment(copyEnv);
+        owner.start(
+            QStringLiteral("wl-copy"), { QStringLiteral("--foreground"), QString::fromUtf8(last) });
+        QVERIFY(QTest::qWaitFor([&] { return recorded(last); }, 10000));
 
+        if (shape == QLatin1String("compositor first") || shape == QLatin1String("sway killed")) {
+            if (shape == QLatin1String("sway killed"))
+                ::kill(compositor.pid, SIGKILL);
+            else
+                compositor.end();
+            QVERIFY(QTest::qWaitFor([&] { return !compositor.running(); }, 10000));
+        } else if (shape == QLatin1String("xwayland first")) {
+            const pid_t xwayland = compositor.xwayland();
+            QVERIFY(xwayland > 0);
+            ::kill(xwayland, SIGKILL);
+            QVERIFY(QTest::qWaitFor([&] { return ::kill(xwayland, 0) != 0; }, 10000));
+        } else if (shape == QLatin1String("restore")) {
+            owner.kill();
+        }
+        program->terminate();
+        compositor.end();
+        // It may have ended already, without its compositor.
+        QVERIFY(program->state() == QProcess::NotRunning || program->waitForFinished(30000));
+        owner.kill();
+        owner.waitForFinished(5000);
+
+        const QByteArray lines
+            = program->property("stderr").toByteArray() + program->readAllStandardError();
+        QVERIFY2(
+            !lines.contains("Sanitizer") && !lines.contains("runtime error"), lines.constData());
+        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
         // One capture path: the X11 reader never ran beside it.
-        const QByteArray lines = stop(*program);
         QCOMPARE(lines.count("clipboard through"), 1);
+        // Without its X server Qt ends the program at once, with 1.
+        QVERIFY2(program->exitCode() == 0
+                || (program->exitCode() == 1 && lines.contains("The X11 connection broke")),
+            lines.constData());
+
+        // The history opens whole, with both copies, newest first.
+        Defaults defaults(m_home.filePath(QStringLiteral("check.ini")));
+        Settings settings(defaults);
+        ClipStore store(settings, m_home.filePath(QStringLiteral("data")));
+        QStringList texts;
+        for (const Clip &clip : store.clips())
+            texts.append(clip.text.value_or(QString()));
+        QCOMPARE(
+            texts.mid(0, 2), (QStringList { QString::fromUtf8(last), QString::fromUtf8(first) }));
+        QCOMPARE(QDir(dataDir).entryList({ QStringLiteral("*corrupt*") }), QStringList());
     }
 
     void withoutDataControlX11IsUsedAndSaysSo()

@@ -17,13 +17,15 @@ add_executable(qs-bare-compositor support/bare-compositor.cpp)
 target_link_libraries(qs-bare-compositor PRIVATE PkgConfig::WAYLAND_SERVER quillstack_options)
 
 # The whole program on a Wayland session: which clipboard it chooses.
+# Also the end of a session around it: its compositor going away as it quits.
 quillstack_add_test(NAME tst_WaylandSession
   SOURCES tst_WaylandSession.cpp
-  LIBS Qt6::Core LABELS wayland WAYLAND)
+  LIBS quillstack_model LABELS wayland WAYLAND)
 add_dependencies(tst_WaylandSession quillstack qs-bare-compositor)
 target_compile_definitions(tst_WaylandSession PRIVATE
   QS_QUILLSTACK="$<TARGET_FILE:quillstack>"
-  QS_BARE_COMPOSITOR="$<TARGET_FILE:qs-bare-compositor>")
+  QS_BARE_COMPOSITOR="$<TARGET_FILE:qs-bare-compositor>"
+  QS_SWAY_SESSION="${CMAKE_SOURCE_DIR}/tests/support/sway-session.sh")
 
 # Handing the keyboard back through the compositor's window list.
 quillstack_add_test(NAME tst_WaylandWorkspace

@@ -45,6 +45,14 @@ void replaceContents(PasteboardContents &held, const PasteboardContents &next)
     QThreadPool::globalInstance()->start([old = std::move(old)]() mutable { old = {}; });
 }
 
+bool Pasteboard::restoreContents(const PasteboardContents &contents)
+{
+    if (!types().isEmpty() || !ownerQuit())
+        return false;
+    setContents(contents);
+    return true;
+}
+
 std::optional<QString> Pasteboard::stringForType(const QString &type) const
 {
     const auto bytes = dataForType(type);

@@ -66,6 +66,10 @@ public:
     // Replaces the whole contents (an empty list clears the clipboard) and
     // advances changeCount() once, before returning.
     virtual void setContents(const PasteboardContents &contents) = 0;
+    // Puts contents back on a clipboard that its owner left empty by
+    // quitting, as setContents() does, but only while it is still empty: once
+    // another program has copied, nothing changes and the result is false.
+    virtual bool restoreContents(const PasteboardContents &contents);
     // Upper bound for what a reader fetches of one copy; see PasteboardContents::abandoned.
     virtual void setMaxReadBytes(qint64 bytes) { Q_UNUSED(bytes); }
     virtual bool contentsAbandoned() const { return false; }

@@ -297,7 +297,9 @@ void PasteboardMonitor::capture(qint64 changeCount)
     if (types.isEmpty() && m_pasteboard.ownerQuit()) {
         // Once what its owner copied has been recorded, however long that
         // took, it may be offered again.
-        afterPendingCopies([this] { keepClipboardAlive(std::exchange(m_recordedHash, {})); });
+        afterPendingCopies([this, changeCount] {
+            keepClipboardAlive(std::exchange(m_recordedHash, {}), changeCount);
+        });
         return;
     }
     // Whatever the clipboard held before is gone now.
@@ -332,16 +334,18 @@ void PasteboardMonitor::afterPendingCopies(std::function<void()> step)
     m_worker.submit([step = std::move(step)] { return step; });
 }
 
-void PasteboardMonitor::keepClipboardAlive(const std::optional<QString> &wentAway)
+void PasteboardMonitor::keepClipboardAlive(const std::optional<QString> &wentAway, qint64 emptiedAt)
 {
     // Only what we recorded comes back: a copy marked secret, one too large
     // to record or one made while paused leaves the clipboard empty, as its
-    // owner meant it to be.
+    // owner meant it to be. Nor does it come back over a copy made since the
+    // clipboard emptied: preparing the clip may have taken long enough for
+    // another program to copy meanwhile.
     const QList<Clip> &clips = m_store.clips();
     if (!m_settings.keepClipboardAlive() || !wentAway || clips.isEmpty()
-        || clips.first().contentHash != *wentAway)
+        || clips.first().contentHash != *wentAway || m_pasteboard.changeCount() != emptiedAt)
         return;
-    write(clips.first(), m_store.imageData(clips.first()));
+    put(clips.first(), m_store.imageData(clips.first()), Put::restore);
 }
 
 void PasteboardMonitor::finishPending()
@@ -351,16 +355,25 @@ void PasteboardMonitor::finishPending()
 
 void PasteboardMonitor::write(const Clip &clip, const std::optional<QByteArray> &imageBytes)
 {
-    const quint64 ticket = ++m_writeTicket;
+    put(clip, imageBytes, Put::replace);
+}
+
+void PasteboardMonitor::put(const Clip &clip, const std::optional<QByteArray> &imageBytes, Put how)
+{
+    // A restore gives way to every write; a write to the next one.
+    const quint64 ticket = how == Put::replace ? ++m_writeTicket : m_writeTicket;
+    const qint64 changeCount = m_pasteboard.changeCount();
     if (!isHeavyRestore(clip, imageBytes)) {
-        setContents(restoredContents(clip, imageBytes));
+        setContents(restoredContents(clip, imageBytes), how);
         return;
     }
-    m_worker.submit([this, clip, imageBytes, ticket]() -> OrderedWorker::Finish {
-        return [this, contents = restoredContents(clip, imageBytes), ticket] {
-            // A later write has already replaced it.
-            if (ticket == m_writeTicket)
-                setContents(contents);
+    m_worker.submit([this, clip, imageBytes, ticket, how, changeCount]() -> OrderedWorker::Finish {
+        return [this, contents = restoredContents(clip, imageBytes), ticket, how, changeCount] {
+            // A later write has already replaced it, or a copy came meanwhile.
+            if (ticket != m_writeTicket
+                || (how == Put::restore && m_pasteboard.changeCount() != changeCount))
+                return;
+            setContents(contents, how);
         };
     });
 }
@@ -371,11 +384,16 @@ void PasteboardMonitor::writePlainText(const QString &text)
     PasteboardContents contents;
     if (!text.isEmpty())
         contents.setData(PasteboardType::plainText, text.toUtf8());
-    setContents(contents);
+    setContents(contents, Put::replace);
 }
 
-void PasteboardMonitor::setContents(const PasteboardContents &contents)
+void PasteboardMonitor::setContents(const PasteboardContents &contents, Put how)
 {
-    m_pasteboard.setContents(contents);
+    if (how == Put::restore) {
+        if (!m_pasteboard.restoreContents(contents))
+            return;
+    } else {
+        m_pasteboard.setContents(contents);
+    }
     m_lastChangeCount = m_pasteboard.changeCount();
 }

@@ -51,10 +51,16 @@ public:
     static constexpr int pollIntervalMs = 400;
 
 private:
-    void setContents(const PasteboardContents &contents);
+    // A write replaces whatever the clipboard holds; a restore puts back what
+    // a program that quit had copied, only while the clipboard stays empty.
+    enum class Put { replace, restore };
+
+    void put(const Clip &clip, const std::optional<QByteArray> &imageBytes, Put how);
+    void setContents(const PasteboardContents &contents, Put how);
     // Runs on this thread after the copies seen so far are in the store.
     void afterPendingCopies(std::function<void()> step);
-    void keepClipboardAlive(const std::optional<QString> &wentAway);
+    // emptiedAt: the change count at which the clipboard was found empty.
+    void keepClipboardAlive(const std::optional<QString> &wentAway, qint64 emptiedAt);
 
     Pasteboard &m_pasteboard;
     ClipStore &m_store;

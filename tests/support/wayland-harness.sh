@@ -1,78 +1,23 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs one test program inside a private headless sway session: a Wayland
-# socket with data-control and foreign-toplevel management, and Xwayland for
-# X11 clients. sway refuses to run as root, so under root (as in CI) it runs
-# as an unprivileged user of its own, created here when missing; root clients
-# may still use its sockets, and its Xwayland is told to admit root.
-# Everything started here is stopped when the test ends.
+# Runs one test program inside a private headless sway session (see
+# sway-session.sh). Everything started here is stopped when the test ends.
 set -u
 test_program=$1; shift
 
-sway_user=quillstack-test
 tmp=$(mktemp -d)
-chmod 0755 "$tmp"
 cleanup() {
   # sway runs in a session of its own: this ends it, Xwayland and its children.
-  [ -n "${sway_pid:-}" ] && kill -TERM -- "-$sway_pid" 2>/dev/null
+  [ -s "$tmp/pid" ] && kill -TERM -- "-$(cat "$tmp/pid")" 2>/dev/null
   wait 2>/dev/null
   [ -n "${KEEP_HARNESS_TMP:-}" ] || rm -rf "$tmp"
 }
 trap cleanup EXIT
 
-run_as=()
-if [ "$(id -u)" -eq 0 ]; then
-  if ! id -u "$sway_user" >/dev/null 2>&1; then
-    # Tests run in parallel; one of them creates the user.
-    (
-      flock 9
-      id -u "$sway_user" >/dev/null 2>&1 ||
-        useradd --system --no-create-home --home-dir /nonexistent \
-          --shell /usr/sbin/nologin "$sway_user"
-    ) 9>/tmp/quillstack-test-user.lock
-  fi
-  # Xwayland puts its socket here; a directory made by sway's user would
-  # keep root's X servers out, so root makes it as X servers expect.
-  mkdir -p /tmp/.X11-unix
-  chown root:root /tmp/.X11-unix
-  chmod 1777 /tmp/.X11-unix
-  uid=$(id -u "$sway_user") gid=$(id -g "$sway_user")
-  run_as=(setpriv "--reuid=$uid" "--regid=$gid" --clear-groups)
-  owner="$uid:$gid"
-else
-  owner="$(id -u):$(id -g)"
-fi
-
-# sway's runtime directory holds its sockets and must belong to its user.
-sway_runtime="$tmp/sway"
-mkdir -m 0700 "$sway_runtime"
-chown "$owner" "$sway_runtime"
-cat >"$tmp/config" <<CONFIG
-xwayland enable
-exec sh -c 'xhost +si:localuser:root >/dev/null 2>&1; echo "\$DISPLAY" >$sway_runtime/display.new && mv $sway_runtime/display.new $sway_runtime/display'
-CONFIG
-chmod 0644 "$tmp/config"
-
-setsid "${run_as[@]}" env -i HOME="$sway_runtime" XDG_RUNTIME_DIR="$sway_runtime" \
-  PATH=/usr/local/bin:/usr/bin:/bin WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
-  WLR_RENDERER=pixman sway -c "$tmp/config" >"$tmp/sway.log" 2>&1 &
-sway_pid=$!
-
-for _ in $(seq 1 200); do
-  [ -s "$sway_runtime/display" ] && break
-  kill -0 "$sway_pid" 2>/dev/null || break
-  sleep 0.05
-done
-socket=$(find "$sway_runtime" -maxdepth 1 -type s -name 'wayland-*' | head -n1)
-if [ ! -s "$sway_runtime/display" ] || [ -z "$socket" ]; then
-  echo "wayland-harness: sway did not start" >&2
-  cat "$tmp/sway.log" >&2
-  exit 1
-fi
-
-export WAYLAND_DISPLAY="$socket"
-export DISPLAY="$(cat "$sway_runtime/display")"
-export SWAYSOCK="$(find "$sway_runtime" -maxdepth 1 -type s -name 'sway-ipc.*' | head -n1)"
+"$(dirname "$0")/sway-session.sh" "$tmp" || exit 1
+set -a
+. "$tmp/env"
+set +a
 # The test's own runtime directory; the compositor's sockets are named above.
 export XDG_RUNTIME_DIR="$tmp/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"

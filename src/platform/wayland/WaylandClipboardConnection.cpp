@@ -232,8 +232,11 @@ ClipboardRead WaylandClipboardConnection::read(const WaylandSelection &selection
 {
     const Clock::time_point started = Clock::now();
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+    // Only our end waits without blocking: owners write as into any pipe,
+    // and many stop at the first EAGAIN, leaving a large copy cut short.
+    if (::pipe2(fds, O_CLOEXEC) != 0)
         return { ClipboardReadStatus::refused, {} };
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     m_control.receive(selection.offer, mimeType, fds[1]);
     ::close(fds[1]);
     const int fd = fds[0];
@@ -358,7 +361,7 @@ void WaylandClipboardConnection::noteSelection(wl_proxy *offer)
     if (m_pending && m_pending->offer && m_pending->offer != offer)
         destroyOffer(m_pending->offer);
     m_pending = WaylandSelection { offer, offer ? m_offers.value(offer) : QStringList(),
-        m_epoch.load(), m_opening };
+        m_epoch.load(), m_opening, ++m_selectionsAnnounced };
 }
 
 void WaylandClipboardConnection::destroyOffer(wl_proxy *offer)

@@ -33,6 +33,8 @@ struct WaylandSelection
     quint64 epoch = 0;
     // What was on the clipboard when the connection opened.
     bool initial = false;
+    // Counts the selections the compositor announced, this one included.
+    quint64 sequence = 0;
 };
 
 // The reader thread's own connection to the compositor: the seat, the
@@ -72,6 +74,8 @@ public:
     bool hasSelection() const { return m_pending && m_ownWritesInFlight == 0; }
     // Done with a selection taken earlier.
     void release(const WaylandSelection &selection);
+    // How many selections the compositor has announced so far; any thread.
+    quint64 selectionsAnnounced() const { return m_selectionsAnnounced; }
 
     // Asks the selection's owner for one type and reads at most budget
     // bytes. Each wait for data ends after the request deadline without
@@ -117,6 +121,7 @@ private:
     // The types of each offer not yet destroyed.
     QHash<wl_proxy *, QStringList> m_offers;
     std::optional<WaylandSelection> m_pending;
+    std::atomic<quint64> m_selectionsAnnounced = 0;
     bool m_opening = false;
 
     // Our own data source and what it serves.

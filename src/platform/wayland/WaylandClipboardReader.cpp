@@ -52,6 +52,46 @@ quint64 WaylandClipboardReader::write(const Representations &representations)
     return epoch;
 }
 
+std::optional<quint64> WaylandClipboardReader::restore(
+    const Representations &representations, quint64 sequence)
+{
+    // A newer selection is known already: no need to ask the thread.
+    if (!isRunning() || m_connection->selectionsAnnounced() != sequence)
+        return std::nullopt;
+    std::unique_lock lock(m_writeMutex);
+    m_pendingRestore = Restore { representations, sequence };
+    m_restoreAnswer.reset();
+    m_connection->wake();
+    const auto answered = [this] { return m_restoreAnswer.has_value(); };
+    // The thread takes it at once unless it is reading, and then what it
+    // reads is newer than the clipboard that emptied. Once taken, it is
+    // answered without waiting on anything.
+    if (!m_writeSynced.wait_for(lock, writeWait, answered) && m_pendingRestore) {
+        m_pendingRestore.reset();
+        return std::nullopt;
+    }
+    m_writeSynced.wait(lock, answered);
+    const quint64 epoch = *std::exchange(m_restoreAnswer, std::nullopt);
+    return epoch ? std::optional<quint64>(epoch) : std::nullopt;
+}
+
+void WaylandClipboardReader::performRestore(
+    const Restore &restore, bool allowed, std::function<void()> synced)
+{
+    quint64 epoch = 0;
+    if (allowed && m_connection->selectionsAnnounced() == restore.sequence) {
+        // Moved here, before the compositor hears of it, so that every
+        // selection announced after ours carries the new epoch.
+        epoch = ++m_epoch;
+        m_connection->setSelection(restore.representations, std::move(synced));
+    }
+    {
+        const std::lock_guard lock(m_writeMutex);
+        m_restoreAnswer = epoch;
+    }
+    m_writeSynced.notify_all();
+}
+
 bool WaylandClipboardReader::writePending()
 {
     const std::lock_guard lock(m_writeMutex);
@@ -62,20 +102,26 @@ void WaylandClipboardReader::run()
 {
     while (!m_connection->finished()) {
         std::optional<Representations> write;
+        std::optional<Restore> restore;
         quint64 request = 0;
         {
             const std::lock_guard lock(m_writeMutex);
             write = std::exchange(m_pendingWrite, std::nullopt);
+            restore = std::exchange(m_pendingRestore, std::nullopt);
             request = m_writesRequested;
         }
+        const auto synced = [this, request] {
+            {
+                const std::lock_guard lock(m_writeMutex);
+                m_writesSynced = std::max(m_writesSynced, request);
+            }
+            m_writeSynced.notify_all();
+        };
+        // A write made meanwhile replaces the clipboard anyway.
+        if (restore)
+            performRestore(*restore, !write, synced);
         if (write) {
-            m_connection->setSelection(*write, [this, request] {
-                {
-                    const std::lock_guard lock(m_writeMutex);
-                    m_writesSynced = std::max(m_writesSynced, request);
-                }
-                m_writeSynced.notify_all();
-            });
+            m_connection->setSelection(*write, synced);
         } else if (const auto selection = m_connection->takeSelection())
             process(*selection);
         else
@@ -86,7 +132,7 @@ void WaylandClipboardReader::run()
 void WaylandClipboardReader::process(const WaylandSelection &selection)
 {
     WaylandClipboardSnapshot snapshot { {}, selection.epoch, selection.initial,
-        selection.offer != nullptr };
+        selection.offer != nullptr, selection.sequence };
     if (selection.offer) {
         ClipboardFetcher fetcher(
             selection.types, m_maxReadBytes, [&](const QString &type, qint64 budget) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,8 @@ struct WaylandClipboardSnapshot
     bool initial = false;
     // False when the clipboard became empty.
     bool offered = true;
+    // The selection's place among all the compositor announced.
+    quint64 sequence = 0;
 };
 
 // Reads every new Wayland selection on a thread of its own, so that a slow
@@ -58,6 +61,11 @@ public:
     // returns once the compositor has them, or after writeWait at most.
     // Every selection taken before this call is outdated; returns the new epoch.
     quint64 write(const Representations &representations);
+    // Takes the clipboard as write() does, but only if the selection the
+    // compositor announced last is still the one numbered sequence: the new
+    // epoch, or none when a newer selection came (or the reader was busy
+    // reading one).
+    std::optional<quint64> restore(const Representations &representations, quint64 sequence);
 
     static constexpr std::chrono::milliseconds writeWait { 250 };
 
@@ -71,8 +79,21 @@ private:
 
     std::atomic<quint64> m_epoch = 0;
     std::atomic<qint64> m_maxReadBytes = std::numeric_limits<qint64>::max();
+    struct Restore
+    {
+        Representations representations;
+        quint64 sequence = 0;
+    };
+    // Done on this thread: takes the clipboard if allowed and no newer
+    // selection came, and answers restore().
+    void performRestore(const Restore &restore, bool allowed, std::function<void()> synced);
+
     std::mutex m_writeMutex;
     std::optional<Representations> m_pendingWrite;
+    std::optional<Restore> m_pendingRestore;
+    // The reader thread's answer to the last restore: its epoch, or 0 when
+    // it did not take the clipboard.
+    std::optional<quint64> m_restoreAnswer;
     std::condition_variable m_writeSynced;
     // Counts our writes, and those the compositor has acted on.
     quint64 m_writesRequested = 0;

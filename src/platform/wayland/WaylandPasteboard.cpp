@@ -33,6 +33,28 @@ std::optional<QByteArray> WaylandPasteboard::dataForType(const QString &type) co
 void WaylandPasteboard::setContents(const PasteboardContents &contents)
 {
     m_epoch = m_reader->write(offeredRepresentations(contents));
+    takeOwnContents(contents);
+}
+
+bool WaylandPasteboard::restoreContents(const PasteboardContents &contents)
+{
+    // What this pasteboard holds lags behind the compositor: the reader may
+    // already be reading a program that copied since, and would lose that
+    // copy to ours. The reader decides, on its own thread, against the last
+    // selection it was told of.
+    if (!m_contents.types.isEmpty() || !m_ownerQuit)
+        return false;
+    const std::optional<quint64> epoch
+        = m_reader->restore(offeredRepresentations(contents), m_sequence);
+    if (!epoch)
+        return false;
+    m_epoch = *epoch;
+    takeOwnContents(contents);
+    return true;
+}
+
+void WaylandPasteboard::takeOwnContents(const PasteboardContents &contents)
+{
     replaceContents(m_contents, contents);
     m_contents.abandoned = false;
     m_ownerQuit = false;
@@ -73,6 +95,7 @@ void WaylandPasteboard::onSnapshotRead(const WaylandClipboardSnapshot &snapshot)
     if (snapshot.epoch != m_epoch)
         return;
     replaceContents(m_contents, snapshot.contents);
+    m_sequence = snapshot.sequence;
     // Data-control cannot tell a clipboard cleared on purpose from one whose
     // owner quit; programs almost never clear it, so an empty one counts as
     // its owner gone.

@@ -35,6 +35,7 @@ public:
     QStringList types() const override { return m_contents.types; }
     std::optional<QByteArray> dataForType(const QString &type) const override;
     void setContents(const PasteboardContents &contents) override;
+    bool restoreContents(const PasteboardContents &contents) override;
     void setMaxReadBytes(qint64 bytes) override;
     bool contentsAbandoned() const override { return m_contents.abandoned; }
     bool ownerQuit() const override { return m_ownerQuit; }
@@ -48,10 +49,15 @@ private slots:
     void onSnapshotRead(const WaylandClipboardSnapshot &snapshot);
 
 private:
+    // Our own write is on the clipboard now.
+    void takeOwnContents(const PasteboardContents &contents);
+
     std::unique_ptr<WaylandClipboardReader> m_reader;
     QString m_errorString;
     PasteboardContents m_contents;
     qint64 m_changeCount = 0;
     bool m_ownerQuit = false;
     quint64 m_epoch = 0;
+    // The compositor's number for the selection the contents came from.
+    quint64 m_sequence = 0;
 };

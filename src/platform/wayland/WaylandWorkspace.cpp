@@ -11,6 +11,7 @@
 #include <poll.h>
 
 #include <cstring>
+#include <utility>
 
 struct WaylandWorkspace::Listeners
 {
@@ -109,18 +110,15 @@ WaylandWorkspace::WaylandWorkspace(QObject *parent)
         m_errorString = QStringLiteral("the Wayland compositor does not list its windows");
         return;
     }
-    auto *notifier = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &WaylandWorkspace::dispatch);
+    m_notifier = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &WaylandWorkspace::dispatch);
 }
 
 WaylandWorkspace::~WaylandWorkspace()
 {
     if (!m_display)
         return;
-    for (auto it = m_toplevels.cbegin(); it != m_toplevels.cend(); ++it)
-        zwlr_foreign_toplevel_handle_v1_destroy(it.key());
-    if (m_manager)
-        zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
+    forgetWindows();
     if (m_seat)
         wl_proxy_destroy(reinterpret_cast<wl_proxy *>(m_seat));
     wl_registry_destroy(m_registry);
@@ -163,9 +161,20 @@ void WaylandWorkspace::dispatch()
     else
         wl_display_cancel_read(m_display);
     if (wl_display_dispatch_pending(m_display) < 0) {
-        // The compositor is gone: no window to remember from now on.
+        // The compositor is gone (as at the end of a session, possibly while
+        // we quit): no window to remember from now on, and a closed socket
+        // would wake us for ever.
         m_notifier->setEnabled(false);
-        m_manager = nullptr;
-        m_toplevels.clear();
+        forgetWindows();
     }
+}
+
+void WaylandWorkspace::forgetWindows()
+{
+    // The proxies are ours to free even when the connection is broken.
+    for (auto it = m_toplevels.cbegin(); it != m_toplevels.cend(); ++it)
+        zwlr_foreign_toplevel_handle_v1_destroy(it.key());
+    m_toplevels.clear();
+    if (m_manager)
+        zwlr_foreign_toplevel_manager_v1_destroy(std::exchange(m_manager, nullptr));
 }

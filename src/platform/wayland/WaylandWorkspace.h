@@ -47,6 +47,8 @@ private:
 
     // Reads and handles whatever the compositor has sent, without waiting.
     void dispatch();
+    // Lets go of the window list and of the manager that sent it.
+    void forgetWindows();
 
     wl_display *m_display = nullptr;
     wl_registry *m_registry = nullptr;

@@ -32,10 +32,13 @@ public:
     quint32 clipboardAtom() const;
 
     void setMaxReadBytes(qint64 bytes) { m_maxReadBytes = bytes; }
-    // Called right after our own write took the clipboard, with the window
-    // that now owns it: that owner is never read, and every change taken
-    // before this call is outdated. Returns the new epoch.
+    // Called right before our own write claims the clipboard, with the
+    // window that will own it (0 while unknown): that owner is never read,
+    // and every change taken before this call is outdated. Returns the new
+    // epoch.
     quint64 noteOwnWrite(quint32 ownerWindow);
+    // The window that owns our writes, once it is known.
+    void noteOwnWindow(quint32 ownerWindow) { m_ownWindow = ownerWindow; }
 
 signals:
     void snapshotRead(const X11ClipboardSnapshot &snapshot);

@@ -39,8 +39,30 @@ std::optional<QByteArray> X11Pasteboard::dataForType(const QString &type) const
     return m_contents.dataForType(type);
 }
 
+bool X11Pasteboard::restoreContents(const PasteboardContents &contents)
+{
+    xcb_connection_t *connection = qtConnection();
+    if (!connection)
+        return Pasteboard::restoreContents(contents);
+    // What this pasteboard holds lags behind the server: the reader may be
+    // reading a program that copied since, and would lose that copy to our
+    // claim. While the server is held no one else can take the clipboard, so
+    // it is claimed only if it is still without an owner.
+    xcb_grab_server(connection);
+    const bool empty = selectionOwner(connection) == XCB_NONE;
+    if (empty)
+        setContents(contents);
+    xcb_ungrab_server(connection);
+    xcb_flush(connection);
+    return empty;
+}
+
 void X11Pasteboard::setContents(const PasteboardContents &contents)
 {
+    // Every owner change the server makes after our claim must carry the new
+    // epoch, so the epoch moves before the claim: a program that copies right
+    // after it would otherwise be stamped with the old one and dropped.
+    m_epoch = m_reader->noteOwnWrite(m_ownWindow);
     auto *mimeData = new QMimeData;
     const std::optional<QByteArray> uriList = contents.dataForType(PasteboardType::uriList);
     for (const auto &[type, bytes] : contents.data) {
@@ -66,9 +88,11 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // takes it, so that a cleared clipboard is ours and not an owner change.
     QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
 
-    if (const quint32 owner = currentQtOwner())
+    // Qt's window that owns the clipboard is made at the first write.
+    if (const quint32 owner = currentQtOwner(); owner && owner != m_ownWindow) {
         m_ownWindow = owner;
-    m_epoch = m_reader->noteOwnWrite(m_ownWindow);
+        m_reader->noteOwnWindow(owner);
+    }
     replaceContents(m_contents, contents);
     m_contents.abandoned = false;
     m_ownerQuit = false;
@@ -95,18 +119,29 @@ void X11Pasteboard::onSnapshotRead(const X11ClipboardSnapshot &snapshot)
     emit changed();
 }
 
-quint32 X11Pasteboard::currentQtOwner() const
+xcb_connection_t *X11Pasteboard::qtConnection()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return 0;
-    xcb_connection_t *connection = x11->connection();
+    return x11 ? x11->connection() : nullptr;
+}
+
+quint32 X11Pasteboard::selectionOwner(xcb_connection_t *connection) const
+{
     xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
         connection, xcb_get_selection_owner(connection, m_reader->clipboardAtom()), nullptr);
     if (!reply)
-        return 0;
+        return XCB_NONE;
     const quint32 owner = reply->owner;
     std::free(reply);
+    return owner;
+}
+
+quint32 X11Pasteboard::currentQtOwner() const
+{
+    xcb_connection_t *connection = qtConnection();
+    if (!connection)
+        return 0;
+    const quint32 owner = selectionOwner(connection);
     // Another program may have taken the clipboard in between; its window
     // must never be mistaken for ours, or its copies would all be ignored.
     const xcb_setup_t *setup = xcb_get_setup(connection);

@@ -9,6 +9,7 @@
 
 class X11ClipboardReader;
 struct X11ClipboardSnapshot;
+struct xcb_connection_t;
 
 // The X11 CLIPBOARD as the monitor's pasteboard. Other programs' copies are
 // read by a worker thread (see X11ClipboardReader); the change count advances
@@ -33,6 +34,7 @@ public:
     QStringList types() const override { return m_contents.types; }
     std::optional<QByteArray> dataForType(const QString &type) const override;
     void setContents(const PasteboardContents &contents) override;
+    bool restoreContents(const PasteboardContents &contents) override;
     void setMaxReadBytes(qint64 bytes) override;
     bool contentsAbandoned() const override { return m_contents.abandoned; }
     bool ownerQuit() const override { return m_ownerQuit; }
@@ -42,6 +44,9 @@ private slots:
     void onSnapshotRead(const X11ClipboardSnapshot &snapshot);
 
 private:
+    // Qt's own connection to the X server, or null off X11.
+    static xcb_connection_t *qtConnection();
+    quint32 selectionOwner(xcb_connection_t *connection) const;
     // The window of Qt's connection that owns CLIPBOARD now, or 0.
     quint32 currentQtOwner() const;
 
