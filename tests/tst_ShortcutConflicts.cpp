@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QProcessEnvironment>
 #include <QTest>
 
 using namespace GlobalHotkeys;
@@ -98,28 +97,6 @@ private slots:
         QCOMPARE(GlobalHotkeys::menuItemWithMatchingShortcut(
                      menus.file, Shortcut(Key::z, command), german),
             nullptr);
-    }
-
-    void sandbox_data()
-    {
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("sandboxed");
-        QTest::newRow("app sandbox, empty value")
-            << QStringLiteral("APP_SANDBOX_CONTAINER_ID") << QString() << true;
-        QTest::newRow("flatpak") << QStringLiteral("FLATPAK_ID")
-                                 << QStringLiteral("org.example.Quillstack") << true;
-        QTest::newRow("neither") << QStringLiteral("HOME") << QStringLiteral("/home/x") << false;
-    }
-
-    void sandbox()
-    {
-        QFETCH(QString, variable);
-        QFETCH(QString, value);
-        QFETCH(bool, sandboxed);
-        QProcessEnvironment environment;
-        environment.insert(variable, value);
-        QCOMPARE(isSandboxed(environment), sandboxed);
     }
 };
 

@@ -90,7 +90,6 @@ public:
     ClipStore &store() const { return *m_store; }
     HistoryPanel &panel() const { return *m_panel; }
     HistoryViewController *historyController() const;
-    ReviewPrompt &reviewPrompt() const { return *m_reviewPrompt; }
     // Created on first use, then kept.
     PasteboardMonitor &monitor();
     QSystemTrayIcon *statusItem() const { return m_statusItem; }

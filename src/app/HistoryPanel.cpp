@@ -34,11 +34,6 @@ void HistoryPanel::setContentViewController(HistoryViewController *controller)
         layout()->addWidget(controller);
 }
 
-HistoryViewController *HistoryPanel::contentViewController() const
-{
-    return m_content;
-}
-
 void HistoryPanel::setFrame(const ScreenRect &frame, const QRect &primary)
 {
     setGeometry(DesktopCoordinates::toWindowGeometry(frame, primary));

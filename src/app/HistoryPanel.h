@@ -19,7 +19,6 @@ public:
     explicit HistoryPanel(QWidget *parent = nullptr);
 
     void setContentViewController(HistoryViewController *controller);
-    HistoryViewController *contentViewController() const;
 
     // In desktop points; `primary` is the primary screen in window-system
     // coordinates (Screens::primaryGeometry).

@@ -28,7 +28,6 @@ public:
     // the user is told that too. True when the key was outstanding.
     bool resolve(
         const QString &key, const QString &title = QString(), const QString &message = QString());
-    bool isOutstanding(const QString &key) const { return m_outstanding.contains(key); }
 
 protected:
     virtual void show(const QString &title, const QString &message, bool problem);

@@ -77,7 +77,6 @@ public:
     // announces it. The hot keys are withdrawn meanwhile, so that the keys the
     // user presses, our own shortcuts among them, reach the recorder.
     void setRecorderActive(bool active);
-    bool isRecorderActive() const { return m_isRecorderActive; }
 
     // What a recorder needs besides the names: the layout its texts are
     // written in, and whether another program holds a shortcut.

@@ -32,7 +32,6 @@ public:
         QWidget *parent = nullptr);
     ~RecorderField() override;
 
-    const Name &shortcutName() const { return m_name; }
     bool isRecording() const { return m_recording; }
 
     // Tests answer the conflict alerts and hear the beep through these.

@@ -8,7 +8,6 @@
 #include <QKeyCombination>
 #include <QKeySequence>
 #include <QMenu>
-#include <QProcessEnvironment>
 
 namespace GlobalHotkeys {
 
@@ -79,18 +78,6 @@ QAction *menuItemWithMatchingShortcut(
     const QMenu &menu, const Shortcut &shortcut, const KeyboardLayout &layout)
 {
     return menuItemWithMatchingShortcut(menu.actions(), shortcut, layout);
-}
-
-bool isSandboxed()
-{
-    static const bool sandboxed = isSandboxed(QProcessEnvironment::systemEnvironment());
-    return sandboxed;
-}
-
-bool isSandboxed(const QProcessEnvironment &environment)
-{
-    return environment.contains(QStringLiteral("APP_SANDBOX_CONTAINER_ID"))
-        || environment.contains(QStringLiteral("FLATPAK_ID"));
 }
 
 } // namespace GlobalHotkeys

@@ -7,7 +7,6 @@
 
 class QAction;
 class QMenu;
-class QProcessEnvironment;
 
 namespace GlobalHotkeys {
 
@@ -24,9 +23,5 @@ QAction *menuItemWithMatchingShortcut(
     const QList<QAction *> &items, const Shortcut &shortcut, const KeyboardLayout &layout);
 QAction *menuItemWithMatchingShortcut(
     const QMenu &menu, const Shortcut &shortcut, const KeyboardLayout &layout);
-
-// Whether we run confined: in an app sandbox or as a Flatpak. Decided once.
-bool isSandboxed();
-bool isSandboxed(const QProcessEnvironment &environment);
 
 } // namespace GlobalHotkeys

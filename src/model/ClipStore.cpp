@@ -827,10 +827,3 @@ void ClipStore::flush()
 {
     m_writer->flush();
 }
-
-void ClipStore::deleteMedia(const Clip &clip)
-{
-    const QString path = imagePath(clip);
-    if (!path.isEmpty())
-        AtomicFile::removeFile(path, 2);
-}

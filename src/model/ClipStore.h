@@ -82,7 +82,6 @@ public:
 
     // Writes the whole history into the archive and starts an empty journal.
     void save();
-    void deleteMedia(const Clip &clip);
     // Waits until every save so far is on disk.
     void flush();
 

@@ -40,7 +40,6 @@ struct PasteboardContents
     // such contents are never recorded.
     bool abandoned = false;
 
-    bool hasType(const QString &type) const { return types.contains(type); }
     std::optional<QByteArray> dataForType(const QString &type) const;
     void setData(const QString &type, const QByteArray &bytes);
 };

@@ -13,211 +13,228 @@
 
 namespace {
 
+// What a control word acts on; each category has its own handler.
+enum class Category : quint8 { Document, Destination, Table, Character, Paragraph, Special };
+
 // clang-format off
-enum class Keyword {
-    Unknown,
-    // document and code pages
-    Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode, Binary,
-    // destinations
-    FontTable, ColorTable, Field, FieldInstruction, FieldResult, ListText, ParagraphNumberText,
-    ParagraphNumbering, ListTable, ListOverrideTable, List, ListLevel, ListOverride,
-    UnicodePair, UnicodeDestination, SkippedDestination,
-    // font and colour tables, list tables
-    Font, FontCharset, FontCodePage, Red, Green, Blue, LevelNumbering, ListId,
-    // character formatting
-    Bold, Italic, Strike, Hidden, Underline, UnderlineDotted, UnderlineDashed, UnderlineWave,
-    UnderlineNone, Foreground, Background, FontSize, Plain, Superscript, Subscript,
-    NoSuperSub, Caps, SmallCaps,
-    // paragraphs and lists
-    ParagraphDefault, Paragraph, Line, Tab, Cell, Row, AlignLeft, AlignCenter, AlignRight,
-    AlignJustify, ListOverrideIndex, ListLevelIndex, NumberingBullet, NumberingBody,
-    NumberingLevel, NumberingDecimal, NumberingLowerAlpha, NumberingUpperAlpha,
-    NumberingLowerRoman, NumberingUpperRoman,
-    // special characters
-    Character,
+enum class Keyword : quint8 {
+    // Document
+    CodePage, AnsiCodePage, DefaultFont, UnicodeSkip, Binary,
+    // Destination
+    FontTable, ColorTable, Field, FieldInstruction, FieldResult, ListMarker, ParagraphNumbering,
+    ListTable, ListOverrideTable, UnicodePair, UnicodeDestination, SkippedDestination,
+    // Table: font, colour and list tables
+    FontCharset, FontCodePage, Red, Green, Blue, List, ListLevel, LevelNumbering, ListId,
+    ListOverride,
+    // Character
+    Font, Bold, Italic, Strike, Hidden, Underline, Foreground, Background, FontSize, Plain,
+    Vertical, Capitalization,
+    // Paragraph
+    ParagraphDefault, Paragraph, Cell, Align, ListOverrideIndex, ListLevelIndex, NumberingBullet,
+    NumberingBody, NumberingLevel, Numbering,
+    // Special
+    Character, Unicode,
 };
 // clang-format on
 
-struct KeywordEntry
+} // namespace
+
+struct RtfKeyword
 {
     std::string_view name;
+    Category category;
     Keyword keyword;
-    char16_t character = 0;
+    // The code page, underline style, alignment, list style or character
+    // that words sharing a keyword differ by.
+    int value = 0;
 };
 
+namespace {
+
 // Sorted by name for binary search.
-constexpr std::array kKeywords = std::to_array<KeywordEntry>({
-    { "annotation", Keyword::SkippedDestination },
-    { "ansi", Keyword::Ansi },
-    { "ansicpg", Keyword::AnsiCodePage },
-    { "atnauthor", Keyword::SkippedDestination },
-    { "atnid", Keyword::SkippedDestination },
-    { "author", Keyword::SkippedDestination },
-    { "b", Keyword::Bold },
-    { "bin", Keyword::Binary },
-    { "blue", Keyword::Blue },
-    { "bullet", Keyword::Character, 0x2022 },
-    { "caps", Keyword::Caps },
-    { "cb", Keyword::Background },
-    { "cell", Keyword::Cell },
-    { "cf", Keyword::Foreground },
-    { "chcbpat", Keyword::Background },
-    { "colorschememapping", Keyword::SkippedDestination },
-    { "colortbl", Keyword::ColorTable },
-    { "comment", Keyword::SkippedDestination },
-    { "cpg", Keyword::FontCodePage },
-    { "datastore", Keyword::SkippedDestination },
-    { "deff", Keyword::DefaultFont },
-    { "do", Keyword::SkippedDestination },
-    { "doccomm", Keyword::SkippedDestination },
-    { "docvar", Keyword::SkippedDestination },
-    { "emdash", Keyword::Character, 0x2014 },
-    { "emspace", Keyword::Character, 0x2003 },
-    { "endash", Keyword::Character, 0x2013 },
-    { "enspace", Keyword::Character, 0x2002 },
-    { "f", Keyword::Font },
-    { "fcharset", Keyword::FontCharset },
-    { "field", Keyword::Field },
-    { "filetbl", Keyword::SkippedDestination },
-    { "fldinst", Keyword::FieldInstruction },
-    { "fldrslt", Keyword::FieldResult },
-    { "fonttbl", Keyword::FontTable },
-    { "footer", Keyword::SkippedDestination },
-    { "footerf", Keyword::SkippedDestination },
-    { "footerl", Keyword::SkippedDestination },
-    { "footerr", Keyword::SkippedDestination },
-    { "footnote", Keyword::SkippedDestination },
-    { "fs", Keyword::FontSize },
-    { "ftncn", Keyword::SkippedDestination },
-    { "ftnsep", Keyword::SkippedDestination },
-    { "ftnsepc", Keyword::SkippedDestination },
-    { "generator", Keyword::SkippedDestination },
-    { "green", Keyword::Green },
-    { "header", Keyword::SkippedDestination },
-    { "headerf", Keyword::SkippedDestination },
-    { "headerl", Keyword::SkippedDestination },
-    { "headerr", Keyword::SkippedDestination },
-    { "highlight", Keyword::Background },
-    { "i", Keyword::Italic },
-    { "ilvl", Keyword::ListLevelIndex },
-    { "info", Keyword::SkippedDestination },
-    { "keywords", Keyword::SkippedDestination },
-    { "latentstyles", Keyword::SkippedDestination },
-    { "ldblquote", Keyword::Character, 0x201C },
-    { "levelnfc", Keyword::LevelNumbering },
-    { "levelnfcn", Keyword::LevelNumbering },
-    { "levelnumbers", Keyword::SkippedDestination },
-    { "leveltext", Keyword::SkippedDestination },
-    { "line", Keyword::Line },
-    { "list", Keyword::List },
-    { "listid", Keyword::ListId },
-    { "listlevel", Keyword::ListLevel },
-    { "listname", Keyword::SkippedDestination },
-    { "listoverride", Keyword::ListOverride },
-    { "listoverridetable", Keyword::ListOverrideTable },
-    { "listpicture", Keyword::SkippedDestination },
-    { "listtable", Keyword::ListTable },
-    { "listtext", Keyword::ListText },
-    { "lquote", Keyword::Character, 0x2018 },
-    { "ls", Keyword::ListOverrideIndex },
-    { "ltrmark", Keyword::Character, 0x200E },
-    { "mac", Keyword::Mac },
-    { "mmathPr", Keyword::SkippedDestination },
-    { "nestcell", Keyword::Cell },
-    { "nestrow", Keyword::Row },
-    { "nonesttables", Keyword::SkippedDestination },
-    { "nonshppict", Keyword::SkippedDestination },
-    { "nosupersub", Keyword::NoSuperSub },
-    { "objdata", Keyword::SkippedDestination },
-    { "operator", Keyword::SkippedDestination },
-    { "page", Keyword::Paragraph },
-    { "par", Keyword::Paragraph },
-    { "pard", Keyword::ParagraphDefault },
-    { "pc", Keyword::Pc },
-    { "pca", Keyword::Pca },
-    { "pgdsctbl", Keyword::SkippedDestination },
-    { "pict", Keyword::SkippedDestination },
-    { "plain", Keyword::Plain },
-    { "pn", Keyword::ParagraphNumbering },
-    { "pndec", Keyword::NumberingDecimal },
-    { "pnlcltr", Keyword::NumberingLowerAlpha },
-    { "pnlcrm", Keyword::NumberingLowerRoman },
-    { "pnlvl", Keyword::NumberingLevel },
-    { "pnlvlblt", Keyword::NumberingBullet },
-    { "pnlvlbody", Keyword::NumberingBody },
-    { "pntext", Keyword::ParagraphNumberText },
-    { "pntxta", Keyword::SkippedDestination },
-    { "pntxtb", Keyword::SkippedDestination },
-    { "pnucltr", Keyword::NumberingUpperAlpha },
-    { "pnucrm", Keyword::NumberingUpperRoman },
-    { "printim", Keyword::SkippedDestination },
-    { "private", Keyword::SkippedDestination },
-    { "qc", Keyword::AlignCenter },
-    { "qj", Keyword::AlignJustify },
-    { "ql", Keyword::AlignLeft },
-    { "qmspace", Keyword::Character, 0x2005 },
-    { "qr", Keyword::AlignRight },
-    { "rdblquote", Keyword::Character, 0x201D },
-    { "red", Keyword::Red },
-    { "revtbl", Keyword::SkippedDestination },
-    { "row", Keyword::Row },
-    { "rquote", Keyword::Character, 0x2019 },
-    { "rsidtbl", Keyword::SkippedDestination },
-    { "rtlmark", Keyword::Character, 0x200F },
-    { "scaps", Keyword::SmallCaps },
-    { "sect", Keyword::Paragraph },
-    { "shp", Keyword::SkippedDestination },
-    { "shppict", Keyword::SkippedDestination },
-    { "strike", Keyword::Strike },
-    { "striked", Keyword::Strike },
-    { "stylesheet", Keyword::SkippedDestination },
-    { "sub", Keyword::Subscript },
-    { "subject", Keyword::SkippedDestination },
-    { "super", Keyword::Superscript },
-    { "tab", Keyword::Tab },
-    { "tc", Keyword::SkippedDestination },
-    { "template", Keyword::SkippedDestination },
-    { "themedata", Keyword::SkippedDestination },
-    { "title", Keyword::SkippedDestination },
-    { "txe", Keyword::SkippedDestination },
-    { "u", Keyword::Unicode },
-    { "uc", Keyword::UnicodeSkip },
-    { "ud", Keyword::UnicodeDestination },
-    { "ul", Keyword::Underline },
-    { "uld", Keyword::UnderlineDotted },
-    { "uldash", Keyword::UnderlineDashed },
-    { "uldashd", Keyword::UnderlineDashed },
-    { "uldashdd", Keyword::UnderlineDashed },
-    { "uldb", Keyword::Underline },
-    { "ulhwave", Keyword::UnderlineWave },
-    { "ulldash", Keyword::UnderlineDashed },
-    { "ulnone", Keyword::UnderlineNone },
-    { "ulth", Keyword::Underline },
-    { "ulthd", Keyword::UnderlineDotted },
-    { "ulthdash", Keyword::UnderlineDashed },
-    { "ululdbwave", Keyword::UnderlineWave },
-    { "ulw", Keyword::Underline },
-    { "ulwave", Keyword::UnderlineWave },
-    { "upr", Keyword::UnicodePair },
-    { "userprops", Keyword::SkippedDestination },
-    { "v", Keyword::Hidden },
-    { "xe", Keyword::SkippedDestination },
-    { "xmlnstbl", Keyword::SkippedDestination },
-    { "zwbo", Keyword::Character, 0x200B },
-    { "zwj", Keyword::Character, 0x200D },
-    { "zwnj", Keyword::Character, 0x200C },
+constexpr std::array kKeywords = std::to_array<RtfKeyword>({
+    { "annotation", Category::Destination, Keyword::SkippedDestination },
+    { "ansi", Category::Document, Keyword::CodePage, 1252 },
+    { "ansicpg", Category::Document, Keyword::AnsiCodePage },
+    { "atnauthor", Category::Destination, Keyword::SkippedDestination },
+    { "atnid", Category::Destination, Keyword::SkippedDestination },
+    { "author", Category::Destination, Keyword::SkippedDestination },
+    { "b", Category::Character, Keyword::Bold },
+    { "bin", Category::Document, Keyword::Binary },
+    { "blue", Category::Table, Keyword::Blue },
+    { "bullet", Category::Special, Keyword::Character, 0x2022 },
+    { "caps", Category::Character, Keyword::Capitalization, QFont::AllUppercase },
+    { "cb", Category::Character, Keyword::Background },
+    { "cell", Category::Paragraph, Keyword::Cell },
+    { "cf", Category::Character, Keyword::Foreground },
+    { "chcbpat", Category::Character, Keyword::Background },
+    { "colorschememapping", Category::Destination, Keyword::SkippedDestination },
+    { "colortbl", Category::Destination, Keyword::ColorTable },
+    { "comment", Category::Destination, Keyword::SkippedDestination },
+    { "cpg", Category::Table, Keyword::FontCodePage },
+    { "datastore", Category::Destination, Keyword::SkippedDestination },
+    { "deff", Category::Document, Keyword::DefaultFont },
+    { "do", Category::Destination, Keyword::SkippedDestination },
+    { "doccomm", Category::Destination, Keyword::SkippedDestination },
+    { "docvar", Category::Destination, Keyword::SkippedDestination },
+    { "emdash", Category::Special, Keyword::Character, 0x2014 },
+    { "emspace", Category::Special, Keyword::Character, 0x2003 },
+    { "endash", Category::Special, Keyword::Character, 0x2013 },
+    { "enspace", Category::Special, Keyword::Character, 0x2002 },
+    { "f", Category::Character, Keyword::Font },
+    { "fcharset", Category::Table, Keyword::FontCharset },
+    { "field", Category::Destination, Keyword::Field },
+    { "filetbl", Category::Destination, Keyword::SkippedDestination },
+    { "fldinst", Category::Destination, Keyword::FieldInstruction },
+    { "fldrslt", Category::Destination, Keyword::FieldResult },
+    { "fonttbl", Category::Destination, Keyword::FontTable },
+    { "footer", Category::Destination, Keyword::SkippedDestination },
+    { "footerf", Category::Destination, Keyword::SkippedDestination },
+    { "footerl", Category::Destination, Keyword::SkippedDestination },
+    { "footerr", Category::Destination, Keyword::SkippedDestination },
+    { "footnote", Category::Destination, Keyword::SkippedDestination },
+    { "fs", Category::Character, Keyword::FontSize },
+    { "ftncn", Category::Destination, Keyword::SkippedDestination },
+    { "ftnsep", Category::Destination, Keyword::SkippedDestination },
+    { "ftnsepc", Category::Destination, Keyword::SkippedDestination },
+    { "generator", Category::Destination, Keyword::SkippedDestination },
+    { "green", Category::Table, Keyword::Green },
+    { "header", Category::Destination, Keyword::SkippedDestination },
+    { "headerf", Category::Destination, Keyword::SkippedDestination },
+    { "headerl", Category::Destination, Keyword::SkippedDestination },
+    { "headerr", Category::Destination, Keyword::SkippedDestination },
+    { "highlight", Category::Character, Keyword::Background },
+    { "i", Category::Character, Keyword::Italic },
+    { "ilvl", Category::Paragraph, Keyword::ListLevelIndex },
+    { "info", Category::Destination, Keyword::SkippedDestination },
+    { "keywords", Category::Destination, Keyword::SkippedDestination },
+    { "latentstyles", Category::Destination, Keyword::SkippedDestination },
+    { "ldblquote", Category::Special, Keyword::Character, 0x201C },
+    { "levelnfc", Category::Table, Keyword::LevelNumbering },
+    { "levelnfcn", Category::Table, Keyword::LevelNumbering },
+    { "levelnumbers", Category::Destination, Keyword::SkippedDestination },
+    { "leveltext", Category::Destination, Keyword::SkippedDestination },
+    { "line", Category::Special, Keyword::Character, QChar::LineSeparator },
+    { "list", Category::Table, Keyword::List },
+    { "listid", Category::Table, Keyword::ListId },
+    { "listlevel", Category::Table, Keyword::ListLevel },
+    { "listname", Category::Destination, Keyword::SkippedDestination },
+    { "listoverride", Category::Table, Keyword::ListOverride },
+    { "listoverridetable", Category::Destination, Keyword::ListOverrideTable },
+    { "listpicture", Category::Destination, Keyword::SkippedDestination },
+    { "listtable", Category::Destination, Keyword::ListTable },
+    { "listtext", Category::Destination, Keyword::ListMarker },
+    { "lquote", Category::Special, Keyword::Character, 0x2018 },
+    { "ls", Category::Paragraph, Keyword::ListOverrideIndex },
+    { "ltrmark", Category::Special, Keyword::Character, 0x200E },
+    { "mac", Category::Document, Keyword::CodePage, 10000 },
+    { "mmathPr", Category::Destination, Keyword::SkippedDestination },
+    { "nestcell", Category::Paragraph, Keyword::Cell },
+    { "nestrow", Category::Paragraph, Keyword::Paragraph },
+    { "nonesttables", Category::Destination, Keyword::SkippedDestination },
+    { "nonshppict", Category::Destination, Keyword::SkippedDestination },
+    { "nosupersub", Category::Character, Keyword::Vertical, QTextCharFormat::AlignNormal },
+    { "objdata", Category::Destination, Keyword::SkippedDestination },
+    { "operator", Category::Destination, Keyword::SkippedDestination },
+    { "page", Category::Paragraph, Keyword::Paragraph },
+    { "par", Category::Paragraph, Keyword::Paragraph },
+    { "pard", Category::Paragraph, Keyword::ParagraphDefault },
+    { "pc", Category::Document, Keyword::CodePage, 437 },
+    { "pca", Category::Document, Keyword::CodePage, 850 },
+    { "pgdsctbl", Category::Destination, Keyword::SkippedDestination },
+    { "pict", Category::Destination, Keyword::SkippedDestination },
+    { "plain", Category::Character, Keyword::Plain },
+    { "pn", Category::Destination, Keyword::ParagraphNumbering },
+    { "pndec", Category::Paragraph, Keyword::Numbering, QTextListFormat::ListDecimal },
+    { "pnlcltr", Category::Paragraph, Keyword::Numbering, QTextListFormat::ListLowerAlpha },
+    { "pnlcrm", Category::Paragraph, Keyword::Numbering, QTextListFormat::ListLowerRoman },
+    { "pnlvl", Category::Paragraph, Keyword::NumberingLevel },
+    { "pnlvlblt", Category::Paragraph, Keyword::NumberingBullet },
+    { "pnlvlbody", Category::Paragraph, Keyword::NumberingBody },
+    { "pntext", Category::Destination, Keyword::ListMarker },
+    { "pntxta", Category::Destination, Keyword::SkippedDestination },
+    { "pntxtb", Category::Destination, Keyword::SkippedDestination },
+    { "pnucltr", Category::Paragraph, Keyword::Numbering, QTextListFormat::ListUpperAlpha },
+    { "pnucrm", Category::Paragraph, Keyword::Numbering, QTextListFormat::ListUpperRoman },
+    { "printim", Category::Destination, Keyword::SkippedDestination },
+    { "private", Category::Destination, Keyword::SkippedDestination },
+    { "qc", Category::Paragraph, Keyword::Align, Qt::AlignHCenter },
+    { "qj", Category::Paragraph, Keyword::Align, Qt::AlignJustify },
+    { "ql", Category::Paragraph, Keyword::Align, Qt::AlignLeft },
+    { "qmspace", Category::Special, Keyword::Character, 0x2005 },
+    { "qr", Category::Paragraph, Keyword::Align, Qt::AlignRight },
+    { "rdblquote", Category::Special, Keyword::Character, 0x201D },
+    { "red", Category::Table, Keyword::Red },
+    { "revtbl", Category::Destination, Keyword::SkippedDestination },
+    { "row", Category::Paragraph, Keyword::Paragraph },
+    { "rquote", Category::Special, Keyword::Character, 0x2019 },
+    { "rsidtbl", Category::Destination, Keyword::SkippedDestination },
+    { "rtlmark", Category::Special, Keyword::Character, 0x200F },
+    { "scaps", Category::Character, Keyword::Capitalization, QFont::SmallCaps },
+    { "sect", Category::Paragraph, Keyword::Paragraph },
+    { "shp", Category::Destination, Keyword::SkippedDestination },
+    { "shppict", Category::Destination, Keyword::SkippedDestination },
+    { "strike", Category::Character, Keyword::Strike },
+    { "striked", Category::Character, Keyword::Strike },
+    { "stylesheet", Category::Destination, Keyword::SkippedDestination },
+    { "sub", Category::Character, Keyword::Vertical, QTextCharFormat::AlignSubScript },
+    { "subject", Category::Destination, Keyword::SkippedDestination },
+    { "super", Category::Character, Keyword::Vertical, QTextCharFormat::AlignSuperScript },
+    { "tab", Category::Special, Keyword::Character, u'\t' },
+    { "tc", Category::Destination, Keyword::SkippedDestination },
+    { "template", Category::Destination, Keyword::SkippedDestination },
+    { "themedata", Category::Destination, Keyword::SkippedDestination },
+    { "title", Category::Destination, Keyword::SkippedDestination },
+    { "txe", Category::Destination, Keyword::SkippedDestination },
+    { "u", Category::Special, Keyword::Unicode },
+    { "uc", Category::Document, Keyword::UnicodeSkip },
+    { "ud", Category::Destination, Keyword::UnicodeDestination },
+    { "ul", Category::Character, Keyword::Underline, QTextCharFormat::SingleUnderline },
+    { "uld", Category::Character, Keyword::Underline, QTextCharFormat::DotLine },
+    { "uldash", Category::Character, Keyword::Underline, QTextCharFormat::DashUnderline },
+    { "uldashd", Category::Character, Keyword::Underline, QTextCharFormat::DashUnderline },
+    { "uldashdd", Category::Character, Keyword::Underline, QTextCharFormat::DashUnderline },
+    { "uldb", Category::Character, Keyword::Underline, QTextCharFormat::SingleUnderline },
+    { "ulhwave", Category::Character, Keyword::Underline, QTextCharFormat::WaveUnderline },
+    { "ulldash", Category::Character, Keyword::Underline, QTextCharFormat::DashUnderline },
+    { "ulnone", Category::Character, Keyword::Underline, QTextCharFormat::NoUnderline },
+    { "ulth", Category::Character, Keyword::Underline, QTextCharFormat::SingleUnderline },
+    { "ulthd", Category::Character, Keyword::Underline, QTextCharFormat::DotLine },
+    { "ulthdash", Category::Character, Keyword::Underline, QTextCharFormat::DashUnderline },
+    { "ululdbwave", Category::Character, Keyword::Underline, QTextCharFormat::WaveUnderline },
+    { "ulw", Category::Character, Keyword::Underline, QTextCharFormat::SingleUnderline },
+    { "ulwave", Category::Character, Keyword::Underline, QTextCharFormat::WaveUnderline },
+    { "upr", Category::Destination, Keyword::UnicodePair },
+    { "userprops", Category::Destination, Keyword::SkippedDestination },
+    { "v", Category::Character, Keyword::Hidden },
+    { "xe", Category::Destination, Keyword::SkippedDestination },
+    { "xmlnstbl", Category::Destination, Keyword::SkippedDestination },
+    { "zwbo", Category::Special, Keyword::Character, 0x200B },
+    { "zwj", Category::Special, Keyword::Character, 0x200D },
+    { "zwnj", Category::Special, Keyword::Character, 0x200C },
 });
 
 static_assert(std::is_sorted(kKeywords.begin(), kKeywords.end(),
-    [](const KeywordEntry &a, const KeywordEntry &b) { return a.name < b.name; }));
+    [](const RtfKeyword &a, const RtfKeyword &b) { return a.name < b.name; }));
 
-const KeywordEntry *findKeyword(std::string_view word)
+const RtfKeyword *findKeyword(std::string_view word)
 {
     const auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), word,
-        [](const KeywordEntry &entry, std::string_view name) { return entry.name < name; });
+        [](const RtfKeyword &entry, std::string_view name) { return entry.name < name; });
     if (it == kKeywords.end() || it->name != word)
         return nullptr;
     return &*it;
+}
+
+// The destinations read when \* marks them as optional.
+bool isUnderstoodDestination(const RtfKeyword *keyword)
+{
+    static constexpr Keyword kUnderstood[] = { Keyword::FieldInstruction, Keyword::ListTable,
+        Keyword::ListOverrideTable, Keyword::ParagraphNumbering, Keyword::ListMarker,
+        Keyword::UnicodeDestination, Keyword::FontTable, Keyword::ColorTable };
+    return keyword
+        && std::find(std::begin(kUnderstood), std::end(kUnderstood), keyword->keyword)
+        != std::end(kUnderstood);
 }
 
 // Code page for an \fcharset value; 0 means "the document's code page".
@@ -401,7 +418,6 @@ bool RtfReader::read(QByteArrayView rtf)
 
 void RtfReader::parse()
 {
-
     while (m_pos < m_input.size()) {
         const char c = m_input[m_pos];
         switch (c) {
@@ -414,56 +430,10 @@ void RtfReader::parse()
             if (!closeGroup())
                 return; // the outermost group is complete; trailing bytes are not RTF
             break;
-        case '\\': {
+        case '\\':
             ++m_pos;
-            if (m_pos >= m_input.size())
-                break;
-            const char next = m_input[m_pos];
-            if (isLetter(next)) {
-                const qsizetype wordStart = m_pos;
-                while (m_pos < m_input.size() && isLetter(m_input[m_pos]))
-                    ++m_pos;
-                // RTF words are at most 32 letters; longer ones are unknown anyway.
-                const auto length = std::min<qsizetype>(m_pos - wordStart, 40);
-                const std::string_view word(m_input.data() + wordStart, size_t(length));
-                bool hasParam = false;
-                bool negative = false;
-                qint64 value = 0;
-                if (m_pos + 1 < m_input.size() && m_input[m_pos] == '-'
-                    && isDigit(m_input[m_pos + 1])) {
-                    negative = true;
-                    ++m_pos;
-                }
-                while (m_pos < m_input.size() && isDigit(m_input[m_pos])) {
-                    hasParam = true;
-                    value = std::min<qint64>(value * 10 + (m_input[m_pos] - '0'), kMaxParam);
-                    ++m_pos;
-                }
-                if (m_pos < m_input.size() && m_input[m_pos] == ' ')
-                    ++m_pos; // the delimiter belongs to the word
-                const int param = int(negative ? -value : value);
-                controlWord(word, hasParam, param);
-            } else if (next == '\'') {
-                ++m_pos;
-                int byte = -1;
-                if (m_pos + 1 < m_input.size()) {
-                    const int high = hexValue(m_input[m_pos]);
-                    const int low = hexValue(m_input[m_pos + 1]);
-                    if (high >= 0 && low >= 0) {
-                        byte = high * 16 + low;
-                        m_pos += 2;
-                    }
-                }
-                if (m_groups.empty() || consumeSkipped())
-                    break;
-                if (byte >= 0)
-                    textByte(char(byte));
-            } else {
-                ++m_pos;
-                controlSymbol(next);
-            }
+            readControl();
             break;
-        }
         case '\r':
         case '\n':
         case '\0':
@@ -487,6 +457,66 @@ void RtfReader::parse()
     // Truncated input: keep what was read.
     if (!m_groups.empty())
         finishDocument();
+}
+
+// After a backslash: a control word with its parameter, a hex byte, or a
+// control symbol.
+void RtfReader::readControl()
+{
+    if (m_pos >= m_input.size())
+        return;
+    const char next = m_input[m_pos];
+    if (isLetter(next)) {
+        readControlWord();
+    } else if (next == '\'') {
+        ++m_pos;
+        readHexByte();
+    } else {
+        ++m_pos;
+        controlSymbol(next);
+    }
+}
+
+void RtfReader::readControlWord()
+{
+    const qsizetype wordStart = m_pos;
+    while (m_pos < m_input.size() && isLetter(m_input[m_pos]))
+        ++m_pos;
+    // RTF words are at most 32 letters; longer ones are unknown anyway.
+    const auto length = std::min<qsizetype>(m_pos - wordStart, 40);
+    const std::string_view word(m_input.data() + wordStart, size_t(length));
+    bool hasParam = false;
+    bool negative = false;
+    qint64 value = 0;
+    if (m_pos + 1 < m_input.size() && m_input[m_pos] == '-' && isDigit(m_input[m_pos + 1])) {
+        negative = true;
+        ++m_pos;
+    }
+    while (m_pos < m_input.size() && isDigit(m_input[m_pos])) {
+        hasParam = true;
+        value = std::min<qint64>(value * 10 + (m_input[m_pos] - '0'), kMaxParam);
+        ++m_pos;
+    }
+    if (m_pos < m_input.size() && m_input[m_pos] == ' ')
+        ++m_pos; // the delimiter belongs to the word
+    controlWord(word, hasParam, int(negative ? -value : value));
+}
+
+void RtfReader::readHexByte()
+{
+    int byte = -1;
+    if (m_pos + 1 < m_input.size()) {
+        const int high = hexValue(m_input[m_pos]);
+        const int low = hexValue(m_input[m_pos + 1]);
+        if (high >= 0 && low >= 0) {
+            byte = high * 16 + low;
+            m_pos += 2;
+        }
+    }
+    if (m_groups.empty() || consumeSkipped())
+        return;
+    if (byte >= 0)
+        textByte(char(byte));
 }
 
 void RtfReader::openGroup()
@@ -597,10 +627,8 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
 {
     if (m_groups.empty())
         return;
-    const KeywordEntry *entry = findKeyword(word);
-    const Keyword keyword = entry ? entry->keyword : Keyword::Unknown;
-
-    if (keyword == Keyword::Binary) {
+    const RtfKeyword *keyword = findKeyword(word);
+    if (keyword && keyword->keyword == Keyword::Binary) {
         flushBytes();
         if (m_skip > 0)
             --m_skip;
@@ -611,11 +639,7 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
     if (group.ignorable) {
         // \* marks a destination that may be skipped when not understood.
         group.ignorable = false;
-        static constexpr Keyword kKnown[]
-            = { Keyword::FieldInstruction, Keyword::ListTable, Keyword::ListOverrideTable,
-                  Keyword::ParagraphNumbering, Keyword::ListText, Keyword::ParagraphNumberText,
-                  Keyword::UnicodeDestination, Keyword::FontTable, Keyword::ColorTable };
-        if (std::find(std::begin(kKnown), std::end(kKnown), keyword) == std::end(kKnown)) {
+        if (!isUnderstoodDestination(keyword)) {
             flushBytes();
             group.destination = Destination::Skip;
             return;
@@ -627,27 +651,36 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         return;
     flushBytes();
     m_formatDirty = true;
+    if (!keyword)
+        return;
 
-    CharacterState &character = group.character;
-    ParagraphState &paragraph = group.paragraph;
-    const bool on = !hasParam || param != 0;
-    const bool inText = group.destination == Destination::Text;
+    switch (keyword->category) {
+    case Category::Document:
+        documentWord(*keyword, hasParam, param);
+        break;
+    case Category::Destination:
+        destinationWord(*keyword);
+        break;
+    case Category::Table:
+        tableWord(*keyword, hasParam, param);
+        break;
+    case Category::Character:
+        characterWord(*keyword, hasParam, param);
+        break;
+    case Category::Paragraph:
+        paragraphWord(*keyword, hasParam, param);
+        break;
+    case Category::Special:
+        specialWord(*keyword, hasParam, param);
+        break;
+    }
+}
 
-    switch (keyword) {
-    case Keyword::Unknown:
-    case Keyword::Binary:
-        break;
-    case Keyword::Ansi:
-        m_documentCodePage = 1252;
-        break;
-    case Keyword::Mac:
-        m_documentCodePage = 10000;
-        break;
-    case Keyword::Pc:
-        m_documentCodePage = 437;
-        break;
-    case Keyword::Pca:
-        m_documentCodePage = 850;
+void RtfReader::documentWord(const RtfKeyword &keyword, bool hasParam, int param)
+{
+    switch (keyword.keyword) {
+    case Keyword::CodePage:
+        m_documentCodePage = keyword.value;
         break;
     case Keyword::AnsiCodePage:
         if (hasParam && CodePages::isKnown(param))
@@ -659,24 +692,18 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Keyword::UnicodeSkip:
         if (hasParam)
-            group.unicodeSkip = std::clamp(param, 0, 16);
+            state().unicodeSkip = std::clamp(param, 0, 16);
         break;
-    case Keyword::Unicode: {
-        if (!hasParam)
-            break;
-        // \u takes a signed 16-bit value; some writers give whole code points.
-        int code = param < 0 ? param + 0x10000 : param;
-        if (code < 0 || code > 0x10FFFF)
-            code = 0xFFFD;
-        if (code > 0xFFFF) {
-            appendChar(QChar::highSurrogate(char32_t(code)));
-            appendChar(QChar::lowSurrogate(char32_t(code)));
-        } else {
-            appendChar(char16_t(code));
-        }
-        m_skip = group.unicodeSkip;
+    default:
         break;
     }
+}
+
+void RtfReader::destinationWord(const RtfKeyword &keyword)
+{
+    GroupState &group = state();
+    const bool inText = group.destination == Destination::Text;
+    switch (keyword.keyword) {
     case Keyword::FontTable:
         group.destination = Destination::FontTable;
         break;
@@ -686,29 +713,14 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         m_colorHasValue = false;
         break;
     case Keyword::Field:
-        if (!m_fields.empty() && m_fields.back().depth == m_groups.size())
-            m_fields.back().instruction.clear();
-        else
-            m_fields.push_back({ m_groups.size(), QString() });
-        break;
     case Keyword::FieldInstruction:
-        group.destination = m_fields.empty() ? Destination::Skip : Destination::FieldInstruction;
-        break;
     case Keyword::FieldResult:
-        if (!m_fields.empty() && inText) {
-            const QString href = hrefFromInstruction(m_fields.back().instruction);
-            if (!href.isEmpty())
-                group.href = href;
-        }
+        fieldWord(keyword);
         break;
-    case Keyword::ListText:
-    case Keyword::ParagraphNumberText:
-        if (inText) {
-            group.destination = Destination::ListMarker;
+    case Keyword::ListMarker:
+        group.destination = inText ? Destination::ListMarker : Destination::Skip;
+        if (inText)
             m_listMarker.clear();
-        } else {
-            group.destination = Destination::Skip;
-        }
         break;
     case Keyword::ParagraphNumbering:
         group.destination = inText ? Destination::ParagraphNumbering : Destination::Skip;
@@ -718,28 +730,6 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Keyword::ListOverrideTable:
         group.destination = Destination::ListOverrideTable;
-        break;
-    case Keyword::List:
-        m_pendingLevels.clear();
-        break;
-    case Keyword::ListLevel:
-        if (group.destination == Destination::ListTable && m_pendingLevels.size() < 9)
-            m_pendingLevels.push_back(0);
-        break;
-    case Keyword::LevelNumbering:
-        if (group.destination == Destination::ListTable && !m_pendingLevels.empty() && hasParam)
-            m_pendingLevels.back() = param;
-        break;
-    case Keyword::ListId:
-        if (!hasParam)
-            break;
-        if (group.destination == Destination::ListTable)
-            m_listLevelNumbering.insert(param, m_pendingLevels);
-        else if (group.destination == Destination::ListOverrideTable)
-            m_overrideListId = param;
-        break;
-    case Keyword::ListOverride:
-        m_overrideListId = 0;
         break;
     case Keyword::UnicodePair:
         // {\upr{ANSI text}{\*\ud{Unicode text}}}: only the Unicode half is read.
@@ -753,38 +743,95 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
     case Keyword::SkippedDestination:
         group.destination = Destination::Skip;
         break;
-    case Keyword::Font:
-        if (!hasParam)
-            break;
-        if (group.destination == Destination::FontTable) {
-            if (m_fontIndex >= 0)
-                commitFont();
-            m_fontIndex = param;
-            m_fontName.clear();
-            m_fontCodePage = 0;
-        } else {
-            character.font = param;
+    default:
+        break;
+    }
+}
+
+void RtfReader::fieldWord(const RtfKeyword &keyword)
+{
+    GroupState &group = state();
+    switch (keyword.keyword) {
+    case Keyword::Field:
+        if (!m_fields.empty() && m_fields.back().depth == m_groups.size())
+            m_fields.back().instruction.clear();
+        else
+            m_fields.push_back({ m_groups.size(), QString() });
+        break;
+    case Keyword::FieldInstruction:
+        group.destination = m_fields.empty() ? Destination::Skip : Destination::FieldInstruction;
+        break;
+    case Keyword::FieldResult:
+        if (!m_fields.empty() && group.destination == Destination::Text) {
+            const QString href = hrefFromInstruction(m_fields.back().instruction);
+            if (!href.isEmpty())
+                group.href = href;
         }
         break;
+    default:
+        break;
+    }
+}
+
+void RtfReader::tableWord(const RtfKeyword &keyword, bool hasParam, int param)
+{
+    const Destination destination = state().destination;
+    switch (keyword.keyword) {
     case Keyword::FontCharset:
-        if (group.destination == Destination::FontTable && hasParam)
+        if (destination == Destination::FontTable && hasParam)
             m_fontCodePage = codePageForCharset(param);
         break;
     case Keyword::FontCodePage:
-        if (group.destination == Destination::FontTable && hasParam && CodePages::isKnown(param))
+        if (destination == Destination::FontTable && hasParam && CodePages::isKnown(param))
             m_fontCodePage = param;
         break;
     case Keyword::Red:
     case Keyword::Green:
     case Keyword::Blue:
-        if (group.destination == Destination::ColorTable) {
+        if (destination == Destination::ColorTable) {
             const int value = std::clamp(hasParam ? param : 0, 0, 255);
-            (keyword == Keyword::Red            ? m_red
-                    : keyword == Keyword::Green ? m_green
-                                                : m_blue)
+            (keyword.keyword == Keyword::Red            ? m_red
+                    : keyword.keyword == Keyword::Green ? m_green
+                                                        : m_blue)
                 = value;
             m_colorHasValue = true;
         }
+        break;
+    case Keyword::List:
+        m_pendingLevels.clear();
+        break;
+    case Keyword::ListLevel:
+        if (destination == Destination::ListTable && m_pendingLevels.size() < 9)
+            m_pendingLevels.push_back(0);
+        break;
+    case Keyword::LevelNumbering:
+        if (destination == Destination::ListTable && !m_pendingLevels.empty() && hasParam)
+            m_pendingLevels.back() = param;
+        break;
+    case Keyword::ListId:
+        if (hasParam && destination == Destination::ListTable)
+            m_listLevelNumbering.insert(param, m_pendingLevels);
+        else if (hasParam && destination == Destination::ListOverrideTable)
+            m_overrideListId = param;
+        break;
+    case Keyword::ListOverride:
+        m_overrideListId = 0;
+        break;
+    default:
+        break;
+    }
+}
+
+void RtfReader::characterWord(const RtfKeyword &keyword, bool hasParam, int param)
+{
+    CharacterState &character = state().character;
+    const bool on = !hasParam || param != 0;
+    switch (keyword.keyword) {
+    case Keyword::Font:
+        if (hasParam && state().destination == Destination::FontTable)
+            startFont(param);
+        else if (hasParam)
+            character.font = param;
         break;
     case Keyword::Bold:
         character.bold = on;
@@ -799,19 +846,15 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         character.hidden = on;
         break;
     case Keyword::Underline:
-        character.underline = on ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
+        character.underline
+            = on ? QTextCharFormat::UnderlineStyle(keyword.value) : QTextCharFormat::NoUnderline;
         break;
-    case Keyword::UnderlineDotted:
-        character.underline = on ? QTextCharFormat::DotLine : QTextCharFormat::NoUnderline;
+    case Keyword::Vertical:
+        character.vertical
+            = on ? QTextCharFormat::VerticalAlignment(keyword.value) : QTextCharFormat::AlignNormal;
         break;
-    case Keyword::UnderlineDashed:
-        character.underline = on ? QTextCharFormat::DashUnderline : QTextCharFormat::NoUnderline;
-        break;
-    case Keyword::UnderlineWave:
-        character.underline = on ? QTextCharFormat::WaveUnderline : QTextCharFormat::NoUnderline;
-        break;
-    case Keyword::UnderlineNone:
-        character.underline = QTextCharFormat::NoUnderline;
+    case Keyword::Capitalization:
+        character.capitalization = on ? QFont::Capitalization(keyword.value) : QFont::MixedCase;
         break;
     case Keyword::Foreground:
         character.foreground = std::max(hasParam ? param : 0, 0);
@@ -827,60 +870,34 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
     case Keyword::Plain:
         character = CharacterState();
         break;
-    case Keyword::Superscript:
-        character.vertical = on ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal;
+    default:
         break;
-    case Keyword::Subscript:
-        character.vertical = on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal;
-        break;
-    case Keyword::NoSuperSub:
-        character.vertical = QTextCharFormat::AlignNormal;
-        break;
-    case Keyword::Caps:
-        character.capitalization = on ? QFont::AllUppercase : QFont::MixedCase;
-        break;
-    case Keyword::SmallCaps:
-        character.capitalization = on ? QFont::SmallCaps : QFont::MixedCase;
-        break;
+    }
+}
+
+void RtfReader::paragraphWord(const RtfKeyword &keyword, bool hasParam, int param)
+{
+    const Destination destination = state().destination;
+    ParagraphState &paragraph = state().paragraph;
+    switch (keyword.keyword) {
     case Keyword::ParagraphDefault:
         paragraph = ParagraphState();
         break;
     case Keyword::Paragraph:
-        if (inText)
+        if (destination == Destination::Text)
             endParagraph();
-        break;
-    case Keyword::Row:
-        if (inText)
-            endParagraph();
-        break;
-    case Keyword::Line:
-        appendChar(QChar::LineSeparator);
-        break;
-    case Keyword::Tab:
-        appendChar(u'\t');
         break;
     case Keyword::Cell:
-        if (inText)
+        if (destination == Destination::Text)
             ++m_pendingCells;
         break;
-    case Keyword::AlignLeft:
-        paragraph.alignment = Qt::AlignLeft;
-        break;
-    case Keyword::AlignCenter:
-        paragraph.alignment = Qt::AlignHCenter;
-        break;
-    case Keyword::AlignRight:
-        paragraph.alignment = Qt::AlignRight;
-        break;
-    case Keyword::AlignJustify:
-        paragraph.alignment = Qt::AlignJustify;
+    case Keyword::Align:
+        paragraph.alignment = Qt::AlignmentFlag(keyword.value);
         break;
     case Keyword::ListOverrideIndex:
-        if (!hasParam)
-            break;
-        if (group.destination == Destination::ListOverrideTable)
+        if (hasParam && destination == Destination::ListOverrideTable)
             m_listOverrides.insert(param, m_overrideListId);
-        else
+        else if (hasParam)
             paragraph.listOverride = std::max(param, 0);
         break;
     case Keyword::ListLevelIndex:
@@ -890,34 +907,40 @@ void RtfReader::controlWord(std::string_view word, bool hasParam, int param)
         paragraph.numbering = QTextListFormat::ListDisc;
         paragraph.numberingLevel = 0;
         break;
+    case Keyword::NumberingLevel:
+        paragraph.numberingLevel = std::clamp(hasParam ? param - 1 : 0, 0, 8);
+        [[fallthrough]];
     case Keyword::NumberingBody:
         if (paragraph.numbering == QTextListFormat::ListStyleUndefined)
             paragraph.numbering = QTextListFormat::ListDecimal;
         break;
-    case Keyword::NumberingLevel:
-        paragraph.numberingLevel = std::clamp(hasParam ? param - 1 : 0, 0, 8);
-        if (paragraph.numbering == QTextListFormat::ListStyleUndefined)
-            paragraph.numbering = QTextListFormat::ListDecimal;
+    case Keyword::Numbering:
+        paragraph.numbering = QTextListFormat::Style(keyword.value);
         break;
-    case Keyword::NumberingDecimal:
-        paragraph.numbering = QTextListFormat::ListDecimal;
-        break;
-    case Keyword::NumberingLowerAlpha:
-        paragraph.numbering = QTextListFormat::ListLowerAlpha;
-        break;
-    case Keyword::NumberingUpperAlpha:
-        paragraph.numbering = QTextListFormat::ListUpperAlpha;
-        break;
-    case Keyword::NumberingLowerRoman:
-        paragraph.numbering = QTextListFormat::ListLowerRoman;
-        break;
-    case Keyword::NumberingUpperRoman:
-        paragraph.numbering = QTextListFormat::ListUpperRoman;
-        break;
-    case Keyword::Character:
-        appendChar(entry->character);
+    default:
         break;
     }
+}
+
+void RtfReader::specialWord(const RtfKeyword &keyword, bool hasParam, int param)
+{
+    if (keyword.keyword == Keyword::Character) {
+        appendChar(char16_t(keyword.value));
+        return;
+    }
+    if (!hasParam)
+        return;
+    // \u takes a signed 16-bit value; some writers give whole code points.
+    int code = param < 0 ? param + 0x10000 : param;
+    if (code < 0 || code > 0x10FFFF)
+        code = 0xFFFD;
+    if (code > 0xFFFF) {
+        appendChar(QChar::highSurrogate(char32_t(code)));
+        appendChar(QChar::lowSurrogate(char32_t(code)));
+    } else {
+        appendChar(char16_t(code));
+    }
+    m_skip = state().unicodeSkip;
 }
 
 void RtfReader::textByte(char byte)
@@ -959,12 +982,8 @@ void RtfReader::textBytes(QByteArrayView bytes)
         while (!bytes.isEmpty()) {
             const qsizetype semicolon = bytes.indexOf(';');
             const QByteArrayView name = semicolon < 0 ? bytes : bytes.first(semicolon);
-            if (!name.isEmpty()) {
-                if (!m_bytes.isEmpty() && m_bytesCodePage != currentCodePage())
-                    flushBytes();
-                m_bytesCodePage = currentCodePage();
-                m_bytes.append(name);
-            }
+            if (!name.isEmpty())
+                holdBytes(name);
             if (semicolon < 0)
                 break;
             flushBytes();
@@ -977,12 +996,19 @@ void RtfReader::textBytes(QByteArrayView bytes)
     case Destination::ListMarker:
         if (group.destination == Destination::Text && group.character.hidden)
             return;
-        if (!m_bytes.isEmpty() && m_bytesCodePage != currentCodePage())
-            flushBytes();
-        m_bytesCodePage = currentCodePage();
-        m_bytes.append(bytes);
+        holdBytes(bytes);
         return;
     }
+}
+
+// Bytes are decoded a run at a time, once their code page changes or
+// something other than text comes.
+void RtfReader::holdBytes(QByteArrayView bytes)
+{
+    if (!m_bytes.isEmpty() && m_bytesCodePage != currentCodePage())
+        flushBytes();
+    m_bytesCodePage = currentCodePage();
+    m_bytes.append(bytes);
 }
 
 int RtfReader::currentCodePage() const
@@ -1204,6 +1230,15 @@ void RtfReader::finishDocument()
     // A final \par leaves an empty paragraph that takes no list or alignment.
     if (m_cursor.block().length() > 1)
         applyParagraph();
+}
+
+void RtfReader::startFont(int index)
+{
+    if (m_fontIndex >= 0)
+        commitFont();
+    m_fontIndex = index;
+    m_fontName.clear();
+    m_fontCodePage = 0;
 }
 
 void RtfReader::commitFont()

@@ -18,6 +18,7 @@
 
 class QTextDocument;
 class QTextList;
+struct RtfKeyword;
 
 // Reads the RTF that editors put on the clipboard (LibreOffice, Word,
 // WordPad, TextEdit, browser converters) into a QTextDocument: code pages
@@ -102,15 +103,27 @@ private:
     };
 
     void parse();
+    void readControl();
+    void readControlWord();
+    void readHexByte();
     void openGroup();
     bool closeGroup();
     void controlWord(std::string_view word, bool hasParam, int param);
+    // The handlers of the keyword table's categories.
+    void documentWord(const RtfKeyword &keyword, bool hasParam, int param);
+    void destinationWord(const RtfKeyword &keyword);
+    void fieldWord(const RtfKeyword &keyword);
+    void tableWord(const RtfKeyword &keyword, bool hasParam, int param);
+    void characterWord(const RtfKeyword &keyword, bool hasParam, int param);
+    void paragraphWord(const RtfKeyword &keyword, bool hasParam, int param);
+    void specialWord(const RtfKeyword &keyword, bool hasParam, int param);
     void controlSymbol(char symbol);
     void textByte(char byte);
     void textBytes(QByteArrayView bytes);
     bool consumeSkipped();
     void skipBinary(int count);
 
+    void holdBytes(QByteArrayView bytes);
     void flushBytes();
     void appendText(const QString &text);
     void appendChar(char16_t ch);
@@ -120,6 +133,7 @@ private:
     void finishDocument();
     QTextCharFormat currentFormat() const;
     int currentCodePage() const;
+    void startFont(int index);
     void commitFont();
     void commitColor();
     QString hrefFromInstruction(const QString &instruction) const;

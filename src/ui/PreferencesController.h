@@ -41,12 +41,9 @@ public:
     QSpinBox *countField() const { return m_countField; }
     QComboBox *clipSizePopup() const { return m_clipSizePopup; }
     QComboBox *totalSizePopup() const { return m_totalSizePopup; }
-    QComboBox *positionPopup() const { return m_positionPopup; }
-    QCheckBox *alwaysVisibleCheckbox() const { return m_alwaysVisible; }
     QCheckBox *launchAtLoginCheckbox() const { return m_launchAtLogin; }
     QCheckBox *keepClipboardAliveCheckbox() const { return m_keepClipboardAlive; }
     GlobalHotkeys::RecorderField *panelRecorder() const { return m_panelRecorder; }
-    GlobalHotkeys::RecorderField *pinnedRecorder() const { return m_pinnedRecorder; }
 
     // The change handlers, each called with the control's new state.
     void ageChanged(int index);
