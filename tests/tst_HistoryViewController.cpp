@@ -217,25 +217,31 @@ void tst_HistoryViewController::selection_data()
 {
     QTest::addColumn<int>("selected"); // -1: none
     QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("typedFirst"); // the query is typed before the row is selected
     QTest::addColumn<int>("expected");
-    QTest::newRow("none: row 0") << -1 << QString() << 0;
-    QTest::newRow("index kept") << 2 << QString() << 2;
-    QTest::newRow("index kept over a search") << 1 << u"apple"_s << 1;
-    QTest::newRow("index gone: row 0") << 3 << u"apple"_s << 0;
-    QTest::newRow("index one past the end: row 0") << 2 << u"apple"_s << 0;
-    QTest::newRow("empty list") << 1 << u"zzz"_s << -1;
+    QTest::newRow("none: row 0") << -1 << QString() << false << 0;
+    QTest::newRow("index kept over a store change") << 2 << QString() << false << 2;
+    QTest::newRow("index kept over a store change in a search") << 1 << u"apple"_s << true << 1;
+    QTest::newRow("a search starts at its first match") << 1 << u"apple"_s << false << 0;
+    QTest::newRow("empty list") << 1 << u"zzz"_s << false << -1;
 }
 
+// The row Return chooses: after typing, the first match, not whichever clip
+// moved into the row highlighted before.
 void tst_HistoryViewController::selection()
 {
     QFETCH(int, selected);
     QFETCH(QString, query);
+    QFETCH(bool, typedFirst);
     QFETCH(int, expected);
     Panel panel;
     QCOMPARE(panel.view.selectedRow(), 0);
+    if (typedFirst)
+        QTest::keyClicks(panel.view.searchField(), query);
     panel.select(selected);
-    panel.view.searchField()->setText(query);
-    if (query.isEmpty())
+    if (!typedFirst)
+        QTest::keyClicks(panel.view.searchField(), query);
+    if (query.isEmpty() || typedFirst)
         panel.history.add(u"Date"_s); // the store's announcement reloads
     QCOMPARE(panel.view.selectedRow(), expected);
 }
