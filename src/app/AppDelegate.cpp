@@ -168,6 +168,7 @@ void AppDelegate::applicationDidFinishLaunching()
             self->toggleFromShortcut(ListMode::pinned);
     });
     monitor().start();
+    m_wasAlwaysVisible = m_settings->alwaysVisible();
     connect(m_settings.get(), &Settings::settingsDidChange, this, &AppDelegate::settingsChanged);
     connect(&m_services.screens, &Screens::screenParametersDidChange, this,
         &AppDelegate::screensChanged);
@@ -434,8 +435,15 @@ void AppDelegate::settingsChanged()
 {
     m_store->applyLimits();
     placePanel();
-    if (m_settings->alwaysVisible() && !m_userHidAlwaysVisiblePanel)
+    const bool alwaysVisible = m_settings->alwaysVisible();
+    if (alwaysVisible && !m_userHidAlwaysVisiblePanel)
         showPanel(false, ListMode::all);
+    // Turning the switch off takes away the panel it kept on screen.
+    if (std::exchange(m_wasAlwaysVisible, alwaysVisible) && !alwaysVisible
+        && m_panel->isVisible()) {
+        m_panel->orderOut();
+        removeMouseMonitor();
+    }
 }
 
 void AppDelegate::screensChanged()
@@ -528,7 +536,8 @@ void AppDelegate::clearHistory()
     box.setInformativeText(qtTrId("alert.clear.message"));
     QPushButton *confirm = box.addButton(qtTrId("alert.clear.confirm"), QMessageBox::AcceptRole);
     QPushButton *cancel = box.addButton(qtTrId("alert.cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(confirm);
+    // Return, pressed without reading, must not wipe the history.
+    box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     if (m_alertRunner(box) == confirm)
         m_store->clearHistory();
