@@ -518,7 +518,8 @@ void AppDelegate::openPreferences()
     removeMouseMonitor();
     if (!m_preferencesController) {
         m_preferencesController = std::make_unique<PreferencesController>(
-            *m_settings, m_services.namedShortcuts, *m_loginItem);
+            *m_settings, *m_store, m_services.namedShortcuts, *m_loginItem);
+        m_preferencesController->setAlertRunner(m_alertRunner);
         m_preferencesController->setOnClose([this] { auxiliaryWindowClosed(); });
     }
     PreferencesController &preferences = *m_preferencesController;

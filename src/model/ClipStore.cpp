@@ -582,6 +582,13 @@ void ClipStore::applyLimits()
     }
 }
 
+qsizetype ClipStore::clipsOverCount(qint64 count) const
+{
+    const qsizetype unkept
+        = std::count_if(m_clips.cbegin(), m_clips.cend(), [](const Clip &c) { return !c.isKept; });
+    return qsizetype(std::clamp<qint64>(m_clips.size() - count, 0, unkept));
+}
+
 QList<QUuid> ClipStore::dropOverLimits(QStringList &images)
 {
     QList<QUuid> removed;
