@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -149,6 +150,7 @@ private slots:
     void contextMenu_data();
     void contextMenu();
     void storeChanges();
+    void kindNames();
     void previewLines();
     void thumbnails_data();
     void thumbnails();
@@ -387,6 +389,30 @@ void tst_HistoryViewController::storeChanges()
     QCOMPARE(panel.visible(), u"Fig|Banana bread|Apple pie|Cherry"_s);
     store.clearHistory();
     QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
+}
+
+// Images and lists of files copied under English read, and are found, in
+// German once that is the language; the stored previews stay as they were.
+void tst_HistoryViewController::kindNames()
+{
+    Panel panel(false);
+    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 4));
+    panel.history.add(u"Files"_s, ClipKind::fileURLs, false, u"/a\n/b"_s);
+    panel.history.add(u"/a /b"_s, ClipKind::fileURLs, false, u"/a\n/b"_s); // edited
+    panel.history.add(u"b"_s, ClipKind::fileURLs, false, u"/a/b"_s);
+    QTranslator german;
+    QVERIFY(german.load(u":/i18n/quillstack_de.qm"_s));
+    QVERIFY(qApp->installTranslator(&german));
+    const auto restore = qScopeGuard([&german] { qApp->removeTranslator(&german); });
+    panel.view.reloadVisibleClips();
+    QStringList shown;
+    for (int row = 0; row < panel.list->model()->rowCount(); ++row)
+        shown << panel.list->model()->index(row, 0).data().toString();
+    QCOMPARE(shown, QStringList({ u"b"_s, u"/a /b"_s, u"Dateien"_s, u"Bild"_s }));
+    panel.view.searchField()->setText(u"bild"_s);
+    QCOMPARE(panel.visible(), u"Image"_s);
+    panel.view.searchField()->setText(u"dateien"_s);
+    QCOMPARE(panel.visible(), u"Files"_s);
 }
 
 void tst_HistoryViewController::previewLines()

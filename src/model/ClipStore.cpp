@@ -565,7 +565,7 @@ QList<Clip> ClipStore::search(const QString &query) const
     // One allocation for the worst case rather than a chain of regrowths.
     found.reserve(m_clips.size());
     for (const Clip &clip : m_clips) {
-        if (clip.preview.contains(needle, Qt::CaseInsensitive)
+        if (shownPreview(clip).contains(needle, Qt::CaseInsensitive)
             || (clip.text && clip.text->contains(needle, Qt::CaseInsensitive)))
             found.append(clip);
     }
