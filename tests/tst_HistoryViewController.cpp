@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipRowView.h"
 #include "HistoryViewController.h"
+#include "PaintedPixels.h"
 #include "RecordingHistoryDelegate.h"
 #include "TestHistory.h"
 #include "Translations.h"
@@ -202,9 +203,13 @@ void tst_HistoryViewController::visibleClips()
     if (!c.message.isEmpty())
         QCOMPARE(label->text(), qtTrId(qPrintable(c.message)));
 
+    // The message is painted, not only set: over the list.
+    QVERIFY(panel.show());
+    if (!c.message.isEmpty())
+        QVERIFY(pixelsUnlikeSurroundings(panel.view.grab().toImage(), label->geometry()) > 0);
+
     // The field's clear button, there once the panel is open, brings back
     // the whole list.
-    QVERIFY(panel.show());
     auto *clear = panel.view.searchField()->findChild<QToolButton *>();
     QVERIFY(clear);
     panel.view.setListMode(ListMode::all);
