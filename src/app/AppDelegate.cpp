@@ -168,7 +168,6 @@ void AppDelegate::applicationDidFinishLaunching()
             self->toggleFromShortcut(ListMode::pinned);
     });
     monitor().start();
-    m_wasAlwaysVisible = m_settings->alwaysVisible();
     connect(m_settings.get(), &Settings::settingsDidChange, this, &AppDelegate::settingsChanged);
     connect(&m_services.screens, &Screens::screenParametersDidChange, this,
         &AppDelegate::screensChanged);
@@ -435,15 +434,8 @@ void AppDelegate::settingsChanged()
 {
     m_store->applyLimits();
     placePanel();
-    const bool alwaysVisible = m_settings->alwaysVisible();
-    if (alwaysVisible && !m_userHidAlwaysVisiblePanel)
+    if (m_settings->alwaysVisible() && !m_userHidAlwaysVisiblePanel)
         showPanel(false, ListMode::all);
-    // Turning the switch off takes away the panel it kept on screen.
-    if (std::exchange(m_wasAlwaysVisible, alwaysVisible) && !alwaysVisible
-        && m_panel->isVisible()) {
-        m_panel->orderOut();
-        removeMouseMonitor();
-    }
 }
 
 void AppDelegate::screensChanged()

@@ -164,8 +164,6 @@ private:
     std::optional<RunningWindow> m_previousApp;
     std::optional<MouseMonitor::Token> m_mouseMonitor;
     bool m_userHidAlwaysVisiblePanel = false;
-    // The switch as the last settings change left it.
-    bool m_wasAlwaysVisible = false;
     // Shortcut openings not yet counted by the review prompt, and the timer
     // that counts them after the panel is on screen.
     int m_pendingShortcutOpens = 0;
