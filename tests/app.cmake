@@ -18,7 +18,7 @@ add_executable(qs-focus-window support/focus-window.cpp)
 target_link_libraries(qs-focus-window PRIVATE Qt6::Widgets quillstack_options)
 set(QUILLSTACK_APP_X11_SUPPORT
   support/X11AppFixture.cpp support/X11AppFixture.h
-  support/X11TestTools.cpp support/X11TestTools.h)
+  support/X11TestTools.cpp support/X11TestTools.h support/PaintedPixels.h)
 quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp ${QUILLSTACK_APP_X11_SUPPORT}
   LIBS quillstack_program PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11 qs-focus-window)

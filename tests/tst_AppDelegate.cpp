@@ -39,6 +39,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QUrlQuery>
 
 #include <memory>
@@ -337,11 +338,14 @@ void tst_AppDelegate::alwaysVisible()
     f.app->toggleVisibilityFromMenu();
     QVERIFY(f.panel().isVisible());
 
-    // Turning it off leaves the panel up; the ordinary means hide it then.
+    // Turning it off leaves the panel up; the ordinary means hide it then,
+    // and turning it on brings it back.
     f.app->settings().setAlwaysVisible(false);
     QVERIFY(f.panel().isVisible());
     f.app->historyDidRequestDismiss();
     QVERIFY(!f.panel().isVisible());
+    f.app->settings().setAlwaysVisible(true);
+    QVERIFY(f.panel().isVisible());
 }
 
 void tst_AppDelegate::clearHistory_data()
@@ -351,6 +355,7 @@ void tst_AppDelegate::clearHistory_data()
     QTest::newRow("confirmed: kept clips stay") << QByteArray("alert.clear.confirm") << 1;
     QTest::newRow("cancelled") << QByteArray("alert.cancel") << 3;
     QTest::newRow("closed") << QByteArray() << 3;
+    QTest::newRow("return, unread") << QByteArray("\r") << 3;
 }
 
 void tst_AppDelegate::clearHistory()
@@ -365,8 +370,11 @@ void tst_AppDelegate::clearHistory()
     f.app->applicationDidFinishLaunching();
     QStringList asked;
     f.app->setAlertRunner([&](QMessageBox &box) -> QAbstractButton * {
-        asked << box.text() << box.informativeText() << box.defaultButton()->text()
-              << box.escapeButton()->text();
+        asked << box.text() << box.informativeText() << box.escapeButton()->text();
+        if (answer == "\r") {
+            QTimer::singleShot(0, &box, [&box] { QTest::keyClick(&box, Qt::Key_Return); });
+            return runAlertModally(box);
+        }
         for (QAbstractButton *button : box.buttons()) {
             if (!answer.isEmpty() && button->text() == qtTrId(answer.constData()))
                 return button;
@@ -378,8 +386,8 @@ void tst_AppDelegate::clearHistory()
     f.app->statusMenu()->actions().at(3)->trigger();
 
     QCOMPARE(asked,
-        (QStringList { qtTrId("alert.clear.title"), qtTrId("alert.clear.message"),
-            qtTrId("alert.clear.confirm"), qtTrId("alert.cancel") }));
+        (QStringList {
+            qtTrId("alert.clear.title"), qtTrId("alert.clear.message"), qtTrId("alert.cancel") }));
     QCOMPARE(f.app->store().clips().size(), remaining);
     QVERIFY(f.app->store().clips().at(remaining == 1 ? 0 : 1).isKept);
 }

@@ -2,6 +2,7 @@
 #include "ClipStore.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
+#include "PaintedPixels.h"
 #include "Settings.h"
 #include "Translations.h"
 #include "X11AppFixture.h"
@@ -9,9 +10,11 @@
 #include "X11Workspace.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -94,6 +97,7 @@ class tst_AppX11 : public QObject
 private slots:
     void initTestCase();
     void chooseWithReturnHandsTheKeyboardBack();
+    void typedSearch();
     void outsideClicks();
     void trayMenuTogglesThePanel();
 };
@@ -157,6 +161,53 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
     QCOMPARE(f.app->store().clips().mid(1), before);
     copy.kill();
     copy.waitForFinished();
+}
+
+// Typed into the panel, a search starts at its first match, which Return
+// copies; a search or a kept view with nothing to list says so on screen.
+void tst_AppX11::typedSearch()
+{
+    Fixture f;
+    for (const char *text : { "apple one", "banana", "apple two", "date" })
+        f.addText(QString::fromLatin1(text));
+    f.app->applicationDidFinishLaunching();
+    QVERIFY(f.focusOther());
+    f.app->toggleFromShortcut(ListMode::all);
+    QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
+    const HistoryViewController &history = *f.app->historyController();
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Down") });
+    QVERIFY(waitFor([&] { return history.selectedRow() == 1; }));
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("apple") });
+    QVERIFY(waitFor([&] { return history.searchField()->text() == u"apple"; }));
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+    QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+    QCOMPARE(
+        runTool(QStringLiteral("xclip"),
+            { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
+        QStringLiteral("apple two"));
+
+    const auto *message = history.findChild<QLabel *>(QStringLiteral("emptyLabel"));
+    const auto *list = history.findChild<QWidget *>(QStringLiteral("historyList"));
+    // What the X server shows across the middle of the list, where the
+    // message stands and no row reaches with four clips.
+    const auto messageOnScreen = [list] {
+        const QRect area(
+            list->mapToGlobal(QPoint(20, list->height() / 2 - 20)), QSize(list->width() - 40, 40));
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        return pixelsUnlikeSurroundings(screen, area);
+    };
+    f.app->toggleFromShortcut(ListMode::all);
+    QVERIFY(waitFor([&] { return f.app->panel().isVisible() && messageOnScreen() == 0; }));
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("zzz") });
+    QVERIFY(waitFor([&] { return history.visibleClips().isEmpty(); }));
+    QCOMPARE(message->text(), qtTrId("empty.search"));
+    QVERIFY(waitFor([&] { return messageOnScreen() > 0; }));
+
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Escape") });
+    QVERIFY(waitFor([&] { return history.visibleClips().size() == 4 && messageOnScreen() == 0; }));
+    f.app->toggleFromShortcut(ListMode::pinned);
+    QVERIFY(waitFor([&] { return message->text() == qtTrId("empty.pinned"); }));
+    QVERIFY(waitFor([&] { return messageOnScreen() > 0; }));
 }
 
 void tst_AppX11::outsideClicks()

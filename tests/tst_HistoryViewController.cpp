@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipRowView.h"
 #include "HistoryViewController.h"
+#include "PaintedPixels.h"
 #include "RecordingHistoryDelegate.h"
 #include "TestHistory.h"
 #include "Translations.h"
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -149,6 +151,7 @@ private slots:
     void contextMenu_data();
     void contextMenu();
     void storeChanges();
+    void kindNames();
     void previewLines();
     void thumbnails_data();
     void thumbnails();
@@ -200,9 +203,13 @@ void tst_HistoryViewController::visibleClips()
     if (!c.message.isEmpty())
         QCOMPARE(label->text(), qtTrId(qPrintable(c.message)));
 
+    // The message is painted, not only set: over the list.
+    QVERIFY(panel.show());
+    if (!c.message.isEmpty())
+        QVERIFY(pixelsUnlikeSurroundings(panel.view.grab().toImage(), label->geometry()) > 0);
+
     // The field's clear button, there once the panel is open, brings back
     // the whole list.
-    QVERIFY(panel.show());
     auto *clear = panel.view.searchField()->findChild<QToolButton *>();
     QVERIFY(clear);
     panel.view.setListMode(ListMode::all);
@@ -217,25 +224,31 @@ void tst_HistoryViewController::selection_data()
 {
     QTest::addColumn<int>("selected"); // -1: none
     QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("typedFirst"); // the query is typed before the row is selected
     QTest::addColumn<int>("expected");
-    QTest::newRow("none: row 0") << -1 << QString() << 0;
-    QTest::newRow("index kept") << 2 << QString() << 2;
-    QTest::newRow("index kept over a search") << 1 << u"apple"_s << 1;
-    QTest::newRow("index gone: row 0") << 3 << u"apple"_s << 0;
-    QTest::newRow("index one past the end: row 0") << 2 << u"apple"_s << 0;
-    QTest::newRow("empty list") << 1 << u"zzz"_s << -1;
+    QTest::newRow("none: row 0") << -1 << QString() << false << 0;
+    QTest::newRow("index kept over a store change") << 2 << QString() << false << 2;
+    QTest::newRow("index kept over a store change in a search") << 1 << u"apple"_s << true << 1;
+    QTest::newRow("a search starts at its first match") << 1 << u"apple"_s << false << 0;
+    QTest::newRow("empty list") << 1 << u"zzz"_s << false << -1;
 }
 
+// The row Return chooses: after typing, the first match, not whichever clip
+// moved into the row highlighted before.
 void tst_HistoryViewController::selection()
 {
     QFETCH(int, selected);
     QFETCH(QString, query);
+    QFETCH(bool, typedFirst);
     QFETCH(int, expected);
     Panel panel;
     QCOMPARE(panel.view.selectedRow(), 0);
+    if (typedFirst)
+        QTest::keyClicks(panel.view.searchField(), query);
     panel.select(selected);
-    panel.view.searchField()->setText(query);
-    if (query.isEmpty())
+    if (!typedFirst)
+        QTest::keyClicks(panel.view.searchField(), query);
+    if (query.isEmpty() || typedFirst)
         panel.history.add(u"Date"_s); // the store's announcement reloads
     QCOMPARE(panel.view.selectedRow(), expected);
 }
@@ -381,6 +394,30 @@ void tst_HistoryViewController::storeChanges()
     QCOMPARE(panel.visible(), u"Fig|Banana bread|Apple pie|Cherry"_s);
     store.clearHistory();
     QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
+}
+
+// Images and lists of files copied under English read, and are found, in
+// German once that is the language; the stored previews stay as they were.
+void tst_HistoryViewController::kindNames()
+{
+    Panel panel(false);
+    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 4));
+    panel.history.add(u"Files"_s, ClipKind::fileURLs, false, u"/a\n/b"_s);
+    panel.history.add(u"/a /b"_s, ClipKind::fileURLs, false, u"/a\n/b"_s); // edited
+    panel.history.add(u"b"_s, ClipKind::fileURLs, false, u"/a/b"_s);
+    QTranslator german;
+    QVERIFY(german.load(u":/i18n/quillstack_de.qm"_s));
+    QVERIFY(qApp->installTranslator(&german));
+    const auto restore = qScopeGuard([&german] { qApp->removeTranslator(&german); });
+    panel.view.reloadVisibleClips();
+    QStringList shown;
+    for (int row = 0; row < panel.list->model()->rowCount(); ++row)
+        shown << panel.list->model()->index(row, 0).data().toString();
+    QCOMPARE(shown, QStringList({ u"b"_s, u"/a /b"_s, u"Dateien"_s, u"Bild"_s }));
+    panel.view.searchField()->setText(u"bild"_s);
+    QCOMPARE(panel.visible(), u"Image"_s);
+    panel.view.searchField()->setText(u"dateien"_s);
+    QCOMPARE(panel.visible(), u"Files"_s);
 }
 
 void tst_HistoryViewController::previewLines()

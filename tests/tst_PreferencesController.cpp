@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ClipStore.h"
 #include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
@@ -14,13 +15,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -55,9 +61,10 @@ struct Fixture
     GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, keyboard };
     bool seeded;
     Settings settings { defaults };
+    ClipStore store { settings, dir.filePath(QStringLiteral("data")) };
     LoginItem loginItem { autostart(), { systemAutostart() },
         QStringLiteral("/opt/My Apps/quillstack") };
-    PreferencesController window { settings, shortcuts, loginItem };
+    PreferencesController window { settings, store, shortcuts, loginItem };
 };
 
 } // namespace
@@ -156,6 +163,70 @@ private slots:
         QCOMPARE(announced.count(), stored.isValid() ? 1 : 0);
         if (handler == QLatin1String("count"))
             QCOMPARE(w.countField()->value(), stored.toInt());
+    }
+
+    // A count that removes clips is asked about first; anything but the
+    // confirmation (Return among them) keeps the old limit and the history.
+    void countLimit_data()
+    {
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<QString>("answer"); // the button's text, "return" or none
+        QTest::addColumn<QString>("removedTold"); // empty: not asked
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("clipsLeft");
+        QTest::newRow("raised") << 50 << QString() << QString() << 50 << 20;
+        QTest::newRow("lowered, removes none") << 25 << QString() << QString() << 25 << 20;
+        QTest::newRow("lowered, confirmed")
+            << 10 << qtTrId("alert.limit.confirm") << u"10"_s << 10 << 10;
+        QTest::newRow("lowered, cancelled") << 10 << qtTrId("alert.cancel") << u"10"_s << 30 << 20;
+        QTest::newRow("lowered, return") << 10 << u"return"_s << u"10"_s << 30 << 20;
+        QTest::newRow("0 becomes 1: the kept stay")
+            << 0 << qtTrId("alert.limit.confirm") << u"18"_s << 1 << 2;
+    }
+
+    void countLimit()
+    {
+        QFETCH(int, typed);
+        QFETCH(QString, answer);
+        QFETCH(QString, removedTold);
+        QFETCH(int, limit);
+        QFETCH(int, clipsLeft);
+        Fixture f({ { QStringLiteral("maxClipCount"), qint64(30) } });
+        for (int i = 0; i < 20; ++i) {
+            ClipContent clip;
+            clip.preview = QString::number(i);
+            clip.text = clip.preview;
+            clip.contentHash = clip.preview;
+            f.store.add(clip);
+            if (i < 2)
+                f.store.setKept(f.store.clips().first().id, true);
+        }
+        QStringList told;
+        f.window.setAlertRunner([&](QMessageBox &box) -> QAbstractButton * {
+            told << box.text() << box.informativeText();
+            if (answer == u"return") {
+                QTimer::singleShot(0, &box, [&box] { QTest::keyClick(&box, Qt::Key_Return); });
+                return runAlertModally(box);
+            }
+            const QList<QAbstractButton *> buttons = box.buttons();
+            const auto it = std::find_if(buttons.begin(), buttons.end(),
+                [&](QAbstractButton *button) { return button->text() == answer; });
+            return it == buttons.end() ? nullptr : *it;
+        });
+        QSpinBox *field = f.window.findChild<QSpinBox *>();
+        field->selectAll();
+        QTest::keyClicks(field, QString::number(typed));
+        QTest::keyClick(field, Qt::Key_Return);
+        f.store.applyLimits();
+
+        QCOMPARE(told.isEmpty(), removedTold.isEmpty());
+        if (!told.isEmpty())
+            QCOMPARE(told,
+                (QStringList { qtTrId("alert.limit.title").arg(qMax(typed, 1)),
+                    qtTrId("alert.limit.message").arg(removedTold) }));
+        QCOMPARE(f.settings.maxClipCount(), limit);
+        QCOMPARE(field->value(), limit);
+        QCOMPARE(f.store.clips().size(), clipsLeft);
     }
 
     void countFieldRange()

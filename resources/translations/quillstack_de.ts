@@ -248,6 +248,18 @@
         <source>Clear History</source>
         <translation>Verlauf leeren</translation>
     </message>
+    <message id="alert.limit.title">
+        <source>Lower the maximum number of clips to %1?</source>
+        <translation>Höchstzahl der Einträge auf %1 senken?</translation>
+    </message>
+    <message id="alert.limit.message">
+        <source>Clips removed at once: %1, the oldest that are not kept. This cannot be undone.</source>
+        <translation>Sofort entfernte Einträge: %1, die ältesten, die nicht behalten werden. Das lässt sich nicht rückgängig machen.</translation>
+    </message>
+    <message id="alert.limit.confirm">
+        <source>Remove Clips</source>
+        <translation>Einträge entfernen</translation>
+    </message>
     <message id="alert.cancel">
         <source>Cancel</source>
         <translation>Abbrechen</translation>

@@ -248,6 +248,18 @@
         <source>Clear History</source>
         <translation>Clear History</translation>
     </message>
+    <message id="alert.limit.title">
+        <source>Lower the maximum number of clips to %1?</source>
+        <translation>Lower the maximum number of clips to %1?</translation>
+    </message>
+    <message id="alert.limit.message">
+        <source>Clips removed at once: %1, the oldest that are not kept. This cannot be undone.</source>
+        <translation>Clips removed at once: %1, the oldest that are not kept. This cannot be undone.</translation>
+    </message>
+    <message id="alert.limit.confirm">
+        <source>Remove Clips</source>
+        <translation>Remove Clips</translation>
+    </message>
     <message id="alert.cancel">
         <source>Cancel</source>
         <translation>Cancel</translation>

@@ -510,7 +510,8 @@ void AppDelegate::openPreferences()
     removeMouseMonitor();
     if (!m_preferencesController) {
         m_preferencesController = std::make_unique<PreferencesController>(
-            *m_settings, m_services.namedShortcuts, *m_loginItem);
+            *m_settings, *m_store, m_services.namedShortcuts, *m_loginItem);
+        m_preferencesController->setAlertRunner(m_alertRunner);
         m_preferencesController->setOnClose([this] { auxiliaryWindowClosed(); });
     }
     PreferencesController &preferences = *m_preferencesController;
@@ -528,7 +529,8 @@ void AppDelegate::clearHistory()
     box.setInformativeText(qtTrId("alert.clear.message"));
     QPushButton *confirm = box.addButton(qtTrId("alert.clear.confirm"), QMessageBox::AcceptRole);
     QPushButton *cancel = box.addButton(qtTrId("alert.cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(confirm);
+    // Return, pressed without reading, must not wipe the history.
+    box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     if (m_alertRunner(box) == confirm)
         m_store->clearHistory();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Clip.h"
 
+#include "ClipFunctions.h"
+
 QString clipKindRawValue(ClipKind kind)
 {
     switch (kind) {
@@ -22,4 +24,15 @@ std::optional<ClipKind> clipKindFromRawValue(const QString &raw)
             return kind;
     }
     return std::nullopt;
+}
+
+QString shownPreview(const Clip &clip)
+{
+    if (clip.kind == ClipKind::image)
+        return qtTrId("clip.kind.image");
+    // One file is named by itself; an edited list by its text.
+    if (clip.kind == ClipKind::fileURLs && clip.text && clip.text->contains(QLatin1Char('\n'))
+        && clip.preview != makePreview(*clip.text))
+        return qtTrId("clip.kind.files");
+    return clip.preview;
 }

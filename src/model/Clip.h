@@ -35,3 +35,8 @@ struct Clip
 
     friend bool operator==(const Clip &, const Clip &) = default;
 };
+
+// The preview as the list shows and searches it. An image, or a list of
+// files unless its text was edited, is named by its kind in the language of
+// now, not of the moment it was copied, whose word is what stays stored.
+QString shownPreview(const Clip &clip);

@@ -565,7 +565,7 @@ QList<Clip> ClipStore::search(const QString &query) const
     // One allocation for the worst case rather than a chain of regrowths.
     found.reserve(m_clips.size());
     for (const Clip &clip : m_clips) {
-        if (clip.preview.contains(needle, Qt::CaseInsensitive)
+        if (shownPreview(clip).contains(needle, Qt::CaseInsensitive)
             || (clip.text && clip.text->contains(needle, Qt::CaseInsensitive)))
             found.append(clip);
     }
@@ -580,6 +580,13 @@ void ClipStore::applyLimits()
         record([removed] { return ClipJournal::limitsLine(removed); }, images);
         emit storeDidChange();
     }
+}
+
+qsizetype ClipStore::clipsOverCount(qint64 count) const
+{
+    const qsizetype unkept
+        = std::count_if(m_clips.cbegin(), m_clips.cend(), [](const Clip &c) { return !c.isKept; });
+    return qsizetype(std::clamp<qint64>(m_clips.size() - count, 0, unkept));
 }
 
 QList<QUuid> ClipStore::dropOverLimits(QStringList &images)

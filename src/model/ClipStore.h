@@ -79,6 +79,9 @@ public:
     // A blank query finds every clip.
     static bool findsAll(const QString &query) { return QStringView(query).trimmed().isEmpty(); }
     void applyLimits();
+    // How many clips a limit of `count` clips would remove: the oldest of
+    // those not kept.
+    qsizetype clipsOverCount(qint64 count) const;
 
     // Writes the whole history into the archive and starts an empty journal.
     void save();

@@ -52,7 +52,7 @@ QVariant ClipListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return clip->preview;
+        return shownPreview(*clip);
     case IdRole:
         return clip->id;
     case KindRole:

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int searchMargin = 10;
@@ -124,7 +126,10 @@ int HistoryViewController::selectedRow() const
 void HistoryViewController::reloadVisibleClips()
 {
     const QString query = m_searchField->text();
-    const int previous = selectedRow();
+    // A new search starts at its first match: the row highlighted before
+    // holds another clip now. Over a store change the highlight stays.
+    const bool newSearch = query != std::exchange(m_shownQuery, query);
+    const int previous = newSearch ? -1 : selectedRow();
     if (m_listMode == ListMode::all && ClipStore::findsAll(query)) {
         m_model->showWholeHistory();
     } else {

@@ -87,5 +87,7 @@ private:
     QLabel *m_emptyLabel = nullptr;
     QMenu *m_contextMenu = nullptr;
     std::optional<Clip> m_contextClip;
+    // The search text of the last reload.
+    QString m_shownQuery;
     ListMode m_listMode = ListMode::all;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PreferencesController.h"
 
+#include "ClipStore.h"
 #include "Defaults.h"
 #include "LoginItem.h"
 #include "RecorderField.h"
@@ -13,6 +14,9 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -92,11 +96,12 @@ std::optional<qint64> itemValue(const QComboBox *box, int index)
 
 } // namespace
 
-PreferencesController::PreferencesController(Settings &settings,
+PreferencesController::PreferencesController(Settings &settings, const ClipStore &store,
     GlobalHotkeys::NamedShortcuts &shortcuts, LoginItem &loginItem, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_settings(settings)
+    , m_store(store)
     , m_loginItem(loginItem)
 {
     setWindowTitle(qtTrId("prefs.title"));
@@ -213,9 +218,26 @@ void PreferencesController::ageChanged(int index)
 
 void PreferencesController::countChanged(qint64 count)
 {
-    m_settings.setMaxClipCount(std::max<qint64>(count, 1));
+    count = std::max<qint64>(count, 1);
+    // A lower limit removes clips at once, and for good: a typing slip must
+    // not cost the history, so the user is asked first.
+    const qsizetype removed = count < m_settings.maxClipCount() ? m_store.clipsOverCount(count) : 0;
+    if (removed == 0 || confirmRemoval(count, removed))
+        m_settings.setMaxClipCount(count);
     const QSignalBlocker blocker(m_countField);
     m_countField->setValue(int(std::clamp<qint64>(m_settings.maxClipCount(), 1, maxClipCount)));
+}
+
+bool PreferencesController::confirmRemoval(qint64 count, qsizetype removed)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+        qtTrId("alert.limit.title").arg(QLocale().toString(count)), QMessageBox::NoButton, this);
+    box.setInformativeText(qtTrId("alert.limit.message").arg(QLocale().toString(removed)));
+    QPushButton *confirm = box.addButton(qtTrId("alert.limit.confirm"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(qtTrId("alert.cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    return m_alertRunner(box) == confirm;
 }
 
 void PreferencesController::clipSizeChanged(int index)

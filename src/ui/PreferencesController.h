@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AlertRunner.h"
+
 #include <QWidget>
 
 #include <functional>
 
+class ClipStore;
 class LoginItem;
 class QCheckBox;
 class QComboBox;
@@ -26,10 +29,13 @@ class PreferencesController : public QWidget
 {
     Q_OBJECT
 public:
-    PreferencesController(Settings &settings, GlobalHotkeys::NamedShortcuts &shortcuts,
-        LoginItem &loginItem, QWidget *parent = nullptr);
+    // The store is read to tell how many clips a lower count limit removes.
+    PreferencesController(Settings &settings, const ClipStore &store,
+        GlobalHotkeys::NamedShortcuts &shortcuts, LoginItem &loginItem, QWidget *parent = nullptr);
 
     void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+    // Tests answer the question before a lower limit removes clips.
+    void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
 
     // Puts the window where the user left it last time (the frame saved
     // under "QuillstackPreferences"), or in the middle of `area`.
@@ -67,8 +73,12 @@ protected:
 
 private:
     void saveFrame();
+    // Asks before a new count limit removes clips; false to keep the old one.
+    bool confirmRemoval(qint64 count, qsizetype removed);
 
     Settings &m_settings;
+    const ClipStore &m_store;
+    AlertRunner m_alertRunner = runAlertModally;
     LoginItem &m_loginItem;
     std::function<void()> m_onClose;
     QVBoxLayout *m_rows = nullptr;
