@@ -301,13 +301,8 @@ ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
     closeJournal();
     Outcome outcome;
     QString error;
-    const int folder = AtomicFile::openFolder(QFileInfo(m_archivePath).absolutePath());
-    if (folder < 0)
-        error = systemError(QStringLiteral("cannot open %1").arg(m_archivePath));
-    const bool written = folder >= 0 && AtomicFile::write(folder, m_archivePath, parts, &error)
-        && AtomicFile::write(folder, m_journalPath, { ClipJournal::headerLine(name) }, &error);
-    if (folder >= 0)
-        ::close(folder);
+    const bool written = AtomicFile::write(m_archivePath, parts, &error, 1)
+        && AtomicFile::write(m_journalPath, ClipJournal::headerLine(name), &error, 1);
     // Nothing of a save is kept once it is on disk; the freed pages go back
     // to the system rather than stay in this thread's heap.
     parts = QList<QByteArray>();

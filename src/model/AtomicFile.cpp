@@ -110,13 +110,12 @@ bool write(int folder, const QString &path, const QList<QByteArray> &parts, QStr
     return true;
 }
 
-bool write(const QString &path, const QList<QByteArray> &parts, QString *error)
+bool write(const QString &path, const QList<QByteArray> &parts, QString *error, int ownLevels)
 {
     const QString dir = QFileInfo(path).absolutePath();
-    // The folder is the caller's choice and may be a link (an autostart
-    // folder kept elsewhere); the program's own folders are opened with
-    // openFolder.
-    const int folder = openFolder(dir, 0);
+    // Above the program's own folders, links are the user's to make (an
+    // autostart folder kept elsewhere).
+    const int folder = openFolder(dir, ownLevels);
     if (folder < 0)
         return fail(error, QStringLiteral("cannot open %1").arg(dir));
     const bool written = write(folder, path, parts, error);

@@ -19,10 +19,14 @@ struct stat;
 // opened, changed or removed through.
 namespace AtomicFile {
 
-bool write(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr);
-inline bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr)
+// `ownLevels` as for openFolder: how many of the folders that hold `path`
+// are the program's own and must not be links.
+bool write(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr,
+    int ownLevels = 0);
+inline bool write(
+    const QString &path, const QByteArray &bytes, QString *error = nullptr, int ownLevels = 0)
 {
-    return write(path, QList<QByteArray> { bytes }, error);
+    return write(path, QList<QByteArray> { bytes }, error, ownLevels);
 }
 // The same into an open folder (openFolder) that holds `path`.
 bool write(int folder, const QString &path, const QList<QByteArray> &parts, QString *error);

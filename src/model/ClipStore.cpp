@@ -17,7 +17,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <limits>
@@ -298,12 +297,8 @@ void ClipStore::load()
     AtomicFile::makePrivateFile(m_journalURL);
     if (const int media = AtomicFile::openFolder(m_mediaURL, 2); media >= 0) {
         AtomicFile::forEachFile(media, [media](const QString &name, const struct stat &) {
-            const int fd = ::openat(media, QFile::encodeName(name).constData(),
-                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                ::fchmod(fd, 0600);
-                ::close(fd);
-            }
+            // Fails, rather than follows, should a link have taken its place.
+            ::fchmodat(media, QFile::encodeName(name).constData(), 0600, AT_SYMLINK_NOFOLLOW);
             return false;
         });
         ::close(media);
@@ -411,17 +406,9 @@ std::optional<QString> ClipStore::writeImageFile(
     const QString &mediaDir, const QUuid &id, const QByteArray &png)
 {
     const QString name = ClipArchive::formatUuid(id) + QStringLiteral(".png");
-    const QString path = mediaDir + QLatin1Char('/') + name;
     QString error;
     // Never into a media folder, or a data folder, that is a link.
-    const int folder = AtomicFile::openFolder(mediaDir, 2);
-    if (folder < 0)
-        error = QStringLiteral("cannot open %1: %2")
-                    .arg(mediaDir, QString::fromLocal8Bit(std::strerror(errno)));
-    const bool written = folder >= 0 && AtomicFile::write(folder, path, { png }, &error);
-    if (folder >= 0)
-        ::close(folder);
-    if (!written) {
+    if (!AtomicFile::write(mediaDir + QLatin1Char('/') + name, png, &error, 2)) {
         qWarning().noquote() << QStringLiteral("Cannot store a copied image: %1").arg(error);
         return std::nullopt;
     }

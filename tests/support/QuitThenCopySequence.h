@@ -45,6 +45,9 @@ public:
             QVERIFY(imageOwner);
             // Read whole: from here on its program may quit.
             QTRY_VERIFY_WITH_TIMEOUT(pasteboard.dataForType(PasteboardType::png), 10000);
+            // The hold is what is varied, not a wait for anything: it moves
+            // the owner's quit across the image's preparation. What is
+            // checked is only the outcome, whichever way each round falls.
             QTest::qWait(50 + (i * 7 % 16) * 50);
             imageOwner->kill();
             imageOwner->waitForFinished(5000);
@@ -56,6 +59,8 @@ public:
             QTRY_VERIFY_WITH_TIMEOUT(texts().contains(QString::fromLatin1(text))
                     || textOwner->state() == QProcess::NotRunning,
                 10000);
+            // Likewise varied: the text's owner quits at a different moment
+            // after its copy was read.
             QTest::qWait(50 + (i * 3 % 4) * 50);
             textOwner->kill();
             textOwner->waitForFinished(5000);
