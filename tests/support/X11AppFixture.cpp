@@ -49,6 +49,10 @@ bool X11AppFixture::focusOther()
 
 bool X11AppFixture::panelHasKeyboard()
 {
+    // Qt's focus alone is not enough: with a window manager the server may
+    // still send keys to the window behind for a moment.
     return app->panel().isVisible()
-        && QApplication::focusWidget() == app->historyController()->searchField();
+        && QApplication::focusWidget() == app->historyController()->searchField()
+        && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
+        == QString::number(app->panel().winId());
 }
