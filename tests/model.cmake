@@ -10,5 +10,5 @@ quillstack_add_test(NAME tst_ClipJournal SOURCES tst_ClipJournal.cpp LIBS quills
 add_executable(qs-store-writer support/store-writer.cpp)
 target_link_libraries(qs-store-writer PRIVATE quillstack_model quillstack_options)
 quillstack_add_test(NAME tst_CrashSafety SOURCES tst_CrashSafety.cpp LIBS quillstack_model
-  LABELS unit TIMEOUT 900)
+  LABELS unit slow TIMEOUT 900)
 add_dependencies(tst_CrashSafety qs-store-writer)
