@@ -93,32 +93,46 @@ QString clipboardText()
 
 } // namespace
 
+// The first functions share one running program, in the order declared:
+// each takes it from where the one before left it.
 class tst_SessionX11 : public QObject
 {
     Q_OBJECT
 private slots:
-    void commandLineReachesTheRunningProgram();
+    void startsOnceAndAnswers();
+    void listsAndCopies();
+    void pauseAndRecording();
+    void commandsShowAndHideThePanel();
+    void stalledProgramIsGivenUp();
+    void quitEndsIt();
     void withoutSessionBusRunsAlone();
     void exportWithAndWithoutTheProgram();
     void largeHistoryAndMissingImage();
+    void cleanupTestCase();
+
+private:
+    QuillstackProcess m_running;
+    QProcess m_tray;
 };
 
-void tst_SessionX11::commandLineReachesTheRunningProgram()
+void tst_SessionX11::startsOnceAndAnswers()
 {
-    QuillstackProcess quillstack;
     QVERIFY(!serviceRunning());
-    QCOMPARE(quillstack.run({ QStringLiteral("--toggle") }).err,
+    QCOMPARE(m_running.run({ QStringLiteral("--toggle") }).err,
         QStringLiteral("quillstack: Quillstack is not running.\n"));
-    QProcess tray;
-    tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
-    quillstack.start();
+    m_tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    m_running.start();
     QVERIFY(waitFor([] { return serviceRunning(); }));
 
     // A second start leaves the first alone.
-    const QuillstackProcess::Result second = quillstack.run({});
+    const QuillstackProcess::Result second = m_running.run({});
     QCOMPARE(second.exitCode, 0);
-    QCOMPARE(quillstack.program.state(), QProcess::Running);
+    QCOMPARE(m_running.program.state(), QProcess::Running);
+}
 
+void tst_SessionX11::listsAndCopies()
+{
+    QuillstackProcess &quillstack = m_running;
     QVERIFY(ClipboardTools::copyWithXclip("first"));
     QVERIFY(waitFor([&] { return previews(history(quillstack)) == QStringList { u"first"_s }; }));
     QVERIFY(ClipboardTools::copyWithXclip("second"));
@@ -153,7 +167,11 @@ void tst_SessionX11::commandLineReachesTheRunningProgram()
     const QString longId(300, u'f');
     QCOMPARE(quillstack.run({ QStringLiteral("--copy"), longId }).err,
         QStringLiteral("quillstack: There is no clip %1….\n").arg(longId.left(80)));
+}
 
+void tst_SessionX11::pauseAndRecording()
+{
+    QuillstackProcess &quillstack = m_running;
     // Nothing copied while paused is recorded, not even after resuming.
     QCOMPARE(quillstack.run({ QStringLiteral("--pause") }).exitCode, 0);
     QVERIFY(ClipboardTools::copyWithXclip("while paused"));
@@ -177,36 +195,59 @@ void tst_SessionX11::commandLineReachesTheRunningProgram()
     }
     QCOMPARE(busCall(serviceName, u"Paste"_s, {}).errorName(),
         u"org.freedesktop.DBus.Error.UnknownMethod"_s);
+}
 
+void tst_SessionX11::commandsShowAndHideThePanel()
+{
     // Each command against the panel, with whether it is on screen afterwards.
     const QList<std::pair<QString, bool>> panelCommands { { u"--toggle"_s, true },
         { u"--toggle"_s, false }, { u"--show"_s, true }, { u"--show"_s, true },
         { u"--toggle-pinned"_s, true }, { u"--toggle-pinned"_s, false } };
     for (const auto &[command, shown] : panelCommands) {
-        const QuillstackProcess::Result result = quillstack.run({ command });
+        const QuillstackProcess::Result result = m_running.run({ command });
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.err, QString());
         QVERIFY2(waitFor([&] { return panelVisible() == shown; }), qPrintable(command));
     }
-    QCOMPARE(quillstack.run({ QStringLiteral("--preferences") }).exitCode, 0);
-    QCOMPARE(quillstack.run({ QStringLiteral("--clear") }).exitCode, 0);
-    QCOMPARE(history(quillstack), QJsonArray());
+    QCOMPARE(m_running.run({ QStringLiteral("--preferences") }).exitCode, 0);
+    QCOMPARE(m_running.run({ QStringLiteral("--clear") }).exitCode, 0);
+    QCOMPARE(history(m_running), QJsonArray());
+}
 
+void tst_SessionX11::stalledProgramIsGivenUp()
+{
     // A program that cannot answer is given up after a second.
-    ::kill(pid_t(quillstack.program.processId()), SIGSTOP);
-    const QuillstackProcess::Result stalled = quillstack.run({ QStringLiteral("--show") });
-    ::kill(pid_t(quillstack.program.processId()), SIGCONT);
+    const auto pid = pid_t(m_running.program.processId());
+    QVERIFY(pid > 0);
+    ::kill(pid, SIGSTOP);
+    const QuillstackProcess::Result stalled = m_running.run({ QStringLiteral("--show") });
+    ::kill(pid, SIGCONT);
     QCOMPARE(stalled.exitCode, 1);
     QCOMPARE(
         stalled.err, QStringLiteral("quillstack: Quillstack did not answer within a second.\n"));
+}
 
-    QCOMPARE(quillstack.run({ QStringLiteral("--quit") }).exitCode, 0);
-    QVERIFY(quillstack.program.waitForFinished(30000));
-    QCOMPARE(quillstack.program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(quillstack.program.exitCode(), 0);
+void tst_SessionX11::quitEndsIt()
+{
+    QCOMPARE(m_running.run({ QStringLiteral("--quit") }).exitCode, 0);
+    QVERIFY(m_running.program.waitForFinished(30000));
+    QCOMPARE(m_running.program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_running.program.exitCode(), 0);
     QVERIFY(!serviceRunning());
-    tray.kill();
-    tray.waitForFinished();
+    // The tests after this one start without a tray.
+    m_tray.kill();
+    m_tray.waitForFinished();
+}
+
+void tst_SessionX11::cleanupTestCase()
+{
+    // A failure part-way leaves the shared program running.
+    if (m_running.program.state() != QProcess::NotRunning) {
+        m_running.program.kill();
+        m_running.program.waitForFinished();
+    }
+    m_tray.kill();
+    m_tray.waitForFinished();
 }
 
 void tst_SessionX11::withoutSessionBusRunsAlone()
