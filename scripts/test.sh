@@ -5,6 +5,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/install-deps.sh"
+# The sources keep one format (.clang-format); a stray line fails here, named.
+find "$root/src" "$root/tests" "$root/bench" "$root/fuzz" \( -name '*.cpp' -o -name '*.h' \) -print0 \
+  | xargs -0 clang-format --dry-run -Werror
 build=${QUILLSTACK_TEST_BUILD_DIR:-$root/build-test}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DQUILLSTACK_SANITIZE=ON -DQUILLSTACK_WERROR=ON -DQUILLSTACK_BUILD_TESTS=ON >/dev/null
