@@ -178,6 +178,16 @@ class Program:
     def pids(self):
         return process_tree(self.proc.pid) if self.proc else []
 
+    def has_window(self):
+        return run(["xdotool", "search", "--pid", str(self.proc.pid)], env=self.env,
+                   check=False).returncode == 0
+
+    def wait_started(self, timeout):
+        """Waits until the program answers. Its client (a program of its own) is only asked
+        once the program has a window: started every few milliseconds from launch, the clients
+        would take the processor from the very start being timed."""
+        return wait_until(self.has_window, timeout, 0.01) and wait_until(self.ready, timeout, 0.02)
+
     def kill(self):
         for pid in self.pids():
             try:
