@@ -234,6 +234,27 @@ QString listAsJson(const QList<QVariantMap> &rows)
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
 }
 
+// The member called, without arguments, for a command that needs nothing more.
+QString plainCall(Request::Action action)
+{
+    using Action = Request::Action;
+    using namespace SessionBus;
+    static const QList<std::pair<Action, QString>> calls {
+        { Action::toggle, Member::toggle },
+        { Action::togglePinned, Member::togglePinned },
+        { Action::show, Member::show },
+        { Action::preferences, Member::preferences },
+        { Action::quit, Member::quit },
+        { Action::clear, Member::clear },
+    };
+    for (const auto &[command, member] : calls) {
+        if (command == action)
+            return member;
+    }
+    Q_UNREACHABLE();
+    return QString();
+}
+
 } // namespace
 
 Request parse(const QStringList &arguments)
@@ -385,17 +406,12 @@ std::optional<int> run(const Request &request)
         return call(setRecording) ? success : failure;
     }
     case Action::toggle:
-        return call({ SessionBus::Member::toggle, {} }) ? success : failure;
     case Action::togglePinned:
-        return call({ SessionBus::Member::togglePinned, {} }) ? success : failure;
     case Action::show:
-        return call({ SessionBus::Member::show, {} }) ? success : failure;
     case Action::preferences:
-        return call({ SessionBus::Member::preferences, {} }) ? success : failure;
     case Action::quit:
-        return call({ SessionBus::Member::quit, {} }) ? success : failure;
     case Action::clear:
-        return call({ SessionBus::Member::clear, {} }) ? success : failure;
+        return call({ plainCall(request.action), {} }) ? success : failure;
     }
     Q_UNREACHABLE();
     return failure;

@@ -11,7 +11,8 @@ namespace SessionBus {
 
 inline const QString serviceName = QStringLiteral("io.github.quillstack.Quillstack");
 inline const QString objectPath = QStringLiteral("/io/github/quillstack/Quillstack");
-inline const QString interfaceName = QStringLiteral("io.github.quillstack.Quillstack");
+// The interface is named as the service.
+inline const QString interfaceName = serviceName;
 
 // The interface's members, for the program that answers them and the
 // command line that calls them.
