@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     SessionService service(program.app());
     QString busError = qtTrId("cli.noBus");
     if (claim != SessionBus::Claim::claimed || !service.publish(bus, &busError))
-        program.app().tellUser(QStringLiteral("bus"), qtTrId("notice.noBus.title"),
+        program.app().tellUser(Notifier::Topic::noSessionBus, qtTrId("notice.noBus.title"),
             qtTrId("status.noCommandLine").arg(busError));
     program.runIn(app);
     return app.exec();

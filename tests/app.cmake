@@ -20,7 +20,7 @@ set(QUILLSTACK_APP_X11_SUPPORT
   support/X11AppFixture.cpp support/X11AppFixture.h
   support/X11TestTools.cpp support/X11TestTools.h support/PaintedPixels.h)
 quillstack_add_test(NAME tst_AppX11 SOURCES tst_AppX11.cpp ${QUILLSTACK_APP_X11_SUPPORT}
-  LIBS quillstack_program PkgConfig::XCB LABELS x11 X11)
+  LIBS quillstack_program quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11 qs-focus-window)
 # Qt's xcb plugin loads libxkbcommon-x11, which strndup()s atom names that are
 # not NUL-terminated: strict string checks take that for an overflow.
@@ -38,5 +38,5 @@ quillstack_add_test(NAME tst_HotkeyController
 quillstack_add_test(NAME tst_AppX11Hotkeys
   SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/ConsoleCapture.cpp
     support/KeyRepeatProbe.cpp support/KeyRepeatProbe.h
-  LIBS quillstack_program PkgConfig::XCB LABELS x11 X11)
+  LIBS quillstack_program quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11Hotkeys qs-focus-window)

@@ -3,7 +3,7 @@
 # the session bus, its installed files.
 set(QUILLSTACK_PROCESS support/QuillstackProcess.cpp support/QuillstackProcess.h)
 quillstack_add_test(NAME tst_CommandLine SOURCES tst_CommandLine.cpp ${QUILLSTACK_PROCESS}
-  LIBS Qt6::Core LABELS unit)
+  LIBS quillstack_app LABELS unit)
 add_dependencies(tst_CommandLine quillstack)
 
 quillstack_add_test(NAME tst_SessionX11

@@ -639,24 +639,29 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(f.app->store().clips().size(), 2);
 
     // A folder in the journal's place is not ours: it stays as it is, and
-    // the user is told once what it is, not to free disk space.
+    // the user is told once what it is, not to free disk space. A file in
+    // the images' place is told of its own.
+    const QString media = f.app->store().mediaURL();
     f.app.reset();
     QVERIFY(journal.remove());
     QVERIFY(QDir().mkpath(journal.fileName()));
+    QVERIFY(QDir(media).removeRecursively());
+    QVERIFY(QFile(media).open(QIODevice::WriteOnly));
     f.start();
     f.app->applicationDidFinishLaunching();
     f.add(QStringLiteral("not saved"));
     f.add(QStringLiteral("nor this"));
     f.app->store().flush();
-    QTRY_COMPARE(f.notifier.shown.size(), 6);
-    QCOMPARE(f.notifier.shown.last().message,
+    QTRY_COMPARE(f.notifier.shown.size(), 7);
+    QCOMPARE(f.notifier.shown[5].message,
         journal.fileName()
             + QStringLiteral(" is a folder, not Quillstack's journal. Your clips are kept while "
                              "Quillstack runs, but not saved until it is moved away."));
-    QCOMPARE(f.notifier.problems(), 5);
+    QVERIFY(f.notifier.shown[6].message.contains(media));
+    QCOMPARE(f.notifier.problems(), 6);
     f.app.reset();
     QVERIFY(QFileInfo(journal.fileName()).isDir());
-    QCOMPARE(f.notifier.shown.size(), 6);
+    QCOMPARE(f.notifier.shown.size(), 7);
 }
 
 // The preferences window is made once and comes back where the user left

@@ -7,6 +7,7 @@
 #include "StandardNames.h"
 #include "Translations.h"
 #include "X11AppFixture.h"
+#include "X11HotkeyRegistrar.h"
 #include "X11TestTools.h"
 
 #include <QKeyEvent>

@@ -1,17 +1,90 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "CommandLine.h"
 #include "QuillstackProcess.h"
+#include "Translations.h"
 
+#include <QCoreApplication>
+#include <QLocale>
 #include <QTest>
 
-// The command line without a display or a session bus, as in a console or
-// over ssh: what needs neither works, the rest says why it cannot.
+using namespace Qt::StringLiterals;
+using CommandLine::Request;
+using Action = Request::Action;
+Q_DECLARE_METATYPE(Request)
+
+// What the command line asks for, read without acting; and the program run
+// without a display or a session bus, as in a console or over ssh: what
+// needs neither works, the rest says why it cannot.
 class tst_CommandLine : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void parse_data();
+    void parse();
     void withoutDisplayOrBus_data();
     void withoutDisplayOrBus();
 };
+
+void tst_CommandLine::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QVERIFY(installTranslations(*QCoreApplication::instance()));
+}
+
+void tst_CommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Request>("expected");
+    const auto row = [](const char *name, const QStringList &arguments, const Request &expected) {
+        QTest::newRow(name) << arguments << expected;
+    };
+    const auto refused = [](const char *name, const QStringList &arguments, const QString &why) {
+        QTest::newRow(name) << arguments << Request { .action = Action::usageError, .text = why };
+    };
+    row("plain start", {}, {});
+    row("version", { u"--version"_s }, { .action = Action::version });
+    row("single dash", { u"-toggle-pinned"_s }, { .action = Action::togglePinned });
+    row("list", { u"--list"_s }, { .action = Action::list });
+    row("list 3 as JSON", { u"--json"_s, u"--list"_s, u"3"_s },
+        { .action = Action::list, .count = 3, .json = true });
+    // "-1" after --copy is the clip, not an option.
+    row("copy by index", { u"--copy"_s, u"-1"_s }, { .action = Action::copy, .clip = u"-1"_s });
+    row("copy by id", { u"--copy=5f0c"_s }, { .action = Action::copy, .clip = u"5f0c"_s });
+    row("resume", { u"--resume"_s }, { .action = Action::resume });
+
+    refused("unknown option", { u"--bogus"_s }, u"Unknown option 'bogus'."_s);
+    refused("two commands", { u"--list"_s, u"--clear"_s }, u"Give one command at a time."_s);
+    refused("json alone", { u"--json"_s }, u"--json only goes with --list."_s);
+    refused("copy without a clip", { u"--copy"_s }, u"Missing value after '--copy'."_s);
+    refused("count without list", { u"--toggle"_s, u"3"_s }, u"Unexpected argument: 3"_s);
+    refused("two counts", { u"--list"_s, u"3"_s, u"4"_s }, u"Unexpected argument: 3 4"_s);
+    // Counts start at 1; "-1" is a count, not an option.
+    for (const char *count : { "ten", "0", "-1" })
+        refused(qPrintable(u"count "_s + QLatin1String(count)),
+            { u"--list"_s, QString::fromLatin1(count) },
+            u"The number of clips must be a whole number from 1, not %1."_s.arg(
+                QLatin1String(count)));
+    // A message repeats no more than 80 characters of what was typed.
+    const QString longWord(300, u'7');
+    const QString echoed = longWord.left(80) + u"…"_s;
+    refused("long unknown option", { u"--"_s + longWord }, u"Unknown option '%1'."_s.arg(echoed));
+    refused("long count", { u"--list"_s, longWord },
+        u"The number of clips must be a whole number from 1, not %1."_s.arg(echoed));
+    refused("long argument", { u"--show"_s, longWord }, u"Unexpected argument: %1"_s.arg(echoed));
+}
+
+void tst_CommandLine::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Request, expected);
+    const Request request = CommandLine::parse(QStringList { u"quillstack"_s } + arguments);
+    QCOMPARE(request.action, expected.action);
+    QCOMPARE(request.text, expected.text);
+    QCOMPARE(request.count, expected.count);
+    QCOMPARE(request.json, expected.json);
+    QCOMPARE(request.clip, expected.clip);
+}
 
 void tst_CommandLine::withoutDisplayOrBus_data()
 {
@@ -33,34 +106,10 @@ void tst_CommandLine::withoutDisplayOrBus_data()
         << QStringList { QStringLiteral("--toggle") } << english << 1 << QString()
         << QStringLiteral(
                "quillstack: No running Quillstack can be reached: there is no session bus.");
-    QTest::newRow("unknown option") << QStringList { QStringLiteral("--bogus") } << english << 2
-                                    << QString() << QStringLiteral("Unknown option 'bogus'");
-    QTest::newRow("two commands") << QStringList {
-        QStringLiteral("--list"), QStringLiteral("--clear")
-    } << english << 2 << QString() << QStringLiteral("Give one command at a time.");
-    QTest::newRow("json alone") << QStringList { QStringLiteral("--json") } << english << 2
-                                << QString() << QStringLiteral("--json only goes with --list.");
-    // Counts start at 1; "-1" is a count, not an option.
-    for (const char *count : { "ten", "0", "-1" })
-        QTest::addRow("count %s", count)
-            << QStringList { QStringLiteral("--list"), QString::fromLatin1(count) } << english << 2
-            << QString()
-            << QStringLiteral("The number of clips must be a whole number from 1, not %1.")
-                   .arg(QLatin1String(count));
-    // A message repeats no more than 80 characters of what was typed.
-    const QString longWord(300, u'7');
-    const QString echoed = longWord.left(80) + QStringLiteral("…");
-    QTest::newRow("long unknown option")
-        << QStringList { QStringLiteral("--") + longWord } << english << 2 << QString()
-        << QStringLiteral("Unknown option '%1'.").arg(echoed);
-    QTest::newRow("long count") << QStringList { QStringLiteral("--list"), longWord } << english
-                                << 2 << QString() << QStringLiteral("not %1.").arg(echoed);
-    QTest::newRow("long argument")
-        << QStringList { QStringLiteral("--show"), longWord } << english << 2 << QString()
-        << QStringLiteral("Unexpected argument: %1").arg(echoed);
-    QTest::newRow("count without list")
-        << QStringList { QStringLiteral("--toggle"), QStringLiteral("3") } << english << 2
-        << QString() << QStringLiteral("Unexpected argument: 3");
+    QTest::newRow("usage error") << QStringList { QStringLiteral("--bogus") } << english << 2
+                                 << QString()
+                                 << QStringLiteral("quillstack: Unknown option 'bogus'.\n"
+                                                   "Try “quillstack --help”");
     const QString german = QStringLiteral("de_DE.UTF-8");
     QTest::newRow("German help") << QStringList { QStringLiteral("--help") } << german << 0
                                  << QStringLiteral("Den Verlauf zeigen oder ausblenden.")
@@ -68,8 +117,6 @@ void tst_CommandLine::withoutDisplayOrBus_data()
     QTest::newRow("German start") << QStringList() << german << 1 << QString()
                                   << QStringLiteral(
                                          "quillstack: Quillstack braucht eine grafische Sitzung");
-    QTest::newRow("copy without a clip") << QStringList { QStringLiteral("--copy") } << english << 2
-                                         << QString() << QStringLiteral("--copy");
 }
 
 void tst_CommandLine::withoutDisplayOrBus()
@@ -92,11 +139,6 @@ void tst_CommandLine::withoutDisplayOrBus()
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.out.contains(out), qPrintable(result.out));
     QVERIFY2(result.err.contains(err), qPrintable(result.err));
-    for (const QString &argument : arguments) {
-        for (qsizetype from = 0; from + 80 < argument.size(); ++from)
-            QVERIFY2(
-                !result.err.contains(QStringView(argument).mid(from, 81)), qPrintable(result.err));
-    }
     if (err.isEmpty())
         QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
     else

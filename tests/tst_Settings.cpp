@@ -134,6 +134,8 @@ private slots:
                                 << QStringLiteral("bottomLeft");
         QTest::newRow("always visible")
             << 5 << QStringLiteral("alwaysVisible") << QStringLiteral("true");
+        QTest::newRow("keep clipboard alive")
+            << 6 << QStringLiteral("keepClipboardAlive") << QStringLiteral("false");
     }
 
     void everySetWritesOnceAndAnnouncesOnce()
@@ -165,6 +167,9 @@ private slots:
             case 5:
                 settings.setAlwaysVisible(true);
                 break;
+            case 6:
+                settings.setKeepClipboardAlive(false);
+                break;
             }
         };
         set();
@@ -181,6 +186,7 @@ private slots:
         QCOMPARE(reread.maxClipBytes(), field == 0 ? 1 : 10485760);
         QCOMPARE(reread.panelAnchor(), field == 4 ? PanelAnchor::bottomLeft : PanelAnchor::right);
         QCOMPARE(reread.alwaysVisible(), field == 5);
+        QCOMPARE(reread.keepClipboardAlive(), field != 6);
     }
 
     void brokenSettingsFileReadsAsDefaults()

@@ -53,20 +53,21 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     connect(&m_shortcutOpenTimer, &QTimer::timeout, this, &AppDelegate::recordShortcutOpens);
 
     connect(m_store.get(), &ClipStore::saveFailed, this, [this](const QString &error) {
-        tellUser(QStringLiteral("save"), qtTrId("notice.saveFailed.title"),
+        tellUser(Notifier::Topic::save, qtTrId("notice.saveFailed.title"),
             qtTrId("notice.saveFailed.message").arg(error, m_store->rootURL()));
     });
     connect(m_store.get(), &ClipStore::saveRecovered, this, [this] {
-        m_pendingNotices.removeIf([](const Notice &notice) { return notice.key == u"save"; });
-        m_services.notifier.resolve(QStringLiteral("save"), qtTrId("notice.saveRecovered.title"),
+        m_pendingNotices.removeIf(
+            [](const Notice &notice) { return notice.key.topic == Notifier::Topic::save; });
+        m_services.notifier.resolve(Notifier::Topic::save, qtTrId("notice.saveRecovered.title"),
             qtTrId("notice.saveRecovered.message"));
     });
     connect(m_store.get(), &ClipStore::archiveSetAside, this, [this](const QString &path) {
-        tellUser(QStringLiteral("archive"), qtTrId("notice.archiveSetAside.title"),
+        tellUser(Notifier::Topic::archiveSetAside, qtTrId("notice.archiveSetAside.title"),
             qtTrId("notice.archiveSetAside.message").arg(path));
     });
     connect(m_store.get(), &ClipStore::journalSetAside, this, [this](const QString &path) {
-        tellUser(QStringLiteral("journal"), qtTrId("notice.journalSetAside.title"),
+        tellUser(Notifier::Topic::journalSetAside, qtTrId("notice.journalSetAside.title"),
             qtTrId("notice.journalSetAside.message").arg(path));
     });
     connect(m_store.get(), &ClipStore::foreignItemFound, this,
@@ -89,20 +90,21 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
             }
             const QString outcome = path == m_store->mediaURL() ? qtTrId("notice.foreign.images")
                                                                 : qtTrId("notice.foreign.history");
-            tellUser(QStringLiteral("foreign ") + path, qtTrId("notice.foreign.title").arg(path),
+            tellUser({ Notifier::Topic::foreignItem, path },
+                qtTrId("notice.foreign.title").arg(path),
                 what.arg(path) + QLatin1Char(' ') + outcome);
         });
     // Before the hot-key controller registers the shortcuts.
     connect(&services.namedShortcuts, &GlobalHotkeys::NamedShortcuts::registrationFailed, this,
         [this](const QString &shortcut) {
-            tellUser(QStringLiteral("shortcut ") + shortcut,
+            tellUser({ Notifier::Topic::shortcutTaken, shortcut },
                 qtTrId("notice.shortcutTaken.title").arg(shortcut),
                 qtTrId("notice.shortcutTaken.message").arg(shortcut));
         });
     m_hotkey = new HotkeyController(services.namedShortcuts, this);
 }
 
-void AppDelegate::tellUser(const QString &key, const QString &title, const QString &message)
+void AppDelegate::tellUser(const Notifier::Key &key, const QString &title, const QString &message)
 {
     // Until launch there is no tray icon to speak through.
     if (!m_statusItem) {
@@ -151,10 +153,10 @@ void AppDelegate::applicationDidFinishLaunching()
     setupStatusItem();
     m_services.notifier.setTrayIcon(m_statusItem);
     if (const QString reason = m_services.pasteboard.unavailableReason(); !reason.isEmpty())
-        tellUser(QStringLiteral("clipboard"), qtTrId("notice.clipboardUnavailable.title"),
+        tellUser(Notifier::Topic::clipboardUnavailable, qtTrId("notice.clipboardUnavailable.title"),
             qtTrId("notice.clipboardUnavailable.message").arg(reason));
     if (const QString reason = m_services.namedShortcuts.unavailableReason(); !reason.isEmpty())
-        tellUser(QStringLiteral("shortcuts"), qtTrId("notice.shortcutsUnavailable.title"),
+        tellUser(Notifier::Topic::shortcutsUnavailable, qtTrId("notice.shortcutsUnavailable.title"),
             qtTrId("notice.shortcutsUnavailable.message").arg(reason));
     for (const Notice &notice : std::exchange(m_pendingNotices, {}))
         m_services.notifier.report(notice.key, notice.title, notice.message);
@@ -210,7 +212,7 @@ void AppDelegate::setupStatusItem()
     // Qt shows the icon by itself once a tray appears; until then the
     // shortcuts and the command line are the way in, and the user is told so.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        tellUser(QStringLiteral("tray"), qtTrId("notice.noTray.title"), qtTrId("status.noTray"));
+        tellUser(Notifier::Topic::noTray, qtTrId("notice.noTray.title"), qtTrId("status.noTray"));
 }
 
 void AppDelegate::updateStatusIcon()
@@ -571,9 +573,9 @@ void AppDelegate::shareQuillstack()
         m_shareMenu->addAction(qtTrId("share.mail"), this, [this] {
             // False when the desktop has no program for mailto: links at all.
             if (QDesktopServices::openUrl(shareMailUrl()))
-                m_services.notifier.resolve(QStringLiteral("mail"));
+                m_services.notifier.resolve(Notifier::Topic::mailUnavailable);
             else
-                tellUser(QStringLiteral("mail"), qtTrId("notice.mailUnavailable.title"),
+                tellUser(Notifier::Topic::mailUnavailable, qtTrId("notice.mailUnavailable.title"),
                     qtTrId("notice.mailUnavailable.message").arg(shareAddress().toString()));
         });
         m_hotkey->keepShortcutsWorkingIn(*m_shareMenu);
@@ -614,7 +616,7 @@ void AppDelegate::historyDidChoose(const Clip &clip)
     rememberPreviousApp();
     if (!copyToClipboard(clip)) {
         // Told each time it is chosen: each is a choice that did nothing.
-        const QString key = QStringLiteral("image");
+        const Notifier::Topic key = Notifier::Topic::imageMissing;
         m_services.notifier.resolve(key);
         tellUser(key, qtTrId("notice.imageMissing.title"),
             qtTrId("notice.imageMissing.message").arg(m_store->imagePath(clip)));

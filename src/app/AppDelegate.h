@@ -6,6 +6,7 @@
 #include "HistoryViewControllerDelegate.h"
 #include "ListMode.h"
 #include "MouseMonitor.h"
+#include "Notifier.h"
 #include "RunningWindow.h"
 
 #include <QObject>
@@ -44,7 +45,7 @@ public:
     ~AppDelegate() override;
 
     // A failure the user must hear of, told once through the notifier.
-    void tellUser(const QString &key, const QString &title, const QString &message);
+    void tellUser(const Notifier::Key &key, const QString &title, const QString &message);
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
 
@@ -136,7 +137,7 @@ private:
 
     struct Notice
     {
-        QString key;
+        Notifier::Key key;
         QString title;
         QString message;
     };

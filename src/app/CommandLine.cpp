@@ -39,7 +39,6 @@ constexpr int replyTimeoutMs = 1000;
 // An export waits its turn behind saves: it may be this long before the
 // running program writes its first byte, or between two.
 constexpr int exportTimeoutMs = 60000;
-constexpr int defaultListCount = 10;
 // The most of what the user typed that a message repeats.
 constexpr qsizetype echoedInputLength = 80;
 
@@ -65,12 +64,6 @@ QString echo(const QString &input)
     return input.left(echoedInputLength) + QStringLiteral("…");
 }
 
-int usage(const QString &message)
-{
-    print(stderr, QStringLiteral("quillstack: %1\n%2\n").arg(message, qtTrId("cli.tryHelp")));
-    return usageError;
-}
-
 struct Command
 {
     QString method;
@@ -87,7 +80,7 @@ void explainFailure(const QDBusMessage &reply, const Command &command, bool *not
 {
     const QDBusError::ErrorType error = QDBusError(reply).type();
     const bool missing = error == QDBusError::ServiceUnknown
-        || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+        || reply.errorName() == SessionBus::nameHasNoOwnerError;
     if (missing && notRunning)
         *notRunning = true;
     else if (missing)
@@ -216,20 +209,19 @@ QList<QVariantMap> listFromReply(const QDBusMessage &reply)
 
 QString listAsText(const QList<QVariantMap> &rows)
 {
+    namespace Field = SessionBus::ListField;
     const QLocale locale;
     QString text;
     for (const QVariantMap &row : rows) {
         const QDateTime date
-            = QDateTime::fromString(row.value(QStringLiteral("date")).toString(), Qt::ISODateWithMs)
+            = QDateTime::fromString(row.value(Field::date).toString(), Qt::ISODateWithMs)
                   .toLocalTime();
         text += QStringLiteral("%1\t%2\t%3\t%4\t%5%6\n")
-                    .arg(locale.toString(row.value(QStringLiteral("index")).toInt()),
-                        row.value(QStringLiteral("id")).toString(),
-                        row.value(QStringLiteral("kind")).toString(),
+                    .arg(locale.toString(row.value(Field::index).toInt()),
+                        row.value(Field::id).toString(), row.value(Field::kind).toString(),
                         locale.toString(date, QLocale::ShortFormat),
-                        row.value(QStringLiteral("kept")).toBool() ? qtTrId("cli.kept") + u' '
-                                                                   : QString(),
-                        row.value(QStringLiteral("preview")).toString());
+                        row.value(Field::kept).toBool() ? qtTrId("cli.kept") + u' ' : QString(),
+                        row.value(Field::preview).toString());
     }
     return text;
 }
@@ -242,34 +234,64 @@ QString listAsJson(const QList<QVariantMap> &rows)
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
 }
 
+// The member called, without arguments, for a command that needs nothing more.
+QString plainCall(Request::Action action)
+{
+    using Action = Request::Action;
+    using namespace SessionBus;
+    static const QList<std::pair<Action, QString>> calls {
+        { Action::toggle, Member::toggle },
+        { Action::togglePinned, Member::togglePinned },
+        { Action::show, Member::show },
+        { Action::preferences, Member::preferences },
+        { Action::quit, Member::quit },
+        { Action::clear, Member::clear },
+    };
+    for (const auto &[command, member] : calls) {
+        if (command == action)
+            return member;
+    }
+    Q_UNREACHABLE();
+    return QString();
+}
+
 } // namespace
 
-std::optional<int> run(const QStringList &arguments)
+Request parse(const QStringList &arguments)
 {
+    using Action = Request::Action;
+    const auto usage = [](const QString &message) {
+        return Request { .action = Action::usageError, .text = message };
+    };
     QCommandLineParser parser;
     parser.setApplicationDescription(qtTrId("cli.description"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(
         { QStringLiteral("h"), QStringLiteral("help") }, qtTrId("cli.help"));
     const QCommandLineOption version(QStringLiteral("version"), qtTrId("cli.version"));
-    const QCommandLineOption toggle(QStringLiteral("toggle"), qtTrId("cli.toggle"));
-    const QCommandLineOption togglePinned(
-        QStringLiteral("toggle-pinned"), qtTrId("cli.togglePinned"));
-    const QCommandLineOption show(QStringLiteral("show"), qtTrId("cli.show"));
-    const QCommandLineOption preferences(QStringLiteral("preferences"), qtTrId("cli.preferences"));
-    const QCommandLineOption quit(QStringLiteral("quit"), qtTrId("cli.quit"));
-    const QCommandLineOption list(QStringLiteral("list"), qtTrId("cli.list"));
     const QCommandLineOption json(QStringLiteral("json"), qtTrId("cli.json"));
     const QCommandLineOption copy(
         QStringLiteral("copy"), qtTrId("cli.copy"), QStringLiteral("ID|INDEX"));
-    const QCommandLineOption exportHistory(QStringLiteral("export"), qtTrId("cli.export"));
-    const QCommandLineOption clear(QStringLiteral("clear"), qtTrId("cli.clear"));
-    const QCommandLineOption pause(QStringLiteral("pause"), qtTrId("cli.pause"));
-    const QCommandLineOption resume(QStringLiteral("resume"), qtTrId("cli.resume"));
-    const QList<QCommandLineOption> commands = { toggle, togglePinned, show, preferences, quit,
-        list, copy, exportHistory, clear, pause, resume };
+    // The commands, one of which may be given, in the order help lists them.
+    const QList<std::pair<QCommandLineOption, Action>> commands = {
+        { QCommandLineOption(QStringLiteral("toggle"), qtTrId("cli.toggle")), Action::toggle },
+        { QCommandLineOption(QStringLiteral("toggle-pinned"), qtTrId("cli.togglePinned")),
+            Action::togglePinned },
+        { QCommandLineOption(QStringLiteral("show"), qtTrId("cli.show")), Action::show },
+        { QCommandLineOption(QStringLiteral("preferences"), qtTrId("cli.preferences")),
+            Action::preferences },
+        { QCommandLineOption(QStringLiteral("quit"), qtTrId("cli.quit")), Action::quit },
+        { QCommandLineOption(QStringLiteral("list"), qtTrId("cli.list")), Action::list },
+        { copy, Action::copy },
+        { QCommandLineOption(QStringLiteral("export"), qtTrId("cli.export")),
+            Action::exportHistory },
+        { QCommandLineOption(QStringLiteral("clear"), qtTrId("cli.clear")), Action::clear },
+        { QCommandLineOption(QStringLiteral("pause"), qtTrId("cli.pause")), Action::pause },
+        { QCommandLineOption(QStringLiteral("resume"), qtTrId("cli.resume")), Action::resume },
+    };
     parser.addOptions({ help, version });
-    parser.addOptions(commands);
+    for (const auto &command : commands)
+        parser.addOption(command.first);
     parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("N"), qtTrId("cli.count"), QStringLiteral("[N]"));
 
@@ -295,61 +317,74 @@ std::optional<int> run(const QStringList &arguments)
         return usage(unknown.isEmpty() ? parser.errorText()
                                        : qtTrId("cli.unknownOption").arg(echo(unknown.first())));
     }
-    if (parser.isSet(help)) {
-        print(stdout, parser.helpText());
-        return success;
-    }
-    if (parser.isSet(version)) {
-        print(stdout,
-            QStringLiteral("%1 %2\n").arg(
-                QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
-        return success;
-    }
+    if (parser.isSet(help))
+        return { .action = Action::help, .text = parser.helpText() };
+    if (parser.isSet(version))
+        return { .action = Action::version };
 
-    QList<QCommandLineOption> given;
-    for (const QCommandLineOption &command : commands) {
-        if (parser.isSet(command))
-            given.append(command);
+    Request request;
+    for (const auto &[option, action] : commands) {
+        if (!parser.isSet(option))
+            continue;
+        if (request.action != Action::start)
+            return usage(qtTrId("cli.oneCommand"));
+        request.action = action;
     }
-    if (given.size() > 1)
-        return usage(qtTrId("cli.oneCommand"));
-    const bool listing = !given.isEmpty() && given.first().names() == list.names();
+    const bool listing = request.action == Action::list;
     if (parser.isSet(json) && !listing)
         return usage(qtTrId("cli.jsonWithList"));
     const QStringList positional = negativeNumbers + parser.positionalArguments();
     if (!positional.isEmpty() && (!listing || positional.size() > 1))
         return usage(qtTrId("cli.unexpected").arg(echo(positional.join(u' '))));
-    if (given.isEmpty())
-        return std::nullopt;
+    if (listing && !positional.isEmpty()) {
+        bool ok = false;
+        request.count = positional.first().toInt(&ok);
+        if (!ok || request.count < 1)
+            return usage(qtTrId("cli.badCount").arg(echo(positional.first())));
+    }
+    request.json = parser.isSet(json);
+    request.clip = parser.value(copy);
+    return request;
+}
 
-    const QString name = given.first().names().first();
-    if (listing) {
-        int count = defaultListCount;
-        if (!positional.isEmpty()) {
-            bool ok = false;
-            count = positional.first().toInt(&ok);
-            if (!ok || count < 1)
-                return usage(qtTrId("cli.badCount").arg(echo(positional.first())));
-        }
+std::optional<int> run(const Request &request)
+{
+    using Action = Request::Action;
+    switch (request.action) {
+    case Action::start:
+        return std::nullopt;
+    case Action::usageError:
+        print(stderr,
+            QStringLiteral("quillstack: %1\n%2\n").arg(request.text, qtTrId("cli.tryHelp")));
+        return usageError;
+    case Action::help:
+        print(stdout, request.text);
+        return success;
+    case Action::version:
+        print(stdout,
+            QStringLiteral("%1 %2\n").arg(
+                QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+        return success;
+    case Action::list: {
         qDBusRegisterMetaType<QList<QVariantMap>>();
-        const auto reply = call({ SessionBus::Member::list, { count } });
+        const auto reply = call({ SessionBus::Member::list, { request.count } });
         if (!reply)
             return failure;
         const QList<QVariantMap> rows = listFromReply(*reply);
-        print(stdout, parser.isSet(json) ? listAsJson(rows) : listAsText(rows));
+        print(stdout, request.json ? listAsJson(rows) : listAsText(rows));
         return success;
     }
-    if (name == copy.names().first()) {
-        const QString which = parser.value(copy);
-        const auto reply = call({ SessionBus::Member::copy, { which }, SessionBus::interfaceName,
-            replyTimeoutMs, { { SessionBus::imageMissingError, qtTrId("cli.imageMissing") } } });
+    case Action::copy: {
+        const auto reply = call(
+            { SessionBus::Member::copy, { request.clip }, SessionBus::interfaceName, replyTimeoutMs,
+                { { SessionBus::imageMissingError, qtTrId("cli.imageMissing") } } });
         if (!reply)
             return failure;
         if (reply->arguments().value(0).toBool())
             return success;
-        return fail(failure, qtTrId("cli.noSuchClip").arg(echo(which)));
+        return fail(failure, qtTrId("cli.noSuchClip").arg(echo(request.clip)));
     }
-    if (name == exportHistory.names().first()) {
+    case Action::exportHistory: {
         // From the running program, which holds every change; from the
         // files when none runs.
         bool notRunning = false;
@@ -362,23 +397,24 @@ std::optional<int> run(const QStringList &arguments)
         std::fwrite(history->constData(), 1, size_t(history->size()), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? success : failure;
     }
-    if (name == pause.names().first() || name == resume.names().first()) {
-        const bool recording = name == resume.names().first();
-        const Command setRecording { QStringLiteral("Set"),
+    case Action::pause:
+    case Action::resume: {
+        const Command setRecording { SessionBus::Properties::set,
             { SessionBus::interfaceName, SessionBus::Member::recording,
-                QVariant::fromValue(QDBusVariant(recording)) },
-            QStringLiteral("org.freedesktop.DBus.Properties") };
+                QVariant::fromValue(QDBusVariant(request.action == Action::resume)) },
+            SessionBus::Properties::interfaceName };
         return call(setRecording) ? success : failure;
     }
-    static const QHash<QString, QString> methods {
-        { toggle.names().first(), SessionBus::Member::toggle },
-        { togglePinned.names().first(), SessionBus::Member::togglePinned },
-        { show.names().first(), SessionBus::Member::show },
-        { preferences.names().first(), SessionBus::Member::preferences },
-        { quit.names().first(), SessionBus::Member::quit },
-        { clear.names().first(), SessionBus::Member::clear },
-    };
-    return call({ methods.value(name), {} }) ? success : failure;
+    case Action::toggle:
+    case Action::togglePinned:
+    case Action::show:
+    case Action::preferences:
+    case Action::quit:
+    case Action::clear:
+        return call({ plainCall(request.action), {} }) ? success : failure;
+    }
+    Q_UNREACHABLE();
+    return failure;
 }
 
 } // namespace CommandLine

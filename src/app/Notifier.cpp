@@ -11,7 +11,7 @@ void Notifier::setTrayIcon(QSystemTrayIcon *icon)
     m_trayIcon = icon;
 }
 
-void Notifier::report(const QString &key, const QString &title, const QString &message)
+void Notifier::report(const Key &key, const QString &title, const QString &message)
 {
     if (m_outstanding.contains(key))
         return;
@@ -20,7 +20,7 @@ void Notifier::report(const QString &key, const QString &title, const QString &m
     show(title, message, true);
 }
 
-bool Notifier::resolve(const QString &key, const QString &title, const QString &message)
+bool Notifier::resolve(const Key &key, const QString &title, const QString &message)
 {
     if (!m_outstanding.remove(key))
         return false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHashFunctions>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -14,6 +15,39 @@ class QSystemTrayIcon;
 class Notifier
 {
 public:
+    // What a failure is about.
+    enum class Topic {
+        save,
+        archiveSetAside,
+        journalSetAside,
+        foreignItem,
+        shortcutTaken,
+        clipboardUnavailable,
+        shortcutsUnavailable,
+        noTray,
+        noSessionBus,
+        mailUnavailable,
+        imageMissing,
+    };
+    // A topic, and for one that concerns one thing of several (a file, a
+    // shortcut) which one, so that each is told once of its own.
+    struct Key
+    {
+        Key(Topic about, const QString &which = QString())
+            : topic(about)
+            , subject(which)
+        {
+        }
+        friend bool operator==(const Key &, const Key &) = default;
+        friend size_t qHash(const Key &key, size_t seed = 0)
+        {
+            return qHashMulti(seed, int(key.topic), key.subject);
+        }
+
+        Topic topic;
+        QString subject;
+    };
+
     Notifier() = default;
     virtual ~Notifier();
     Notifier(const Notifier &) = delete;
@@ -23,16 +57,16 @@ public:
     void setTrayIcon(QSystemTrayIcon *icon);
 
     // Shows the failure unless the same key is already outstanding.
-    void report(const QString &key, const QString &title, const QString &message);
+    void report(const Key &key, const QString &title, const QString &message);
     // The failure is over. When it had been shown and `message` is not empty,
     // the user is told that too. True when the key was outstanding.
     bool resolve(
-        const QString &key, const QString &title = QString(), const QString &message = QString());
+        const Key &key, const QString &title = QString(), const QString &message = QString());
 
 protected:
     virtual void show(const QString &title, const QString &message, bool problem);
 
 private:
     QPointer<QSystemTrayIcon> m_trayIcon;
-    QSet<QString> m_outstanding;
+    QSet<Key> m_outstanding;
 };

@@ -10,6 +10,8 @@ namespace SessionBus {
 namespace {
 
 const QString clientConnectionName = QStringLiteral("quillstack-command-line");
+// The bus itself, as a service and as an interface.
+const QString busName = QStringLiteral("org.freedesktop.DBus");
 
 bool knowBusAddress()
 {
@@ -51,9 +53,8 @@ ClientConnection::~ClientConnection()
     // torn down and prints warnings. One more round trip to the bus is
     // answered only after it, as the thread handles replies in order.
     if (m_bus.isConnected())
-        m_bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                       QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+        m_bus.call(QDBusMessage::createMethodCall(busName, QStringLiteral("/org/freedesktop/DBus"),
+                       busName, QStringLiteral("GetId")),
             QDBus::Block, 1000);
     m_bus = disconnected();
     QDBusConnection::disconnectFromBus(clientConnectionName);

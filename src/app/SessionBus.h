@@ -11,7 +11,8 @@ namespace SessionBus {
 
 inline const QString serviceName = QStringLiteral("io.github.quillstack.Quillstack");
 inline const QString objectPath = QStringLiteral("/io/github/quillstack/Quillstack");
-inline const QString interfaceName = QStringLiteral("io.github.quillstack.Quillstack");
+// The interface is named as the service.
+inline const QString interfaceName = serviceName;
 
 // The interface's members, for the program that answers them and the
 // command line that calls them.
@@ -29,6 +30,29 @@ inline const QString exportTo = QStringLiteral("ExportTo");
 inline const QString recording = QStringLiteral("Recording");
 inline const QString historyChanged = QStringLiteral("HistoryChanged");
 } // namespace Member
+
+// The fields of each row `List` answers.
+namespace ListField {
+inline const QString index = QStringLiteral("index");
+inline const QString id = QStringLiteral("id");
+inline const QString kind = QStringLiteral("kind");
+inline const QString preview = QStringLiteral("preview");
+inline const QString date = QStringLiteral("date");
+inline const QString kept = QStringLiteral("kept");
+} // namespace ListField
+
+// The standard interface through which `Recording` is read, set and watched.
+namespace Properties {
+inline const QString interfaceName = QStringLiteral("org.freedesktop.DBus.Properties");
+inline const QString get = QStringLiteral("Get");
+inline const QString getAll = QStringLiteral("GetAll");
+inline const QString set = QStringLiteral("Set");
+inline const QString changed = QStringLiteral("PropertiesChanged");
+} // namespace Properties
+
+// The bus's answer to a call for a name nobody holds.
+inline const QString nameHasNoOwnerError
+    = QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
 
 // The error `Copy` answers for an image clip whose file is gone.
 inline const QString imageMissingError = interfaceName + QStringLiteral(".Error.ImageMissing");

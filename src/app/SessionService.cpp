@@ -18,8 +18,6 @@
 
 namespace {
 
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-
 // A call that does something and returns nothing.
 template<typename Action>
 std::function<QDBusMessage(SessionService &, const QDBusMessage &)> act(Action action)
@@ -110,7 +108,7 @@ QString SessionService::introspect(const QString &) const
 
 bool SessionService::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
 {
-    if (message.interface() == propertiesInterface)
+    if (message.interface() == SessionBus::Properties::interfaceName)
         return handleProperties(message, connection);
     if (!message.interface().isEmpty() && message.interface() != SessionBus::interfaceName)
         return false; // introspection, and errors for other interfaces, come from Qt
@@ -143,16 +141,16 @@ bool SessionService::handleProperties(
     const QString member = message.member();
     const QString signature = message.signature();
     const bool knownProperty = arguments.value(1).toString() == SessionBus::Member::recording;
+    using namespace SessionBus::Properties;
     QDBusMessage reply;
-    if (member == u"GetAll" && signature == u"s") {
+    if (member == getAll && signature == u"s") {
         reply = message.createReply(QVariant::fromValue(
             QVariantMap { { SessionBus::Member::recording, m_app.isRecording() } }));
-    } else if ((member == u"Get" && signature == u"ss")
-        || (member == u"Set" && signature == u"ssv")) {
+    } else if ((member == get && signature == u"ss") || (member == set && signature == u"ssv")) {
         if (!knownProperty) {
             reply = message.createErrorReply(QDBusError::UnknownProperty,
                 QStringLiteral("There is no property %1").arg(arguments.value(1).toString()));
-        } else if (member == u"Get") {
+        } else if (member == get) {
             reply = message.createReply(QVariant::fromValue(QDBusVariant(m_app.isRecording())));
         } else {
             // Only a boolean: Qt would read any non-empty string as true.
@@ -176,8 +174,8 @@ bool SessionService::handleProperties(
 void SessionService::announceRecording(bool recording)
 {
     // Scripts watching the property see pauses made from the tray as well.
-    QDBusMessage signal = QDBusMessage::createSignal(
-        SessionBus::objectPath, propertiesInterface, QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(SessionBus::objectPath,
+        SessionBus::Properties::interfaceName, SessionBus::Properties::changed);
     signal << SessionBus::interfaceName
            << QVariantMap { { SessionBus::Member::recording, recording } } << QStringList();
     m_bus.send(signal);
@@ -193,12 +191,12 @@ QDBusMessage SessionService::list(const QDBusMessage &message) const
     for (qsizetype index = 0; index < shown; ++index) {
         const Clip &clip = clips[index];
         rows.append({
-            { QStringLiteral("index"), int(index) },
-            { QStringLiteral("id"), clip.id.toString(QUuid::WithoutBraces) },
-            { QStringLiteral("kind"), clipKindRawValue(clip.kind) },
-            { QStringLiteral("preview"), clip.preview },
-            { QStringLiteral("date"), clip.createdAt.toUTC().toString(Qt::ISODateWithMs) },
-            { QStringLiteral("kept"), clip.isKept },
+            { SessionBus::ListField::index, int(index) },
+            { SessionBus::ListField::id, clip.id.toString(QUuid::WithoutBraces) },
+            { SessionBus::ListField::kind, clipKindRawValue(clip.kind) },
+            { SessionBus::ListField::preview, clip.preview },
+            { SessionBus::ListField::date, clip.createdAt.toUTC().toString(Qt::ISODateWithMs) },
+            { SessionBus::ListField::kept, clip.isKept },
         });
     }
     return message.createReply(QVariant::fromValue(rows));

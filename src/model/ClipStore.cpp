@@ -8,7 +8,6 @@
 #include "ClipJournal.h"
 #include "FolderLock.h"
 #include "Settings.h"
-#include "SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -220,9 +219,8 @@ ClipStore::Preload::Preload(const QString &appSupportDir)
     const HistoryFiles files(support);
     // The limit of the settings as they are when nobody changed them: the
     // store reads again for itself when the user's own is higher.
-    const qint64 limit = archiveSizeLimit(SettingsKeys::registeredDefaults()
-                                              .value(QLatin1String(SettingsKeys::maxTotalBytes))
-                                              .toLongLong());
+    const qint64 limit
+        = archiveSizeLimit(Settings::fallback(Settings::Key::maxTotalBytes).toLongLong());
     std::future<HistoryRead> read = std::async(std::launch::async, readHistory, files, limit);
     const std::lock_guard lock(preloadMutex);
     pendingPreload = PendingRead { files.archive, std::move(read) };

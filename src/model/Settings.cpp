@@ -5,6 +5,62 @@
 #include "SettingsKeys.h"
 
 #include <algorithm>
+#include <limits>
+
+namespace {
+
+enum class Type { integer, boolean, anchor };
+
+// A setting: its key in the store, how its value reads, its value while the
+// user never chose one, and for a number the least it may be.
+struct Entry
+{
+    Settings::Key setting;
+    const char *key;
+    Type type;
+    QVariant fallback;
+    qint64 minimum = std::numeric_limits<qint64>::min();
+};
+
+const std::array<Entry, Settings::keyCount> &table()
+{
+    using Key = Settings::Key;
+    static const std::array<Entry, Settings::keyCount> entries { {
+        { Key::maxAgeHours, SettingsKeys::maxAgeHours, Type::integer, qint64(168) },
+        { Key::maxClipCount, SettingsKeys::maxClipCount, Type::integer, qint64(200), 1 },
+        { Key::maxClipBytes, SettingsKeys::maxClipBytes, Type::integer, qint64(10485760), 1 },
+        { Key::maxTotalBytes, SettingsKeys::maxTotalBytes, Type::integer, qint64(209715200), 0 },
+        { Key::panelAnchor, SettingsKeys::panelAnchor, Type::anchor, QStringLiteral("right") },
+        { Key::alwaysVisible, SettingsKeys::alwaysVisible, Type::boolean, false },
+        { Key::keepClipboardAlive, SettingsKeys::keepClipboardAlive, Type::boolean, true },
+    } };
+    return entries;
+}
+
+const Entry &entry(Settings::Key key)
+{
+    const Entry &found = table()[size_t(key)];
+    Q_ASSERT(found.setting == key);
+    return found;
+}
+
+// The value brought within the setting's range: a number below its least
+// reads as that, an anchor of no known name as the fallback.
+QVariant withinRange(const Entry &entry, const QVariant &value)
+{
+    switch (entry.type) {
+    case Type::integer:
+        return std::max(entry.minimum, value.toLongLong());
+    case Type::boolean:
+        return value.toBool();
+    case Type::anchor:
+        return panelAnchorFromRawValue(value.toString()) ? value.toString() : entry.fallback;
+    }
+    Q_UNREACHABLE();
+    return entry.fallback;
+}
+
+} // namespace
 
 QString panelAnchorRawValue(PanelAnchor anchor)
 {
@@ -50,65 +106,80 @@ Settings::Settings(Defaults &defaults, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
 {
-    defaults.registerDefaults(SettingsKeys::registeredDefaults());
-    m_maxAgeHours = defaults.integer(QLatin1String(SettingsKeys::maxAgeHours));
-    m_maxClipCount
-        = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipCount)));
-    m_maxClipBytes
-        = std::max<qint64>(1, defaults.integer(QLatin1String(SettingsKeys::maxClipBytes)));
-    m_maxTotalBytes
-        = std::max<qint64>(0, defaults.integer(QLatin1String(SettingsKeys::maxTotalBytes)));
-    m_panelAnchor
-        = panelAnchorFromRawValue(defaults.string(QLatin1String(SettingsKeys::panelAnchor)))
-              .value_or(PanelAnchor::right);
-    m_alwaysVisible = defaults.boolean(QLatin1String(SettingsKeys::alwaysVisible));
-    m_keepClipboardAlive = defaults.boolean(QLatin1String(SettingsKeys::keepClipboardAlive));
+    QVariantMap registered;
+    for (const Entry &entry : table())
+        registered.insert(QLatin1String(entry.key), entry.fallback);
+    defaults.registerDefaults(registered);
+    for (const Entry &entry : table()) {
+        const QString key = QLatin1String(entry.key);
+        QVariant stored;
+        switch (entry.type) {
+        case Type::integer:
+            stored = defaults.integer(key);
+            break;
+        case Type::boolean:
+            stored = defaults.boolean(key);
+            break;
+        case Type::anchor:
+            stored = defaults.string(key);
+            break;
+        }
+        m_values[size_t(entry.setting)] = withinRange(entry, stored);
+    }
 }
 
-void Settings::write(const char *key, const QVariant &value)
+QVariant Settings::fallback(Key key)
 {
-    m_defaults.setObject(QLatin1String(key), value);
+    return entry(key).fallback;
+}
+
+PanelAnchor Settings::panelAnchor() const
+{
+    const std::optional<PanelAnchor> anchor
+        = panelAnchorFromRawValue(value(Key::panelAnchor).toString());
+    Q_ASSERT(anchor); // held only as a known name
+    return *anchor;
+}
+
+void Settings::write(Key key, const QVariant &value)
+{
+    const Entry &spec = entry(key);
+    m_values[size_t(key)] = withinRange(spec, value);
+    m_defaults.setObject(QLatin1String(spec.key), m_values[size_t(key)]);
     emit settingsDidChange();
 }
 
 void Settings::setMaxAgeHours(qint64 hours)
 {
-    m_maxAgeHours = hours;
-    write(SettingsKeys::maxAgeHours, m_maxAgeHours);
+    write(Key::maxAgeHours, hours);
 }
 
 void Settings::setMaxClipCount(qint64 count)
 {
-    m_maxClipCount = std::max<qint64>(1, count);
-    write(SettingsKeys::maxClipCount, m_maxClipCount);
+    write(Key::maxClipCount, count);
 }
 
 void Settings::setMaxClipBytes(qint64 bytes)
 {
-    m_maxClipBytes = std::max<qint64>(1, bytes);
-    write(SettingsKeys::maxClipBytes, m_maxClipBytes);
+    write(Key::maxClipBytes, bytes);
 }
 
 void Settings::setMaxTotalBytes(qint64 bytes)
 {
-    m_maxTotalBytes = std::max<qint64>(0, bytes);
-    write(SettingsKeys::maxTotalBytes, m_maxTotalBytes);
+    write(Key::maxTotalBytes, bytes);
 }
 
 void Settings::setPanelAnchor(PanelAnchor anchor)
 {
-    m_panelAnchor = anchor;
-    write(SettingsKeys::panelAnchor, panelAnchorRawValue(anchor));
+    write(Key::panelAnchor, panelAnchorRawValue(anchor));
 }
 
 void Settings::setAlwaysVisible(bool visible)
 {
-    m_alwaysVisible = visible;
-    write(SettingsKeys::alwaysVisible, visible);
+    write(Key::alwaysVisible, visible);
 }
 
 void Settings::setKeepClipboardAlive(bool keep)
 {
-    m_keepClipboardAlive = keep;
-    write(SettingsKeys::keepClipboardAlive, keep);
+    write(Key::keepClipboardAlive, keep);
 }

@@ -3,7 +3,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 
+#include <array>
 #include <optional>
 
 class Defaults;
@@ -15,23 +17,38 @@ std::optional<PanelAnchor> panelAnchorFromRawValue(const QString &raw);
 QList<PanelAnchor> allPanelAnchors();
 
 // The user's choices, read once at creation and held in memory. Each setter
-// writes through to the defaults store and announces the change.
+// writes through to the defaults store and announces the change. Reading and
+// writing go through one table of keys, fallbacks and ranges.
 class Settings : public QObject
 {
     Q_OBJECT
 public:
+    // Each setting of the table, in its order.
+    enum class Key {
+        maxAgeHours,
+        maxClipCount,
+        maxClipBytes,
+        maxTotalBytes,
+        panelAnchor,
+        alwaysVisible,
+        keepClipboardAlive,
+    };
+    static constexpr size_t keyCount = size_t(Key::keepClipboardAlive) + 1;
+
     explicit Settings(Defaults &defaults, QObject *parent = nullptr);
 
     Defaults &defaults() const { return m_defaults; }
+    // The value a setting has while the user never chose one, as stored.
+    static QVariant fallback(Key key);
 
-    qint64 maxAgeHours() const { return m_maxAgeHours; }
-    qint64 maxClipCount() const { return m_maxClipCount; }
-    qint64 maxClipBytes() const { return m_maxClipBytes; }
-    qint64 maxTotalBytes() const { return m_maxTotalBytes; }
-    PanelAnchor panelAnchor() const { return m_panelAnchor; }
-    bool alwaysVisible() const { return m_alwaysVisible; }
+    qint64 maxAgeHours() const { return value(Key::maxAgeHours).toLongLong(); }
+    qint64 maxClipCount() const { return value(Key::maxClipCount).toLongLong(); }
+    qint64 maxClipBytes() const { return value(Key::maxClipBytes).toLongLong(); }
+    qint64 maxTotalBytes() const { return value(Key::maxTotalBytes).toLongLong(); }
+    PanelAnchor panelAnchor() const;
+    bool alwaysVisible() const { return value(Key::alwaysVisible).toBool(); }
     // Offer the newest clip again when the program that copied it quits.
-    bool keepClipboardAlive() const { return m_keepClipboardAlive; }
+    bool keepClipboardAlive() const { return value(Key::keepClipboardAlive).toBool(); }
 
     void setMaxAgeHours(qint64 hours);
     void setMaxClipCount(qint64 count);
@@ -45,14 +62,10 @@ signals:
     void settingsDidChange();
 
 private:
-    void write(const char *key, const QVariant &value);
+    const QVariant &value(Key key) const { return m_values[size_t(key)]; }
+    void write(Key key, const QVariant &value);
 
     Defaults &m_defaults;
-    qint64 m_maxAgeHours = 0;
-    qint64 m_maxClipCount = 0;
-    qint64 m_maxClipBytes = 0;
-    qint64 m_maxTotalBytes = 0;
-    PanelAnchor m_panelAnchor = PanelAnchor::right;
-    bool m_alwaysVisible = false;
-    bool m_keepClipboardAlive = true;
+    // Each setting as stored, already within its range.
+    std::array<QVariant, keyCount> m_values;
 };

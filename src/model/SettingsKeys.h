@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QVariantMap>
-
-// Every key of the defaults store, declared once. Nothing else spells a key.
+// Every key of the defaults store, declared once. Nothing else spells a key;
+// the settings' fallbacks and ranges are in the table in Settings.cpp.
 namespace SettingsKeys {
 
 inline constexpr char maxAgeHours[] = "maxAgeHours";
@@ -22,19 +21,5 @@ inline constexpr char reviewFiredHotkeyThresholds[] = "review.firedHotkeyThresho
 inline constexpr char preferencesFrame[] = "QuillstackPreferences";
 // Named global shortcuts are stored under this prefix plus the name.
 inline constexpr char globalHotkeysPrefix[] = "GlobalHotkeys_";
-
-// The registered (fallback) values of the settings; never written.
-inline QVariantMap registeredDefaults()
-{
-    return {
-        { QLatin1String(maxAgeHours), qint64(168) },
-        { QLatin1String(maxClipCount), qint64(200) },
-        { QLatin1String(maxClipBytes), qint64(10485760) },
-        { QLatin1String(maxTotalBytes), qint64(209715200) },
-        { QLatin1String(panelAnchor), QStringLiteral("right") },
-        { QLatin1String(alwaysVisible), false },
-        { QLatin1String(keepClipboardAlive), true },
-    };
-}
 
 } // namespace SettingsKeys

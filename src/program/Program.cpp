@@ -3,6 +3,9 @@
 
 #include "WaylandPasteboard.h"
 #include "WaylandWorkspace.h"
+#include "X11HotkeyRegistrar.h"
+#include "X11KeyboardLayout.h"
+#include "X11MouseMonitor.h"
 #include "X11Pasteboard.h"
 #include "X11Workspace.h"
 
@@ -68,7 +71,10 @@ Program::Program(const Options &options)
     , m_notifier(options.notifier ? options.notifier : m_ownNotifier.get())
     , m_pasteboard(makePasteboard())
     , m_workspace(makeWorkspace())
-    , m_namedShortcuts(*m_defaults, m_hotkeyRegistrar, m_keyboardLayout)
+    , m_mouseMonitor(std::make_unique<X11MouseMonitor>())
+    , m_hotkeyRegistrar(std::make_unique<X11HotkeyRegistrar>())
+    , m_keyboardLayout(std::make_unique<X11KeyboardLayout>())
+    , m_namedShortcuts(*m_defaults, *m_hotkeyRegistrar, *m_keyboardLayout)
 {
     if (onWayland()) {
         logLine(QStringLiteral("global shortcuts are grabbed through XWayland and see only keys "
@@ -76,7 +82,7 @@ Program::Program(const Options &options)
                                "compositor's shortcuts (README, \"Wayland\")"));
     }
     m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
-        m_screens, m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
+        m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
 }
 
 Program::~Program() = default;

@@ -3,12 +3,12 @@
 
 #include "AppDelegate.h"
 #include "Defaults.h"
+#include "HotkeyRegistrar.h"
+#include "KeyboardLayout.h"
+#include "MouseMonitor.h"
 #include "NamedShortcuts.h"
 #include "Notifier.h"
 #include "QtScreens.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
 
 #include <QString>
 
@@ -21,7 +21,8 @@ class Workspace;
 // The whole program over the real desktop services, wired in one place: the
 // entry point, the tests against a real X server and the benchmarks all build
 // it through here. The clipboard and window list come from Wayland when the
-// session offers them, else from X11.
+// session offers them, else from X11. The platform objects are made in the
+// .cpp, so that nothing including this compiles against a platform's headers.
 class Program
 {
 public:
@@ -52,9 +53,9 @@ public:
     Notifier &notifier() { return *m_notifier; }
     Pasteboard &pasteboard() { return *m_pasteboard; }
     Workspace &workspace() { return *m_workspace; }
-    X11MouseMonitor &mouseMonitor() { return m_mouseMonitor; }
-    X11HotkeyRegistrar &hotkeyRegistrar() { return m_hotkeyRegistrar; }
-    X11KeyboardLayout &keyboardLayout() { return m_keyboardLayout; }
+    MouseMonitor &mouseMonitor() { return *m_mouseMonitor; }
+    GlobalHotkeys::HotkeyRegistrar &hotkeyRegistrar() { return *m_hotkeyRegistrar; }
+    GlobalHotkeys::KeyboardLayout &keyboardLayout() { return *m_keyboardLayout; }
     GlobalHotkeys::NamedShortcuts &namedShortcuts() { return m_namedShortcuts; }
     AppDelegate &app() { return *m_app; }
 
@@ -65,9 +66,9 @@ private:
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<Workspace> m_workspace;
     QtScreens m_screens;
-    X11MouseMonitor m_mouseMonitor;
-    X11HotkeyRegistrar m_hotkeyRegistrar;
-    X11KeyboardLayout m_keyboardLayout;
+    std::unique_ptr<MouseMonitor> m_mouseMonitor;
+    std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> m_hotkeyRegistrar;
+    std::unique_ptr<GlobalHotkeys::KeyboardLayout> m_keyboardLayout;
     GlobalHotkeys::NamedShortcuts m_namedShortcuts;
     std::unique_ptr<AppDelegate> m_app;
 };

@@ -28,9 +28,9 @@ struct X11AppFixture
         dir.filePath(QStringLiteral("Quillstack.conf")), dir.path(), &notifier } };
     Defaults &defaults = program.defaults();
     Workspace &workspace = program.workspace();
-    X11MouseMonitor &mouse = program.mouseMonitor();
-    X11HotkeyRegistrar &hotkeyRegistrar = program.hotkeyRegistrar();
-    X11KeyboardLayout &keyboardLayout = program.keyboardLayout();
+    MouseMonitor &mouse = program.mouseMonitor();
+    GlobalHotkeys::HotkeyRegistrar &hotkeyRegistrar = program.hotkeyRegistrar();
+    GlobalHotkeys::KeyboardLayout &keyboardLayout = program.keyboardLayout();
     GlobalHotkeys::NamedShortcuts &namedShortcuts = program.namedShortcuts();
     AppDelegate *app = &program.app();
     QProcess other;
