@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CommandLine.h"
 #include "QuillstackProcess.h"
-#include "Translations.h"
+#include "app/CommandLine.h"
+#include "ui/Translations.h"
 
 #include <QCoreApplication>
 #include <QLocale>

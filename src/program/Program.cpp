@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Program.h"
+#include "program/Program.h"
 
-#include "WaylandPasteboard.h"
-#include "WaylandWorkspace.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
+#include "platform/wayland/WaylandPasteboard.h"
+#include "platform/wayland/WaylandWorkspace.h"
+#include "platform/x11/X11HotkeyRegistrar.h"
+#include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/X11MouseMonitor.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>
 #include <QTimer>

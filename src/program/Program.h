@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AppDelegate.h"
-#include "Defaults.h"
-#include "HotkeyRegistrar.h"
-#include "KeyboardLayout.h"
-#include "MouseMonitor.h"
-#include "NamedShortcuts.h"
-#include "Notifier.h"
-#include "QtScreens.h"
+#include "app/AppDelegate.h"
+#include "app/MouseMonitor.h"
+#include "app/Notifier.h"
+#include "app/QtScreens.h"
+#include "globalhotkeys/HotkeyRegistrar.h"
+#include "globalhotkeys/KeyboardLayout.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "model/Defaults.h"
 
 #include <QString>
 
