@@ -3,6 +3,7 @@
 #include "PasteboardMonitor.h"
 #include "StoreFixture.h"
 #include "StyledText.h"
+#include "TestImages.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -36,13 +37,7 @@ QByteArray dataFile(const QString &name)
 
 QByteArray imageBytes(const char *format)
 {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
+    return encodedImage(format, QSize(4, 3), Qt::red);
 }
 
 const QByteArray boldRtf
@@ -260,13 +255,8 @@ private slots:
     void limitAppliesToWhatIsStored_data()
     {
         QTest::addColumn<QList<Rep>>("offered");
-        QImage flat(300, 200, QImage::Format_RGB32);
-        flat.fill(Qt::darkCyan);
-        QByteArray bmp;
-        QBuffer buffer(&bmp);
-        buffer.open(QIODevice::WriteOnly);
-        flat.save(&buffer, "BMP");
-        QTest::newRow("bitmap, stored as PNG") << QList<Rep> { { PasteboardType::bmp, bmp } };
+        QTest::newRow("bitmap, stored as PNG") << QList<Rep> { { PasteboardType::bmp,
+            encodedImage("BMP", QSize(300, 200), Qt::darkCyan) } };
         const QString html = QStringLiteral("<p>caf\u00e9 <b>bold</b></p>").repeated(50);
         QByteArray utf16("\xff\xfe");
         utf16 += QByteArray(reinterpret_cast<const char *>(html.utf16()), html.size() * 2);

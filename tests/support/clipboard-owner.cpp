@@ -11,6 +11,7 @@
 //                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
 //                      [--stop]              SIGSTOP itself once it owns the selection
 //                      [--silent]            never answer; print "request" for each one
+//                      [--report]            print "served NAME" once a request is answered
 //                      [--delay MS]          answer each request MS milliseconds after it
 //                                            came, as a busy owner does: requests that
 //                                            wait meanwhile are answered together
@@ -82,6 +83,7 @@ struct Options
     long long announce = -1;
     bool stop = false;
     bool silent = false;
+    bool report = false;
     unsigned delayMs = 0;
     std::string targetsReply;
     bool stallData = false;
@@ -147,6 +149,8 @@ Options parseOptions(int argc, char **argv)
             options.stop = true;
         else if (arg == "--silent")
             options.silent = true;
+        else if (arg == "--report")
+            options.report = true;
         else if (arg == "--delay")
             options.delayMs = unsigned(std::stoul(value()));
         else if (arg == "--targets")
@@ -317,6 +321,13 @@ int main(int argc, char **argv)
         }
         notify(connection, request, answer);
         xcb_flush(connection);
+        if (options.report) {
+            std::printf("served %s\n",
+                request->target == targetsAtom ? "TARGETS"
+                    : target                   ? target->name.c_str()
+                                               : "?");
+            std::fflush(stdout);
+        }
     };
 
     using Clock = std::chrono::steady_clock;
