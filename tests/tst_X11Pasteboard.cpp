@@ -350,8 +350,8 @@ void tst_X11Pasteboard::readOvertakenByOwnWrite()
         { { QStringLiteral("UTF8_STRING"), "older" } }, { QStringLiteral("--report") });
     QVERIFY(owner);
     // The event loop stands still: the reader has the copy, its hand-over waits.
-    QVERIFY(HelperProcesses::waitForLine(*owner, "served TARGETS"));
-    QVERIFY(HelperProcesses::waitForLine(*owner, "served UTF8_STRING"));
+    QVERIFY(HelperProcesses::waitForLine(*owner, "taken TARGETS"));
+    QVERIFY(HelperProcesses::waitForLine(*owner, "taken UTF8_STRING"));
     PasteboardContents ours;
     ours.setData(textPlain, "ours");
     pasteboard.setContents(ours);
