@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "CaptureRig.h"
 #include "MemoryPasteboard.h"
-#include "PasteboardMonitor.h"
-#include "StoreFixture.h"
 #include "StyledText.h"
 #include "TestImages.h"
 
@@ -45,15 +44,11 @@ const QByteArray boldRtf
 const QByteArray boldHtml
     = QByteArrayLiteral("<html><body><p>plain <b>bold</b> text</p></body></html>");
 
-struct Rig
+struct Rig : CaptureRig<MemoryPasteboard>
 {
-    StoreFixture f;
-    MemoryPasteboard pasteboard;
-    std::unique_ptr<PasteboardMonitor> monitor;
     Rig()
+        : CaptureRig(false)
     {
-        f.open();
-        monitor = std::make_unique<PasteboardMonitor>(pasteboard, *f.store, *f.settings);
     }
     ClipStore &store() { return *f.store; }
     // Sees the latest copy and waits until it is recorded.

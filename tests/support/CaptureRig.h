@@ -6,19 +6,20 @@
 
 #include <memory>
 
-// A real clipboard back end watched by a running monitor that records into
-// a fresh store.
-template<typename SystemClipboard> struct CaptureRig
+// A clipboard watched by a monitor that records into a fresh store; started,
+// unless the test is to poll by hand.
+template<typename Clipboard> struct CaptureRig
 {
     StoreFixture f;
-    SystemClipboard pasteboard;
+    Clipboard pasteboard;
     std::unique_ptr<PasteboardMonitor> monitor;
 
-    CaptureRig()
+    explicit CaptureRig(bool started = true)
     {
         f.open();
         monitor = std::make_unique<PasteboardMonitor>(pasteboard, *f.store, *f.settings);
-        monitor->start();
+        if (started)
+            monitor->start();
     }
     const QList<Clip> &clips() const { return f.store->clips(); }
     // The text of every clip, newest first.
