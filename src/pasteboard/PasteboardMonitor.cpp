@@ -33,6 +33,9 @@ const QStringList capturedTypes = { PasteboardType::uriList, PasteboardType::gno
     PasteboardType::plainText, PasteboardType::rtf, PasteboardType::html, PasteboardType::png,
     PasteboardType::tiff, PasteboardType::bmp, PasteboardType::jpeg };
 
+// How often a clipboard that does not announce every copy is looked at.
+constexpr int pollIntervalMs = 400;
+
 // Restoring converts HTML to RTF or back; beyond this size the conversion
 // runs on the worker rather than while the user waits.
 constexpr qsizetype heavyRestoreBytes = 256 * 1024;

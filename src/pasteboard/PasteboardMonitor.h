@@ -49,8 +49,6 @@ public:
 
     qint64 lastChangeCount() const { return m_lastChangeCount; }
 
-    static constexpr int pollIntervalMs = 400;
-
 private:
     // A write replaces whatever the clipboard holds; a restore puts back what
     // a program that quit had copied, only while the clipboard stays empty.
