@@ -3,7 +3,7 @@
 #include "HelperProcesses.h"
 #include "QuitThenCopySequence.h"
 #include "TestImages.h"
-#include "WaylandPasteboard.h"
+#include "platform/wayland/WaylandPasteboard.h"
 
 #include <QProcess>
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaptureRig.h"
-#include "ClipFunctions.h"
 #include "ClipboardTools.h"
 #include "QuitThenCopySequence.h"
 #include "TestImages.h"
-#include "X11Pasteboard.h"
+#include "model/ClipFunctions.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QGuiApplication>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardReader.h"
+#include "pasteboard/ClipboardReader.h"
 
-#include "ClipboardConnection.h"
+#include "pasteboard/ClipboardConnection.h"
 
 ClipboardReader::~ClipboardReader()
 {

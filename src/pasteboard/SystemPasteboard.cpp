@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SystemPasteboard.h"
+#include "pasteboard/SystemPasteboard.h"
 
-#include "ClipboardFetcher.h"
-#include "ClipboardReader.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "pasteboard/ClipboardReader.h"
 
 SystemPasteboard::SystemPasteboard(std::unique_ptr<ClipboardReader> reader, QObject *parent)
     : Pasteboard(parent)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "PasteboardMonitor.h"
 #include "StoreFixture.h"
+#include "pasteboard/PasteboardMonitor.h"
 
 #include <memory>
 

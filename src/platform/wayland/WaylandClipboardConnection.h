@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipboardConnection.h"
-#include "ClipboardRead.h"
-#include "DataControl.h"
+#include "pasteboard/ClipboardConnection.h"
+#include "pasteboard/ClipboardRead.h"
+#include "platform/wayland/DataControl.h"
 
 #include <QByteArray>
 #include <QHash>

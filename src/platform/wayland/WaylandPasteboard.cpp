@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandPasteboard.h"
+#include "platform/wayland/WaylandPasteboard.h"
 
-#include "WaylandClipboardReader.h"
+#include "platform/wayland/WaylandClipboardReader.h"
 
 WaylandPasteboard::WaylandPasteboard(QObject *parent)
     : SystemPasteboard(std::make_unique<WaylandClipboardReader>(), parent)

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipboardConnection.h"
-#include "ClipboardRead.h"
-#include "X11OwnerChange.h"
+#include "pasteboard/ClipboardConnection.h"
+#include "pasteboard/ClipboardRead.h"
+#include "platform/x11/X11OwnerChange.h"
 
 #include <QHash>
 #include <QList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11Pasteboard.h"
+#include "platform/x11/X11Pasteboard.h"
 
-#include "X11ClipboardReader.h"
+#include "platform/x11/X11ClipboardReader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

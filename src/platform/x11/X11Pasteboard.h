@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "SystemPasteboard.h"
+#include "pasteboard/SystemPasteboard.h"
 
 class X11ClipboardReader;
 struct xcb_connection_t;
