@@ -8,7 +8,8 @@ add_dependencies(tst_CommandLine quillstack)
 
 quillstack_add_test(NAME tst_SessionX11
   SOURCES tst_SessionX11.cpp ${QUILLSTACK_PROCESS}
-    support/ClipboardTools.cpp support/ClipboardTools.h support/X11TestTools.cpp
+    support/ClipboardTools.cpp support/ClipboardTools.h
+    support/HelperProcesses.cpp support/HelperProcesses.h support/X11TestTools.cpp
   LIBS quillstack_platform_x11 Qt6::DBus LABELS x11 X11)
 add_dependencies(tst_SessionX11 quillstack qs-clipboard-owner)
 target_compile_definitions(tst_SessionX11 PRIVATE

@@ -7,6 +7,7 @@ quillstack_add_test(NAME tst_PasteboardMonitor
 # sequence fifty times, hence the label and the longer limit.
 quillstack_add_test(NAME tst_CaptureX11
   SOURCES tst_CaptureX11.cpp support/ClipboardTools.cpp support/ClipboardTools.h
+    support/HelperProcesses.cpp support/HelperProcesses.h
   LIBS quillstack_platform_x11 LABELS x11 stress X11 TIMEOUT 240)
 add_dependencies(tst_CaptureX11 qs-clipboard-owner)
 target_compile_definitions(tst_CaptureX11 PRIVATE QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")

@@ -5,7 +5,7 @@ target_link_libraries(qs-wayland-owner PRIVATE quillstack_wayland_protocols quil
 
 # The monitor against the real Wayland clipboard of a headless sway.
 quillstack_add_test(NAME tst_CaptureWayland
-  SOURCES tst_CaptureWayland.cpp
+  SOURCES tst_CaptureWayland.cpp support/HelperProcesses.cpp support/HelperProcesses.h
   LIBS quillstack_platform_wayland LABELS wayland WAYLAND)
 add_dependencies(tst_CaptureWayland qs-wayland-owner)
 target_compile_definitions(tst_CaptureWayland PRIVATE

@@ -5,6 +5,7 @@ target_link_libraries(qs-clipboard-owner PRIVATE PkgConfig::XCB quillstack_optio
 
 quillstack_add_test(NAME tst_X11Pasteboard
   SOURCES tst_X11Pasteboard.cpp support/ClipboardTools.cpp support/ClipboardTools.h
+    support/HelperProcesses.cpp support/HelperProcesses.h
   LIBS quillstack_platform_x11 LABELS x11 X11)
 add_dependencies(tst_X11Pasteboard qs-clipboard-owner)
 target_compile_definitions(tst_X11Pasteboard PRIVATE
