@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -84,6 +85,13 @@ QComboBox *popup(const std::array<Option, N> &options, qint64 current, int fallb
     const int index = box->findData(current);
     box->setCurrentIndex(index >= 0 ? index : fallback);
     return box;
+}
+
+// A row's label as the name of what it sets: "Open history" for "Open history:".
+QString withoutColon(QString label)
+{
+    static const QRegularExpression trailingColon(QStringLiteral("\\s*:\\s*$"));
+    return label.remove(trailingColon);
 }
 
 // The value the item at `index` carries, if there is such an item.
@@ -154,12 +162,18 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
         m_alwaysVisible, &QCheckBox::clicked, this, &PreferencesController::alwaysVisibleChanged);
 
     addSection(qtTrId("prefs.section.general"));
-    m_panelRecorder
-        = new GlobalHotkeys::RecorderField(shortcuts, GlobalHotkeys::StandardNames::togglePanel());
+    const GlobalHotkeys::Name panel = GlobalHotkeys::StandardNames::togglePanel();
+    const GlobalHotkeys::Name pinned = GlobalHotkeys::StandardNames::togglePinnedPanel();
+    m_panelRecorder = new GlobalHotkeys::RecorderField(shortcuts, panel);
     addRow(qtTrId("prefs.hotkey"), m_panelRecorder);
-    m_pinnedRecorder = new GlobalHotkeys::RecorderField(
-        shortcuts, GlobalHotkeys::StandardNames::togglePinnedPanel());
+    m_pinnedRecorder = new GlobalHotkeys::RecorderField(shortcuts, pinned);
     addRow(qtTrId("prefs.hotkey.pinned"), m_pinnedRecorder);
+    // Either shortcut is refused for the other, named as its label names it.
+    const QList<GlobalHotkeys::RecorderField::OtherName> names
+        = { { panel, withoutColon(qtTrId("prefs.hotkey")) },
+              { pinned, withoutColon(qtTrId("prefs.hotkey.pinned")) } };
+    m_panelRecorder->setOtherNames(names);
+    m_pinnedRecorder->setOtherNames(names);
 
     m_keepClipboardAlive = addCheckboxRow(qtTrId("prefs.keepClipboard"));
     m_keepClipboardAlive->setChecked(settings.keepClipboardAlive());
