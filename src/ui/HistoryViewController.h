@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AlertRunner.h"
 #include "Clip.h"
 #include "ClipRowView.h"
 #include "ListMode.h"
@@ -56,6 +57,9 @@ public:
     void copyPlainClicked();
     void keepClicked();
 
+    // Tests answer the question before a kept clip is deleted.
+    void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
+
     QSize sizeHint() const override;
 
 protected:
@@ -70,8 +74,13 @@ protected:
 private:
     void enableClearButton();
     bool handleSearchKey(int key, Qt::KeyboardModifiers modifiers);
+    bool handleListKey(int key, Qt::KeyboardModifiers modifiers);
     void chooseSelected();
     void moveSelection(int delta);
+    int rowsPerPage() const;
+    void openContextMenuOfSelected();
+    void editClip(const Clip &clip);
+    void deleteClip(const Clip &clip);
     void selectRow(int row);
     void onRowClicked(int row);
     void onButtonClicked(int row, ClipRowView::Hit hit);
@@ -80,6 +89,7 @@ private:
     HistoryViewControllerDelegate *m_delegate = nullptr;
     ClipStore &m_store;
     [[maybe_unused]] Settings &m_settings;
+    QLabel *m_title = nullptr;
     QLineEdit *m_searchField = nullptr;
     HistoryListView *m_listView = nullptr;
     ClipListModel *m_model = nullptr;
@@ -87,6 +97,7 @@ private:
     QLabel *m_emptyLabel = nullptr;
     QMenu *m_contextMenu = nullptr;
     std::optional<Clip> m_contextClip;
+    AlertRunner m_alertRunner = runAlertModally;
     // The search text of the last reload.
     QString m_shownQuery;
     ListMode m_listMode = ListMode::all;
