@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -127,7 +128,6 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     m_countField = new QSpinBox;
     m_countField->setRange(1, maxClipCount);
     m_countField->setAlignment(Qt::AlignRight);
-    m_countField->setButtonSymbols(QAbstractSpinBox::NoButtons);
     // Out-of-range numbers become the nearest allowed one, and the value is
     // taken once the user is done typing.
     m_countField->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
@@ -185,6 +185,19 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
         m_launchAtLogin, &QCheckBox::clicked, this, &PreferencesController::launchAtLoginChanged);
     m_rows->addStretch(1);
     refreshLaunchAtLogin();
+
+    // The keys that close a window without a Close button, Ctrl+W whatever
+    // the desktop's key scheme. A recorder that is recording takes every
+    // key first, these among them.
+    QList<QKeySequence> closeKeys { QKeySequence(Qt::Key_Escape),
+        QKeySequence(Qt::CTRL | Qt::Key_W) };
+    for (const QKeySequence &keys : QKeySequence::keyBindings(QKeySequence::Close)) {
+        if (!closeKeys.contains(keys))
+            closeKeys << keys;
+    }
+    auto *close = new QShortcut(this);
+    close->setKeys(closeKeys);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void PreferencesController::addSection(const QString &title)
