@@ -12,6 +12,18 @@
         <source>No clips match your search</source>
         <translation>Keine Einträge passen zu Ihrer Suche</translation>
     </message>
+    <message id="list.title.all">
+        <source>Clipboard history</source>
+        <translation>Zwischenablage-Verlauf</translation>
+    </message>
+    <message id="field.clear">
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message id="edit.text.name">
+        <source>Text of the clip</source>
+        <translation>Text des Eintrags</translation>
+    </message>
     <message id="list.title.pinned">
         <source>Kept clips</source>
         <translation>Behaltene Einträge</translation>

@@ -12,6 +12,18 @@
         <source>No clips match your search</source>
         <translation>No clips match your search</translation>
     </message>
+    <message id="list.title.all">
+        <source>Clipboard history</source>
+        <translation>Clipboard history</translation>
+    </message>
+    <message id="field.clear">
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message id="edit.text.name">
+        <source>Text of the clip</source>
+        <translation>Text of the clip</translation>
+    </message>
     <message id="list.title.pinned">
         <source>Kept clips</source>
         <translation>Kept clips</translation>

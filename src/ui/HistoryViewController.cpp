@@ -51,6 +51,7 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     m_searchField = new QLineEdit(this);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(qtTrId("search.placeholder"));
+    m_searchField->setAccessibleName(qtTrId("search.placeholder"));
     m_searchField->installEventFilter(this);
     // Finding the clear button's icon searches the icon theme and loads the
     // image plugins: a start does not wait for it, and neither should the
@@ -153,6 +154,8 @@ void HistoryViewController::reloadVisibleClips()
     }
 
     m_title->setVisible(m_listMode == ListMode::pinned);
+    m_listView->setAccessibleName(
+        qtTrId(m_listMode == ListMode::pinned ? "list.title.pinned" : "list.title.all"));
     const int count = m_model->rowCount();
     m_emptyLabel->setVisible(count == 0);
     if (count > 0) {

@@ -8,6 +8,7 @@
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "StandardNames.h"
+#include "WidgetAccessible.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -113,6 +114,7 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     , m_store(store)
     , m_loginItem(loginItem)
 {
+    installAccessibleFactories();
     setWindowTitle(qtTrId("prefs.title"));
     m_rows = new QVBoxLayout(this);
     m_rows->setSpacing(spacing);
