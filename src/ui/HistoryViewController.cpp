@@ -6,6 +6,7 @@
 #include "HistoryListView.h"
 #include "HistoryViewControllerDelegate.h"
 
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -194,6 +195,15 @@ bool HistoryViewController::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_searchField && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         return handleSearchKey(key->key(), key->modifiers());
+    }
+    // X11 follows the Menu key with a context menu event of its own: the
+    // row's menu answers it, not the field's editing menu. A right click on
+    // the field still gets that one.
+    if (watched == m_searchField && event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (!m_contextMenu->isVisible())
+            openContextMenuOfSelected();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
