@@ -381,8 +381,11 @@ void tst_HistoryViewController::clicks_data()
     // tooltip tells what it holds, its buttons' what they do.
     QTest::addColumn<Click>("c");
     const QString none;
-    QStringList lines { u"x"_s.repeated(100) + u"…"_s };
-    for (int line = 2; line <= 12; ++line)
+    // A long line wraps between words, and twelve lines are shown at most.
+    const QString sevenWords = QStringList(7, u"abcdefghi"_s).join(u' ');
+    QStringList lines(4, sevenWords);
+    lines << u"abcdefghi abcdefghi"_s;
+    for (int line = 2; line <= 8; ++line)
         lines << u"line %1"_s.arg(line);
     QTest::newRow("row") << Click { 4, Hit::none, false, u"choose Banana bread"_s,
         u"Banana bread"_s, 4 };
@@ -404,7 +407,7 @@ void tst_HistoryViewController::clicks()
 {
     QFETCH(Click, c);
     Panel panel;
-    QStringList long_ { u"x"_s.repeated(300) };
+    QStringList long_ { QStringList(30, u"abcdefghi"_s).join(u' ') };
     for (int line = 2; line <= 30; ++line)
         long_ << u"line %1"_s.arg(line);
     panel.history.add(u"Long"_s, ClipKind::text, false, long_.join(u'\n'));

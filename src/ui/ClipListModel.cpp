@@ -11,16 +11,30 @@ namespace {
 
 // A tooltip holds a screenful at most, however long the clip.
 constexpr int toolTipLines = 12;
-constexpr int toolTipLineLength = 100;
+constexpr int toolTipLineLength = 72;
 
+// The lines as a tooltip shows them: a long line is wrapped, at a space
+// where it has one, and what goes beyond the last line is an ellipsis.
 QString bounded(const QStringList &lines)
 {
-    const QChar ellipsis(0x2026);
     QStringList shown;
-    for (const QString &line : lines.first(std::min<qsizetype>(lines.size(), toolTipLines)))
-        shown << (line.size() > toolTipLineLength ? line.left(toolTipLineLength) + ellipsis : line);
-    if (lines.size() > toolTipLines)
-        shown << ellipsis;
+    for (const QString &line : lines) {
+        QStringView rest(line);
+        do {
+            qsizetype cut = rest.size();
+            if (cut > toolTipLineLength) {
+                cut = rest.lastIndexOf(QLatin1Char(' '), toolTipLineLength);
+                if (cut <= 0)
+                    cut = toolTipLineLength;
+            }
+            if (shown.size() == toolTipLines)
+                return (shown << QString(QChar(0x2026))).join(QLatin1Char('\n'));
+            shown << rest.left(cut).toString();
+            rest = rest.mid(cut);
+            if (rest.startsWith(QLatin1Char(' ')))
+                rest = rest.mid(1);
+        } while (!rest.isEmpty());
+    }
     return shown.join(QLatin1Char('\n'));
 }
 
