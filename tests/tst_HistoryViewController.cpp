@@ -220,8 +220,21 @@ void tst_HistoryViewController::visibleClips()
     // The message is painted, not only set: over the list.
     QVERIFY(panel.show());
     const QImage shot = panel.view.grab().toImage();
-    if (!c.message.isEmpty())
-        QVERIFY(pixelsUnlikeSurroundings(shot, label->geometry()) > 0);
+    if (!c.message.isEmpty()) {
+        const QRect text = label->contentsRect().translated(label->pos());
+        QVERIFY(pixelsUnlikeSurroundings(shot, text) > 0);
+        // A message that fits on one line is painted on one.
+        const QFontMetrics metrics(label->font());
+        int top = text.bottom(), bottom = text.top();
+        for (int y = text.top(); y <= text.bottom(); ++y) {
+            if (pixelsUnlikeSurroundings(shot, QRect(text.left(), y, text.width(), 1)) > 0) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        if (metrics.horizontalAdvance(label->text()) < panel.list->width() - 60)
+            QVERIFY2(bottom - top < 2 * metrics.lineSpacing(), qPrintable(label->text()));
+    }
     // The kept clips' list says so above the search field, and nothing is
     // painted there in the history.
     const auto *title = panel.view.findChild<QLabel *>(u"listTitle"_s);

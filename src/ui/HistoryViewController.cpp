@@ -26,6 +26,7 @@ constexpr int searchMargin = 10;
 constexpr int searchToList = 8;
 constexpr int listToBottom = 6;
 constexpr int rowSpacing = 2;
+constexpr int emptyLabelMargin = 20;
 constexpr qreal cornerRadius = 10;
 // How much of the desktop shows through the panel where the window is
 // translucent.
@@ -115,7 +116,9 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     auto *listArea = new QGridLayout;
     listArea->setContentsMargins(0, 0, 0, 0);
     listArea->addWidget(m_listView, 0, 0);
-    listArea->addWidget(m_emptyLabel, 0, 0, Qt::AlignCenter);
+    // As wide as the list, so that a short message stays on one line.
+    m_emptyLabel->setContentsMargins(emptyLabelMargin, 0, emptyLabelMargin, 0);
+    listArea->addWidget(m_emptyLabel, 0, 0);
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, searchMargin, 0, listToBottom);
     root->setSpacing(searchToList);
