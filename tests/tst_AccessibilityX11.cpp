@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ClipboardTools.h"
 #include "QuillstackProcess.h"
 #include "X11TestTools.h"
 
@@ -137,12 +138,7 @@ void tst_AccessibilityX11::initTestCase()
                                       u"-i"_s, png }));
     QVERIFY(waitFor([this] { return history().size() == 1; }));
     for (const char *text : { "Apple pie", "Banana bread" }) {
-        const QString file = m_dir.filePath(QString::fromLatin1(text));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(text);
-        out.close();
-        QVERIFY(runToolOk(u"xclip"_s, { u"-selection"_s, u"clipboard"_s, u"-i"_s, file }));
+        QVERIFY(ClipboardTools::copyWithXclip(text));
         QVERIFY(waitFor([&] { return history().value(0) == QLatin1String(text); }));
     }
 }
