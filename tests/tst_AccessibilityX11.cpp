@@ -96,6 +96,7 @@ private slots:
     void windows_data();
     void windows();
     void settingsTabOrder();
+    void deleteKeptClipAsks();
 
 private:
     QStringList history();
@@ -247,6 +248,24 @@ void tst_AccessibilityX11::settingsTabOrder()
     }
     QCOMPARE(visited, controls);
     QVERIFY(key(u"Escape"_s));
+}
+
+// Delete on a kept clip asks first, with Cancel chosen; once answered, the
+// keyboard is still in the panel's search field.
+void tst_AccessibilityX11::deleteKeptClipAsks()
+{
+    QCOMPARE(m_quillstack.run({ u"--show"_s }).exitCode, 0);
+    const auto inField = [&] { return focused(tree()) == u"text: Search"; };
+    QVERIFY(waitFor(inField));
+    // Keep the highlighted clip, the first item of its menu.
+    QVERIFY(key(u"Menu"_s) && key(u"Down"_s) && key(u"Return"_s));
+    QVERIFY(waitFor(inField));
+    QVERIFY(key(u"Delete"_s) && key(u"Return"_s));
+    QVERIFY(waitFor(inField));
+    QCOMPARE(history().size(), 3);
+    QVERIFY(key(u"Delete"_s) && key(u"Up"_s) && key(u"Return"_s));
+    QVERIFY(waitFor([&] { return history().size() == 2; }));
+    QVERIFY(waitFor(inField));
 }
 
 QTEST_MAIN(tst_AccessibilityX11)

@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -40,12 +39,13 @@ struct Panel
             if (withClips)
                 history.add(text, ClipKind::text, text.startsWith(u"Apple"), text);
         view.setDelegate(&recorder);
-        view.setAlertRunner([this](QMessageBox &box) -> QAbstractButton * {
+        view.setQuestionRunner([this](QMenu &question) -> QAction * {
             recorder.calls << u"ask"_s;
-            for (QAbstractButton *button : box.buttons())
-                if ((box.buttonRole(button) == QMessageBox::DestructiveRole) == confirm)
-                    return button;
-            return nullptr;
+            const QList<QAction *> items = question.actions();
+            // The question, then Delete, then Cancel, which Return chooses.
+            if (items.size() != 3 || items[0]->isEnabled() || question.activeAction() != items[2])
+                return nullptr;
+            return confirm ? items[1] : items[2];
         });
         view.resize(340, 700);
         view.setAttribute(Qt::WA_ShowWithoutActivating);

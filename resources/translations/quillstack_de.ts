@@ -284,10 +284,6 @@
         <source>Delete this kept clip?</source>
         <translation>Diesen behaltenen Eintrag löschen?</translation>
     </message>
-    <message id="alert.deleteKept.message">
-        <source>You kept it so that it stays. This cannot be undone.</source>
-        <translation>Sie haben ihn behalten, damit er bleibt. Das kann nicht rückgängig gemacht werden.</translation>
-    </message>
     <message id="alert.cancel">
         <source>Cancel</source>
         <translation>Abbrechen</translation>

@@ -284,10 +284,6 @@
         <source>Delete this kept clip?</source>
         <translation>Delete this kept clip?</translation>
     </message>
-    <message id="alert.deleteKept.message">
-        <source>You kept it so that it stays. This cannot be undone.</source>
-        <translation>You kept it so that it stays. This cannot be undone.</translation>
-    </message>
     <message id="alert.cancel">
         <source>Cancel</source>
         <translation>Cancel</translation>

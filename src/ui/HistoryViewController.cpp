@@ -12,9 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,6 +37,7 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     : QWidget(parent)
     , m_store(store)
     , m_settings(settings)
+    , m_questionRunner([](QMenu &menu) { return menu.exec(); })
 {
     // The kept clips are a list of their own: its title tells them from the
     // history, which can look the same.
@@ -303,9 +302,14 @@ void HistoryViewController::openContextMenuOfSelected()
     QMenu *menu = updateContextMenu(row);
     if (menu->isEmpty())
         return;
+    menu->popup(rowMenuPosition(row));
+}
+
+QPoint HistoryViewController::rowMenuPosition(int row) const
+{
     const QRect rect = m_listView->visualRect(m_model->index(row));
-    menu->popup(m_listView->viewport()->mapToGlobal(
-        rect.bottomLeft() + QPoint(rect.height(), 0) - QPoint(0, rect.height() / 2)));
+    return m_listView->viewport()->mapToGlobal(
+        rect.bottomLeft() + QPoint(rect.height(), 0) - QPoint(0, rect.height() / 2));
 }
 
 void HistoryViewController::editClip(const Clip &clip)
@@ -324,14 +328,17 @@ void HistoryViewController::deleteClip(const Clip &clip)
     const Clip copy = clip;
     // A kept clip was kept on purpose: a slip of a key must not lose it.
     if (copy.isKept) {
-        QMessageBox box(QMessageBox::Warning, window()->windowTitle(),
-            qtTrId("alert.deleteKept.title"), QMessageBox::NoButton, this);
-        box.setInformativeText(qtTrId("alert.deleteKept.message"));
-        QPushButton *confirm = box.addButton(qtTrId("clip.delete"), QMessageBox::DestructiveRole);
-        QPushButton *cancel = box.addButton(qtTrId("alert.cancel"), QMessageBox::RejectRole);
-        box.setDefaultButton(cancel);
-        box.setEscapeButton(cancel);
-        if (m_alertRunner(box) != confirm)
+        // Asked in a menu at the row: the panel stays above every window,
+        // where a dialog would go under it, and a menu hands the keyboard
+        // back to the field when it closes.
+        QMenu question(this);
+        question.addAction(qtTrId("alert.deleteKept.title"))->setEnabled(false);
+        QAction *confirm = question.addAction(qtTrId("clip.delete"));
+        question.setActiveAction(question.addAction(qtTrId("alert.cancel")));
+        const auto shown = std::find_if(visibleClips().cbegin(), visibleClips().cend(),
+            [&copy](const Clip &one) { return one.id == copy.id; });
+        question.move(rowMenuPosition(int(shown - visibleClips().cbegin())));
+        if (m_questionRunner(question) != confirm)
             return;
     }
     m_delegate->historyDidRequestDelete(copy);

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AlertRunner.h"
 #include "Clip.h"
 #include "ClipRowView.h"
 #include "ListMode.h"
 
 #include <QList>
 #include <QWidget>
+
+#include <functional>
 
 #include <optional>
 
@@ -57,8 +58,10 @@ public:
     void copyPlainClicked();
     void keepClicked();
 
-    // Tests answer the question before a kept clip is deleted.
-    void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
+    // Shows the question before a kept clip is deleted and answers the item
+    // chosen, or none; tests answer it themselves.
+    using QuestionRunner = std::function<QAction *(QMenu &)>;
+    void setQuestionRunner(QuestionRunner runner) { m_questionRunner = std::move(runner); }
 
     QSize sizeHint() const override;
 
@@ -79,6 +82,7 @@ private:
     void moveSelection(int delta);
     int rowsPerPage() const;
     void openContextMenuOfSelected();
+    QPoint rowMenuPosition(int row) const;
     void editClip(const Clip &clip);
     void deleteClip(const Clip &clip);
     void selectRow(int row);
@@ -97,7 +101,7 @@ private:
     QLabel *m_emptyLabel = nullptr;
     QMenu *m_contextMenu = nullptr;
     std::optional<Clip> m_contextClip;
-    AlertRunner m_alertRunner = runAlertModally;
+    QuestionRunner m_questionRunner;
     // The search text of the last reload.
     QString m_shownQuery;
     ListMode m_listMode = ListMode::all;
