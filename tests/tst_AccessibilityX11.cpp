@@ -35,14 +35,13 @@ const QStringList controlRoles { u"push button"_s, u"text"_s, u"check box"_s, u"
 
 QList<Node> readTree(qint64 pid)
 {
-    const QString json = runTool(u"/usr/bin/python3"_s, { QStringLiteral(QS_ATSPI_TREE),
-                                                           QString::number(pid) });
+    const QString json
+        = runTool(u"/usr/bin/python3"_s, { QStringLiteral(QS_ATSPI_TREE), QString::number(pid) });
     QList<Node> nodes;
     for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array()) {
         const QJsonObject object = value.toObject();
         nodes.append(Node { object[u"depth"_s].toInt(), object[u"role"_s].toString(),
-            object[u"name"_s].toString(),
-            object[u"labels"_s].toArray().first().toString(),
+            object[u"name"_s].toString(), object[u"labels"_s].toArray().first().toString(),
             object[u"focused"_s].toBool(), object[u"showing"_s].toBool() });
     }
     return nodes;
@@ -129,14 +128,15 @@ void tst_AccessibilityX11::initTestCase()
 
     m_quillstack.environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
     m_quillstack.start();
-    QVERIFY(waitFor([this] { return history().isEmpty() && m_quillstack.run({}).exitCode == 0
-                                 && !tree().isEmpty(); }));
+    QVERIFY(waitFor([this] {
+        return history().isEmpty() && m_quillstack.run({}).exitCode == 0 && !tree().isEmpty();
+    }));
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::red);
     const QString png = m_dir.filePath(u"red.png"_s);
     QVERIFY(image.save(png));
-    QVERIFY(runToolOk(u"xclip"_s, { u"-selection"_s, u"clipboard"_s, u"-t"_s, u"image/png"_s,
-                                      u"-i"_s, png }));
+    QVERIFY(runToolOk(
+        u"xclip"_s, { u"-selection"_s, u"clipboard"_s, u"-t"_s, u"image/png"_s, u"-i"_s, png }));
     QVERIFY(waitFor([this] { return history().size() == 1; }));
     for (const char *text : { "Apple pie", "Banana bread" }) {
         QVERIFY(ClipboardTools::copyWithXclip(text));
@@ -169,20 +169,21 @@ void tst_AccessibilityX11::windows_data()
                u"list item: Apple pie"_s, u"push button: Edit"_s, u"push button: Delete"_s,
                u"list item: Image"_s, u"push button: View"_s, u"push button: Delete"_s }
         << QStringList { u"--toggle"_s };
-    QTest::newRow("kept clips")
-        << QStringList { u"--toggle-pinned"_s } << u"Quillstack"_s
-        << QStringList { u"label: Kept clips"_s, u"text: Search"_s, u"list: Kept clips"_s }
-        << QStringList { u"--toggle-pinned"_s };
+    QTest::newRow("kept clips") << QStringList { u"--toggle-pinned"_s } << u"Quillstack"_s
+                                << QStringList { u"label: Kept clips"_s, u"text: Search"_s,
+                                       u"list: Kept clips"_s }
+                                << QStringList { u"--toggle-pinned"_s };
     QTest::newRow("settings") << QStringList { u"--preferences"_s } << u"Quillstack Settings"_s
                               << settingsControls << QStringList { u"key ctrl+w"_s };
     QTest::newRow("editor") << QStringList { u"--show"_s, u"key F2"_s } << u"Edit Clip"_s
                             << QStringList { u"text: Text of the clip"_s, u"check box: Keep"_s,
                                    u"push button: Cancel"_s, u"push button: Save"_s }
                             << QStringList { u"key Escape"_s };
-    QTest::newRow("image viewer")
-        << QStringList { u"--show"_s, u"key End"_s, u"key F2"_s } << u"View Image"_s
-        << QStringList { u"image: Image"_s, u"check box: Keep"_s, u"push button: Close"_s }
-        << QStringList { u"key Escape"_s };
+    QTest::newRow("image viewer") << QStringList { u"--show"_s, u"key End"_s, u"key F2"_s }
+                                  << u"View Image"_s
+                                  << QStringList { u"image: Image"_s, u"check box: Keep"_s,
+                                         u"push button: Close"_s }
+                                  << QStringList { u"key Escape"_s };
 }
 
 void tst_AccessibilityX11::windows()

@@ -13,9 +13,8 @@ namespace {
 // define them.
 double luminance(const QColor &color)
 {
-    const auto channel = [](double c) {
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
+    const auto channel
+        = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
     return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF())
         + 0.0722 * channel(color.blueF());
 }
