@@ -119,7 +119,7 @@ QStringList tst_AccessibilityX11::history()
 
 void tst_AccessibilityX11::initTestCase()
 {
-    // The accessibility bus, as a desktop session starts it, and a tray.
+    // The accessibility bus, as a desktop starts it at login, and a tray.
     m_busLauncher.start(u"/usr/libexec/at-spi-bus-launcher"_s, { u"--launch-immediately"_s });
     QVERIFY(waitFor([] {
         return QDBusConnection::sessionBus().interface()->isServiceRegistered(u"org.a11y.Bus"_s);
