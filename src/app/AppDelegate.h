@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AlertRunner.h"
-#include "AppServices.h"
-#include "HistoryViewControllerDelegate.h"
-#include "ListMode.h"
-#include "MouseMonitor.h"
-#include "RunningWindow.h"
+#include "app/AppServices.h"
+#include "app/MouseMonitor.h"
+#include "app/RunningWindow.h"
+#include "globalhotkeys/AlertRunner.h"
+#include "ui/HistoryViewControllerDelegate.h"
+#include "ui/ListMode.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PanelPlacement.h"
+#include "app/PanelPlacement.h"
 
-#include "Screens.h"
+#include "app/Screens.h"
 
 #include <algorithm>
 #include <cmath>

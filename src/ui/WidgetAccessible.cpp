@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WidgetAccessible.h"
+#include "ui/WidgetAccessible.h"
 
-#include "HistoryListAccessible.h"
+#include "ui/HistoryListAccessible.h"
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
