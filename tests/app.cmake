@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 quillstack_add_test(NAME tst_PanelPlacement SOURCES tst_PanelPlacement.cpp LIBS quillstack_app
   LABELS unit)
+quillstack_add_test(NAME tst_StatusIcon SOURCES tst_StatusIcon.cpp LIBS quillstack_app
+  LABELS gui)
 quillstack_add_test(NAME tst_ReviewPrompt SOURCES tst_ReviewPrompt.cpp LIBS quillstack_app
   LABELS gui)
 set(QUILLSTACK_APP_FAKES
