@@ -4,6 +4,7 @@
 #include "AppDelegate.h"
 #include "ClipStore.h"
 #include "HistoryPanel.h"
+#include "PanelController.h"
 #include "SessionBus.h"
 
 #include <QDBusMetaType>
@@ -71,10 +72,11 @@ const QList<SessionService::Method> &SessionService::methods()
              service.m_app.toggleFromShortcut(ListMode::pinned);
          }) },
         { Member::show, {}, {}, act([](SessionService &service) {
-             if (service.m_app.panel().isVisible())
-                 service.m_app.focusPanel(ListMode::all);
+             PanelController &panel = service.m_app.panel();
+             if (panel.panel().isVisible())
+                 panel.focus(ListMode::all);
              else
-                 service.m_app.toggleVisibilityFromMenu();
+                 panel.toggleFromMenu();
          }) },
         { Member::preferences, {}, {},
             act([](SessionService &service) { service.m_app.openPreferences(); }) },

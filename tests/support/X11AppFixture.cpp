@@ -5,10 +5,13 @@
 #include "ClipStore.h"
 #include "HistoryPanel.h"
 #include "HistoryViewController.h"
+#include "PanelController.h"
+#include "TopLevelWindow.h"
 #include "X11TestTools.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 
 X11AppFixture::X11AppFixture()
 {
@@ -51,8 +54,22 @@ bool X11AppFixture::panelHasKeyboard()
 {
     // Qt's focus alone is not enough: with a window manager the server may
     // still send keys to the window behind for a moment.
-    return app->panel().isVisible()
-        && QApplication::focusWidget() == app->historyController()->searchField()
+    return panel().isVisible() && QApplication::focusWidget() == history().searchField()
         && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
-        == QString::number(app->panel().winId());
+        == QString::number(panel().winId());
+}
+
+HistoryPanel &X11AppFixture::panel() const
+{
+    return app->panel().panel();
+}
+
+HistoryViewController &X11AppFixture::history() const
+{
+    return *app->panel().history();
+}
+
+QMenu *X11AppFixture::trayMenu() const
+{
+    return topLevelWindow<QMenu>(QStringLiteral("trayMenu"));
 }
