@@ -12,40 +12,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
-#include <QWindow>
 
 #include <algorithm>
-
-namespace {
-
-// How often, and how many times, the panel asks for the keyboard back after
-// one of our windows closed over it.
-constexpr int reclaimInterval = 50;
-constexpr int reclaimTicks = 40;
-
-// The largest part of `area` on one side of `obstacle`: a window placed there
-// is not covered by it. The whole area when no side leaves room enough.
-QRect largestAreaBeside(const QRect &area, const QRect &obstacle, const QSize &least)
-{
-    const QRect overlap = area.intersected(obstacle);
-    if (overlap.isEmpty())
-        return area;
-    const QRect sides[] = {
-        QRect(area.topLeft(), QPoint(overlap.left() - 1, area.bottom())),
-        QRect(QPoint(overlap.right() + 1, area.top()), area.bottomRight()),
-        QRect(area.topLeft(), QPoint(area.right(), overlap.top() - 1)),
-        QRect(QPoint(area.left(), overlap.bottom() + 1), area.bottomRight()),
-    };
-    QRect best;
-    for (const QRect &side : sides) {
-        if (side.width() >= least.width() && side.height() >= least.height()
-            && qint64(side.width()) * side.height() > qint64(best.width()) * best.height())
-            best = side;
-    }
-    return best.isValid() ? best : area;
-}
-
-} // namespace
 
 PanelController::PanelController(Settings &settings, ClipStore &store, Workspace &workspace,
     Screens &screens, MouseMonitor &mouseMonitor, std::function<QRect()> trayIconArea,
@@ -58,13 +26,8 @@ PanelController::PanelController(Settings &settings, ClipStore &store, Workspace
     , m_mouseMonitor(mouseMonitor)
     , m_trayIconArea(std::move(trayIconArea))
     , m_panel(std::make_unique<HistoryPanel>())
+    , m_reclaimer(*m_panel, [this] { makeKey(); })
 {
-    m_reclaimTimer.setInterval(reclaimInterval);
-    connect(&m_reclaimTimer, &QTimer::timeout, this, &PanelController::takeKeyboardBack);
-    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
-        if (m_reclaimTimer.isActive())
-            takeKeyboardBack();
-    });
 }
 
 PanelController::~PanelController()
@@ -271,13 +234,7 @@ void PanelController::handleOutsideClick()
 
 QRect PanelController::workArea(QSize least) const
 {
-    std::optional<Screen> screen = screenUnderMouse(m_screens);
-    if (!screen)
-        screen = m_screens.mainScreen();
-    if (!screen)
-        return QRect(0, 0, 800, 600);
-    const QRect area
-        = DesktopCoordinates::toWindowGeometry(screen->visibleFrame, m_screens.primaryGeometry());
+    const QRect area = workAreaUnderMouse(m_screens);
     // Beside the panel, which stays on top of every other window.
     if (least.isEmpty() || !m_panel->isVisible())
         return area;
@@ -288,7 +245,7 @@ void PanelController::showAuxiliaryWindow(QWidget &window)
 {
     // The panel stays where it is while the window is open.
     removeMouseMonitor();
-    m_reclaimTimer.stop();
+    m_reclaimer.stop();
     const QWidget *active = QApplication::activeWindow();
     if (active == m_panel.get())
         m_keyboardReturnsToPanel = true;
@@ -329,27 +286,5 @@ void PanelController::auxiliaryWindowClosed()
         installMouseMonitor();
     if (!std::exchange(m_keyboardReturnsToPanel, false))
         return;
-    m_reclaimTicksLeft = reclaimTicks;
-    m_keyboardLeft = false;
-    m_reclaimTimer.start();
-    takeKeyboardBack();
-}
-
-void PanelController::takeKeyboardBack()
-{
-    const QWindow *focus = QGuiApplication::focusWindow();
-    // Asked while the closed window still holds the keyboard, the window
-    // manager would undo it when it moves the keyboard on; when it never
-    // does, the panel asks all the same halfway through.
-    m_keyboardLeft = m_keyboardLeft || !focus;
-    const bool settled = m_keyboardLeft || m_reclaimTicksLeft <= reclaimTicks / 2;
-    const bool panelHasKeyboard = focus && focus == m_panel->windowHandle();
-    if (!m_panel->isVisible() || auxiliaryWindowShown() || m_reclaimTicksLeft <= 0
-        || (panelHasKeyboard && settled)) {
-        m_reclaimTimer.stop();
-        return;
-    }
-    --m_reclaimTicksLeft;
-    if (settled && !panelHasKeyboard)
-        makeKey();
+    m_reclaimer.start();
 }

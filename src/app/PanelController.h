@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HistoryViewController.h"
+#include "KeyboardReclaimer.h"
 #include "ListMode.h"
 #include "MouseMonitor.h"
 #include "RunningWindow.h"
@@ -10,7 +11,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -89,7 +89,6 @@ private:
     bool pointerIsOverOwnWindow(QPointF mouse) const;
     bool auxiliaryWindowShown() const;
     void auxiliaryWindowClosed();
-    void takeKeyboardBack();
     void settingsChanged();
 
     Settings &m_settings;
@@ -104,13 +103,8 @@ private:
     std::optional<MouseMonitor::Token> m_outsideClicks;
     bool m_userHidAlwaysVisiblePanel = false;
     QList<QPointer<QWidget>> m_auxiliaryWindows;
-    // Whether the panel had the keyboard when our other windows took it.
+    // Whether the panel had the keyboard when our other windows took it,
+    // and takes it back when they close.
     bool m_keyboardReturnsToPanel = false;
-    // The window manager moves the keyboard off a closed window a moment
-    // after it closes and undoes a request made before then: the panel asks
-    // again on each tick until it has the keyboard, a bounded number of times.
-    QTimer m_reclaimTimer;
-    int m_reclaimTicksLeft = 0;
-    // Whether our program has lost the keyboard since the window closed.
-    bool m_keyboardLeft = false;
+    KeyboardReclaimer m_reclaimer;
 };
