@@ -23,7 +23,9 @@
 #include "SettingsKeys.h"
 #include "TopLevelWindow.h"
 #include "Translations.h"
+#include "TrayMenu.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -35,7 +37,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,7 +228,10 @@ void tst_AppDelegate::trayMenu()
     menu->actions().at(6)->trigger();
     QTRY_VERIFY(topLevelWindow<QMenu>(QStringLiteral("shareMenu")));
     topLevelWindow<QMenu>(QStringLiteral("shareMenu"))->actions().first()->trigger();
-    QCOMPARE(f.pasteboard.writes(), 1);
+    QVERIFY(
+        f.pasteboard.dataForType(PasteboardType::plainText)
+            ->startsWith(
+                (qtTrId("share.message") + u'\n' + TrayMenu::shareAddress().toString()).toUtf8()));
     f.app->monitor().poll();
     QVERIFY(f.app->store().clips().isEmpty());
     QCOMPARE(quit.count(), 0);
@@ -476,9 +480,7 @@ void tst_AppDelegate::auxiliaryWindows()
     const Clip first = f.add(QStringLiteral("first"));
     const Clip second = f.add(QStringLiteral("second"));
     f.app->panel().show(true, ListMode::all);
-    QCOMPARE(f.mouse.installed(), 1);
     f.click(1, ClipRowView::Hit::editButton);
-    QCOMPARE(f.mouse.installed(), 0);
     const QPointer<EditClipController> firstEditor = topLevelWindow<EditClipController>();
     QVERIFY(firstEditor && firstEditor->isVisible());
     QCOMPARE(firstEditor->clip().id, first.id);
@@ -489,10 +491,6 @@ void tst_AppDelegate::auxiliaryWindows()
     const QPointer<EditClipController> editor = topLevelWindow<EditClipController>();
     QCOMPARE(editor->clip().id, second.id);
     QCOMPARE(f.workspace.activations.last().windowId, quint64(editor->winId()));
-    editor->close();
-    QTRY_VERIFY(!editor);
-    // Outside clicks hide the panel again.
-    QCOMPARE(f.mouse.installed(), 1);
 }
 
 QTEST_MAIN(tst_AppDelegate)

@@ -101,8 +101,8 @@ void tst_TrayMenu::share_data()
     QTest::newRow("no helper") << QString() << false;
 }
 
-// Sharing copies a sentence with the program's page, or hands a message to
-// the mail program; without one the user hears of it once, and what the
+// Sharing by email hands a message with the program's page to the mail
+// program; without one the user hears of it once, and what the desktop's
 // helper printed stays off our console.
 void tst_TrayMenu::share()
 {
@@ -126,16 +126,9 @@ void tst_TrayMenu::share()
     qputenv("PATH", QFile::encodeName(f.dir.path()));
     const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
 
-    QSignalSpy copied(&f.tray, &TrayMenu::copyRequested);
     f.tray.share();
     QMenu *menu = nullptr;
     QTRY_VERIFY((menu = topLevelWindow<QMenu>(QStringLiteral("shareMenu"))) && menu->isVisible());
-    QCOMPARE(menu->actions().size(), 2);
-    menu->actions().at(0)->trigger();
-    QCOMPARE(copied.size(), 1);
-    QVERIFY(copied.first().first().toString().startsWith(
-        qtTrId("share.message") + QStringLiteral("\n") + TrayMenu::shareAddress().toString()));
-
     // Asserted after the capture ends, so that a failure is seen.
     QByteArray console;
     bool finished = true;
