@@ -55,8 +55,6 @@ public:
     bool toggleFromShortcut(ListMode mode);
     // The tray menu's Show/Hide, which alone hides an always-visible panel.
     void toggleFromMenu();
-    // Hides the panel and gives the keyboard back.
-    void hide();
     // After a choice or Escape: hides the panel unless it is always visible,
     // and gives the keyboard back.
     void dismiss();
@@ -79,6 +77,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Hides the panel and gives the keyboard back.
+    void hide();
     void place();
     void bringForward(bool activate, ListMode mode, bool place);
     void makeKey();
