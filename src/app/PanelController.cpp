@@ -284,7 +284,6 @@ void PanelController::auxiliaryWindowClosed()
     // Clicks elsewhere hide the panel again once its helper windows are gone.
     if (!m_outsideClicks)
         installMouseMonitor();
-    if (!std::exchange(m_keyboardReturnsToPanel, false))
-        return;
-    m_reclaimer.start();
+    if (m_keyboardReturnsToPanel)
+        m_reclaimer.start();
 }
