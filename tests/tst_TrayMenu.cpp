@@ -94,30 +94,30 @@ void tst_TrayMenu::items()
 
 void tst_TrayMenu::share_data()
 {
-    QTest::addColumn<QString>("helper"); // the xdg-email found first on the path
+    QTest::addColumn<QString>("launcher"); // the xdg-email found first on the path
     QTest::addColumn<bool>("sent");
     QTest::newRow("sent") << QStringLiteral("exit 0") << true;
     QTest::newRow("no mail program") << QStringLiteral("exit 3") << false;
-    QTest::newRow("no helper") << QString() << false;
+    QTest::newRow("no xdg-email") << QString() << false;
 }
 
 // Sharing by email hands a message with the program's page to the mail
-// program; without one the user hears of it once, and what the desktop's
-// helper printed stays off our console.
+// program; without one the user hears of it once, and what xdg-email
+// printed stays off our console.
 void tst_TrayMenu::share()
 {
-    QFETCH(QString, helper);
+    QFETCH(QString, launcher);
     QFETCH(bool, sent);
 
     Fixture f;
     const QString asked = f.dir.filePath(QStringLiteral("asked"));
-    if (!helper.isEmpty()) {
+    if (!launcher.isEmpty()) {
         QFile script(f.dir.filePath(QStringLiteral("xdg-email")));
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n"
-                                    "echo 'helper: no method available' >&2\n"
-                                    "echo 'helper: on its output'\n%2\n")
-                         .arg(asked, helper)
+                                    "echo 'xdg-email: no method available' >&2\n"
+                                    "echo 'xdg-email: on its output'\n%2\n")
+                         .arg(asked, launcher)
                          .toUtf8());
         script.close();
         QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -143,13 +143,13 @@ void tst_TrayMenu::share()
         console = out.text() + err.text();
     }
     QVERIFY(finished);
-    QVERIFY(!console.contains("helper:"));
+    QVERIFY(!console.contains("xdg-email:"));
     QCOMPARE(f.notifier.shown.size(), sent ? 0 : 1);
     if (!sent) {
         QCOMPARE(f.notifier.shown.last().title, qtTrId("notice.mailUnavailable.title"));
         QVERIFY(f.notifier.shown.last().message.contains(TrayMenu::shareAddress().toString()));
     }
-    if (helper.isEmpty())
+    if (launcher.isEmpty())
         return;
     QFile log(asked);
     QVERIFY(log.open(QIODevice::ReadOnly));

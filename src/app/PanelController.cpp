@@ -281,7 +281,7 @@ void PanelController::auxiliaryWindowClosed()
 {
     if (!m_panel->isVisible() || auxiliaryWindowShown())
         return;
-    // Clicks elsewhere hide the panel again once its helper windows are gone.
+    // Clicks elsewhere hide the panel again once our other windows are gone.
     if (!m_outsideClicks)
         installMouseMonitor();
     if (m_keyboardReturnsToPanel)

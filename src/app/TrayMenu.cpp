@@ -124,25 +124,25 @@ void TrayMenu::share()
 
 void TrayMenu::sendByMail()
 {
-    // The desktop's helper finds the mail program; it fails when there is
+    // xdg-email finds the desktop's mail program and fails when there is
     // none. What it prints is for us to judge, not for our console.
-    auto *helper = new QProcess(this);
-    helper->setStandardOutputFile(QProcess::nullDevice());
-    helper->setStandardErrorFile(QProcess::nullDevice());
-    const auto done = [this, helper](bool sent) {
-        helper->deleteLater();
+    auto *launcher = new QProcess(this);
+    launcher->setStandardOutputFile(QProcess::nullDevice());
+    launcher->setStandardErrorFile(QProcess::nullDevice());
+    const auto done = [this, launcher](bool sent) {
+        launcher->deleteLater();
         if (sent)
             m_notifier.resolve(mailNotice);
         else
             m_notifier.report(mailNotice, qtTrId("notice.mailUnavailable.title"),
                 qtTrId("notice.mailUnavailable.message").arg(shareAddress().toString()));
     };
-    connect(helper, &QProcess::finished, this, [done](int code, QProcess::ExitStatus status) {
+    connect(launcher, &QProcess::finished, this, [done](int code, QProcess::ExitStatus status) {
         done(status == QProcess::NormalExit && code == 0);
     });
-    connect(helper, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
+    connect(launcher, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             done(false);
     });
-    helper->start(QStringLiteral("xdg-email"), { QString::fromUtf8(shareMailUrl().toEncoded()) });
+    launcher->start(QStringLiteral("xdg-email"), { QString::fromUtf8(shareMailUrl().toEncoded()) });
 }
