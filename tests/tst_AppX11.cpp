@@ -213,7 +213,13 @@ void tst_AppX11::typedSearch()
         return pixelsUnlikeSurroundings(screen, area);
     };
     f.app->toggleFromShortcut(ListMode::all);
-    QVERIFY(waitFor([&] { return f.panel().isVisible() && messageOnScreen() == 0; }));
+    // Typed once the server sends keys to the panel.
+    QVERIFY(waitFor([&] {
+        return f.panel().isVisible() && messageOnScreen() == 0
+            && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") })
+                   .toULongLong()
+            == f.panel().winId();
+    }));
     runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("zzz") });
     QVERIFY(waitFor([&] { return history.visibleClips().isEmpty(); }));
     QCOMPARE(message->text(), qtTrId("empty.search"));
