@@ -6,13 +6,13 @@
 // sway whose data-control clipboard is then used:
 //   tests/support/x11-harness.sh build-bench/bench/bench_capture
 //   tests/support/wayland-harness.sh build-bench/bench/bench_capture
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "PasteboardMonitor.h"
-#include "Settings.h"
-#include "WaylandPasteboard.h"
-#include "X11Pasteboard.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "platform/wayland/WaylandPasteboard.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -4,13 +4,13 @@
 // the repaint of the panel, offscreen. Each repetition is one keystroke, so
 // the median reported is the median keystroke; the goal is one frame, 16 ms.
 #include "BenchSupport.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "HistoryViewController.h"
-#include "Settings.h"
-#include "Translations.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "ui/HistoryViewController.h"
+#include "ui/Translations.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

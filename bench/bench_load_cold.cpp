@@ -5,11 +5,11 @@
 // same bytes already in memory, five fresh processes each, and prints medians.
 //   bench_load_cold [clips]        (default 10000)
 #include "BenchSupport.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "Settings.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

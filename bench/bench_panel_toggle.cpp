@@ -5,15 +5,15 @@
 // tests/support/x11-harness.sh. One toggle per repetition, so the median
 // reported is the median toggle; the goal is one frame, 16 ms.
 #include "BenchSupport.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
-#include "PanelController.h"
-#include "Program.h"
-#include "SettingsKeys.h"
-#include "Translations.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/SettingsKeys.h"
+#include "program/Program.h"
+#include "ui/HistoryViewController.h"
+#include "ui/Translations.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -4,13 +4,13 @@
 // bytes durably, parsing them with QJsonDocument, and a plain contains() loop.
 // A change costs one journal line; a compaction (the whole archive) is
 // measured on its own.
-#include "AtomicFile.h"
 #include "BenchSupport.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "Settings.h"
+#include "model/AtomicFile.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipArchive.h"
+#include "model/ClipArchive.h"
 
 #include <QByteArray>
 

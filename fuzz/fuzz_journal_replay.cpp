@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipJournal.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipJournal.h"
 
 #include <QByteArray>
 #include <QSet>

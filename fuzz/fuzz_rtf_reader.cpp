@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FuzzApplication.h"
-#include "RtfReader.h"
-#include "RtfWriter.h"
-#include "StyledText.h"
+#include "pasteboard/RtfReader.h"
+#include "pasteboard/RtfWriter.h"
+#include "pasteboard/StyledText.h"
 
 #include <QTextDocument>
 

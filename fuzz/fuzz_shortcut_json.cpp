@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Shortcut.h"
+#include "globalhotkeys/Shortcut.h"
 
 #include <QByteArray>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardFetcher.h"
+#include "pasteboard/ClipboardFetcher.h"
 
 #include <QByteArray>
 #include <QUrl>

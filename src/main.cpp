@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipStore.h"
-#include "CommandLine.h"
-#include "FolderLock.h"
-#include "Program.h"
-#include "SessionBus.h"
-#include "SessionService.h"
-#include "Translations.h"
-#include "X11Display.h"
+#include "app/CommandLine.h"
+#include "app/SessionBus.h"
+#include "app/SessionService.h"
+#include "model/ClipStore.h"
+#include "model/FolderLock.h"
+#include "platform/x11/X11Display.h"
+#include "program/Program.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QDBusConnectionInterface>

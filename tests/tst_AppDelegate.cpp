@@ -1,29 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AppDelegate.h"
-#include "ClipFunctions.h"
-#include "ClipJournal.h"
-#include "ClipRowView.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "EditClipController.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
 #include "FakeMouseMonitor.h"
 #include "FakeScreens.h"
 #include "FakeWorkspace.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
 #include "MemoryPasteboard.h"
-#include "NamedShortcuts.h"
-#include "PanelController.h"
-#include "PasteboardMonitor.h"
-#include "PreferencesController.h"
 #include "RecordingNotifier.h"
-#include "Settings.h"
-#include "SettingsKeys.h"
 #include "TopLevelWindow.h"
-#include "Translations.h"
-#include "TrayMenu.h"
+#include "app/AppDelegate.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "app/TrayMenu.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipJournal.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "ui/ClipRowView.h"
+#include "ui/EditClipController.h"
+#include "ui/HistoryViewController.h"
+#include "ui/PreferencesController.h"
+#include "ui/Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -383,14 +383,14 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(f.notifier.shown.first().message, qtTrId("status.noTray"));
     // The archive cannot be written (something is in the way of its
     // temporary file): one message however many changes fail.
-    const QString blocker = f.app->store().archiveURL() + QStringLiteral(".tmp");
+    const QString blocker = f.app->store().archivePath() + QStringLiteral(".tmp");
     QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
     for (const char *text : { "one", "two", "three" })
         f.add(QString::fromLatin1(text));
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 2);
     QVERIFY(f.notifier.shown.last().problem);
-    QVERIFY(f.notifier.shown.last().message.contains(f.app->store().rootURL()));
+    QVERIFY(f.notifier.shown.last().message.contains(f.app->store().rootPath()));
     QCOMPARE(f.app->store().clips().size(), 3);
     // Once it can be written again, the next change saves and says so.
     QVERIFY(QDir(blocker).removeRecursively());
@@ -398,11 +398,11 @@ void tst_AppDelegate::failuresAreToldOnce()
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 3);
     QVERIFY(!f.notifier.shown.last().problem);
-    QVERIFY(QFile::exists(f.app->store().archiveURL()));
+    QVERIFY(QFile::exists(f.app->store().archivePath()));
 
     // An archive that does not load is set aside under a name the user is
     // told, once.
-    QFile archive(f.app->store().archiveURL());
+    QFile archive(f.app->store().archivePath());
     QVERIFY(archive.open(QIODevice::WriteOnly | QIODevice::Truncate));
     archive.write("{ not json");
     archive.close();
@@ -413,7 +413,7 @@ void tst_AppDelegate::failuresAreToldOnce()
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 4);
     const QStringList asides
-        = QDir(f.app->store().rootURL()).entryList({ QStringLiteral("clips.json.corrupt-*") });
+        = QDir(f.app->store().rootPath()).entryList({ QStringLiteral("clips.json.corrupt-*") });
     QCOMPARE(asides.size(), 1);
     QVERIFY(f.notifier.shown.last().message.contains(asides.first()));
     QCOMPARE(f.notifier.problems(), 3);

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipRowView.h"
-#include "ClipStore.h"
-#include "EditClipController.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
 #include "PaintedPixels.h"
-#include "Settings.h"
 #include "TopLevelWindow.h"
-#include "Translations.h"
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
-#include "X11Workspace.h"
+#include "app/HistoryPanel.h"
+#include "model/ClipStore.h"
+#include "model/Settings.h"
+#include "platform/x11/X11Workspace.h"
+#include "ui/ClipRowView.h"
+#include "ui/EditClipController.h"
+#include "ui/HistoryViewController.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConsoleCapture.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
-#include "HotkeyController.h"
 #include "KeyRepeatProbe.h"
-#include "PanelController.h"
-#include "StandardNames.h"
-#include "Translations.h"
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
+#include "app/HistoryPanel.h"
+#include "app/HotkeyController.h"
+#include "app/PanelController.h"
+#include "globalhotkeys/StandardNames.h"
+#include "ui/HistoryViewController.h"
+#include "ui/Translations.h"
 
 #include <QKeyEvent>
 #include <QMenu>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardRead.h"
-#include "PasteboardMonitor.h"
 #include "QuitThenCopySequence.h"
 #include "StoreFixture.h"
-#include "WaylandPasteboard.h"
+#include "pasteboard/ClipboardRead.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "platform/wayland/WaylandPasteboard.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipFunctions.h"
 #include "ClipboardTools.h"
-#include "PasteboardMonitor.h"
 #include "QuitThenCopySequence.h"
 #include "StoreFixture.h"
-#include "X11Pasteboard.h"
+#include "model/ClipFunctions.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ArchiveWriter.h"
-#include "ClipArchive.h"
 #include "StoreFixture.h"
+#include "model/ArchiveWriter.h"
+#include "model/ClipArchive.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ArchiveWriter.h"
-#include "AtomicFile.h"
-#include "ClipArchive.h"
 #include "StoreFixture.h"
+#include "model/ArchiveWriter.h"
+#include "model/AtomicFile.h"
+#include "model/ClipArchive.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipArchive.h"
-#include "ClipStore.h"
+#include "model/ClipArchive.h"
+#include "model/ClipStore.h"
 
 #include <QDir>
 #include <QFile>

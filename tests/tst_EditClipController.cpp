@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "EditClipController.h"
 #include "StoreFixture.h"
-#include "StyledText.h"
-#include "Translations.h"
+#include "pasteboard/StyledText.h"
+#include "ui/EditClipController.h"
+#include "ui/Translations.h"
 
 #include <QBuffer>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipRowView.h"
-#include "HistoryViewController.h"
 #include "PaintedPixels.h"
 #include "RecordingHistoryDelegate.h"
 #include "TestHistory.h"
-#include "Translations.h"
+#include "ui/ClipRowView.h"
+#include "ui/HistoryViewController.h"
+#include "ui/Translations.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "HotkeyController.h"
-#include "NamedShortcuts.h"
-#include "StandardNames.h"
+#include "app/HotkeyController.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/StandardNames.h"
+#include "model/Defaults.h"
 
 #include <QTemporaryDir>
 #include <QTest>

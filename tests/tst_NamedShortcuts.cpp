@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "NamedShortcuts.h"
-#include "StandardNames.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/StandardNames.h"
+#include "model/Defaults.h"
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -2,11 +2,11 @@
 #include "FakeMouseMonitor.h"
 #include "FakeScreens.h"
 #include "FakeWorkspace.h"
-#include "HistoryPanel.h"
-#include "PanelController.h"
 #include "RecordingHistoryDelegate.h"
 #include "StoreFixture.h"
-#include "Translations.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DesktopCoordinates.h"
-#include "PanelPlacement.h"
+#include "app/DesktopCoordinates.h"
+#include "app/PanelPlacement.h"
 
 #include <QTest>
 

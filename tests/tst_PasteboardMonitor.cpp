@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemoryPasteboard.h"
-#include "PasteboardMonitor.h"
 #include "StoreFixture.h"
-#include "StyledText.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "pasteboard/StyledText.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -293,7 +293,7 @@ private slots:
             }
             QCOMPARE(rig.store().clips().size(), slack == 0 ? 1 : 0);
             if (slack != 0) // no image file is left behind either
-                QVERIFY(QDir(rig.store().mediaURL()).isEmpty());
+                QVERIFY(QDir(rig.store().mediaPath()).isEmpty());
         }
         PasteboardContents abandoned = contentsOf({ { PasteboardType::plainText, "x" } });
         abandoned.abandoned = true;

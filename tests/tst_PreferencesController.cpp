@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipStore.h"
-#include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "LoginItem.h"
-#include "NamedShortcuts.h"
-#include "PreferencesController.h"
-#include "RecorderField.h"
-#include "Settings.h"
-#include "StandardNames.h"
-#include "Translations.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/RecorderField.h"
+#include "globalhotkeys/StandardNames.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "ui/LoginItem.h"
+#include "ui/PreferencesController.h"
+#include "ui/Translations.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "Localization.h"
-#include "NamedShortcuts.h"
-#include "RecorderField.h"
 #include "RecorderKeys.h"
+#include "globalhotkeys/Localization.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/RecorderField.h"
+#include "model/Defaults.h"
 
 #include <QAbstractButton>
 #include <QMenu>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
-#include "ReviewPrompt.h"
-#include "SettingsKeys.h"
+#include "app/ReviewPrompt.h"
+#include "model/Defaults.h"
+#include "model/SettingsKeys.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RtfReader.h"
-#include "StyledText.h"
 #include "TextDocumentDump.h"
+#include "pasteboard/RtfReader.h"
+#include "pasteboard/StyledText.h"
 
 #include <QTest>
 #include <QTextDocument>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipArchive.h"
 #include "ClipboardTools.h"
 #include "QuillstackProcess.h"
 #include "X11TestTools.h"
+#include "model/ClipArchive.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

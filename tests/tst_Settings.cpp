@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
-#include "Settings.h"
-#include "SettingsKeys.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>

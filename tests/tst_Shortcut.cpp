@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeKeyboardLayout.h"
-#include "Key.h"
-#include "KeyCodeTable.h"
-#include "Localization.h"
-#include "ModifierFlags.h"
-#include "Shortcut.h"
-#include "SpecialKey.h"
+#include "globalhotkeys/Key.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/Localization.h"
+#include "globalhotkeys/ModifierFlags.h"
+#include "globalhotkeys/Shortcut.h"
+#include "globalhotkeys/SpecialKey.h"
 
 #include <QKeyEvent>
 #include <QSet>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeKeyboardLayout.h"
-#include "KeyCodeTable.h"
-#include "ShortcutConflicts.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/ShortcutConflicts.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Clip.h"
-#include "ImageData.h"
-#include "RtfReader.h"
-#include "StyledText.h"
 #include "TextDocumentDump.h"
+#include "model/Clip.h"
+#include "pasteboard/ImageData.h"
+#include "pasteboard/RtfReader.h"
+#include "pasteboard/StyledText.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -2,7 +2,7 @@
 #include "ConsoleCapture.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "SystemHotkeys.h"
+#include "globalhotkeys/SystemHotkeys.h"
 
 #include <QKeyEvent>
 #include <QTest>

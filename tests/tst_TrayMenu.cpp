@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConsoleCapture.h"
-#include "Defaults.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "HotkeyController.h"
-#include "NamedShortcuts.h"
 #include "RecordingNotifier.h"
 #include "TopLevelWindow.h"
-#include "Translations.h"
-#include "TrayMenu.h"
+#include "app/HotkeyController.h"
+#include "app/TrayMenu.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "model/Defaults.h"
+#include "ui/Translations.h"
 
 #include <QFile>
 #include <QMenu>

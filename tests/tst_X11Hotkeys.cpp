@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConsoleCapture.h"
-#include "Defaults.h"
-#include "KeyCodeTable.h"
-#include "Localization.h"
-#include "NamedShortcuts.h"
-#include "RecorderField.h"
 #include "RecorderKeys.h"
-#include "StandardNames.h"
-#include "SystemHotkeys.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
 #include "X11TestTools.h"
-#include "X11Xkb.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/Localization.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/RecorderField.h"
+#include "globalhotkeys/StandardNames.h"
+#include "globalhotkeys/SystemHotkeys.h"
+#include "model/Defaults.h"
+#include "platform/x11/X11HotkeyRegistrar.h"
+#include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/X11Xkb.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardReading.h"
 #include "ClipboardTools.h"
-#include "X11Pasteboard.h"
+#include "pasteboard/ClipboardReading.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -1,22 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "AlertRunner.h"
-#include "ClipStore.h"
-#include "EditClipController.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
-#include "HotkeyController.h"
-#include "LoginItem.h"
-#include "NamedShortcuts.h"
-#include "Notifier.h"
-#include "PanelController.h"
-#include "Pasteboard.h"
-#include "PasteboardMonitor.h"
-#include "PreferencesController.h"
-#include "ReviewPrompt.h"
-#include "Settings.h"
-#include "TrayMenu.h"
+#include "app/HistoryPanel.h"
+#include "app/HotkeyController.h"
+#include "app/Notifier.h"
+#include "app/PanelController.h"
+#include "app/ReviewPrompt.h"
+#include "app/TrayMenu.h"
+#include "globalhotkeys/AlertRunner.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "model/ClipStore.h"
+#include "model/Settings.h"
+#include "pasteboard/Pasteboard.h"
+#include "pasteboard/PasteboardMonitor.h"
+#include "ui/EditClipController.h"
+#include "ui/HistoryViewController.h"
+#include "ui/LoginItem.h"
+#include "ui/PreferencesController.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,7 +43,7 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
 
     connect(m_store.get(), &ClipStore::saveFailed, this, [this](const QString &error) {
         tellUser(QStringLiteral("save"), qtTrId("notice.saveFailed.title"),
-            qtTrId("notice.saveFailed.message").arg(error, m_store->rootURL()));
+            qtTrId("notice.saveFailed.message").arg(error, m_store->rootPath()));
     });
     connect(m_store.get(), &ClipStore::saveRecovered, this, [this] {
         m_pendingNotices.removeIf([](const Notice &notice) { return notice.key == u"save"; });
@@ -66,8 +66,8 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
                 what = qtTrId("notice.foreign.link");
                 break;
             case ClipStore::Foreign::folder:
-                what = path == m_store->journalURL() ? qtTrId("notice.foreign.journalFolder")
-                                                     : qtTrId("notice.foreign.archiveFolder");
+                what = path == m_store->journalPath() ? qtTrId("notice.foreign.journalFolder")
+                                                      : qtTrId("notice.foreign.archiveFolder");
                 break;
             case ClipStore::Foreign::file:
                 what = qtTrId("notice.foreign.file");
@@ -76,8 +76,8 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
                 what = qtTrId("notice.foreign.special");
                 break;
             }
-            const QString outcome = path == m_store->mediaURL() ? qtTrId("notice.foreign.images")
-                                                                : qtTrId("notice.foreign.history");
+            const QString outcome = path == m_store->mediaPath() ? qtTrId("notice.foreign.images")
+                                                                 : qtTrId("notice.foreign.history");
             tellUser(QStringLiteral("foreign ") + path, qtTrId("notice.foreign.title").arg(path),
                 what.arg(path) + QLatin1Char(' ') + outcome);
         });

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AppServices.h"
-#include "HistoryViewControllerDelegate.h"
-#include "ListMode.h"
+#include "app/AppServices.h"
+#include "ui/HistoryViewControllerDelegate.h"
+#include "ui/ListMode.h"
 
 #include <QObject>
 #include <QPointer>

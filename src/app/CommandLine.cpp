@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "ClipStore.h"
-#include "SessionBus.h"
+#include "app/SessionBus.h"
+#include "model/ClipStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DesktopCoordinates.h"
+#include "app/DesktopCoordinates.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ScreenRect.h"
+#include "app/ScreenRect.h"
 
 #include <QPoint>
 #include <QPointF>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "HistoryPanel.h"
+#include "app/HistoryPanel.h"
 
-#include "DesktopCoordinates.h"
-#include "HistoryViewController.h"
+#include "app/DesktopCoordinates.h"
+#include "ui/HistoryViewController.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "HotkeyController.h"
+#include "app/HotkeyController.h"
 
-#include "NamedShortcuts.h"
-#include "StandardNames.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/StandardNames.h"
 
 #include <QKeyEvent>
 #include <QMenu>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "KeyboardReclaimer.h"
+#include "app/KeyboardReclaimer.h"
 
 #include <QGuiApplication>
 #include <QWidget>

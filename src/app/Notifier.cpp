@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Notifier.h"
+#include "app/Notifier.h"
 
 #include <QMessageBox>
 #include <QSystemTrayIcon>

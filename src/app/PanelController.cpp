@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PanelController.h"
+#include "app/PanelController.h"
 
-#include "DesktopCoordinates.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
-#include "PanelPlacement.h"
-#include "Screens.h"
-#include "Settings.h"
-#include "Workspace.h"
+#include "app/DesktopCoordinates.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelPlacement.h"
+#include "app/Screens.h"
+#include "app/Workspace.h"
+#include "model/Settings.h"
+#include "ui/HistoryViewController.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "HistoryViewController.h"
-#include "KeyboardReclaimer.h"
-#include "ListMode.h"
-#include "MouseMonitor.h"
-#include "RunningWindow.h"
+#include "app/KeyboardReclaimer.h"
+#include "app/MouseMonitor.h"
+#include "app/RunningWindow.h"
+#include "ui/HistoryViewController.h"
+#include "ui/ListMode.h"
 
 #include <QList>
 #include <QObject>

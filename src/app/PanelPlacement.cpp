@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PanelPlacement.h"
+#include "app/PanelPlacement.h"
 
-#include "DesktopCoordinates.h"
-#include "Screens.h"
+#include "app/DesktopCoordinates.h"
+#include "app/Screens.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Screen.h"
-#include "Settings.h"
+#include "app/Screen.h"
+#include "model/Settings.h"
 
 #include <QList>
 #include <QPointF>

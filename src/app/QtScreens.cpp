@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "QtScreens.h"
+#include "app/QtScreens.h"
 
-#include "DesktopCoordinates.h"
+#include "app/DesktopCoordinates.h"
 
 #include <QCursor>
 #include <QGuiApplication>

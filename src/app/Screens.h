@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Screen.h"
+#include "app/Screen.h"
 
 #include <QList>
 #include <QObject>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SessionBus.h"
+#include "app/SessionBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

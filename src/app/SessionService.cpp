@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SessionService.h"
+#include "app/SessionService.h"
 
-#include "AppDelegate.h"
-#include "ClipStore.h"
-#include "HistoryPanel.h"
-#include "PanelController.h"
-#include "SessionBus.h"
+#include "app/AppDelegate.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "app/SessionBus.h"
+#include "model/ClipStore.h"
 
 #include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "StatusIcon.h"
+#include "app/StatusIcon.h"
 
 #include <QPainter>
 #include <QPixmap>

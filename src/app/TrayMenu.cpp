@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TrayMenu.h"
+#include "app/TrayMenu.h"
 
-#include "HotkeyController.h"
-#include "Notifier.h"
-#include "StatusIcon.h"
+#include "app/HotkeyController.h"
+#include "app/Notifier.h"
+#include "app/StatusIcon.h"
 
 #include <QCursor>
 #include <QMenu>

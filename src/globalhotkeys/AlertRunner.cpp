@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AlertRunner.h"
+#include "globalhotkeys/AlertRunner.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Key.h"
+#include "globalhotkeys/Key.h"
 
 namespace GlobalHotkeys {
 

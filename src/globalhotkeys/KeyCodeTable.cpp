@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "KeyCodeTable.h"
+#include "globalhotkeys/KeyCodeTable.h"
 
 #include <QHash>
 

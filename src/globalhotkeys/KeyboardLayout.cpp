@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "KeyboardLayout.h"
+#include "globalhotkeys/KeyboardLayout.h"
 
-#include "KeyCodeTable.h"
-#include "SpecialKey.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/SpecialKey.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Localization.h"
+#include "globalhotkeys/Localization.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ModifierFlags.h"
+#include "globalhotkeys/ModifierFlags.h"
 
-#include "Localization.h"
+#include "globalhotkeys/Localization.h"
 
 #include <QCoreApplication>
 

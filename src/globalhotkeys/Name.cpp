@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Name.h"
+#include "globalhotkeys/Name.h"
 
-#include "SettingsKeys.h"
+#include "model/SettingsKeys.h"
 
 #include <utility>
 

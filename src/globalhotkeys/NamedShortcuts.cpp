@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "NamedShortcuts.h"
+#include "globalhotkeys/NamedShortcuts.h"
 
-#include "Defaults.h"
-#include "HotkeyRegistrar.h"
-#include "SettingsKeys.h"
-#include "SystemHotkeys.h"
+#include "globalhotkeys/HotkeyRegistrar.h"
+#include "globalhotkeys/SystemHotkeys.h"
+#include "model/Defaults.h"
+#include "model/SettingsKeys.h"
 
 #include <QSettings>
 

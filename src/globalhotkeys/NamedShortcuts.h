@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Name.h"
-#include "Shortcut.h"
+#include "globalhotkeys/Name.h"
+#include "globalhotkeys/Shortcut.h"
 
 #include <QHash>
 #include <QList>

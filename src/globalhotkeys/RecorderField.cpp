@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RecorderField.h"
+#include "globalhotkeys/RecorderField.h"
 
-#include "KeyboardLayout.h"
-#include "Localization.h"
-#include "NamedShortcuts.h"
-#include "ShortcutConflicts.h"
-#include "SpecialKey.h"
+#include "globalhotkeys/KeyboardLayout.h"
+#include "globalhotkeys/Localization.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/ShortcutConflicts.h"
+#include "globalhotkeys/SpecialKey.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AlertRunner.h"
-#include "Name.h"
-#include "Shortcut.h"
+#include "globalhotkeys/AlertRunner.h"
+#include "globalhotkeys/Name.h"
+#include "globalhotkeys/Shortcut.h"
 
 #include <QLineEdit>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Shortcut.h"
+#include "globalhotkeys/Shortcut.h"
 
-#include "KeyCodeTable.h"
-#include "KeyboardLayout.h"
-#include "Localization.h"
-#include "SpecialKey.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/KeyboardLayout.h"
+#include "globalhotkeys/Localization.h"
+#include "globalhotkeys/SpecialKey.h"
 
 #include <QDebug>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Key.h"
-#include "ModifierFlags.h"
+#include "globalhotkeys/Key.h"
+#include "globalhotkeys/ModifierFlags.h"
 
 #include <QByteArray>
 #include <QHashFunctions>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ShortcutConflicts.h"
+#include "globalhotkeys/ShortcutConflicts.h"
 
-#include "KeyboardLayout.h"
-#include "SpecialKey.h"
+#include "globalhotkeys/KeyboardLayout.h"
+#include "globalhotkeys/SpecialKey.h"
 
 #include <QAction>
 #include <QKeyCombination>

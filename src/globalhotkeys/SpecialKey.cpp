@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SpecialKey.h"
+#include "globalhotkeys/SpecialKey.h"
 
-#include "Key.h"
-#include "Localization.h"
+#include "globalhotkeys/Key.h"
+#include "globalhotkeys/Localization.h"
 
 #include <QHash>
 #include <QKeySequence>

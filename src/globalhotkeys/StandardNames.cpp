@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "StandardNames.h"
+#include "globalhotkeys/StandardNames.h"
 
 namespace GlobalHotkeys::StandardNames {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SystemHotkeys.h"
+#include "globalhotkeys/SystemHotkeys.h"
 
-#include "HotkeyRegistrar.h"
-#include "KeyboardLayout.h"
+#include "globalhotkeys/HotkeyRegistrar.h"
+#include "globalhotkeys/KeyboardLayout.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ArchiveWriter.h"
+#include "model/ArchiveWriter.h"
 
-#include "AtomicFile.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
+#include "model/AtomicFile.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AtomicFile.h"
+#include "model/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

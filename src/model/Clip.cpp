@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Clip.h"
+#include "model/Clip.h"
 
-#include "ClipFunctions.h"
+#include "model/ClipFunctions.h"
 
 QString clipKindRawValue(ClipKind kind)
 {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipArchive.h"
-#include "ClipObjectReader.h"
+#include "model/ClipArchive.h"
+#include "model/ClipObjectReader.h"
 
 #include <simdjson.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipFunctions.h"
+#include "model/ClipFunctions.h"
 
 #include <QFile>
 #include <QIODevice>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipJournal.h"
+#include "model/ClipJournal.h"
 
-#include "ClipArchive.h"
-#include "ClipObjectReader.h"
+#include "model/ClipArchive.h"
+#include "model/ClipObjectReader.h"
 
 namespace ClipJournal {
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipStore.h"
+#include "model/ClipStore.h"
 
-#include "ArchiveWriter.h"
-#include "AtomicFile.h"
-#include "ClipArchive.h"
-#include "ClipFunctions.h"
-#include "ClipJournal.h"
-#include "FolderLock.h"
-#include "Settings.h"
-#include "SettingsKeys.h"
+#include "model/ArchiveWriter.h"
+#include "model/AtomicFile.h"
+#include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipJournal.h"
+#include "model/FolderLock.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -241,15 +241,15 @@ ClipStore::ClipStore(Settings &settings, const QString &appSupportDir, Clock clo
     const QString support = appSupportDir.isEmpty() ? defaultAppSupportDir() : appSupportDir;
     moveLegacyFolder(support);
     const HistoryFiles files(support);
-    m_rootURL = files.root;
-    m_archiveURL = files.archive;
-    m_journalURL = files.journal;
-    m_mediaURL = files.media;
+    m_rootPath = files.root;
+    m_archivePath = files.archive;
+    m_journalPath = files.journal;
+    m_mediaPath = files.media;
     // A link or a file where a folder belongs is left as it is (foreignItems).
-    if (AtomicFile::makePrivateDir(m_rootURL))
-        AtomicFile::makePrivateDir(m_mediaURL);
+    if (AtomicFile::makePrivateDir(m_rootPath))
+        AtomicFile::makePrivateDir(m_mediaPath);
     m_writer = std::make_unique<ArchiveWriter>(
-        m_archiveURL, m_journalURL, m_mediaURL, [this](const ArchiveWriter::Outcome &outcome) {
+        m_archivePath, m_journalPath, m_mediaPath, [this](const ArchiveWriter::Outcome &outcome) {
             QMetaObject::invokeMethod(
                 this,
                 [this, outcome] {
@@ -281,21 +281,21 @@ void ClipStore::load()
 {
     // Until an archive has been written there is nothing a line could extend.
     m_compactionDue = true;
-    std::optional<HistoryRead> preloaded = takePreload(m_archiveURL);
+    std::optional<HistoryRead> preloaded = takePreload(m_archivePath);
     const QList<ForeignItem> foreign = foreignItems();
     tellForeign(foreign);
     bool blocked = false;
     for (const ForeignItem &item : foreign) {
         // Nothing is read from a folder or file that is not ours.
-        if (item.path != m_mediaURL && item.path != m_journalURL)
+        if (item.path != m_mediaPath && item.path != m_journalPath)
             return;
-        blocked = blocked || item.path == m_journalURL;
+        blocked = blocked || item.path == m_journalPath;
     }
-    if (!itemExists(m_archiveURL))
+    if (!itemExists(m_archivePath))
         return;
-    AtomicFile::makePrivateFile(m_archiveURL);
-    AtomicFile::makePrivateFile(m_journalURL);
-    if (const int media = AtomicFile::openFolder(m_mediaURL, 2); media >= 0) {
+    AtomicFile::makePrivateFile(m_archivePath);
+    AtomicFile::makePrivateFile(m_journalPath);
+    if (const int media = AtomicFile::openFolder(m_mediaPath, 2); media >= 0) {
         AtomicFile::forEachFile(media, [media](const QString &name, const struct stat &) {
             // Fails, rather than follows, should a link have taken its place.
             ::fchmodat(media, QFile::encodeName(name).constData(), 0600, AT_SYMLINK_NOFOLLOW);
@@ -308,17 +308,17 @@ void ClipStore::load()
     if (preloaded && preloaded->tooLarge && (limit <= 0 || preloaded->archiveBytes <= limit))
         preloaded.reset(); // over the preload's limit, not over the user's
     HistoryRead read = preloaded ? std::move(*preloaded)
-                                 : readHistory(HistoryFiles(QFileInfo(m_rootURL).path()), limit);
+                                 : readHistory(HistoryFiles(QFileInfo(m_rootPath).path()), limit);
     if (read.tooLarge || (limit > 0 && read.archiveBytes > limit)) {
         // Far more than a history within the limits takes: it is set aside
         // unread, before it costs its size in memory, and told at once.
-        const QString aside = setAside(m_archiveURL, QStringLiteral("clips.json.corrupt-"));
+        const QString aside = setAside(m_archivePath, QStringLiteral("clips.json.corrupt-"));
         if (aside.isEmpty()) {
             m_preserveUnreadableArchive = true; // tried again before the first save
             return;
         }
-        if (itemExists(m_journalURL))
-            setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+        if (itemExists(m_journalPath))
+            setAside(m_journalPath, QStringLiteral("clips.journal.corrupt-"));
         QMetaObject::invokeMethod(
             this, [this, aside] { emit archiveSetAside(aside); }, Qt::QueuedConnection);
         return;
@@ -343,7 +343,7 @@ void ClipStore::load()
             "The history journal stopped at a damaged line (%1); the changes "
             "before it were kept.")
                                     .arg(replay.error);
-        const QString aside = setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+        const QString aside = setAside(m_journalPath, QStringLiteral("clips.journal.corrupt-"));
         // Told once the program is listening, after construction.
         if (!aside.isEmpty()) {
             QMetaObject::invokeMethod(
@@ -378,7 +378,7 @@ QString ClipStore::imagePath(const Clip &clip) const
 {
     if (!clip.imageFilename || !isPlainFileName(*clip.imageFilename))
         return QString();
-    return m_mediaURL + QLatin1Char('/') + *clip.imageFilename;
+    return m_mediaPath + QLatin1Char('/') + *clip.imageFilename;
 }
 
 std::optional<QByteArray> ClipStore::imageData(const Clip &clip) const
@@ -420,7 +420,7 @@ void ClipStore::add(const ClipContent &content)
     // An image written ahead for a clip that is not taken goes again.
     const auto discardImage = [&] {
         if (isPlainFileName(content.imageFilename))
-            AtomicFile::removeFile(m_mediaURL + QLatin1Char('/') + content.imageFilename, 2);
+            AtomicFile::removeFile(m_mediaPath + QLatin1Char('/') + content.imageFilename, 2);
     };
     if (content.byteSize > m_settings.maxClipBytes()) {
         discardImage();
@@ -452,7 +452,7 @@ void ClipStore::add(const ClipContent &content)
         clip.id = content.id;
         clip.imageFilename = content.imageFilename;
     } else if (content.kind == ClipKind::image) {
-        const auto name = writeImageFile(m_mediaURL, clip.id, content.pngData);
+        const auto name = writeImageFile(m_mediaPath, clip.id, content.pngData);
         if (!name)
             return;
         clip.imageFilename = *name;
@@ -646,14 +646,14 @@ void ClipStore::onSaveFinished(bool ok, const QString &error, bool compactionDue
 QString ClipStore::setAside(const QString &path, const QString &prefix)
 {
     const QString stamp = now().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    const QString base = m_rootURL + QLatin1Char('/') + prefix + stamp;
+    const QString base = m_rootPath + QLatin1Char('/') + prefix + stamp;
     QString aside = base;
     for (int n = 2; itemExists(aside); ++n)
         aside = base + QLatin1Char('-') + QString::number(n);
     if (!QFile::rename(path, aside))
         return QString();
     // Keep the newest few.
-    QDir root(m_rootURL);
+    QDir root(m_rootPath);
     const QStringList asides
         = root.entryList({ prefix + QLatin1Char('*') }, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (qsizetype i = 0; i + keptUnreadableArchives < asides.size(); ++i)
@@ -684,12 +684,12 @@ QList<ClipStore::ForeignItem> ClipStore::foreignItems() const
             return;
         }
     };
-    check(m_rootURL, true);
+    check(m_rootPath, true);
     if (!found.isEmpty())
         return found; // nothing under it is looked at
-    check(m_archiveURL, false);
-    check(m_journalURL, false);
-    check(m_mediaURL, true);
+    check(m_archivePath, false);
+    check(m_journalPath, false);
+    check(m_mediaPath, true);
     return found;
 }
 
@@ -716,32 +716,32 @@ bool ClipStore::prepareToWrite()
     const QList<ForeignItem> foreign = foreignItems();
     tellForeign(foreign);
     const bool blocked = std::any_of(foreign.cbegin(), foreign.cend(),
-        [this](const ForeignItem &item) { return item.path != m_mediaURL; });
+        [this](const ForeignItem &item) { return item.path != m_mediaPath; });
     if (blocked) {
         m_compactionDue = true; // what is not saved now is written whole later
         return false;
     }
     // The history stays in memory when it cannot be written; every later
     // change tries again.
-    if (!AtomicFile::makePrivateDir(m_rootURL)) {
-        onSaveFinished(false, QStringLiteral("cannot create %1").arg(m_rootURL), true);
+    if (!AtomicFile::makePrivateDir(m_rootPath)) {
+        onSaveFinished(false, QStringLiteral("cannot create %1").arg(m_rootPath), true);
         return false;
     }
     if (!m_preserveUnreadableArchive)
         return true;
     // Set the archive that did not load aside before it is replaced, so a
     // history that we failed to read is never lost; its journal goes with it.
-    if (itemExists(m_archiveURL)) {
-        const QString aside = setAside(m_archiveURL, QStringLiteral("clips.json.corrupt-"));
+    if (itemExists(m_archivePath)) {
+        const QString aside = setAside(m_archivePath, QStringLiteral("clips.json.corrupt-"));
         if (aside.isEmpty()) {
             // Try again at the next save rather than overwrite it.
-            onSaveFinished(false, QStringLiteral("cannot rename %1").arg(m_archiveURL), true);
+            onSaveFinished(false, QStringLiteral("cannot rename %1").arg(m_archivePath), true);
             return false;
         }
         emit archiveSetAside(aside);
     }
-    if (itemExists(m_journalURL))
-        setAside(m_journalURL, QStringLiteral("clips.journal.corrupt-"));
+    if (itemExists(m_journalPath))
+        setAside(m_journalPath, QStringLiteral("clips.journal.corrupt-"));
     m_preserveUnreadableArchive = false;
     return true;
 }

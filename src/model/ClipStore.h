@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Clip.h"
+#include "model/Clip.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -103,10 +103,10 @@ public:
     static std::optional<QByteArray> exportFromFiles(
         const QString &appSupportDir, QString *error = nullptr);
 
-    QString rootURL() const { return m_rootURL; }
-    QString archiveURL() const { return m_archiveURL; }
-    QString journalURL() const { return m_journalURL; }
-    QString mediaURL() const { return m_mediaURL; }
+    QString rootPath() const { return m_rootPath; }
+    QString archivePath() const { return m_archivePath; }
+    QString journalPath() const { return m_journalPath; }
+    QString mediaPath() const { return m_mediaPath; }
     // Full path of a clip's image file, or empty when it has none.
     QString imagePath(const Clip &clip) const;
     // The bytes of a clip's image file; nothing when it has none or it cannot be read.
@@ -190,10 +190,10 @@ private:
     Settings &m_settings;
     Clock m_clock;
     QList<Clip> m_clips;
-    QString m_rootURL;
-    QString m_archiveURL;
-    QString m_journalURL;
-    QString m_mediaURL;
+    QString m_rootPath;
+    QString m_archivePath;
+    QString m_journalPath;
+    QString m_mediaPath;
     // Set when the archive on disk did not load; it is set aside before the
     // first save would replace it.
     bool m_preserveUnreadableArchive = false;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Defaults.h"
+#include "model/Defaults.h"
 
-#include "AtomicFile.h"
+#include "model/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FolderLock.h"
+#include "model/FolderLock.h"
 
-#include "AtomicFile.h"
+#include "model/AtomicFile.h"
 
 #include <QFile>
 

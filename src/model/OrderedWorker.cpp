@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "OrderedWorker.h"
+#include "model/OrderedWorker.h"
 
 OrderedWorker::OrderedWorker(QObject *parent)
     : QObject(parent)

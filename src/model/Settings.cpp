@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Settings.h"
+#include "model/Settings.h"
 
-#include "Defaults.h"
-#include "SettingsKeys.h"
+#include "model/Defaults.h"
+#include "model/SettingsKeys.h"
 
 #include <algorithm>
 

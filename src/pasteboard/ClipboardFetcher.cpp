@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardFetcher.h"
+#include "pasteboard/ClipboardFetcher.h"
 
-#include "ClipboardReading.h"
+#include "pasteboard/ClipboardReading.h"
 
 #include <QUrl>
 

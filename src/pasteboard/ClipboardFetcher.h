@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipboardRead.h"
-#include "Pasteboard.h"
+#include "pasteboard/ClipboardRead.h"
+#include "pasteboard/Pasteboard.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipboardReading.h"
+#include "pasteboard/ClipboardReading.h"
 
-#include "Pasteboard.h"
+#include "pasteboard/Pasteboard.h"
 
 #include <algorithm>
 #include <limits>

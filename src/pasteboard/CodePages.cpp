@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CodePages.h"
+#include "pasteboard/CodePages.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ImageData.h"
+#include "pasteboard/ImageData.h"
 
 #include <QBuffer>
 #include <QFile>

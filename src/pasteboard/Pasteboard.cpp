@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Pasteboard.h"
+#include "pasteboard/Pasteboard.h"
 
 #include <QThreadPool>
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PasteboardMonitor.h"
+#include "pasteboard/PasteboardMonitor.h"
 
-#include "ClipFunctions.h"
-#include "ClipboardFetcher.h"
-#include "ClipboardReading.h"
-#include "ImageData.h"
-#include "Pasteboard.h"
-#include "Settings.h"
-#include "StyledText.h"
+#include "model/ClipFunctions.h"
+#include "model/Settings.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "pasteboard/ClipboardReading.h"
+#include "pasteboard/ImageData.h"
+#include "pasteboard/Pasteboard.h"
+#include "pasteboard/StyledText.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -318,7 +318,7 @@ void PasteboardMonitor::capture(qint64 changeCount)
     // The rest runs on the worker, one copy after another in the order they
     // came; the store takes the finished clip here, on this thread.
     m_worker.submit([this, snapshot = std::move(snapshot), limit = m_settings.maxClipBytes(),
-                        media = m_store.mediaURL()]() -> OrderedWorker::Finish {
+                        media = m_store.mediaPath()]() -> OrderedWorker::Finish {
         std::optional<ClipContent> content = prepareClip(snapshot, limit, media);
         if (!content)
             return {};

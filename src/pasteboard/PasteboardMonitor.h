@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipStore.h"
-#include "OrderedWorker.h"
+#include "model/ClipStore.h"
+#include "model/OrderedWorker.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RtfWriter.h"
+#include "pasteboard/RtfWriter.h"
 
-#include "CodePages.h"
+#include "pasteboard/CodePages.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "StyledText.h"
+#include "pasteboard/StyledText.h"
 
-#include "Clip.h"
-#include "CodePages.h"
-#include "RtfReader.h"
-#include "RtfWriter.h"
+#include "model/Clip.h"
+#include "pasteboard/CodePages.h"
+#include "pasteboard/RtfReader.h"
+#include "pasteboard/RtfWriter.h"
 
 #include <QStringDecoder>
 #include <QTextBlock>

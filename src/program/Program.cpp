@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Program.h"
+#include "program/Program.h"
 
-#include "WaylandPasteboard.h"
-#include "WaylandWorkspace.h"
-#include "X11Pasteboard.h"
-#include "X11Workspace.h"
+#include "platform/wayland/WaylandPasteboard.h"
+#include "platform/wayland/WaylandWorkspace.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>
 #include <QTimer>

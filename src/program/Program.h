@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AppDelegate.h"
-#include "Defaults.h"
-#include "NamedShortcuts.h"
-#include "Notifier.h"
-#include "QtScreens.h"
-#include "X11HotkeyRegistrar.h"
-#include "X11KeyboardLayout.h"
-#include "X11MouseMonitor.h"
+#include "app/AppDelegate.h"
+#include "app/Notifier.h"
+#include "app/QtScreens.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "model/Defaults.h"
+#include "platform/x11/X11HotkeyRegistrar.h"
+#include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/X11MouseMonitor.h"
 
 #include <QString>
 

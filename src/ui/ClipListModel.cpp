@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipListModel.h"
+#include "ui/ClipListModel.h"
 
-#include "ClipStore.h"
+#include "model/ClipStore.h"
 
 #include <QLocale>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ClipRowView.h"
+#include "ui/ClipRowView.h"
 
-#include "ClipListModel.h"
-#include "ImageData.h"
+#include "pasteboard/ImageData.h"
+#include "ui/ClipListModel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

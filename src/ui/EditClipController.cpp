@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "EditClipController.h"
+#include "ui/EditClipController.h"
 
-#include "ClipStore.h"
-#include "ImageData.h"
-#include "StyledText.h"
+#include "model/ClipStore.h"
+#include "pasteboard/ImageData.h"
+#include "pasteboard/StyledText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

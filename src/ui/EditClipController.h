@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Clip.h"
-#include "OrderedWorker.h"
+#include "model/Clip.h"
+#include "model/OrderedWorker.h"
 
 #include <QImage>
 #include <QRect>

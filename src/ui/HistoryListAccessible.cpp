@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "HistoryListAccessible.h"
+#include "ui/HistoryListAccessible.h"
 
-#include "ClipListModel.h"
-#include "ClipRowView.h"
-#include "HistoryListView.h"
+#include "ui/ClipListModel.h"
+#include "ui/ClipRowView.h"
+#include "ui/HistoryListView.h"
 
 #include <QAccessibleWidget>
 #include <QPointer>

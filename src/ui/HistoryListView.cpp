@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "HistoryListView.h"
+#include "ui/HistoryListView.h"
 
-#include "HistoryListAccessible.h"
+#include "ui/HistoryListAccessible.h"
 
 #include <QAccessible>
 #include <QMouseEvent>

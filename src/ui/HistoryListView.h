@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipRowView.h"
+#include "ui/ClipRowView.h"
 
 #include <QListView>
 #include <QPersistentModelIndex>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "HistoryViewController.h"
+#include "ui/HistoryViewController.h"
 
-#include "ClipListModel.h"
-#include "ClipStore.h"
-#include "HistoryListView.h"
-#include "HistoryViewControllerDelegate.h"
+#include "model/ClipStore.h"
+#include "ui/ClipListModel.h"
+#include "ui/HistoryListView.h"
+#include "ui/HistoryViewControllerDelegate.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

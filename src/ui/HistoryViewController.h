@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Clip.h"
-#include "ClipRowView.h"
-#include "ListMode.h"
+#include "model/Clip.h"
+#include "ui/ClipRowView.h"
+#include "ui/ListMode.h"
 
 #include <QList>
 #include <QWidget>

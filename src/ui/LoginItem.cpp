@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoginItem.h"
+#include "ui/LoginItem.h"
 
-#include "AtomicFile.h"
+#include "model/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PreferencesController.h"
+#include "ui/PreferencesController.h"
 
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "LoginItem.h"
-#include "RecorderField.h"
-#include "Settings.h"
-#include "SettingsKeys.h"
-#include "StandardNames.h"
+#include "globalhotkeys/RecorderField.h"
+#include "globalhotkeys/StandardNames.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
+#include "ui/LoginItem.h"
 
 #include <QCheckBox>
 #include <QComboBox>

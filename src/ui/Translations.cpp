@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Translations.h"
+#include "ui/Translations.h"
 
-#include "Localization.h"
+#include "globalhotkeys/Localization.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MouseMonitor.h"
+#include "app/MouseMonitor.h"
 
 #include <map>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipStore.h"
-#include "Pasteboard.h"
-#include "PasteboardMonitor.h"
+#include "model/ClipStore.h"
+#include "pasteboard/Pasteboard.h"
+#include "pasteboard/PasteboardMonitor.h"
 
 #include <QBuffer>
 #include <QImage>

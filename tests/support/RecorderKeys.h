@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Key.h"
-#include "KeyCodeTable.h"
+#include "globalhotkeys/Key.h"
+#include "globalhotkeys/KeyCodeTable.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Notifier.h"
+#include "app/Notifier.h"
 
 #include <QList>
 #include <QString>

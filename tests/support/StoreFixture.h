@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "Settings.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 
 #include <QDateTime>
 #include <QFile>

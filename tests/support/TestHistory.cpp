@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestHistory.h"
 
-#include "ClipFunctions.h"
+#include "model/ClipFunctions.h"
 
 #include <QBuffer>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "Settings.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 
 #include <QImage>
 #include <QTemporaryDir>

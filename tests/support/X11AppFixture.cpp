@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11AppFixture.h"
 
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "HistoryPanel.h"
-#include "HistoryViewController.h"
-#include "PanelController.h"
 #include "TopLevelWindow.h"
 #include "X11TestTools.h"
+#include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "ui/HistoryViewController.h"
 
 #include <QApplication>
 #include <QLineEdit>

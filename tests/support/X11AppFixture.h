@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Program.h"
 #include "RecordingNotifier.h"
-#include "Workspace.h"
+#include "app/Workspace.h"
+#include "program/Program.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

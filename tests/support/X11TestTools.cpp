@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11TestTools.h"
 
-#include "KeyCodeTable.h"
+#include "globalhotkeys/KeyCodeTable.h"
 
 #include <QProcess>
 

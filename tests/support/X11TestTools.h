@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Key.h"
+#include "globalhotkeys/Key.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,10 +5,10 @@
 // loaded, "added N" after each add and "saved N" once it and every add before it are durable;
 // now and then it asks for the whole archive to be written without waiting,
 // so that kills also land while the archive is replaced.
-#include "ClipFunctions.h"
-#include "ClipStore.h"
-#include "Defaults.h"
-#include "Settings.h"
+#include "model/ClipFunctions.h"
+#include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

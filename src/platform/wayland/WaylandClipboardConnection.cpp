@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandClipboardConnection.h"
+#include "platform/wayland/WaylandClipboardConnection.h"
 
-#include "ClipboardReading.h"
+#include "pasteboard/ClipboardReading.h"
 
-#include "WaylandClipboardWriter.h"
+#include "platform/wayland/WaylandClipboardWriter.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>

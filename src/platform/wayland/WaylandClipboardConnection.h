@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipboardRead.h"
-#include "DataControl.h"
+#include "pasteboard/ClipboardRead.h"
+#include "platform/wayland/DataControl.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandClipboardReader.h"
+#include "platform/wayland/WaylandClipboardReader.h"
 
-#include "ClipboardFetcher.h"
-#include "WaylandClipboardConnection.h"
-#include "WaylandClipboardWriter.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "platform/wayland/WaylandClipboardConnection.h"
+#include "platform/wayland/WaylandClipboardWriter.h"
 
 #include <algorithm>
 

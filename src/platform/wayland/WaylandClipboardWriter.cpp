@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandClipboardWriter.h"
+#include "platform/wayland/WaylandClipboardWriter.h"
 
 #include <fcntl.h>
 #include <poll.h>

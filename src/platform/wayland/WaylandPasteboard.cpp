@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandPasteboard.h"
+#include "platform/wayland/WaylandPasteboard.h"
 
-#include "ClipboardFetcher.h"
-#include "WaylandClipboardReader.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "platform/wayland/WaylandClipboardReader.h"
 
 WaylandPasteboard::WaylandPasteboard(QObject *parent)
     : Pasteboard(parent)

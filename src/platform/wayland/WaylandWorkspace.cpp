@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaylandWorkspace.h"
+#include "platform/wayland/WaylandWorkspace.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11ClipboardConnection.h"
+#include "platform/x11/X11ClipboardConnection.h"
 
-#include "ClipboardReading.h"
-#include "X11Xcb.h"
+#include "pasteboard/ClipboardReading.h"
+#include "platform/x11/X11Xcb.h"
 
 #include <xcb/xfixes.h>
 

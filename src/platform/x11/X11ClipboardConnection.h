@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ClipboardRead.h"
-#include "X11OwnerChange.h"
+#include "pasteboard/ClipboardRead.h"
+#include "platform/x11/X11OwnerChange.h"
 
 #include <QHash>
 #include <QList>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11ClipboardReader.h"
+#include "platform/x11/X11ClipboardReader.h"
 
-#include "ClipboardFetcher.h"
-#include "ClipboardReading.h"
-#include "X11ClipboardConnection.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "pasteboard/ClipboardReading.h"
+#include "platform/x11/X11ClipboardConnection.h"
 
 #include <QDebug>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "X11ClipboardSnapshot.h"
+#include "platform/x11/X11ClipboardSnapshot.h"
 
 #include <QObject>
 #include <QString>

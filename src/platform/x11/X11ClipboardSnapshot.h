@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Pasteboard.h"
-#include "X11OwnerChange.h"
+#include "pasteboard/Pasteboard.h"
+#include "platform/x11/X11OwnerChange.h"
 
 // Finished read of one owner's contents, handed from the reader thread to the
 // pasteboard on the main thread.

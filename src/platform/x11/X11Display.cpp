@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11Display.h"
+#include "platform/x11/X11Display.h"
 
 #include <xcb/xcb.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11EventConnection.h"
+#include "platform/x11/X11EventConnection.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

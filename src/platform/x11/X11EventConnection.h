@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "X11Xcb.h"
+#include "platform/x11/X11Xcb.h"
 
 #include <xcb/xcb.h>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11HotkeyRegistrar.h"
+#include "platform/x11/X11HotkeyRegistrar.h"
 
-#include "X11Xcb.h"
-#include "X11Xkb.h"
+#include "platform/x11/X11Xcb.h"
+#include "platform/x11/X11Xkb.h"
 
-#include "KeyCodeTable.h"
-#include "Shortcut.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/Shortcut.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "HotkeyRegistrar.h"
+#include "globalhotkeys/HotkeyRegistrar.h"
 
 #include <QByteArray>
 #include <QHash>

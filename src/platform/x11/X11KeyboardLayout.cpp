@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11KeyboardLayout.h"
+#include "platform/x11/X11KeyboardLayout.h"
 
-#include "X11Xkb.h"
+#include "platform/x11/X11Xkb.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 
 #include <xkbcommon/xkbcommon-x11.h>
 
-#include "KeyCodeTable.h"
+#include "globalhotkeys/KeyCodeTable.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11MouseMonitor.h"
+#include "platform/x11/X11MouseMonitor.h"
 
-#include "X11EventConnection.h"
+#include "platform/x11/X11EventConnection.h"
 
 #include <xcb/xinput.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11Pasteboard.h"
+#include "platform/x11/X11Pasteboard.h"
 
-#include "ClipboardFetcher.h"
-#include "X11ClipboardReader.h"
+#include "pasteboard/ClipboardFetcher.h"
+#include "platform/x11/X11ClipboardReader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11Workspace.h"
+#include "platform/x11/X11Workspace.h"
 
-#include "X11EventConnection.h"
+#include "platform/x11/X11EventConnection.h"
 
 using Reply = X11EventConnection::Reply<xcb_get_property_reply_t>;
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "X11Xcb.h"
+#include "platform/x11/X11Xcb.h"
 
 namespace X11Xcb {
 
