@@ -301,7 +301,11 @@ void tst_AppDelegate::deleteAndCopyPlain()
     QVERIFY(!QFile::exists(imageFile));
     QCOMPARE(f.history().visibleClips().size(), 1);
 
-    f.history().updateContextMenu(0)->actions().first()->trigger();
+    const QList<QAction *> actions = f.history().updateContextMenu(0)->actions();
+    const auto copyPlain = std::find_if(actions.cbegin(), actions.cend(),
+        [](const QAction *action) { return action->text() == qtTrId("clip.copyPlain"); });
+    QVERIFY(copyPlain != actions.cend());
+    (*copyPlain)->trigger();
     QCOMPARE(f.pasteboard.types(), QStringList { PasteboardType::plainText });
     QCOMPARE(f.pasteboard.dataForType(PasteboardType::plainText), QByteArray("stays"));
     // Not recorded as a copy, and the panel is left alone.
