@@ -143,9 +143,9 @@ PanelAnchor Settings::panelAnchor() const
 
 void Settings::write(Key key, const QVariant &value)
 {
-    const Entry &spec = entry(key);
-    m_values[size_t(key)] = withinRange(spec, value);
-    m_defaults.setObject(QLatin1String(spec.key), m_values[size_t(key)]);
+    const Entry &setting = entry(key);
+    m_values[size_t(key)] = withinRange(setting, value);
+    m_defaults.setObject(QLatin1String(setting.key), m_values[size_t(key)]);
     emit settingsDidChange();
 }
 
