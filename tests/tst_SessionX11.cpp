@@ -174,7 +174,14 @@ void tst_SessionX11::pauseAndRecording()
     QuillstackProcess &quillstack = m_running;
     // Nothing copied while paused is recorded, not even after resuming.
     QCOMPARE(quillstack.run({ QStringLiteral("--pause") }).exitCode, 0);
-    QVERIFY(ClipboardTools::copyWithXclip("while paused"));
+    // Resumed only once the program has read that copy, so that the copy
+    // is not still being read when recording starts again.
+    ClipboardTools tools;
+    QProcess *owner = tools.startOwner(
+        { { QStringLiteral("UTF8_STRING"), "while paused" } }, { QStringLiteral("--report") });
+    QVERIFY(owner);
+    QVERIFY(HelperProcesses::waitForLine(*owner, "taken TARGETS"));
+    QVERIFY(HelperProcesses::waitForLine(*owner, "taken UTF8_STRING"));
     QCOMPARE(quillstack.run({ QStringLiteral("--resume") }).exitCode, 0);
     QVERIFY(ClipboardTools::copyWithXclip("after"));
     QVERIFY(waitFor([&] { return previews(history(quillstack)).value(0) == u"after"_s; }));
