@@ -420,6 +420,18 @@
         <source>Open kept clips:</source>
         <translation>Behaltene Einträge öffnen:</translation>
     </message>
+    <message id="prefs.hotkey.desktopOwns">
+        <source>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</source>
+        <translation>Ihre Arbeitsumgebung verwaltet diese Tastenkürzel: Die Tasten oben werden ihr nur vorgeschlagen, und sie kann Sie um Bestätigung bitten oder dort gewählte Tasten beibehalten.</translation>
+    </message>
+    <message id="prefs.hotkey.configure">
+        <source>Change in Desktop Settings…</source>
+        <translation>In den Systemeinstellungen ändern …</translation>
+    </message>
+    <message id="prefs.hotkey.userBinds">
+        <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>
+        <translation>Diese Arbeitsumgebung richtet keine Tastenkürzel für Programme ein: Legen Sie „quillstack --toggle“ und „quillstack --toggle-pinned“ in den Tastatureinstellungen Ihrer Arbeitsumgebung auf Tasten.</translation>
+    </message>
     <message id="prefs.launchAtLogin">
         <source>Start Quillstack at login</source>
         <translation>Quillstack bei der Anmeldung starten</translation>
@@ -539,6 +551,10 @@
     <message id="notice.shortcutsUnavailable.message">
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack konnte seine Tastenkürzel nicht einrichten (%1). Öffnen Sie den Verlauf stattdessen über das Symbol im Systembereich.</translation>
+    </message>
+    <message id="portal.refused">
+        <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
+        <translation>die Arbeitsumgebung hat sie nicht zugelassen; legen Sie „quillstack --toggle“ in ihren Tastatureinstellungen auf eine Taste</translation>
     </message>
     <message id="notice.mailUnavailable.title">
         <source>No email program to send from</source>

@@ -420,6 +420,18 @@
         <source>Open kept clips:</source>
         <translation>Open kept clips:</translation>
     </message>
+    <message id="prefs.hotkey.desktopOwns">
+        <source>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</source>
+        <translation>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</translation>
+    </message>
+    <message id="prefs.hotkey.configure">
+        <source>Change in Desktop Settings…</source>
+        <translation>Change in Desktop Settings…</translation>
+    </message>
+    <message id="prefs.hotkey.userBinds">
+        <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>
+        <translation>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</translation>
+    </message>
     <message id="prefs.launchAtLogin">
         <source>Start Quillstack at login</source>
         <translation>Start Quillstack at login</translation>
@@ -519,6 +531,10 @@
     <message id="notice.shortcutsUnavailable.message">
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
+    </message>
+    <message id="portal.refused">
+        <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
+        <translation>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</translation>
     </message>
     <message id="prefs.keepClipboard">
         <source>Keep the clipboard when its program quits</source>

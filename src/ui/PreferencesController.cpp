@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/PreferencesController.h"
 
+#include "globalhotkeys/NamedShortcuts.h"
 #include "globalhotkeys/RecorderField.h"
 #include "globalhotkeys/StandardNames.h"
 #include "model/ClipStore.h"
@@ -8,6 +9,7 @@
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "ui/LoginItem.h"
+#include "ui/ShortcutOwnerNote.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -160,6 +162,7 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     m_pinnedRecorder = new GlobalHotkeys::RecorderField(
         shortcuts, GlobalHotkeys::StandardNames::togglePinnedPanel());
     addRow(qtTrId("prefs.hotkey.pinned"), m_pinnedRecorder);
+    addRow(QString(), new ShortcutOwnerNote(shortcuts.registrar()));
 
     m_keepClipboardAlive = addCheckboxRow(qtTrId("prefs.keepClipboard"));
     m_keepClipboardAlive->setChecked(settings.keepClipboardAlive());
