@@ -15,6 +15,8 @@
 #include "platform/wayland/PortalTrigger.h"
 #include "ui/ShortcutOwnerNote.h"
 
+#include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,19 @@ namespace {
 
 const QString panel = StandardNames::togglePanel().rawValue();
 const QString pinned = StandardNames::togglePinnedPanel().rawValue();
+
+// Pixels of the note's text that differ from its top-left corner: some,
+// whatever the font, once a text is painted there.
+int paintedPixels(QWidget &note)
+{
+    note.adjustSize();
+    const QImage image = note.findChild<QLabel *>()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) != image.pixel(0, 0) ? 1 : 0;
+    return count;
+}
 
 Shortcut special(SpecialKey key, ModifierFlags modifiers)
 {
@@ -120,6 +135,7 @@ private slots:
                 (QMap<QString, QString> {
                     { panel, trigger }, { pinned, QStringLiteral("CTRL+ALT+P") } }));
             QCOMPARE(note.text(), qtTrId("prefs.hotkey.desktopOwns"));
+            QVERIFY(paintedPixels(note) > 0);
             // The desktop's own page, where its portal has one.
             QCOMPARE(configure->isVisibleTo(&note), version >= 2);
             if (version >= 2) {
@@ -148,6 +164,7 @@ private slots:
         // Without the portal the user binds our command line, and the X11
         // grabs stay as the way left; a refusal is told once, a missing portal not.
         QTRY_COMPARE(note.text(), qtTrId("prefs.hotkey.userBinds"));
+        QVERIFY(paintedPixels(note) > 0);
         QVERIFY(!configure->isVisibleTo(&note));
         QTRY_VERIFY(fallback->live().values().contains(panelKeys));
         QVERIFY(fallback->press(panelKeys));
@@ -174,7 +191,6 @@ private slots:
             ctrl | ModifierFlag::option | ModifierFlag::shift | ModifierFlag::control
                 | ModifierFlag::function) << QString()
                                                      << QStringLiteral("CTRL+ALT+SHIFT+LOGO+A");
-        QTest::newRow("digit") << Shortcut(Key::one, ctrl) << QString() << QStringLiteral("CTRL+1");
         QTest::newRow("punctuation")
             << Shortcut(Key::comma, ctrl) << QString() << QStringLiteral("CTRL+comma");
         QTest::newRow("other layout's letter")
@@ -190,8 +206,6 @@ private slots:
             << special(SpecialKey::keypad7, ctrl) << QString() << QStringLiteral("CTRL+KP_7");
         QTest::newRow("backspace position")
             << special(SpecialKey::delete_, ctrl) << QString() << QStringLiteral("CTRL+BackSpace");
-        QTest::newRow("space") << special(SpecialKey::space, ctrl) << QString()
-                               << QStringLiteral("CTRL+space");
     }
 
     void triggers()

@@ -75,7 +75,8 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
     auto x11 = std::make_unique<X11HotkeyRegistrar>();
     if (!onWayland())
         return x11;
-    return std::make_unique<PortalHotkeyRegistrar>(QDBusConnection::sessionBus(), std::move(x11),
+    return std::make_unique<PortalHotkeyRegistrar>(
+        QDBusConnection::sessionBus(), std::move(x11),
         PortalHotkeyRegistrar::standardActions(m_namedShortcuts),
         [this](const GlobalHotkeys::Shortcut &shortcut) {
             return portalTrigger(shortcut, *m_keyboardLayout);
