@@ -22,6 +22,10 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+// Signals are matched by path and interface only: naming the sender would
+// make Qt ask the bus for the portal's owner, a call that waits. The paths
+// carry our own name and tokens, and the session handle is checked.
+const QString anySender;
 
 // The portal's Response codes besides success (0).
 QString refusalText(uint response)
@@ -206,7 +210,7 @@ QString PortalHotkeyRegistrar::requestPath(const QString &token) const
 
 void PortalHotkeyRegistrar::listenForResponse(const QString &path)
 {
-    m_bus.connect(portalService, path, requestInterface, QStringLiteral("Response"), this,
+    m_bus.connect(anySender, path, requestInterface, QStringLiteral("Response"), this,
         SLOT(onResponse(QDBusMessage)));
 }
 
@@ -217,7 +221,7 @@ void PortalHotkeyRegistrar::onResponse(const QDBusMessage &message)
         return;
     const Pending what = it.value();
     m_pending.erase(it);
-    m_bus.disconnect(portalService, message.path(), requestInterface, QStringLiteral("Response"),
+    m_bus.disconnect(anySender, message.path(), requestInterface, QStringLiteral("Response"),
         this, SLOT(onResponse(QDBusMessage)));
     if (m_state == State::fallback)
         return;
@@ -242,9 +246,9 @@ void PortalHotkeyRegistrar::onResponse(const QDBusMessage &message)
         m_sessionBound = false;
         if (!m_listening) {
             m_listening = true;
-            m_bus.connect(portalService, portalPath, shortcutsInterface,
+            m_bus.connect(anySender, portalPath, shortcutsInterface,
                 QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
-            m_bus.connect(portalService, portalPath, shortcutsInterface,
+            m_bus.connect(anySender, portalPath, shortcutsInterface,
                 QStringLiteral("Deactivated"), this, SLOT(onDeactivated(QDBusMessage)));
         }
         emit ownerChanged();
