@@ -421,12 +421,12 @@
         <translation>Behaltene Einträge öffnen:</translation>
     </message>
     <message id="prefs.hotkey.desktopOwns">
-        <source>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</source>
-        <translation>Ihre Arbeitsumgebung verwaltet diese Tastenkürzel: Die Tasten oben werden ihr nur vorgeschlagen, und sie kann Sie um Bestätigung bitten oder dort gewählte Tasten beibehalten.</translation>
+        <source>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</source>
+        <translation>Ihre Arbeitsumgebung verwaltet diese Tastenkürzel: Sie nimmt die Tasten oben als Vorschlag und kann Sie vorher fragen.</translation>
     </message>
     <message id="prefs.hotkey.configure">
-        <source>Change in Desktop Settings…</source>
-        <translation>In den Systemeinstellungen ändern …</translation>
+        <source>Desktop Shortcuts…</source>
+        <translation>Systemkürzel …</translation>
     </message>
     <message id="prefs.hotkey.userBinds">
         <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>

@@ -421,12 +421,12 @@
         <translation>Open kept clips:</translation>
     </message>
     <message id="prefs.hotkey.desktopOwns">
-        <source>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</source>
-        <translation>Your desktop owns these shortcuts: the keys above are only proposed to it, and it may ask you to confirm them or keep keys you chose there.</translation>
+        <source>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</source>
+        <translation>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</translation>
     </message>
     <message id="prefs.hotkey.configure">
-        <source>Change in Desktop Settings…</source>
-        <translation>Change in Desktop Settings…</translation>
+        <source>Desktop Shortcuts…</source>
+        <translation>Desktop Shortcuts…</translation>
     </message>
     <message id="prefs.hotkey.userBinds">
         <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>
