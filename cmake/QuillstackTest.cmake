@@ -1,15 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
-#                     [X11 | WAYLAND] [TIMEOUT <seconds>])
+#                     [X11 | WAYLAND | SESSION_BUS] [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled
 # unit or gui run on the offscreen platform; X11 tests run inside the harness
 # that starts a private Xvfb server, window manager and session bus; Wayland
 # tests inside one that starts a private headless sway with Xwayland.
+# SESSION_BUS tests run offscreen on a private session bus of their own.
 set(QUILLSTACK_X11_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/x11-harness.sh)
 set(QUILLSTACK_WAYLAND_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/wayland-harness.sh)
 
 function(quillstack_add_test)
-  cmake_parse_arguments(T "X11;WAYLAND" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X11;WAYLAND;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
@@ -18,6 +19,9 @@ function(quillstack_add_test)
     set(env "QT_QPA_PLATFORM=xcb")
   elseif(T_WAYLAND)
     add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_WAYLAND_HARNESS} $<TARGET_FILE:${T_NAME}>)
+    set(env "QT_QPA_PLATFORM=offscreen")
+  elseif(T_SESSION_BUS)
+    add_test(NAME ${T_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${T_NAME}>)
     set(env "QT_QPA_PLATFORM=offscreen")
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})

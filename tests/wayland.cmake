@@ -68,3 +68,10 @@ quillstack_add_test(NAME tst_WaylandWorkspace
 add_dependencies(tst_WaylandWorkspace qs-focus-window)
 target_compile_definitions(tst_WaylandWorkspace PRIVATE
   QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")
+
+# The shortcuts through the desktop portal, against a fake portal on a
+# private session bus; the keys in the portal's trigger syntax.
+quillstack_add_test(NAME tst_PortalHotkeys
+  SOURCES tst_PortalHotkeys.cpp support/FakePortal.cpp support/FakePortal.h
+    support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
+  LIBS quillstack_platform_wayland LABELS unit SESSION_BUS)

@@ -444,6 +444,18 @@
         <source>Open kept clips:</source>
         <translation>Behaltene Einträge öffnen:</translation>
     </message>
+    <message id="prefs.hotkey.desktopOwns">
+        <source>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</source>
+        <translation>Ihre Arbeitsumgebung verwaltet diese Tastenkürzel: Sie nimmt die Tasten oben als Vorschlag und kann Sie vorher fragen.</translation>
+    </message>
+    <message id="prefs.hotkey.configure">
+        <source>Desktop Shortcuts…</source>
+        <translation>Systemkürzel …</translation>
+    </message>
+    <message id="prefs.hotkey.userBinds">
+        <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>
+        <translation>Diese Arbeitsumgebung richtet keine Tastenkürzel für Programme ein: Legen Sie „quillstack --toggle“ und „quillstack --toggle-pinned“ in den Tastatureinstellungen Ihrer Arbeitsumgebung auf Tasten.</translation>
+    </message>
     <message id="prefs.launchAtLogin">
         <source>Start Quillstack at login</source>
         <translation>Quillstack bei der Anmeldung starten</translation>
@@ -563,6 +575,10 @@
     <message id="notice.shortcutsUnavailable.message">
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack konnte seine Tastenkürzel nicht einrichten (%1). Öffnen Sie den Verlauf stattdessen über das Symbol im Systembereich.</translation>
+    </message>
+    <message id="portal.refused">
+        <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
+        <translation>die Arbeitsumgebung hat sie nicht zugelassen; legen Sie „quillstack --toggle“ in ihren Tastatureinstellungen auf eine Taste</translation>
     </message>
     <message id="notice.mailUnavailable.title">
         <source>No email program to send from</source>

@@ -444,6 +444,18 @@
         <source>Open kept clips:</source>
         <translation>Open kept clips:</translation>
     </message>
+    <message id="prefs.hotkey.desktopOwns">
+        <source>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</source>
+        <translation>Your desktop owns these shortcuts: it takes the keys above as a proposal and may ask you first.</translation>
+    </message>
+    <message id="prefs.hotkey.configure">
+        <source>Desktop Shortcuts…</source>
+        <translation>Desktop Shortcuts…</translation>
+    </message>
+    <message id="prefs.hotkey.userBinds">
+        <source>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</source>
+        <translation>This desktop does not bind shortcuts for programs: bind “quillstack --toggle” and “quillstack --toggle-pinned” to keys in your desktop's keyboard settings.</translation>
+    </message>
     <message id="prefs.launchAtLogin">
         <source>Start Quillstack at login</source>
         <translation>Start Quillstack at login</translation>
@@ -543,6 +555,10 @@
     <message id="notice.shortcutsUnavailable.message">
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
+    </message>
+    <message id="portal.refused">
+        <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
+        <translation>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</translation>
     </message>
     <message id="prefs.keepClipboard">
         <source>Keep the clipboard when its program quits</source>

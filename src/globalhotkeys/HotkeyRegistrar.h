@@ -30,11 +30,24 @@ public:
     // registered here is ours, not held by another.
     virtual bool isHeldByAnotherProgram(const Shortcut &shortcut) = 0;
 
+    // Who decides which keys fire the shortcuts: this program (it grabs the
+    // keys itself), the desktop (the shortcuts are handed to it, it may ask
+    // the user or pick other keys), or the user alone (nothing reaches us
+    // unless they bind our command line in the desktop's settings).
+    enum class Owner { program, desktop, user };
+    virtual Owner owner() const { return Owner::program; }
+    // Whether the desktop can show its own page for changing our shortcuts,
+    // and showing it.
+    virtual bool canConfigure() const { return false; }
+    virtual void configure() { }
+
 signals:
     // One press per hold of the key, however long it auto-repeats, and one
     // release when the key itself goes up, whatever became of the modifiers.
     void hotkeyPressed(quint32 id);
     void hotkeyReleased(quint32 id);
+    // owner() or canConfigure() answers differently now.
+    void ownerChanged();
 };
 
 } // namespace GlobalHotkeys

@@ -41,6 +41,9 @@ public:
     // Why no shortcut can work at all (the desktop's hot keys are out of
     // reach); empty when they can.
     QString unavailableReason() const;
+    // The desktop's hot keys behind the names: the settings ask it who
+    // decides which keys fire them.
+    HotkeyRegistrar &registrar() { return m_registrar; }
 
     std::optional<Shortcut> getShortcut(const Name &name) const;
     // None clears the name: false is stored when it has a default, else the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/Program.h"
 
+#include "platform/wayland/PortalHotkeyRegistrar.h"
+#include "platform/wayland/PortalTrigger.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandWorkspace.h"
 #include "platform/x11/X11HotkeyRegistrar.h"
@@ -10,6 +12,7 @@
 #include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QTimer>
 
 #include <cstdio>
@@ -65,6 +68,22 @@ std::unique_ptr<Workspace> makeWorkspace()
 
 } // namespace
 
+// On Wayland our X11 grabs see only keys typed into X11 windows: the desktop
+// portal binds the shortcuts where it can, the X11 grabs stay as the way left.
+std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
+{
+    auto x11 = std::make_unique<X11HotkeyRegistrar>();
+    if (!onWayland())
+        return x11;
+    return std::make_unique<PortalHotkeyRegistrar>(
+        QDBusConnection::sessionBus(), std::move(x11),
+        PortalHotkeyRegistrar::standardActions(m_namedShortcuts),
+        [this](const GlobalHotkeys::Shortcut &shortcut) {
+            return portalTrigger(shortcut, *m_keyboardLayout);
+        },
+        *m_notifier);
+}
+
 Program::Program(const Options &options)
     : m_defaults(makeDefaults(options.settingsFile))
     , m_ownNotifier(options.notifier ? nullptr : std::make_unique<Notifier>())
@@ -72,15 +91,10 @@ Program::Program(const Options &options)
     , m_pasteboard(makePasteboard())
     , m_workspace(makeWorkspace())
     , m_mouseMonitor(std::make_unique<X11MouseMonitor>())
-    , m_hotkeyRegistrar(std::make_unique<X11HotkeyRegistrar>())
+    , m_hotkeyRegistrar(makeHotkeyRegistrar())
     , m_keyboardLayout(std::make_unique<X11KeyboardLayout>())
     , m_namedShortcuts(*m_defaults, *m_hotkeyRegistrar, *m_keyboardLayout)
 {
-    if (onWayland()) {
-        logLine(QStringLiteral("global shortcuts are grabbed through XWayland and see only keys "
-                               "typed into X11 windows; bind \"quillstack --toggle\" in the "
-                               "compositor's shortcuts (README, \"Wayland\")"));
-    }
     m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
         m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
 }

@@ -60,6 +60,8 @@ public:
     AppDelegate &app() { return *m_app; }
 
 private:
+    std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> makeHotkeyRegistrar();
+
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<Notifier> m_ownNotifier;
     Notifier *m_notifier;

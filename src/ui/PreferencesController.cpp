@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/PreferencesController.h"
 
+#include "globalhotkeys/NamedShortcuts.h"
 #include "globalhotkeys/RecorderField.h"
 #include "globalhotkeys/StandardNames.h"
 #include "model/ClipStore.h"
@@ -8,6 +9,7 @@
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "ui/LoginItem.h"
+#include "ui/ShortcutOwnerNote.h"
 #include "ui/WidgetAccessible.h"
 
 #include <QCheckBox>
@@ -176,6 +178,7 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
               { pinned, withoutColon(qtTrId("prefs.hotkey.pinned")) } };
     m_panelRecorder->setOtherNames(names);
     m_pinnedRecorder->setOtherNames(names);
+    addRow(QString(), new ShortcutOwnerNote(shortcuts.registrar()));
 
     m_keepClipboardAlive = addCheckboxRow(qtTrId("prefs.keepClipboard"));
     m_keepClipboardAlive->setChecked(settings.keepClipboardAlive());

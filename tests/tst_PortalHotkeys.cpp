@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shortcuts on Wayland through the desktop portal, against a fake portal
+// on the test's own session bus, and the keys written in its trigger syntax.
+#include "FakeHotkeyRegistrar.h"
+#include "FakeKeyboardLayout.h"
+#include "FakePortal.h"
+#include "RecordingNotifier.h"
+#include "app/HotkeyController.h"
+#include "globalhotkeys/KeyCodeTable.h"
+#include "globalhotkeys/NamedShortcuts.h"
+#include "globalhotkeys/SpecialKey.h"
+#include "globalhotkeys/StandardNames.h"
+#include "model/Defaults.h"
+#include "platform/wayland/PortalHotkeyRegistrar.h"
+#include "platform/wayland/PortalTrigger.h"
+#include "ui/ShortcutOwnerNote.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace GlobalHotkeys;
+
+namespace {
+
+const QString panel = StandardNames::togglePanel().rawValue();
+const QString pinned = StandardNames::togglePinnedPanel().rawValue();
+
+// Pixels of the note's text that differ from its top-left corner: some,
+// whatever the font, once a text is painted there.
+int paintedPixels(QWidget &note)
+{
+    note.adjustSize();
+    const QImage image = note.findChild<QLabel *>()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) != image.pixel(0, 0) ? 1 : 0;
+    return count;
+}
+
+Shortcut special(SpecialKey key, ModifierFlags modifiers)
+{
+    return Shortcut(Key(keyCodeForSpecialKey(key)), modifiers);
+}
+
+} // namespace
+
+class tst_PortalHotkeys : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    int m_run = 0;
+
+private slots:
+    void binding_data()
+    {
+        QTest::addColumn<uint>("version"); // 0: no portal on the bus
+        QTest::addColumn<uint>("sessionResponse");
+        QTest::addColumn<uint>("bindResponse");
+        QTest::addColumn<std::optional<Shortcut>>("chord"); // none keeps the default
+        QTest::addColumn<QString>("trigger");
+
+        const Shortcut ctrlShiftV(Key::v, ModifierFlag::command | ModifierFlag::shift);
+        QTest::newRow("default keys, portal version 2")
+            << 2u << 0u << 0u << std::optional<Shortcut>() << QStringLiteral("CTRL+ALT+V");
+        QTest::newRow("chosen keys, portal version 1")
+            << 1u << 0u << 0u << std::optional(ctrlShiftV) << QStringLiteral("CTRL+SHIFT+V");
+        QTest::newRow("no portal") << 0u << 0u << 0u << std::optional(ctrlShiftV) << QString();
+        QTest::newRow("session refused")
+            << 2u << 2u << 0u << std::optional(ctrlShiftV) << QString();
+        QTest::newRow("binding cancelled")
+            << 2u << 0u << 1u << std::optional<Shortcut>() << QString();
+    }
+
+    void binding()
+    {
+        QFETCH(uint, version);
+        QFETCH(uint, sessionResponse);
+        QFETCH(uint, bindResponse);
+        QFETCH(std::optional<Shortcut>, chord);
+        QFETCH(QString, trigger);
+        const bool bound = !trigger.isEmpty();
+
+        // The portal and the program each have their own connection, as two
+        // processes would.
+        const QString run = QString::number(++m_run);
+        QDBusConnection portalBus = QDBusConnection::connectToBus(
+            QDBusConnection::SessionBus, QStringLiteral("portal") + run);
+        QDBusConnection programBus = QDBusConnection::connectToBus(
+            QDBusConnection::SessionBus, QStringLiteral("program") + run);
+        QVERIFY(programBus.isConnected());
+        std::optional<FakePortal> portal;
+        if (version > 0) {
+            portal.emplace(portalBus, version);
+            QVERIFY(portal->isValid());
+            portal->setSessionResponse(sessionResponse);
+            portal->setBindResponse(bindResponse);
+        }
+
+        Defaults defaults(m_dir.filePath(run + QStringLiteral(".conf")));
+        FakeKeyboardLayout layout;
+        RecordingNotifier notifier;
+        auto *fallback = new FakeHotkeyRegistrar;
+        NamedShortcuts *namesNow = nullptr;
+        PortalHotkeyRegistrar registrar(
+            programBus, std::unique_ptr<HotkeyRegistrar>(fallback),
+            [&namesNow](const Shortcut &shortcut) {
+                return PortalHotkeyRegistrar::standardActions(*namesNow)(shortcut);
+            },
+            [&layout](const Shortcut &shortcut) { return portalTrigger(shortcut, layout); },
+            notifier);
+        NamedShortcuts namedShortcuts(defaults, registrar, layout);
+        NamedShortcuts *const names = namesNow = &namedShortcuts;
+        HotkeyController controller(*names);
+        QStringList opened;
+        controller.setOnToggle([&opened] { opened << panel; });
+        controller.setOnTogglePinned([&opened] { opened << pinned; });
+        if (chord)
+            names->setShortcut(*chord, StandardNames::togglePanel());
+        const Shortcut panelKeys = *names->getShortcut(StandardNames::togglePanel());
+        ShortcutOwnerNote note(registrar);
+        auto *configure = note.findChild<QPushButton *>();
+        QVERIFY(configure);
+
+        const Shortcut changed(Key::b, ModifierFlag::command);
+        if (bound) {
+            QTRY_COMPARE(portal->bindings().size(), 1);
+            QCOMPARE(portal->bindings().constFirst(),
+                (QMap<QString, QString> {
+                    { panel, trigger }, { pinned, QStringLiteral("CTRL+ALT+P") } }));
+            QCOMPARE(note.text(), qtTrId("prefs.hotkey.desktopOwns"));
+            QVERIFY(paintedPixels(note) > 0);
+            // The desktop's own page, where its portal has one.
+            QCOMPARE(configure->isVisibleTo(&note), version >= 2);
+            if (version >= 2) {
+                configure->click();
+                QTRY_COMPARE(portal->configureCalls(), 1);
+            }
+
+            // A press and release at the desktop opens the panel, as the key does on X11.
+            portal->press(panel);
+            portal->release(panel);
+            QTRY_COMPARE(opened, QStringList { panel });
+
+            // New keys are offered to the desktop in one new binding.
+            names->setShortcut(changed, StandardNames::togglePanel());
+            QTRY_COMPARE(portal->bindings().size(), 2);
+            QCOMPARE(portal->bindings().at(1).value(panel), QStringLiteral("CTRL+B"));
+            portal->press(panel);
+            portal->release(panel);
+            QTRY_COMPARE(opened, (QStringList { panel, panel }));
+            QVERIFY(fallback->live().isEmpty());
+            QCOMPARE(notifier.problems(), 0);
+            QCOMPARE(portal->bindings().size(), 2);
+            return;
+        }
+
+        // Without the portal the user binds our command line, and the X11
+        // grabs stay as the way left; a refusal is told once, a missing portal not.
+        QTRY_COMPARE(note.text(), qtTrId("prefs.hotkey.userBinds"));
+        QVERIFY(paintedPixels(note) > 0);
+        QVERIFY(!configure->isVisibleTo(&note));
+        QTRY_VERIFY(fallback->live().values().contains(panelKeys));
+        QVERIFY(fallback->press(panelKeys));
+        QVERIFY(fallback->release(panelKeys));
+        QCOMPARE(opened, QStringList { panel });
+        names->setShortcut(changed, StandardNames::togglePanel());
+        QVERIFY(fallback->live().values().contains(changed));
+        const int told = version > 0 ? 1 : 0;
+        QCOMPARE(notifier.problems(), told);
+        if (portal)
+            QCOMPARE(portal->bindings().size(), bindResponse ? 1 : 0);
+    }
+
+    void triggers_data()
+    {
+        QTest::addColumn<Shortcut>("shortcut");
+        QTest::addColumn<QString>("printed"); // what the layout prints on the key, if set
+        QTest::addColumn<QString>("trigger"); // empty: none
+
+        const ModifierFlags ctrl = ModifierFlag::command;
+        QTest::newRow("letter") << Shortcut(Key::v, ctrl | ModifierFlag::shift) << QString()
+                                << QStringLiteral("CTRL+SHIFT+V");
+        QTest::newRow("every modifier, Fn left out") << Shortcut(Key::a,
+            ctrl | ModifierFlag::option | ModifierFlag::shift | ModifierFlag::control
+                | ModifierFlag::function) << QString()
+                                                     << QStringLiteral("CTRL+ALT+SHIFT+LOGO+A");
+        QTest::newRow("punctuation")
+            << Shortcut(Key::comma, ctrl) << QString() << QStringLiteral("CTRL+comma");
+        QTest::newRow("other layout's letter")
+            << Shortcut(Key::y, ctrl) << QStringLiteral("z") << QStringLiteral("CTRL+Z");
+        QTest::newRow("non-ASCII character") << Shortcut(Key::semicolon, ctrl)
+                                             << QStringLiteral("ö") << QStringLiteral("CTRL+U00F6");
+        QTest::newRow("dead key") << Shortcut(Key::quote, ctrl) << QStringLiteral("") << QString();
+        QTest::newRow("function key") << special(SpecialKey::f5, ModifierFlag::option) << QString()
+                                      << QStringLiteral("ALT+F5");
+        QTest::newRow("page down") << special(SpecialKey::pageDown, ModifierFlag::control)
+                                   << QString() << QStringLiteral("LOGO+Page_Down");
+        QTest::newRow("keypad digit")
+            << special(SpecialKey::keypad7, ctrl) << QString() << QStringLiteral("CTRL+KP_7");
+        QTest::newRow("backspace position")
+            << special(SpecialKey::delete_, ctrl) << QString() << QStringLiteral("CTRL+BackSpace");
+    }
+
+    void triggers()
+    {
+        QFETCH(Shortcut, shortcut);
+        QFETCH(QString, printed);
+        QFETCH(QString, trigger);
+        FakeKeyboardLayout layout;
+        if (!printed.isNull())
+            layout.setCharacter(*evdevCodeForKeyCode(shortcut.carbonKeyCode()), printed);
+        QCOMPARE(portalTrigger(shortcut, layout).value_or(QString()), trigger);
+    }
+};
+
+QTEST_MAIN(tst_PortalHotkeys)
+#include "tst_PortalHotkeys.moc"
