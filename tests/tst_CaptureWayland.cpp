@@ -20,7 +20,7 @@
 
 using Offers = QList<std::pair<QString, QByteArray>>;
 
-// The whole road of a copy on a real Wayland compositor (headless sway):
+// The whole road of a copy on a real Wayland compositor (headless sway, KWin):
 // wl-copy or our own data-control owner copies, the monitor records it into
 // the store; choosing a clip puts it back for wl-paste.
 class tst_CaptureWayland : public QObject

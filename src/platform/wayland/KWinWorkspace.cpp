@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/wayland/KWinWorkspace.h"
+
+#include "app/SessionBus.h"
+#include "model/AtomicFile.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QMetaClassInfo>
+#include <QUuid>
+
+namespace {
+
+const QString kwinService = QStringLiteral("org.kde.KWin");
+const QString scriptingPath = QStringLiteral("/Scripting");
+const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
+const QString callbackPath = SessionBus::objectPath + QStringLiteral("/KWinWindows");
+
+QDBusMessage scriptingCall(const QString &member, const QVariantList &arguments)
+{
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(kwinService, scriptingPath, scriptingInterface, member);
+    call.setArguments(arguments);
+    return call;
+}
+
+} // namespace
+
+KWinWorkspace::KWinWorkspace(QObject *parent)
+    : Workspace(parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!isRunning()) {
+        m_errorString = QStringLiteral("KWin is not on the session bus");
+        return;
+    }
+    if (!m_scriptDir.isValid()) {
+        m_errorString = m_scriptDir.errorString();
+        return;
+    }
+    if (!bus.registerObject(callbackPath, this, QDBusConnection::ExportScriptableSlots)) {
+        m_errorString = bus.lastError().message();
+        return;
+    }
+    // The scripts are named by this connection, so that two clients of KWin
+    // (the program and a test, say) keep theirs apart.
+    const QString tag = QString(bus.baseService()).remove(QLatin1Char(':'));
+    m_watchName = QStringLiteral("quillstack-watch-") + tag;
+    m_activateName = QStringLiteral("quillstack-activate-") + tag;
+    const QMetaClassInfo callbackInterface
+        = metaObject()->classInfo(metaObject()->indexOfClassInfo("D-Bus Interface"));
+    const QString report
+        = QStringLiteral("function report(window) {\n"
+                         "    callDBus('%1', '%2', '%3', 'windowActivated',\n"
+                         "        window ? window.internalId.toString() : '',\n"
+                         "        window ? String(window.resourceClass) : '');\n"
+                         "}\n"
+                         "workspace.clientActivated.connect(report);\n"
+                         "report(workspace.activeClient);\n")
+              .arg(bus.baseService(), callbackPath, QString::fromLatin1(callbackInterface.value()));
+    m_open = runScript(m_watchName, report.toUtf8());
+}
+
+KWinWorkspace::~KWinWorkspace()
+{
+    if (!m_open)
+        return;
+    unloadScript(m_watchName);
+    unloadScript(m_activateName);
+    QDBusConnection::sessionBus().unregisterObject(callbackPath);
+}
+
+bool KWinWorkspace::isRunning()
+{
+    const QDBusConnectionInterface *busInterface = QDBusConnection::sessionBus().interface();
+    return busInterface && busInterface->isServiceRegistered(kwinService).value();
+}
+
+std::optional<RunningWindow> KWinWorkspace::frontmostWindow()
+{
+    if (!m_frontmost)
+        return std::nullopt;
+    return RunningWindow { *m_frontmost, std::nullopt };
+}
+
+void KWinWorkspace::activate(const RunningWindow &window)
+{
+    if (!m_open)
+        return;
+    const QString uuid = m_ids.key(window.windowId);
+    if (uuid.isEmpty())
+        return;
+    const QString script = QStringLiteral("var windows = workspace.clientList();\n"
+                                          "for (var i = 0; i < windows.length; ++i) {\n"
+                                          "    if (windows[i].internalId.toString() === '%1')\n"
+                                          "        workspace.activeClient = windows[i];\n"
+                                          "}\n")
+                               .arg(uuid);
+    runScript(m_activateName, script.toUtf8());
+}
+
+void KWinWorkspace::windowActivated(const QString &uuid, const QString &resourceClass)
+{
+    // Only ids in KWin's form are ever put into a script.
+    if (QUuid::fromString(uuid).isNull()
+        || resourceClass.compare(QCoreApplication::applicationName(), Qt::CaseInsensitive) == 0) {
+        m_frontmost.reset();
+        return;
+    }
+    auto found = m_ids.constFind(uuid);
+    if (found == m_ids.cend())
+        found = m_ids.insert(uuid, m_nextId++);
+    m_frontmost = *found;
+}
+
+bool KWinWorkspace::runScript(const QString &name, const QByteArray &script)
+{
+    const QString path = m_scriptDir.filePath(name + QStringLiteral(".js"));
+    if (!AtomicFile::write(path, script, &m_errorString))
+        return false;
+    unloadScript(name);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusReply<int> loaded
+        = bus.call(scriptingCall(QStringLiteral("loadScript"), { path, name }));
+    if (!loaded.isValid() || loaded.value() < 0) {
+        m_errorString = loaded.isValid() ? QStringLiteral("KWin did not load the script")
+                                         : loaded.error().message();
+        return false;
+    }
+    // Starts the scripts loaded and not yet running: this one.
+    bus.call(scriptingCall(QStringLiteral("start"), {}));
+    return true;
+}
+
+void KWinWorkspace::unloadScript(const QString &name)
+{
+    QDBusConnection::sessionBus().call(scriptingCall(QStringLiteral("unloadScript"), { name }));
+}
