@@ -52,14 +52,17 @@ KWinWorkspace::KWinWorkspace(QObject *parent)
     m_activateName = QStringLiteral("quillstack-activate-") + tag;
     const QMetaClassInfo callbackInterface
         = metaObject()->classInfo(metaObject()->indexOfClassInfo("D-Bus Interface"));
+    // KWin 6 names windows what KWin 5 called clients.
     const QString report
-        = QStringLiteral("function report(window) {\n"
-                         "    callDBus('%1', '%2', '%3', 'windowActivated',\n"
-                         "        window ? window.internalId.toString() : '',\n"
-                         "        window ? String(window.resourceClass) : '');\n"
-                         "}\n"
-                         "workspace.clientActivated.connect(report);\n"
-                         "report(workspace.activeClient);\n")
+        = QStringLiteral(
+            "function report(window) {\n"
+            "    callDBus('%1', '%2', '%3', 'windowActivated',\n"
+            "        window ? window.internalId.toString() : '',\n"
+            "        window ? String(window.resourceClass) : '');\n"
+            "}\n"
+            "(workspace.windowActivated || workspace.clientActivated).connect(report);\n"
+            "report(workspace.activeWindow !== undefined ? workspace.activeWindow\n"
+            "                                            : workspace.activeClient);\n")
               .arg(bus.baseService(), callbackPath, QString::fromLatin1(callbackInterface.value()));
     m_open = runScript(m_watchName, report.toUtf8());
 }
@@ -93,12 +96,18 @@ void KWinWorkspace::activate(const RunningWindow &window)
     const QString uuid = m_ids.key(window.windowId);
     if (uuid.isEmpty())
         return;
-    const QString script = QStringLiteral("var windows = workspace.clientList();\n"
-                                          "for (var i = 0; i < windows.length; ++i) {\n"
-                                          "    if (windows[i].internalId.toString() === '%1')\n"
-                                          "        workspace.activeClient = windows[i];\n"
-                                          "}\n")
-                               .arg(uuid);
+    const QString script
+        = QStringLiteral("var windows = workspace.windowList ? workspace.windowList()\n"
+                         "                                   : workspace.clientList();\n"
+                         "for (var i = 0; i < windows.length; ++i) {\n"
+                         "    if (windows[i].internalId.toString() !== '%1')\n"
+                         "        continue;\n"
+                         "    if (workspace.activeWindow !== undefined)\n"
+                         "        workspace.activeWindow = windows[i];\n"
+                         "    else\n"
+                         "        workspace.activeClient = windows[i];\n"
+                         "}\n")
+              .arg(uuid);
     runScript(m_activateName, script.toUtf8());
 }
 
