@@ -17,6 +17,11 @@ namespace {
 const QString kwinService = QStringLiteral("org.kde.KWin");
 const QString scriptingPath = QStringLiteral("/Scripting");
 const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
+// One program runs per session (it holds the service name): its scripts are
+// named by that name, so that a start after a crash replaces those left
+// behind rather than adding to them.
+const QString watchScript = SessionBus::serviceName + QStringLiteral(".watch");
+const QString activateScript = SessionBus::serviceName + QStringLiteral(".activate");
 const QString callbackPath = SessionBus::objectPath + QStringLiteral("/KWinWindows");
 
 QDBusMessage scriptingCall(const QString &member, const QVariantList &arguments)
@@ -45,11 +50,6 @@ KWinWorkspace::KWinWorkspace(QObject *parent)
         m_errorString = bus.lastError().message();
         return;
     }
-    // The scripts are named by this connection, so that two clients of KWin
-    // (the program and a test, say) keep theirs apart.
-    const QString tag = QString(bus.baseService()).remove(QLatin1Char(':'));
-    m_watchName = QStringLiteral("quillstack-watch-") + tag;
-    m_activateName = QStringLiteral("quillstack-activate-") + tag;
     const QMetaClassInfo callbackInterface
         = metaObject()->classInfo(metaObject()->indexOfClassInfo("D-Bus Interface"));
     // KWin 6 names windows what KWin 5 called clients.
@@ -64,15 +64,15 @@ KWinWorkspace::KWinWorkspace(QObject *parent)
             "report(workspace.activeWindow !== undefined ? workspace.activeWindow\n"
             "                                            : workspace.activeClient);\n")
               .arg(bus.baseService(), callbackPath, QString::fromLatin1(callbackInterface.value()));
-    m_open = runScript(m_watchName, report.toUtf8());
+    m_open = runScript(watchScript, report.toUtf8());
 }
 
 KWinWorkspace::~KWinWorkspace()
 {
     if (!m_open)
         return;
-    unloadScript(m_watchName);
-    unloadScript(m_activateName);
+    unloadScript(watchScript);
+    unloadScript(activateScript);
     QDBusConnection::sessionBus().unregisterObject(callbackPath);
 }
 
@@ -108,7 +108,7 @@ void KWinWorkspace::activate(const RunningWindow &window)
                          "        workspace.activeClient = windows[i];\n"
                          "}\n")
               .arg(uuid);
-    runScript(m_activateName, script.toUtf8());
+    runScript(activateScript, script.toUtf8());
 }
 
 void KWinWorkspace::windowActivated(const QString &uuid, const QString &resourceClass)

@@ -44,8 +44,6 @@ private:
     void unloadScript(const QString &name);
 
     QTemporaryDir m_scriptDir;
-    QString m_watchName;
-    QString m_activateName;
     bool m_open = false;
     QString m_errorString;
     // KWin names windows by a uuid; RunningWindow by a number of ours.
