@@ -3,7 +3,7 @@
 # Starts a private headless sway in DIR: a Wayland socket with data-control
 # and foreign-toplevel management, and Xwayland for X11 clients. sway refuses
 # to run as root, so under root (as in CI) it runs as an unprivileged user of
-# its own, created here when missing; root clients may still use its sockets,
+# its own (session-user.sh); root clients may still use its sockets,
 # and its Xwayland is told to admit root. sway runs in a session of its own,
 # so that one signal to it ends it, Xwayland and their children.
 #
