@@ -6,6 +6,7 @@
 // reported is the median toggle; the goal is one frame, 16 ms.
 #include "BenchSupport.h"
 #include "app/HistoryPanel.h"
+#include "app/PanelController.h"
 #include "model/ClipArchive.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
@@ -102,7 +103,7 @@ void BM_ToggleToPainted(benchmark::State &state)
         state.SkipWithError("the archive did not load");
         return;
     }
-    QWidget *viewport = app.historyController()->findChild<QAbstractScrollArea *>()->viewport();
+    QWidget *viewport = app.panel().history()->findChild<QAbstractScrollArea *>()->viewport();
     BenchSupport::PaintCounter counter;
     viewport->installEventFilter(&counter);
     int missed = 0;
@@ -120,11 +121,11 @@ void BM_ToggleToPainted(benchmark::State &state)
         // The opening is counted a moment later, outside the measured frame.
         ++opens;
         const QString key = QLatin1String(SettingsKeys::reviewHotkeyPanelOpens);
-        while (app.panel().isVisible() || rig.program->defaults().integer(key) < opens)
+        while (app.panel().panel().isVisible() || rig.program->defaults().integer(key) < opens)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     viewport->removeEventFilter(&counter);
-    state.counters["clips"] = double(app.historyController()->visibleClips().size());
+    state.counters["clips"] = double(app.panel().history()->visibleClips().size());
     state.counters["missedFrames"] = missed;
 }
 

@@ -133,6 +133,32 @@ def cpu_seconds(pids):
     return ticks / os.sysconf("SC_CLK_TCK")
 
 
+def thread_switches(pids):
+    """Voluntary context switches of every thread of these processes, by thread: each one is
+    a time the thread went to sleep, so over an idle window they count its wake-ups."""
+    counts = {}
+    for pid in pids:
+        try:
+            tasks = os.listdir(f"/proc/{pid}/task")
+        except OSError:
+            continue
+        for tid in tasks:
+            try:
+                with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                    name = f.read().strip()
+                with open(f"/proc/{pid}/task/{tid}/status") as f:
+                    for line in f:
+                        if line.startswith("voluntary_ctxt_switches:"):
+                            counts[(int(tid), name)] = int(line.split()[1])
+            except OSError:
+                continue
+    return counts
+
+
+def voluntary_switches(pids):
+    return sum(thread_switches(pids).values())
+
+
 def copy_text(env, text):
     """Copies through a new xclip owner; returns the time xclip returned."""
     subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text, text=True, env=env,

@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 quillstack_add_test(NAME tst_PanelPlacement SOURCES tst_PanelPlacement.cpp LIBS quillstack_app
   LABELS unit)
+quillstack_add_test(NAME tst_StatusIcon SOURCES tst_StatusIcon.cpp LIBS quillstack_app
+  LABELS gui)
 quillstack_add_test(NAME tst_ReviewPrompt SOURCES tst_ReviewPrompt.cpp LIBS quillstack_app
   LABELS gui)
 set(QUILLSTACK_APP_FAKES
@@ -12,6 +14,10 @@ set(QUILLSTACK_APP_FAKES
   support/FakeKeyboardLayout.cpp support/FakeKeyboardLayout.h)
 quillstack_add_test(NAME tst_AppDelegate SOURCES tst_AppDelegate.cpp ${QUILLSTACK_APP_FAKES}
   LIBS quillstack_app LABELS gui)
+quillstack_add_test(NAME tst_PanelController SOURCES tst_PanelController.cpp
+  ${QUILLSTACK_APP_FAKES} LIBS quillstack_app LABELS gui)
+quillstack_add_test(NAME tst_TrayMenu SOURCES tst_TrayMenu.cpp support/ConsoleCapture.cpp
+  ${QUILLSTACK_APP_FAKES} LIBS quillstack_app LABELS gui)
 
 # Another program's window for the X11 tests to hand the keyboard back to.
 add_executable(qs-focus-window support/focus-window.cpp)

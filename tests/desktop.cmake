@@ -7,11 +7,19 @@ quillstack_add_test(NAME tst_CommandLine SOURCES tst_CommandLine.cpp ${QUILLSTAC
 add_dependencies(tst_CommandLine quillstack)
 
 quillstack_add_test(NAME tst_SessionX11
-  SOURCES tst_SessionX11.cpp ${QUILLSTACK_PROCESS}
-    support/ClipboardTools.cpp support/ClipboardTools.h support/X11TestTools.cpp
+  SOURCES tst_SessionX11.cpp ${QUILLSTACK_PROCESS} ${QUILLSTACK_CLIPBOARD_TOOLS} support/X11TestTools.cpp
   LIBS quillstack_platform_x11 Qt6::DBus LABELS x11 X11)
 add_dependencies(tst_SessionX11 quillstack qs-clipboard-owner)
 target_compile_definitions(tst_SessionX11 PRIVATE
+  QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")
+
+# What a screen reader reads of the running program, over AT-SPI.
+quillstack_add_test(NAME tst_AccessibilityX11
+  SOURCES tst_AccessibilityX11.cpp ${QUILLSTACK_PROCESS} ${QUILLSTACK_CLIPBOARD_TOOLS} support/X11TestTools.cpp
+  LIBS quillstack_platform_x11 Qt6::DBus LABELS x11 X11)
+add_dependencies(tst_AccessibilityX11 quillstack qs-clipboard-owner)
+target_compile_definitions(tst_AccessibilityX11 PRIVATE
+  QS_ATSPI_TREE="${CMAKE_CURRENT_SOURCE_DIR}/support/atspi-tree.py"
   QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")
 
 quillstack_add_test(NAME tst_Installation SOURCES tst_Installation.cpp ${QUILLSTACK_PROCESS}

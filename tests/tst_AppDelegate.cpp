@@ -6,8 +6,11 @@
 #include "FakeWorkspace.h"
 #include "MemoryPasteboard.h"
 #include "RecordingNotifier.h"
+#include "TopLevelWindow.h"
 #include "app/AppDelegate.h"
 #include "app/HistoryPanel.h"
+#include "app/PanelController.h"
+#include "app/TrayMenu.h"
 #include "globalhotkeys/NamedShortcuts.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipJournal.h"
@@ -16,35 +19,32 @@
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "pasteboard/PasteboardMonitor.h"
+#include "ui/ClipRowView.h"
 #include "ui/EditClipController.h"
 #include "ui/HistoryViewController.h"
 #include "ui/PreferencesController.h"
 #include "ui/Translations.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
-#include <QUrlQuery>
 
 #include <memory>
 
-Q_DECLARE_METATYPE(ListMode)
 Q_DECLARE_METATYPE(ClipKind)
 Q_DECLARE_METATYPE(RunningWindow)
 Q_DECLARE_METATYPE(std::optional<RunningWindow>)
@@ -53,13 +53,6 @@ namespace {
 
 const RunningWindow editor { 0x400001, 4242 };
 const RunningWindow terminal { 0x600007, 5151 };
-// Two screens side by side; the primary has a 30 point bar at its top.
-const Screen leftScreen { { 0, 0, 1920, 1080 }, { 0, 0, 1920, 1050 } };
-const Screen rightScreen { { 1920, 0, 1280, 1024 }, { 1920, 0, 1280, 1024 } };
-const QPointF onRightScreen(2000, 500);
-// The default anchor ("right") on each, in window coordinates.
-const QRect rightOfLeftScreen(1580, 30, 340, 1050);
-const QRect rightOfRightScreen(2860, 56, 340, 1024);
 
 QByteArray pngBytes()
 {
@@ -76,10 +69,7 @@ struct Fixture
 {
     explicit Fixture(bool alwaysVisible = false)
     {
-        screens.primary = QRect(0, 0, 1920, 1080);
-        screens.list = { leftScreen, rightScreen };
-        screens.main = leftScreen;
-        screens.mouse = QPointF(100, 500);
+        screens.sideBySide();
         workspace.frontmost = editor;
         defaults.setObject(QLatin1String(SettingsKeys::alwaysVisible), alwaysVisible);
         start();
@@ -110,8 +100,20 @@ struct Fixture
         return app->store().clips().first();
     }
 
-    HistoryPanel &panel() { return app->panel(); }
-    QLineEdit *searchField() { return app->historyController()->searchField(); }
+    HistoryPanel &panel() { return app->panel().panel(); }
+    HistoryViewController &history() { return *app->panel().history(); }
+    QLineEdit *searchField() { return history().searchField(); }
+    // Presses one of the buttons of a row in the list, as the user does.
+    void click(int row, ClipRowView::Hit button)
+    {
+        auto *list = history().findChild<QListView *>(QStringLiteral("historyList"));
+        const ClipRowView::Layout parts
+            = ClipRowView::layout(list->visualRect(list->model()->index(row, 0)), false);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+            (button == ClipRowView::Hit::editButton ? parts.editButton : parts.deleteButton)
+                .center());
+    }
+    static QMenu *trayMenu() { return topLevelWindow<QMenu>(QStringLiteral("trayMenu")); }
 
     QTemporaryDir dir;
     Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
@@ -134,36 +136,18 @@ class tst_AppDelegate : public QObject
 private slots:
     void initTestCase();
     void launch();
-    void toggleFromShortcut_data();
-    void toggleFromShortcut();
-    void statusMenu();
-    void alwaysVisible();
+    void trayMenu();
     void clearHistory_data();
     void clearHistory();
     void deleteAndCopyPlain();
     void choose_data();
     void choose();
-    void outsideClick_data();
-    void outsideClick();
-    void followsSettingsScreensAndDesktops();
-    void termination();
     void failuresAreToldOnce();
     void auxiliaryWindows();
-    void share();
 
 private:
     // The autostart entry is looked for here, not in the real home.
     QTemporaryDir m_config;
-};
-
-// Receives the addresses the program asks the desktop to open.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
 };
 
 void tst_AppDelegate::initTestCase()
@@ -175,177 +159,84 @@ void tst_AppDelegate::initTestCase()
 void tst_AppDelegate::launch()
 {
     Fixture f;
-    f.add(QStringLiteral("already there"));
+    for (int i = 0; i < 4; ++i)
+        f.add(QStringLiteral("clip %1").arg(i));
     f.app->applicationDidFinishLaunching();
 
-    QCOMPARE(f.panel().geometry(), rightOfLeftScreen);
+    QCOMPARE(f.panel().geometry(), QRect(1580, 30, 340, 1050));
     QVERIFY(!f.panel().isVisible());
-    QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.accessibility"));
-    QVERIFY(!f.app->statusItem()->icon().isNull());
-    QCOMPARE(f.app->statusItem()->contextMenu(), f.app->statusMenu());
+    QVERIFY(f.trayMenu());
+    // The limits apply again when the settings change.
+    f.app->settings().setMaxClipCount(3);
+    QCOMPARE(f.app->store().clips().size(), 3);
 
     // The monitor records other programs' copies from now on.
     PasteboardContents copied;
     copied.setData(PasteboardType::plainText, "from elsewhere");
     copied.types = { PasteboardType::plainText };
     f.pasteboard.copyFromOtherProgram(copied);
-    QTRY_COMPARE(f.app->store().clips().size(), 2);
-}
+    QTRY_COMPARE(f.app->store().clips().first().preview, QStringLiteral("from elsewhere"));
 
-void tst_AppDelegate::toggleFromShortcut_data()
-{
-    QTest::addColumn<bool>("alwaysVisible");
-    QTest::addColumn<bool>("visibleBefore");
-    QTest::addColumn<ListMode>("pressed"); // the panel shows the pinned list before
-    QTest::addColumn<bool>("visibleAfter");
-    QTest::addColumn<bool>("placedAnew"); // on the pointer's new screen
-
-    QTest::newRow("always visible, shown: focus in place")
-        << true << true << ListMode::all << true << false;
-    QTest::newRow("always visible, hidden by the menu: show")
-        << true << false << ListMode::all << true << true;
-    QTest::newRow("shown, same list: hide") << false << true << ListMode::pinned << false << false;
-    QTest::newRow("shown, other list: switch in place")
-        << false << true << ListMode::all << true << false;
-    QTest::newRow("hidden: show") << false << false << ListMode::pinned << true << true;
-}
-
-void tst_AppDelegate::toggleFromShortcut()
-{
-    QFETCH(bool, alwaysVisible);
-    QFETCH(bool, visibleBefore);
-    QFETCH(ListMode, pressed);
-    QFETCH(bool, visibleAfter);
-    QFETCH(bool, placedAnew);
-
-    Fixture f(alwaysVisible);
-    f.add(QStringLiteral("loose"));
-    f.add(QStringLiteral("kept"), true);
-    f.app->applicationDidFinishLaunching();
-    f.app->showPanel(false, ListMode::pinned);
-    if (!visibleBefore)
-        f.app->toggleVisibilityFromMenu();
-    QCOMPARE(f.app->userHidAlwaysVisiblePanel(), alwaysVisible && !visibleBefore);
-    f.screens.mouse = onRightScreen;
-
-    f.app->toggleFromShortcut(pressed);
-
-    QCOMPARE(f.panel().isVisible(), visibleAfter);
-    QVERIFY(!f.app->userHidAlwaysVisiblePanel());
-    // A press that leaves the panel on screen counts as a shortcut opening,
+    // A shortcut press that leaves the panel on screen counts as an opening,
     // once the panel is drawn, or at the latest when the program ends.
     const QString opens = QLatin1String(SettingsKeys::reviewHotkeyPanelOpens);
-    if (visibleAfter)
-        QTRY_COMPARE(f.defaults.integer(opens), 1);
-    QCOMPARE(f.mouse.installed(), visibleAfter ? 1 : 0);
-    if (visibleAfter) {
-        QCOMPARE(f.app->historyController()->listMode(), pressed);
-        QCOMPARE(
-            f.app->historyController()->visibleClips().size(), pressed == ListMode::pinned ? 1 : 2);
-        QCOMPARE(f.panel().geometry(), placedAnew ? rightOfRightScreen : rightOfLeftScreen);
-        QTRY_VERIFY(f.searchField()->hasFocus());
-        QVERIFY(f.workspace.activations.isEmpty());
-    } else {
-        QCOMPARE(f.workspace.activations, QList<RunningWindow> { editor });
-    }
+    f.app->toggleFromShortcut(ListMode::all);
+    QVERIFY(f.panel().isVisible());
+    QTRY_COMPARE(f.defaults.integer(opens), 1);
+    f.app->toggleFromShortcut(ListMode::all);
+    QVERIFY(!f.panel().isVisible());
+    f.app->toggleFromShortcut(ListMode::pinned);
+    // A copy that arrives just before the end is still recorded.
+    copied.setData(PasteboardType::plainText, "last words");
+    f.pasteboard.copyFromOtherProgram(copied);
     f.app->applicationWillTerminate();
-    QCOMPARE(f.defaults.integer(opens), visibleAfter ? 1 : 0);
+    QCOMPARE(f.defaults.integer(opens), 2);
+    QVERIFY(!f.app->monitor().isRunning());
+    QCOMPARE(f.mouse.installed(), 0);
+    QCOMPARE(f.app->store().clips().first().preview, QStringLiteral("last words"));
 }
 
-void tst_AppDelegate::statusMenu()
+// What the tray menu asks for is done, and an open menu holds off the
+// panel's hiding on a click elsewhere.
+void tst_AppDelegate::trayMenu()
 {
     Fixture f;
     f.app->applicationDidFinishLaunching();
-    QMenu *menu = f.app->statusMenu();
+    QMenu *menu = f.trayMenu();
     QSignalSpy quit(f.app.get(), &AppDelegate::quitRequested);
-    auto openAndClose = [&] {
-        menu->popup(QPoint(10, 10));
-        QStringList texts;
-        for (const QAction *action : menu->actions())
-            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-        menu->hide();
-        return texts;
-    };
-
-    const QString sep = QStringLiteral("-");
-    QCOMPARE(openAndClose(),
-        (QStringList { qtTrId("menu.show"), sep, qtTrId("menu.settings"),
-            qtTrId("menu.clearHistory"), qtTrId("menu.pauseRecording"), sep, qtTrId("menu.share"),
-            sep, qtTrId("menu.quit") }));
-    for (const QAction *action : menu->actions())
-        QVERIFY(action->isEnabled());
-    QCOMPARE(menu->actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-    QCOMPARE(f.mouse.installed(), 0);
+    QSignalSpy recording(f.app.get(), &AppDelegate::recordingChanged);
 
     menu->actions().first()->trigger();
     QVERIFY(f.panel().isVisible());
     QTRY_VERIFY(f.searchField()->hasFocus());
-    // The open menu holds off the outside-click monitor; closing it restores it.
     menu->popup(QPoint(10, 10));
     QCOMPARE(f.mouse.installed(), 0);
-    QCOMPARE(menu->actions().first()->text(), qtTrId("menu.hide"));
     menu->hide();
     QCOMPARE(f.mouse.installed(), 1);
-
     menu->actions().first()->trigger();
     QVERIFY(!f.panel().isVisible());
     QCOMPARE(f.mouse.installed(), 0);
     QVERIFY(f.workspace.activations.isEmpty()); // the menu hide hands nothing back
-    QCOMPARE(openAndClose().first(), qtTrId("menu.show"));
 
-    // Pausing shows in the tray until the same item resumes recording.
-    QSignalSpy recording(f.app.get(), &AppDelegate::recordingChanged);
-    QVERIFY(menu->actions().at(4)->isCheckable() && !menu->actions().at(4)->isChecked());
     menu->actions().at(4)->trigger();
-    QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.paused"));
-    openAndClose();
-    QVERIFY(menu->actions().at(4)->isChecked());
+    QVERIFY(!f.app->isRecording());
     menu->actions().at(4)->trigger();
     QCOMPARE(recording, (QList<QVariantList> { { false }, { true } }));
-    QCOMPARE(f.app->statusItem()->toolTip(), qtTrId("status.accessibility"));
-
-    menu->actions().at(2)->trigger(); // preferences
-    menu->actions().at(6)->trigger(); // share
+    menu->actions().at(2)->trigger();
+    QVERIFY(topLevelWindow<PreferencesController>()->isVisible());
+    // Shared words go on the clipboard without joining the history.
+    menu->actions().at(6)->trigger();
+    QTRY_VERIFY(topLevelWindow<QMenu>(QStringLiteral("shareMenu")));
+    topLevelWindow<QMenu>(QStringLiteral("shareMenu"))->actions().first()->trigger();
+    QVERIFY(
+        f.pasteboard.dataForType(PasteboardType::plainText)
+            ->startsWith(
+                (qtTrId("share.message") + u'\n' + TrayMenu::shareAddress().toString()).toUtf8()));
+    f.app->monitor().poll();
+    QVERIFY(f.app->store().clips().isEmpty());
     QCOMPARE(quit.count(), 0);
     menu->actions().last()->trigger();
     QCOMPARE(quit.count(), 1);
-}
-
-// Only the menu hides an always-visible panel, and it then stays hidden
-// through settings changes until the menu or a shortcut shows it again.
-void tst_AppDelegate::alwaysVisible()
-{
-    Fixture f(true);
-    const Clip clip = f.add(QStringLiteral("some text"));
-    f.app->applicationDidFinishLaunching();
-    QVERIFY(f.panel().isVisible());
-    QVERIFY(!f.searchField()->hasFocus());
-    f.app->focusPanel(ListMode::all);
-    QTRY_VERIFY(f.searchField()->hasFocus());
-
-    f.app->historyDidChoose(clip);
-    QVERIFY(!f.searchField()->hasFocus());
-    f.app->historyDidRequestDismiss();
-    f.mouse.click();
-    QVERIFY(f.panel().isVisible());
-    QCOMPARE(f.workspace.activations, (QList<RunningWindow> { editor, editor }));
-
-    f.app->toggleVisibilityFromMenu();
-    QVERIFY(!f.panel().isVisible());
-    f.app->settings().setPanelAnchor(PanelAnchor::left);
-    QVERIFY(!f.panel().isVisible());
-    QCOMPARE(f.panel().geometry(), QRect(0, 30, 340, 1050)); // re-placed all the same
-    f.app->toggleVisibilityFromMenu();
-    QVERIFY(f.panel().isVisible());
-
-    // Turning it off leaves the panel up; the ordinary means hide it then,
-    // and turning it on brings it back.
-    f.app->settings().setAlwaysVisible(false);
-    QVERIFY(f.panel().isVisible());
-    f.app->historyDidRequestDismiss();
-    QVERIFY(!f.panel().isVisible());
-    f.app->settings().setAlwaysVisible(true);
-    QVERIFY(f.panel().isVisible());
 }
 
 void tst_AppDelegate::clearHistory_data()
@@ -368,22 +259,23 @@ void tst_AppDelegate::clearHistory()
     f.add(QStringLiteral("kept"), true);
     f.add(QStringLiteral("newest"));
     f.app->applicationDidFinishLaunching();
+    // Answered as the user does, once the question is on screen.
     QStringList asked;
-    f.app->setAlertRunner([&](QMessageBox &box) -> QAbstractButton * {
-        asked << box.text() << box.informativeText() << box.escapeButton()->text();
-        if (answer == "\r") {
-            QTimer::singleShot(0, &box, [&box] { QTest::keyClick(&box, Qt::Key_Return); });
-            return runAlertModally(box);
-        }
-        for (QAbstractButton *button : box.buttons()) {
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked << box->text() << box->informativeText() << box->escapeButton()->text();
+        if (answer.isEmpty())
+            box->done(QDialog::Rejected);
+        else if (answer == "\r")
+            QTest::keyClick(box, Qt::Key_Return);
+        for (QAbstractButton *button : box->buttons()) {
             if (!answer.isEmpty() && button->text() == qtTrId(answer.constData()))
-                return button;
+                button->click();
         }
-        return nullptr;
     });
-    f.app->statusMenu()->popup(QPoint(10, 10));
-    f.app->statusMenu()->hide();
-    f.app->statusMenu()->actions().at(3)->trigger();
+    f.trayMenu()->actions().at(3)->trigger();
 
     QCOMPARE(asked,
         (QStringList {
@@ -398,20 +290,20 @@ void tst_AppDelegate::deleteAndCopyPlain()
     f.add(QStringLiteral("stays"));
     const Clip image = f.add(QStringLiteral("Image"), false, ClipKind::image);
     f.app->applicationDidFinishLaunching();
-    f.app->showPanel(true, ListMode::all);
+    f.app->panel().show(true, ListMode::all);
     const QString imageFile = f.app->store().imagePath(image);
     QVERIFY(QFile::exists(imageFile));
 
-    f.app->historyDidRequestDelete(image);
+    f.click(0, ClipRowView::Hit::deleteButton);
     QCOMPARE(f.app->store().clips().size(), 1);
     // The file goes once the deletion is saved.
     f.app->store().flush();
     QVERIFY(!QFile::exists(imageFile));
-    QCOMPARE(f.app->historyController()->visibleClips().size(), 1);
+    QCOMPARE(f.history().visibleClips().size(), 1);
 
-    f.app->historyDidRequestCopyPlain(QStringLiteral("plain words"));
+    f.history().updateContextMenu(0)->actions().first()->trigger();
     QCOMPARE(f.pasteboard.types(), QStringList { PasteboardType::plainText });
-    QCOMPARE(f.pasteboard.dataForType(PasteboardType::plainText), QByteArray("plain words"));
+    QCOMPARE(f.pasteboard.dataForType(PasteboardType::plainText), QByteArray("stays"));
     // Not recorded as a copy, and the panel is left alone.
     f.app->monitor().poll();
     QCOMPARE(f.app->store().clips().size(), 1);
@@ -458,12 +350,12 @@ void tst_AppDelegate::choose()
     if (fileVanished)
         QVERIFY(QFile::remove(f.app->store().imagePath(clip)));
     f.app->applicationDidFinishLaunching();
-    f.app->showPanel(true, ListMode::all);
+    f.app->panel().show(true, ListMode::all);
     f.workspace.frontmost = frontAtChoice;
     const QList<Clip> before = f.app->store().clips();
     const qsizetype toldBefore = f.notifier.shown.size();
 
-    f.app->historyDidChoose(clip);
+    QTest::keyClick(f.searchField(), Qt::Key_Return);
 
     // An image that is gone is told, not put on the clipboard as an empty offer.
     QCOMPARE(f.pasteboard.writes(), fileVanished ? 0 : 1);
@@ -480,100 +372,6 @@ void tst_AppDelegate::choose()
     // Neither the choice nor the write it made changes the history.
     f.app->monitor().poll();
     QCOMPARE(f.app->store().clips(), before);
-}
-
-void tst_AppDelegate::outsideClick_data()
-{
-    QTest::addColumn<QPointF>("pointer");
-    QTest::addColumn<QString>("situation");
-    QTest::addColumn<bool>("hides");
-
-    // The panel covers x 1580 to 1920 and y 0 to 1050.
-    QTest::newRow("elsewhere") << QPointF(100.5, 500.5) << QString() << true;
-    QTest::newRow("panel's bottom-left corner") << QPointF(1580, 0) << QString() << false;
-    QTest::newRow("just above the panel") << QPointF(1700.5, 1050.5) << QString() << true;
-    QTest::newRow("always visible") << QPointF(100.5, 500.5) << QStringLiteral("always") << false;
-    QTest::newRow("on another window of ours")
-        << QPointF(150.5, 900.5) << QStringLiteral("own") << false;
-    QTest::newRow("a modal dialog is open")
-        << QPointF(100.5, 500.5) << QStringLiteral("modal") << false;
-    QTest::newRow("panel already hidden")
-        << QPointF(100.5, 500.5) << QStringLiteral("hidden") << false;
-}
-
-void tst_AppDelegate::outsideClick()
-{
-    QFETCH(QPointF, pointer);
-    QFETCH(QString, situation);
-    QFETCH(bool, hides);
-
-    Fixture f(situation == QLatin1String("always"));
-    f.app->applicationDidFinishLaunching();
-    f.app->showPanel(true, ListMode::all);
-    QWidget other(nullptr, Qt::Tool | Qt::FramelessWindowHint);
-    QDialog modal;
-    if (situation == QLatin1String("own")) {
-        other.setGeometry(100, 100, 200, 200); // desktop y 780 to 980
-        other.show();
-    } else if (situation == QLatin1String("modal")) {
-        modal.setModal(true);
-        modal.show();
-    } else if (situation == QLatin1String("hidden")) {
-        f.app->toggleVisibilityFromMenu();
-        f.app->installMouseMonitor();
-    }
-    const bool visibleBefore = f.panel().isVisible();
-    f.screens.mouse = pointer;
-    f.mouse.click();
-
-    QCOMPARE(f.panel().isVisible(), visibleBefore && !hides);
-    QCOMPARE(f.mouse.installed(), hides ? 0 : 1);
-    QCOMPARE(
-        f.workspace.activations, hides ? QList<RunningWindow> { editor } : QList<RunningWindow> {});
-}
-
-void tst_AppDelegate::followsSettingsScreensAndDesktops()
-{
-    Fixture f;
-    for (int i = 0; i < 5; ++i)
-        f.add(QStringLiteral("clip %1").arg(i));
-    f.app->applicationDidFinishLaunching();
-
-    // Limits apply again; a hidden panel is re-placed but stays hidden.
-    f.app->settings().setMaxClipCount(3);
-    QCOMPARE(f.app->store().clips().size(), 3);
-    f.app->settings().setPanelAnchor(PanelAnchor::topLeft);
-    QCOMPARE(f.panel().geometry(), QRect(0, 30, 340, 525));
-    QVERIFY(!f.panel().isVisible());
-
-    // Screen and desktop changes move only a visible panel.
-    f.screens.list[0].visibleFrame = ScreenRect { 0, 0, 1920, 1080 };
-    f.screens.change();
-    f.workspace.switchDesktop();
-    QCOMPARE(f.panel().geometry(), QRect(0, 30, 340, 525));
-    f.app->showPanel(false, ListMode::all);
-    f.screens.list[0].visibleFrame = ScreenRect { 0, 40, 1920, 1010 };
-    f.screens.change();
-    QCOMPARE(f.panel().geometry(), QRect(0, 30, 340, 505));
-    f.screens.mouse = onRightScreen;
-    f.workspace.switchDesktop();
-    QCOMPARE(f.panel().geometry(), QRect(1920, 56, 340, 512));
-    QVERIFY(f.panel().isVisible());
-}
-
-void tst_AppDelegate::termination()
-{
-    Fixture f;
-    f.app->applicationDidFinishLaunching();
-    f.app->showPanel(true, ListMode::all);
-    // A copy that arrives just before the end is still recorded.
-    PasteboardContents copied;
-    copied.setData(PasteboardType::plainText, "last words");
-    f.pasteboard.copyFromOtherProgram(copied);
-    f.app->applicationWillTerminate();
-    QVERIFY(!f.app->monitor().isRunning());
-    QCOMPARE(f.mouse.installed(), 0);
-    QCOMPARE(f.app->store().clips().size(), 1);
 }
 
 void tst_AppDelegate::failuresAreToldOnce()
@@ -671,76 +469,33 @@ void tst_AppDelegate::auxiliaryWindows()
     Fixture f;
     f.app->applicationDidFinishLaunching();
     f.app->openPreferences();
-    PreferencesController *preferences = f.app->preferencesController();
-    QVERIFY(preferences);
-    QVERIFY(preferences->isVisible());
+    PreferencesController *preferences = topLevelWindow<PreferencesController>();
+    QVERIFY(preferences && preferences->isVisible());
     QCOMPARE(f.workspace.activations.last().windowId, quint64(preferences->winId()));
     preferences->move(preferences->pos() + QPoint(40, 30));
     const QPoint moved = preferences->pos();
     preferences->close();
     QVERIFY(!preferences->isVisible());
     f.app->openPreferences();
-    QCOMPARE(f.app->preferencesController(), preferences);
+    QCOMPARE(topLevelWindow<PreferencesController>(), preferences);
     QCOMPARE(preferences->pos(), moved);
     QCOMPARE(f.defaults.integer(QLatin1String(SettingsKeys::reviewSettingsOpens)), 2);
     preferences->close();
 
     const Clip first = f.add(QStringLiteral("first"));
     const Clip second = f.add(QStringLiteral("second"));
-    f.app->showPanel(true, ListMode::all);
-    QCOMPARE(f.mouse.installed(), 1);
-    f.app->historyDidRequestEdit(first);
-    QCOMPARE(f.mouse.installed(), 0);
-    const QPointer<EditClipController> firstEditor = f.app->editController();
+    f.app->panel().show(true, ListMode::all);
+    f.click(1, ClipRowView::Hit::editButton);
+    const QPointer<EditClipController> firstEditor = topLevelWindow<EditClipController>();
     QVERIFY(firstEditor && firstEditor->isVisible());
+    QCOMPARE(firstEditor->clip().id, first.id);
     QCOMPARE(firstEditor->focusWidget(), firstEditor->textView());
-    f.app->historyDidRequestEdit(second);
+    // A second clip to edit replaces the open editor.
+    f.click(0, ClipRowView::Hit::editButton);
     QTRY_VERIFY(!firstEditor);
-    QCOMPARE(f.app->editController()->clip().id, second.id);
-    QCOMPARE(f.workspace.activations.last().windowId, quint64(f.app->editController()->winId()));
-    f.app->editController()->close();
-    QTRY_VERIFY(!f.app->editController());
-    // Outside clicks hide the panel again.
-    QCOMPARE(f.mouse.installed(), 1);
-}
-
-void tst_AppDelegate::share()
-{
-    Fixture f;
-    f.app->applicationDidFinishLaunching();
-    UrlCatcher mail;
-    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &mail, "open");
-    f.app->shareQuillstack();
-    QTRY_VERIFY(f.app->shareMenu() && f.app->shareMenu()->isVisible());
-    const QList<QAction *> items = f.app->shareMenu()->actions();
-    QCOMPARE(items.size(), 2);
-
-    items.at(0)->trigger();
-    const QString expected = qtTrId("share.message") + QStringLiteral("\nhttps://");
-    QVERIFY(QString::fromUtf8(*f.pasteboard.dataForType(PasteboardType::plainText))
-                .startsWith(expected));
-    f.app->monitor().poll();
-    QVERIFY(f.app->store().clips().isEmpty());
-
-    items.at(1)->trigger();
-    QCOMPARE(mail.urls.size(), 1);
-    const QUrlQuery query(mail.urls.first());
-    QCOMPARE(mail.urls.first().scheme(), QStringLiteral("mailto"));
-    QVERIFY(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
-                .contains(AppDelegate::shareAddress().toString()));
-    QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
-        qtTrId("share.subject"));
-
-    // Without a program for mailto: links the user hears of it, once.
-    const qsizetype shownBefore = f.notifier.shown.size();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("openUrl")));
-        items.at(1)->trigger();
-    }
-    QCOMPARE(f.notifier.shown.size(), shownBefore + 1);
-    QCOMPARE(f.notifier.shown.last().title, qtTrId("notice.mailUnavailable.title"));
-    QVERIFY(f.notifier.shown.last().message.contains(AppDelegate::shareAddress().toString()));
+    const QPointer<EditClipController> editor = topLevelWindow<EditClipController>();
+    QCOMPARE(editor->clip().id, second.id);
+    QCOMPARE(f.workspace.activations.last().windowId, quint64(editor->winId()));
 }
 
 QTEST_MAIN(tst_AppDelegate)

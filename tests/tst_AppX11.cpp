@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaintedPixels.h"
+#include "TopLevelWindow.h"
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
 #include "app/HistoryPanel.h"
 #include "model/ClipStore.h"
 #include "model/Settings.h"
 #include "platform/x11/X11Workspace.h"
+#include "ui/ClipRowView.h"
+#include "ui/EditClipController.h"
 #include "ui/HistoryViewController.h"
 #include "ui/Translations.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QProcess>
 #include <QScreen>
@@ -123,15 +127,13 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 
     f.app->toggleFromShortcut(ListMode::all);
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
-    QCOMPARE(f.app->previousApp()->windowId, f.otherWindow);
-    QCOMPARE(f.app->previousApp()->processId, f.other.processId());
     ActivationRequests requests;
     QVERIFY(requests.take().isEmpty());
 
     // Both the window manager's active window and the X input focus are the
     // previous window again; with a window manager, because we asked for it.
     runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
-    QVERIFY(waitFor([&] { return !f.app->panel().isVisible() && f.otherHasKeyboard(); }));
+    QVERIFY(waitFor([&] { return !f.panel().isVisible() && f.otherHasKeyboard(); }));
     QCOMPARE(activeWindowByXdotool(), f.otherWindow);
     QCOMPARE(runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).toULongLong(),
         f.otherWindow);
@@ -165,6 +167,7 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 
 // Typed into the panel, a search starts at its first match, which Return
 // copies; a search or a kept view with nothing to list says so on screen.
+// The panel takes the keyboard back when a clip's editor closes over it.
 void tst_AppX11::typedSearch()
 {
     Fixture f;
@@ -174,13 +177,26 @@ void tst_AppX11::typedSearch()
     QVERIFY(f.focusOther());
     f.app->toggleFromShortcut(ListMode::all);
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
-    const HistoryViewController &history = *f.app->historyController();
+    const HistoryViewController &history = f.history();
+    const auto *rows = history.findChild<QListView *>(QStringLiteral("historyList"));
+    const QRect firstRow = rows->visualRect(rows->model()->index(0, 0));
+    clickAt(
+        rows->viewport()->mapToGlobal(ClipRowView::layout(firstRow, false).editButton.center()));
+    QVERIFY(waitFor([] {
+        const auto *editor = topLevelWindow<EditClipController>();
+        return editor
+            && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") })
+                   .toULongLong()
+            == editor->winId();
+    }));
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Escape") });
+    QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
     runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Down") });
     QVERIFY(waitFor([&] { return history.selectedRow() == 1; }));
     runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("apple") });
     QVERIFY(waitFor([&] { return history.searchField()->text() == u"apple"; }));
     runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
-    QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+    QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     QCOMPARE(
         runTool(QStringLiteral("xclip"),
             { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
@@ -197,7 +213,13 @@ void tst_AppX11::typedSearch()
         return pixelsUnlikeSurroundings(screen, area);
     };
     f.app->toggleFromShortcut(ListMode::all);
-    QVERIFY(waitFor([&] { return f.app->panel().isVisible() && messageOnScreen() == 0; }));
+    // Typed once the server sends keys to the panel.
+    QVERIFY(waitFor([&] {
+        return f.panel().isVisible() && messageOnScreen() == 0
+            && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") })
+                   .toULongLong()
+            == f.panel().winId();
+    }));
     runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("zzz") });
     QVERIFY(waitFor([&] { return history.visibleClips().isEmpty(); }));
     QCOMPARE(message->text(), qtTrId("empty.search"));
@@ -223,24 +245,26 @@ void tst_AppX11::outsideClicks()
     QVERIFY(probe);
 
     // A press in the search field is ours: the panel stays.
-    QLineEdit *search = f.app->historyController()->searchField();
+    QLineEdit *search = f.history().searchField();
     clickAt(search->mapToGlobal(search->rect().center()));
     QTRY_COMPARE_WITH_TIMEOUT(presses, 1, 10000);
-    QVERIFY(f.app->panel().isVisible());
+    QVERIFY(f.panel().isVisible());
 
     clickAt(QPoint(20, 400));
-    QVERIFY(waitFor([&] { return !f.app->panel().isVisible() && f.otherHasKeyboard(); }));
-    QVERIFY(!f.app->hasMouseMonitor());
+    QVERIFY(waitFor([&] { return !f.panel().isVisible() && f.otherHasKeyboard(); }));
 
     // Always visible: shown without taking the keyboard, and clicks elsewhere
     // leave it alone.
     f.app->settings().setAlwaysVisible(true);
-    QVERIFY(f.app->panel().isVisible());
-    QVERIFY(f.app->hasMouseMonitor());
+    QVERIFY(f.panel().isVisible());
     QVERIFY(f.otherHasKeyboard());
     clickAt(QPoint(20, 420));
     QTRY_COMPARE_WITH_TIMEOUT(presses, 3, 10000);
-    QVERIFY(f.app->panel().isVisible());
+    QVERIFY(f.panel().isVisible());
+    // Turned off, the panel stays up until the next click elsewhere.
+    f.app->settings().setAlwaysVisible(false);
+    clickAt(QPoint(20, 440));
+    QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     f.mouse.removeMonitor(*probe);
 }
 
@@ -248,7 +272,7 @@ void tst_AppX11::trayMenuTogglesThePanel()
 {
     Fixture f;
     f.app->applicationDidFinishLaunching();
-    QMenu *menu = f.app->statusMenu();
+    QMenu *menu = f.trayMenu();
     auto firstItemAfterOpening = [menu] {
         menu->popup(QPoint(300, 300));
         const QString text = menu->actions().first()->text();
@@ -261,7 +285,7 @@ void tst_AppX11::trayMenuTogglesThePanel()
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
     QCOMPARE(firstItemAfterOpening(), qtTrId("menu.hide"));
     menu->actions().first()->trigger();
-    QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+    QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     QCOMPARE(firstItemAfterOpening(), qtTrId("menu.show"));
 }
 

@@ -5,6 +5,7 @@
 #include "X11TestTools.h"
 #include "app/HistoryPanel.h"
 #include "app/HotkeyController.h"
+#include "app/PanelController.h"
 #include "globalhotkeys/StandardNames.h"
 #include "platform/x11/X11HotkeyRegistrar.h"
 #include "ui/HistoryViewController.h"
@@ -47,9 +48,7 @@ protected:
 
 bool shows(X11AppFixture &f, ListMode mode)
 {
-    return waitFor([&] {
-        return f.app->panel().isVisible() && f.app->historyController()->listMode() == mode;
-    });
+    return waitFor([&] { return f.panel().isVisible() && f.history().listMode() == mode; });
 }
 
 } // namespace
@@ -85,7 +84,7 @@ private slots:
         QVERIFY(xdotool("keydown", { Key::command, Key::option, Key::v }));
         QVERIFY(pressed.wait());
         QVERIFY(waitFor([&] { return repeats.repeatsOf(Key::v) >= 2; }));
-        QVERIFY(!f.app->panel().isVisible());
+        QVERIFY(!f.panel().isVisible());
         QVERIFY(xdotool("keyup", { Key::v }));
         QVERIFY(shows(f, ListMode::all));
         QCOMPARE(pressed.count(), 1);
@@ -93,7 +92,7 @@ private slots:
         QVERIFY(xdotool("keyup", { Key::option, Key::command }));
 
         QVERIFY(typeChord(Key::v));
-        QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+        QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
         QVERIFY(typeChord(Key::p));
         QVERIFY(shows(f, ListMode::pinned));
         // From the pinned list the other shortcut switches lists rather than hiding.
@@ -139,12 +138,12 @@ private slots:
         QFETCH(bool, contextMenu);
         X11AppFixture f;
         f.app->applicationDidFinishLaunching();
-        QMenu *menu = f.app->statusMenu();
+        QMenu *menu = f.trayMenu();
         if (contextMenu) {
             f.addText(QStringLiteral("Hello"));
-            f.app->showPanel(true, ListMode::all);
+            f.app->panel().show(true, ListMode::all);
             QVERIFY(shows(f, ListMode::all));
-            menu = f.app->historyController()->updateContextMenu(0);
+            menu = f.history().updateContextMenu(0);
         }
         KeyLog menuKeys;
         menu->installEventFilter(&menuKeys);
@@ -161,7 +160,7 @@ private slots:
         menu->hide();
         QVERIFY(!f.namedShortcuts.isMenuOpen());
         QVERIFY(typeChord(Key::p));
-        QVERIFY(waitFor([&] { return !f.app->panel().isVisible(); }));
+        QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     }
 
     // The hot key stays on its key when the layout changes; only its text follows.

@@ -182,6 +182,9 @@ private slots:
         QTest::newRow("lowered, return") << 10 << u"return"_s << u"10"_s << 30 << 20;
         QTest::newRow("0 becomes 1: the kept stay")
             << 0 << qtTrId("alert.limit.confirm") << u"18"_s << 1 << 2;
+        // -1 and -2: a click on the field's up and down arrows.
+        QTest::newRow("up arrow") << -1 << QString() << QString() << 31 << 20;
+        QTest::newRow("down arrow") << -2 << QString() << QString() << 29 << 20;
     }
 
     void countLimit()
@@ -214,9 +217,16 @@ private slots:
             return it == buttons.end() ? nullptr : *it;
         });
         QSpinBox *field = f.window.findChild<QSpinBox *>();
-        field->selectAll();
-        QTest::keyClicks(field, QString::number(typed));
-        QTest::keyClick(field, Qt::Key_Return);
+        if (typed < 0) {
+            f.window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+            const QPoint arrow(field->width() - 5, typed == -1 ? 4 : field->height() - 4);
+            QTest::mouseClick(field, Qt::LeftButton, {}, arrow);
+        } else {
+            field->selectAll();
+            QTest::keyClicks(field, QString::number(typed));
+            QTest::keyClick(field, Qt::Key_Return);
+        }
         f.store.applyLimits();
 
         QCOMPARE(told.isEmpty(), removedTold.isEmpty());
@@ -227,6 +237,44 @@ private slots:
         QCOMPARE(f.settings.maxClipCount(), limit);
         QCOMPARE(field->value(), limit);
         QCOMPARE(f.store.clips().size(), clipsLeft);
+    }
+
+    // Escape and Ctrl+W close the window from any control, except a
+    // recorder, which records them.
+    void closeKeys_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<bool>("closed");
+        const QKeySequence escape(Qt::Key_Escape);
+        const QKeySequence ctrlW(Qt::CTRL | Qt::Key_W);
+        QTest::newRow("escape in a popup") << u"popup"_s << escape << true;
+        QTest::newRow("ctrl+w in the count") << u"count"_s << ctrlW << true;
+        QTest::newRow("escape on a checkbox") << u"checkbox"_s << escape << true;
+        QTest::newRow("escape while recording") << u"recorder"_s << escape << false;
+        QTest::newRow("ctrl+w while recording") << u"recorder"_s << ctrlW << false;
+    }
+
+    void closeKeys()
+    {
+        QFETCH(QString, focus);
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, closed);
+        Fixture f;
+        int closes = 0;
+        f.window.setOnClose([&closes] { ++closes; });
+        f.window.show();
+        QApplication::setActiveWindow(&f.window);
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        const QHash<QString, QWidget *> controls { { u"popup"_s, f.window.agePopup() },
+            { u"count"_s, f.window.countField() },
+            { u"checkbox"_s, f.window.keepClipboardAliveCheckbox() },
+            { u"recorder"_s, f.window.panelRecorder() } };
+        QWidget *target = controls.value(focus);
+        target->setFocus(Qt::MouseFocusReason);
+        QTest::keySequence(target, keys);
+        QCOMPARE(f.window.isVisible(), !closed);
+        QCOMPARE(closes, closed ? 1 : 0);
     }
 
     void countFieldRange()

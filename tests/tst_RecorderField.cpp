@@ -23,6 +23,7 @@ namespace {
 const ModifierFlags ctrlAlt = ModifierFlag::command | ModifierFlag::option;
 const Shortcut ctrlAltP(Key::p, ctrlAlt);
 const Shortcut ctrlAltB(Key::b, ctrlAlt);
+const Shortcut ctrlAltH(Key::h, ctrlAlt);
 
 struct Press
 {
@@ -38,11 +39,14 @@ struct Fixture
     Fixture()
     {
         shortcuts.createName(name);
+        shortcuts.createName(other);
         auto *layout = new QVBoxLayout(&window);
         layout->addWidget(before);
         recorder = new RecorderField(shortcuts, name, [this](const std::optional<Shortcut> &s) {
             changes.append(s ? s->description(keyboard) : QStringLiteral("none"));
         });
+        recorder->setOtherNames({ { name, QStringLiteral("Open kept clips") },
+            { other, QStringLiteral("Open history") } });
         layout->addWidget(recorder);
         layout->addWidget(after);
         layout->setContentsMargins(20, 20, 20, 20);
@@ -79,6 +83,7 @@ struct Fixture
     FakeKeyboardLayout keyboard;
     NamedShortcuts shortcuts { defaults, registrar, keyboard };
     Name name { QStringLiteral("togglePinnedPanel"), ctrlAltP };
+    Name other { QStringLiteral("togglePanel"), ctrlAltH };
     QWidget window;
     QLineEdit *before = new QLineEdit;
     QLineEdit *after = new QLineEdit;
@@ -133,6 +138,9 @@ private slots:
         row("a menu item's shortcut", { Key::q, Qt::Key_Q, Qt::ControlModifier }, "Ctrl+Alt+P", 0,
             true,
             localizedString("keyboard_shortcut_used_by_menu_item").arg(QStringLiteral("Quit")));
+        row("the other name's shortcut", { Key::h, Qt::Key_H, ca }, "Ctrl+Alt+P", 0, true,
+            localizedString("keyboard_shortcut_used_by_other_name")
+                .arg(QStringLiteral("Open history")));
         row("held elsewhere, OK", { Key::b, Qt::Key_B, ca }, "Ctrl+Alt+P", 0, true, heldElsewhere);
         row("held elsewhere, used anyway", { Key::b, Qt::Key_B, ca }, "Ctrl+Alt+B", 0, false,
             heldElsewhere, "force_use_shortcut");

@@ -1,30 +1,64 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the Wayland clipboard with exactly the types a test names.
 add_executable(qs-wayland-owner support/wayland-owner.cpp)
-target_link_libraries(qs-wayland-owner PRIVATE quillstack_wayland_protocols quillstack_options)
+target_link_libraries(qs-wayland-owner
+  PRIVATE quillstack_platform_wayland quillstack_wayland_protocols quillstack_options)
 
 # The monitor against the real Wayland clipboard of a headless sway and KWin.
 quillstack_add_test(NAME tst_CaptureWayland
-  SOURCES tst_CaptureWayland.cpp
+  SOURCES tst_CaptureWayland.cpp support/HelperProcesses.cpp support/HelperProcesses.h
   LIBS quillstack_platform_wayland LABELS wayland WAYLAND KWIN)
 add_dependencies(tst_CaptureWayland qs-wayland-owner)
 target_compile_definitions(tst_CaptureWayland PRIVATE
   QS_WAYLAND_OWNER="$<TARGET_FILE:qs-wayland-owner>")
 
-# A compositor socket without data-control.
+# A compositor of our own: a seat and, as asked, either data-control
+# protocol or both, its server side generated from the program's descriptions.
 pkg_check_modules(WAYLAND_SERVER REQUIRED IMPORTED_TARGET wayland-server)
-add_executable(qs-bare-compositor support/bare-compositor.cpp)
-target_link_libraries(qs-bare-compositor PRIVATE PkgConfig::WAYLAND_SERVER quillstack_options)
+set(server_protocol_sources)
+foreach(protocol wlr-data-control-unstable-v1 ext-data-control-v1)
+  set(xml ${QUILLSTACK_WAYLAND_PROTOCOLS}/${protocol}.xml)
+  set(header ${CMAKE_CURRENT_BINARY_DIR}/${protocol}-server-protocol.h)
+  set(code ${CMAKE_CURRENT_BINARY_DIR}/${protocol}-server-protocol.c)
+  add_custom_command(OUTPUT ${header} ${code}
+    COMMAND ${QUILLSTACK_WAYLAND_SCANNER} server-header ${xml} ${header}
+    COMMAND ${QUILLSTACK_WAYLAND_SCANNER} private-code ${xml} ${code}
+    DEPENDS ${xml} VERBATIM)
+  list(APPEND server_protocol_sources ${header} ${code})
+endforeach()
+# Generated C, compiled without our C++ warning set.
+add_library(qs_wayland_server_protocols STATIC ${server_protocol_sources})
+target_include_directories(qs_wayland_server_protocols PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
+target_link_libraries(qs_wayland_server_protocols PUBLIC PkgConfig::WAYLAND_SERVER)
+add_executable(qs-test-compositor support/test-compositor.cpp)
+target_link_libraries(qs-test-compositor PRIVATE qs_wayland_server_protocols quillstack_options)
+
+# The monitor again against our compositor, once with the wlroots protocol
+# alone and once with the standard one alone, which no compositor we can
+# install offers; the test is told which.
+get_test_property(tst_CaptureWayland ENVIRONMENT capture_env)
+foreach(run "wlr;--wlr;zwlr_data_control_manager_v1" "ext;--ext;ext_data_control_manager_v1")
+  list(GET run 0 name)
+  list(GET run 1 options)
+  list(GET run 2 protocol)
+  add_test(NAME tst_CaptureWayland_${name}
+    COMMAND ${QUILLSTACK_WAYLAND_HARNESS} --compositor "$<TARGET_FILE:qs-test-compositor> ${options}"
+      $<TARGET_FILE:tst_CaptureWayland>)
+  set_tests_properties(tst_CaptureWayland_${name} PROPERTIES
+    LABELS wayland TIMEOUT 120
+    ENVIRONMENT "${capture_env};QUILLSTACK_TEST_DATA_CONTROL=${protocol}")
+endforeach()
+add_dependencies(tst_CaptureWayland qs-test-compositor)
 
 # The whole program on a Wayland session: which clipboard it chooses.
 # Also the end of a session around it: its compositor going away as it quits.
 quillstack_add_test(NAME tst_WaylandSession
   SOURCES tst_WaylandSession.cpp
   LIBS quillstack_model LABELS wayland WAYLAND)
-add_dependencies(tst_WaylandSession quillstack qs-bare-compositor)
+add_dependencies(tst_WaylandSession quillstack qs-test-compositor)
 target_compile_definitions(tst_WaylandSession PRIVATE
   QS_QUILLSTACK="$<TARGET_FILE:quillstack>"
-  QS_BARE_COMPOSITOR="$<TARGET_FILE:qs-bare-compositor>"
+  QS_TEST_COMPOSITOR="$<TARGET_FILE:qs-test-compositor>"
   QS_SWAY_SESSION="${CMAKE_SOURCE_DIR}/tests/support/sway-session.sh")
 
 # Handing the keyboard back through the compositor's window list (sway) or

@@ -4,7 +4,7 @@ add_executable(qs-clipboard-owner support/clipboard-owner.cpp)
 target_link_libraries(qs-clipboard-owner PRIVATE PkgConfig::XCB quillstack_options)
 
 quillstack_add_test(NAME tst_X11Pasteboard
-  SOURCES tst_X11Pasteboard.cpp support/ClipboardTools.cpp support/ClipboardTools.h
+  SOURCES tst_X11Pasteboard.cpp ${QUILLSTACK_CLIPBOARD_TOOLS}
   LIBS quillstack_platform_x11 LABELS x11 X11)
 add_dependencies(tst_X11Pasteboard qs-clipboard-owner)
 target_compile_definitions(tst_X11Pasteboard PRIVATE

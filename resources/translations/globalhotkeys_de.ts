@@ -24,6 +24,10 @@
         <source>This keyboard shortcut cannot be used because the menu item “%1” already uses it.</source>
         <translation>Dieses Tastenkürzel kann nicht verwendet werden, weil der Menüeintrag „%1“ es bereits verwendet.</translation>
     </message>
+    <message id="keyboard_shortcut_used_by_other_name">
+        <source>This keyboard shortcut cannot be used because “%1” already uses it.</source>
+        <translation>Dieses Tastenkürzel kann nicht verwendet werden, weil „%1“ es bereits verwendet.</translation>
+    </message>
     <message id="keyboard_shortcut_disallowed">
         <source>Add Ctrl, Alt or Super to the key; only F1 to F35 work alone.</source>
         <translation>Dieses Tastenkürzel kann nicht verwendet werden: Fügen Sie Strg oder Super hinzu.</translation>

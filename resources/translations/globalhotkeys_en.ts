@@ -24,6 +24,10 @@
         <source>This keyboard shortcut cannot be used because the menu item “%1” already uses it.</source>
         <translation>This keyboard shortcut cannot be used because the menu item “%1” already uses it.</translation>
     </message>
+    <message id="keyboard_shortcut_used_by_other_name">
+        <source>This keyboard shortcut cannot be used because “%1” already uses it.</source>
+        <translation>This keyboard shortcut cannot be used because “%1” already uses it.</translation>
+    </message>
     <message id="keyboard_shortcut_disallowed">
         <source>Add Ctrl, Alt or Super to the key; only F1 to F35 work alone.</source>
         <translation>Add Ctrl, Alt or Super to the key; only F1 to F35 work alone.</translation>

@@ -12,6 +12,22 @@
         <source>No clips match your search</source>
         <translation>Keine Einträge passen zu Ihrer Suche</translation>
     </message>
+    <message id="list.title.all">
+        <source>Clipboard history</source>
+        <translation>Zwischenablage-Verlauf</translation>
+    </message>
+    <message id="field.clear">
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message id="edit.text.name">
+        <source>Text of the clip</source>
+        <translation>Text des Eintrags</translation>
+    </message>
+    <message id="list.title.pinned">
+        <source>Kept clips</source>
+        <translation>Behaltene Einträge</translation>
+    </message>
     <message id="empty.pinned">
         <source>No kept clips yet</source>
         <translation>Noch keine behaltenen Einträge</translation>
@@ -35,6 +51,10 @@
     <message id="clip.timestamp">
         <source>Copied %1</source>
         <translation>Kopiert %1</translation>
+    </message>
+    <message id="clip.tooltip.image">
+        <source>%1 × %2 pixels, %3</source>
+        <translation>%1 × %2 Pixel, %3</translation>
     </message>
     <message id="clip.edit">
         <source>Edit</source>
@@ -259,6 +279,10 @@
     <message id="alert.limit.confirm">
         <source>Remove Clips</source>
         <translation>Einträge entfernen</translation>
+    </message>
+    <message id="alert.deleteKept.title">
+        <source>Delete this kept clip?</source>
+        <translation>Diesen behaltenen Eintrag löschen?</translation>
     </message>
     <message id="alert.cancel">
         <source>Cancel</source>

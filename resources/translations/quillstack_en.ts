@@ -12,6 +12,22 @@
         <source>No clips match your search</source>
         <translation>No clips match your search</translation>
     </message>
+    <message id="list.title.all">
+        <source>Clipboard history</source>
+        <translation>Clipboard history</translation>
+    </message>
+    <message id="field.clear">
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message id="edit.text.name">
+        <source>Text of the clip</source>
+        <translation>Text of the clip</translation>
+    </message>
+    <message id="list.title.pinned">
+        <source>Kept clips</source>
+        <translation>Kept clips</translation>
+    </message>
     <message id="empty.pinned">
         <source>No kept clips yet</source>
         <translation>No kept clips yet</translation>
@@ -35,6 +51,10 @@
     <message id="clip.timestamp">
         <source>Copied %1</source>
         <translation>Copied %1</translation>
+    </message>
+    <message id="clip.tooltip.image">
+        <source>%1 × %2 pixels, %3</source>
+        <translation>%1 × %2 pixels, %3</translation>
     </message>
     <message id="clip.edit">
         <source>Edit</source>
@@ -259,6 +279,10 @@
     <message id="alert.limit.confirm">
         <source>Remove Clips</source>
         <translation>Remove Clips</translation>
+    </message>
+    <message id="alert.deleteKept.title">
+        <source>Delete this kept clip?</source>
+        <translation>Delete this kept clip?</translation>
     </message>
     <message id="alert.cancel">
         <source>Cancel</source>

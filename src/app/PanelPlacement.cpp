@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/PanelPlacement.h"
 
+#include "app/DesktopCoordinates.h"
 #include "app/Screens.h"
 
 #include <algorithm>
@@ -57,4 +58,34 @@ ScreenRect panelFrame(PanelAnchor anchor, const std::optional<Screen> &screen,
     }
     Q_UNREACHABLE();
     return {};
+}
+
+QRect workAreaUnderMouse(const Screens &screens)
+{
+    std::optional<Screen> screen = screenUnderMouse(screens);
+    if (!screen)
+        screen = screens.mainScreen();
+    if (!screen)
+        return QRect(0, 0, 800, 600);
+    return DesktopCoordinates::toWindowGeometry(screen->visibleFrame, screens.primaryGeometry());
+}
+
+QRect largestAreaBeside(const QRect &area, const QRect &obstacle, const QSize &least)
+{
+    const QRect overlap = area.intersected(obstacle);
+    if (overlap.isEmpty())
+        return area;
+    const QRect sides[] = {
+        QRect(area.topLeft(), QPoint(overlap.left() - 1, area.bottom())),
+        QRect(QPoint(overlap.right() + 1, area.top()), area.bottomRight()),
+        QRect(area.topLeft(), QPoint(area.right(), overlap.top() - 1)),
+        QRect(QPoint(area.left(), overlap.bottom() + 1), area.bottomRight()),
+    };
+    QRect best;
+    for (const QRect &side : sides) {
+        if (side.width() >= least.width() && side.height() >= least.height()
+            && qint64(side.width()) * side.height() > qint64(best.width()) * best.height())
+            best = side;
+    }
+    return best.isValid() ? best : area;
 }

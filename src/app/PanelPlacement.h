@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QRect>
 
 #include <optional>
 
@@ -36,3 +37,10 @@ std::optional<Screen> screenUnderMouse(const Screens &screens);
 // of `mainScreen`, else of the fallback area. Never clamped.
 ScreenRect panelFrame(PanelAnchor anchor, const std::optional<Screen> &screen,
     const std::optional<Screen> &mainScreen);
+
+// Where our other windows go, in window coordinates: the work area of the
+// screen under the pointer, else of the main screen.
+QRect workAreaUnderMouse(const Screens &screens);
+// The largest part of `area` on one side of `obstacle`: a window placed there
+// is not covered by it. The whole area when no side leaves room enough.
+QRect largestAreaBeside(const QRect &area, const QRect &obstacle, const QSize &least);

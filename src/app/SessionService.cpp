@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/HistoryPanel.h"
+#include "app/PanelController.h"
 #include "app/SessionBus.h"
 #include "model/ClipStore.h"
 
@@ -69,10 +70,11 @@ const QList<SessionService::Method> &SessionService::methods()
              service.m_app.toggleFromShortcut(ListMode::pinned);
          }) },
         { Member::show, {}, {}, act([](SessionService &service) {
-             if (service.m_app.panel().isVisible())
-                 service.m_app.focusPanel(ListMode::all);
+             PanelController &panel = service.m_app.panel();
+             if (panel.panel().isVisible())
+                 panel.focus(ListMode::all);
              else
-                 service.m_app.toggleVisibilityFromMenu();
+                 panel.toggleFromMenu();
          }) },
         { Member::preferences, {}, {},
             act([](SessionService &service) { service.m_app.openPreferences(); }) },

@@ -8,37 +8,36 @@ namespace StatusIcon {
 
 namespace {
 
+// The built-in icons' drawing, in their 16-unit grid: a dark board and
+// lines that read on a light panel, a white sheet that reads on a dark one.
 QPixmap drawClipboard(int size, bool paused)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 32.0, size / 32.0);
-    if (paused)
-        painter.setOpacity(0.55);
+    painter.scale(size / 16.0, size / 16.0);
+    painter.setPen(Qt::NoPen);
 
-    const QColor ink(0x3b, 0x42, 0x52);
-    QPen pen(ink, 2.4);
-    pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(QColor(0xec, 0xef, 0xf4));
-    painter.drawRoundedRect(QRectF(6, 5, 20, 24), 3, 3);
-    // The clip at the top.
+    const QColor ink(0x24, 0x1f, 0x31);
     painter.setBrush(ink);
-    painter.drawRoundedRect(QRectF(11, 2.5, 10, 5), 1.5, 1.5);
-    // Lines of text.
-    painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(11, 14), QPointF(21, 14));
-    painter.drawLine(QPointF(11, 19), QPointF(21, 19));
-    painter.drawLine(QPointF(11, 24), QPointF(17, 24));
-    if (paused) {
-        painter.setOpacity(1);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(ink);
-        painter.drawRoundedRect(QRectF(17, 16, 5, 15), 1.5, 1.5);
-        painter.drawRoundedRect(QRectF(25, 16, 5, 15), 1.5, 1.5);
+    painter.drawRoundedRect(QRectF(1.5, 2, 13, 13.5), 2, 2);
+    painter.drawRoundedRect(QRectF(4.5, 0.5, 7, 3.5), 1.25, 1.25);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(3, 4.5, 10, 9.5), 0.75, 0.75);
+    painter.setBrush(ink);
+    painter.drawRect(QRectF(4.75, 6.5, 6.5, 1.5));
+    if (!paused) {
+        painter.drawRect(QRectF(4.75, 10, 4.5, 1.5));
+        return pixmap;
     }
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPointF(11, 11), 5, 5);
+    painter.setBrush(QColor(0xc0, 0x1c, 0x28));
+    painter.drawEllipse(QPointF(11, 11), 4, 4);
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(9, 9, 1.5, 4));
+    painter.drawRect(QRectF(11.5, 9, 1.5, 4));
     return pixmap;
 }
 

@@ -235,7 +235,7 @@ void RecorderField::handleKeyPress(const QKeyEvent &event)
         reject();
         return;
     }
-    if (usedByMenuItem(*shortcut))
+    if (usedByMenuItem(*shortcut) || usedByOtherName(*shortcut))
         return;
     if (!mayUseDespiteSystem(*shortcut))
         return;
@@ -271,18 +271,33 @@ bool RecorderField::usedByMenuItem(const Shortcut &shortcut)
         const QAction *item = menuItemWithMatchingShortcut(*menu, shortcut, m_shortcuts.layout());
         if (!item)
             continue;
-        blur();
-        QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-            localizedString("keyboard_shortcut_used_by_menu_item")
-                .arg(withoutMnemonic(item->text())),
-            QMessageBox::NoButton, window());
-        box.addButton(localizedString("ok"), QMessageBox::AcceptRole);
-        box.setWindowModality(Qt::WindowModal);
-        m_alertRunner(box);
-        refocus();
+        alertTaken(localizedString("keyboard_shortcut_used_by_menu_item")
+                       .arg(withoutMnemonic(item->text())));
         return true;
     }
     return false;
+}
+
+bool RecorderField::usedByOtherName(const Shortcut &shortcut)
+{
+    for (const OtherName &other : std::as_const(m_otherNames)) {
+        if (other.name == m_name || m_shortcuts.getShortcut(other.name) != shortcut)
+            continue;
+        alertTaken(localizedString("keyboard_shortcut_used_by_other_name").arg(other.title));
+        return true;
+    }
+    return false;
+}
+
+void RecorderField::alertTaken(const QString &message)
+{
+    blur();
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
+        QMessageBox::NoButton, window());
+    box.addButton(localizedString("ok"), QMessageBox::AcceptRole);
+    box.setWindowModality(Qt::WindowModal);
+    m_alertRunner(box);
+    refocus();
 }
 
 bool RecorderField::mayUseDespiteSystem(const Shortcut &shortcut)

@@ -20,7 +20,8 @@ class NamedShortcuts;
 // name's shortcut (or "Record Shortcut") with a clear button. Focused, it
 // records: every global shortcut is paused, and the next key pressed with
 // Ctrl, Alt or Super (or F1 to F35 alone) becomes the name's shortcut unless
-// one of our menu items or another program already uses it. Tab moves on,
+// one of our menu items, another of our names or another program already
+// uses it. Tab moves on,
 // Escape gives up, Delete or Backspace clears the name.
 class RecorderField : public QLineEdit
 {
@@ -33,6 +34,15 @@ public:
     ~RecorderField() override;
 
     bool isRecording() const { return m_recording; }
+
+    // The program's other names, with the titles a refusal calls them by: a
+    // shortcut one of them holds is refused, since a hot key runs only one.
+    struct OtherName
+    {
+        Name name;
+        QString title;
+    };
+    void setOtherNames(QList<OtherName> names) { m_otherNames = std::move(names); }
 
     // Tests answer the conflict alerts and hear the beep through these.
     void setAlertRunner(AlertRunner runner) { m_alertRunner = std::move(runner); }
@@ -53,6 +63,8 @@ private:
     void reject();
     void clearShortcut();
     bool usedByMenuItem(const Shortcut &shortcut);
+    bool usedByOtherName(const Shortcut &shortcut);
+    void alertTaken(const QString &message);
     bool mayUseDespiteSystem(const Shortcut &shortcut);
     void accept(const Shortcut &shortcut);
     void showStoredShortcut();
@@ -60,6 +72,7 @@ private:
     NamedShortcuts &m_shortcuts;
     Name m_name;
     OnChange m_onChange;
+    QList<OtherName> m_otherNames;
     AlertRunner m_alertRunner;
     std::function<void()> m_beep;
     bool m_recording = false;

@@ -76,6 +76,9 @@ public:
     virtual bool ownerQuit() const { return false; }
     // Why other programs' copies cannot be seen at all; empty when they can.
     virtual QString unavailableReason() const { return QString(); }
+    // changed() is emitted for every copy another program makes, so the
+    // monitor need not look on a timer; one that cannot tell is polled.
+    virtual bool announcesChanges() const { return false; }
 
     std::optional<QString> stringForType(const QString &type) const;
 

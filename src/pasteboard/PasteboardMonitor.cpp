@@ -33,6 +33,9 @@ const QStringList capturedTypes = { PasteboardType::uriList, PasteboardType::gno
     PasteboardType::plainText, PasteboardType::rtf, PasteboardType::html, PasteboardType::png,
     PasteboardType::tiff, PasteboardType::bmp, PasteboardType::jpeg };
 
+// How often a clipboard that does not announce every copy is looked at.
+constexpr int pollIntervalMs = 400;
+
 // Restoring converts HTML to RTF or back; beyond this size the conversion
 // runs on the worker rather than while the user waits.
 constexpr qsizetype heavyRestoreBytes = 256 * 1024;
@@ -220,12 +223,9 @@ PasteboardContents restoredContents(const Clip &clip, const std::optional<QByteA
         QByteArray uriList;
         for (const QString &line : splitLines(text))
             uriList += QUrl::fromLocalFile(line).toEncoded() + "\r\n";
-        if (!uriList.isEmpty()) {
+        // The clipboard also offers it in the file managers' form.
+        if (!uriList.isEmpty())
             contents.setData(PasteboardType::uriList, uriList);
-            // File managers paste from this one; always a copy, never a cut.
-            contents.setData(PasteboardType::gnomeCopiedFiles,
-                ClipboardFetcher::gnomeCopiedFilesFromUriList(uriList));
-        }
         break;
     }
     }
@@ -258,8 +258,9 @@ PasteboardMonitor::PasteboardMonitor(
 
 void PasteboardMonitor::start()
 {
-    if (m_timer.isActive())
+    if (m_running)
         return;
+    m_running = true;
     // Readers hold at most the raw ceiling; the per-clip limit is applied
     // to what would be stored, once it is known.
     m_pasteboard.setMaxReadBytes(ClipboardReading::rawCeiling(m_settings.maxClipBytes()));
@@ -269,11 +270,13 @@ void PasteboardMonitor::start()
     // The clipboard announces every new copy: look at once rather than at
     // the next tick, so that copies in quick succession are all seen.
     connect(&m_pasteboard, &Pasteboard::changed, this, &PasteboardMonitor::poll);
-    m_timer.start();
+    if (!m_pasteboard.announcesChanges())
+        m_timer.start();
 }
 
 void PasteboardMonitor::stop()
 {
+    m_running = false;
     m_timer.stop();
     disconnect(&m_pasteboard, nullptr, this, nullptr);
     disconnect(&m_settings, nullptr, this, nullptr);

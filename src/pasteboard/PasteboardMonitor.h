@@ -26,11 +26,12 @@ public:
     PasteboardMonitor(
         Pasteboard &pasteboard, ClipStore &store, Settings &settings, QObject *parent = nullptr);
 
-    // Starts polling (every 0.4 s, and at once whenever the clipboard reports
-    // new contents). A second call does nothing.
+    // Starts watching: at once whenever the clipboard reports new contents,
+    // and every 0.4 s only where it does not report every copy, so that an
+    // idle program is not woken. A second call does nothing.
     void start();
     void stop();
-    bool isRunning() const { return m_timer.isActive(); }
+    bool isRunning() const { return m_running; }
 
     // While paused, copies go by unrecorded; resuming does not record what
     // was copied in the meantime.
@@ -47,8 +48,6 @@ public:
     void writePlainText(const QString &text);
 
     qint64 lastChangeCount() const { return m_lastChangeCount; }
-
-    static constexpr int pollIntervalMs = 400;
 
 private:
     // A write replaces whatever the clipboard holds; a restore puts back what
@@ -67,6 +66,7 @@ private:
     Settings &m_settings;
     qint64 m_lastChangeCount = 0;
     bool m_paused = false;
+    bool m_running = false;
     // The hash of what the clipboard holds when capture recorded it; what
     // another program's copy left behind is offered again only when it is
     // the newest clip.

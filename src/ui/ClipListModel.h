@@ -25,6 +25,7 @@ public:
         KindRole,
         TimestampRole,
         ImagePathRole,
+        KeptRole,
     };
 
     explicit ClipListModel(const ClipStore &store, QObject *parent = nullptr);
@@ -40,6 +41,9 @@ public:
     // The date line of a row: the localised "clip.timestamp" around the
     // creation date in the current locale's short date and time, local time.
     static QString timestampText(const QDateTime &createdAt);
+    // What a row's tooltip tells of the clip: the start of its text, line by
+    // line, the names of its files, or an image's size in pixels and bytes.
+    QString toolTip(const Clip &clip) const;
 
 private:
     const ClipStore &m_store;

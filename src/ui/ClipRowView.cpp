@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
 
@@ -23,6 +24,8 @@ constexpr int buttonSpacing = 6;
 constexpr int textBeforeButtons = 8;
 constexpr int lineSpacing = 2;
 constexpr int iconSize = 16;
+constexpr int keepMarkWidth = 10;
+constexpr int keepMarkHeight = 14;
 constexpr qreal thumbnailRadius = 4;
 constexpr qreal selectionRadius = 6;
 // Enough for every image clip a history normally holds; each entry is a few
@@ -90,6 +93,11 @@ ClipRowView::Layout ClipRowView::layout(const QRect &row, bool hasThumbnail)
     result.deleteButton = QRect(deleteLeft, buttonTop, buttonSize, buttonSize);
     result.editButton
         = QRect(deleteLeft - buttonSpacing - buttonSize, buttonTop, buttonSize, buttonSize);
+
+    // Above the buttons, where no text runs: a ribbon over the delete button
+    // says the clip is kept, out of the limits' and Clear History's reach.
+    result.keepMark = QRect(result.deleteButton.center().x() - keepMarkWidth / 2 + 1, row.top() + 2,
+        keepMarkWidth, keepMarkHeight);
 
     int textLeft = row.left() + textWithoutThumbnail;
     if (hasThumbnail) {
@@ -254,6 +262,10 @@ void ClipRowView::paint(
         index.data(ClipListModel::TimestampRole).toString(), Qt::ElideRight, parts.text.width());
     painter->drawText(QPoint(parts.text.left(), y + dateMetrics.ascent()), date);
 
+    if (index.data(ClipListModel::KeptRole).toBool()) {
+        paintKeepMark(painter, parts.keepMark,
+            selected ? primary : palette.color(QPalette::Active, QPalette::Highlight));
+    }
     paintButton(painter, parts.editButton, Hit::editButton, secondary);
     paintButton(painter, parts.deleteButton, Hit::deleteButton, secondary);
     painter->restore();
@@ -274,6 +286,18 @@ void ClipRowView::paintButton(
     }
 }
 
+void ClipRowView::paintKeepMark(QPainter *painter, const QRect &rect, const QColor &color)
+{
+    // A bookmark ribbon: a band with a notch cut into its lower end.
+    const QRectF r(rect);
+    painter->save();
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(color);
+    painter->drawPolygon(QPolygonF({ r.topLeft(), r.topRight(), r.bottomRight(),
+        QPointF(r.center().x(), r.bottom() - r.width() / 2), r.bottomLeft() }));
+    painter->restore();
+}
+
 QSize ClipRowView::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     // The width is the least the list allows; the list widens rows to its own
@@ -290,7 +314,11 @@ bool ClipRowView::helpEvent(QHelpEvent *event, QAbstractItemView *view,
     const auto kind = ClipKind(index.data(ClipListModel::KindRole).toInt());
     const QString text = buttonToolTip(kind, hit);
     if (text.isEmpty()) {
-        QToolTip::hideText();
+        // The clip's own text is never read as markup.
+        const QString tip = index.data(Qt::ToolTipRole).toString();
+        QToolTip::showText(event->globalPos(),
+            Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal) : tip,
+            view->viewport(), option.rect);
         return true;
     }
     const Layout parts = layout(option.rect, false);

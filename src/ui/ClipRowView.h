@@ -30,6 +30,7 @@ public:
         QRect text; // the column of the preview and the date line
         QRect editButton;
         QRect deleteButton;
+        QRect keepMark; // where a kept clip's ribbon hangs from the row's top
     };
 
     static constexpr int rowHeight = 60;
@@ -64,6 +65,7 @@ signals:
 
 private:
     void paintButton(QPainter *painter, const QRect &rect, Hit hit, const QColor &color) const;
+    static void paintKeepMark(QPainter *painter, const QRect &rect, const QColor &color);
 
     QIcon m_editIcon;
     QIcon m_deleteIcon;

@@ -4,6 +4,7 @@
 #include "model/ClipStore.h"
 #include "pasteboard/ImageData.h"
 #include "pasteboard/StyledText.h"
+#include "ui/WidgetAccessible.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -134,6 +135,7 @@ EditClipController::EditClipController(
         });
     }
 
+    installAccessibleFactories();
     setWindowTitle(qtTrId(viewMode ? "edit.imageTitle" : "edit.textTitle"));
     auto *content = new QVBoxLayout(this);
     content->setContentsMargins(margin, margin, margin, margin);
@@ -190,6 +192,7 @@ EditClipController::EditClipController(
 QWidget *EditClipController::buildTextView()
 {
     m_textView = new ClipTextEdit;
+    m_textView->setAccessibleName(qtTrId("edit.text.name"));
     m_textView->setMinimumHeight(minTextHeight);
     m_textView->setLineWrapMode(QTextEdit::WidgetWidth);
     m_textView->document()->setDocumentMargin(6);
@@ -209,6 +212,8 @@ QWidget *EditClipController::buildTextView()
 QWidget *EditClipController::buildImageView(const QRect &)
 {
     m_imageView = new ImageView;
+    m_imageView->setObjectName(QStringLiteral("imageView"));
+    m_imageView->setAccessibleName(qtTrId("clip.kind.image"));
     return m_imageView;
 }
 
@@ -224,6 +229,7 @@ QWidget *EditClipController::buildFindBar()
     row->setContentsMargins(0, 0, 0, 0);
     m_findField = new QLineEdit;
     m_findField->setPlaceholderText(qtTrId("edit.find"));
+    m_findField->setAccessibleName(qtTrId("edit.find"));
     m_findField->setClearButtonEnabled(true);
     row->addWidget(m_findField);
     connect(m_findField, &QLineEdit::returnPressed, this,

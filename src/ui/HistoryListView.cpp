@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/HistoryListView.h"
 
-#include "ui/HistoryListAccessible.h"
+#include "ui/WidgetAccessible.h"
 
-#include <QAccessible>
 #include <QMouseEvent>
 
 HistoryListView::HistoryListView(QWidget *parent)
@@ -12,11 +11,7 @@ HistoryListView::HistoryListView(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
     // The rows' buttons are painted: they are told to assistive technology
     // by an interface of our own.
-    static const bool accessible = [] {
-        QAccessible::installFactory(historyListAccessible);
-        return true;
-    }();
-    Q_UNUSED(accessible);
+    installAccessibleFactories();
 }
 
 ClipRowView::Hit HistoryListView::buttonAt(const QModelIndex &index, const QPoint &pos) const

@@ -6,6 +6,7 @@
 #include "ui/HistoryListView.h"
 #include "ui/HistoryViewControllerDelegate.h"
 
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,7 @@ constexpr int searchMargin = 10;
 constexpr int searchToList = 8;
 constexpr int listToBottom = 6;
 constexpr int rowSpacing = 2;
+constexpr int emptyLabelMargin = 20;
 constexpr qreal cornerRadius = 10;
 // How much of the desktop shows through the panel where the window is
 // translucent.
@@ -35,10 +37,22 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     : QWidget(parent)
     , m_store(store)
     , m_settings(settings)
+    , m_questionRunner([](QMenu &menu) { return menu.exec(); })
 {
+    // The kept clips are a list of their own: its title tells them from the
+    // history, which can look the same.
+    m_title = new QLabel(qtTrId("list.title.pinned"), this);
+    m_title->setObjectName(QStringLiteral("listTitle"));
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    m_title->setFont(titleFont);
+    m_title->setContentsMargins(searchMargin + 2, 0, searchMargin, 0);
+    m_title->hide();
+
     m_searchField = new QLineEdit(this);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(qtTrId("search.placeholder"));
+    m_searchField->setAccessibleName(qtTrId("search.placeholder"));
     m_searchField->installEventFilter(this);
     // Finding the clear button's icon searches the icon theme and loads the
     // image plugins: a start does not wait for it, and neither should the
@@ -101,10 +115,13 @@ HistoryViewController::HistoryViewController(ClipStore &store, Settings &setting
     auto *listArea = new QGridLayout;
     listArea->setContentsMargins(0, 0, 0, 0);
     listArea->addWidget(m_listView, 0, 0);
-    listArea->addWidget(m_emptyLabel, 0, 0, Qt::AlignCenter);
+    // As wide as the list, so that a short message stays on one line.
+    m_emptyLabel->setContentsMargins(emptyLabelMargin, 0, emptyLabelMargin, 0);
+    listArea->addWidget(m_emptyLabel, 0, 0);
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, searchMargin, 0, listToBottom);
     root->setSpacing(searchToList);
+    root->addWidget(m_title);
     root->addLayout(searchRow);
     root->addLayout(listArea, 1);
 
@@ -139,6 +156,9 @@ void HistoryViewController::reloadVisibleClips()
         m_model->setClips(std::move(clips));
     }
 
+    m_title->setVisible(m_listMode == ListMode::pinned);
+    m_listView->setAccessibleName(
+        qtTrId(m_listMode == ListMode::pinned ? "list.title.pinned" : "list.title.all"));
     const int count = m_model->rowCount();
     m_emptyLabel->setVisible(count == 0);
     if (count > 0) {
@@ -178,14 +198,26 @@ bool HistoryViewController::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         return handleSearchKey(key->key(), key->modifiers());
     }
+    // X11 follows the Menu key with a context menu event of its own: the
+    // row's menu answers it, not the field's editing menu. A right click on
+    // the field still gets that one.
+    if (watched == m_searchField && event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (!m_contextMenu->isVisible())
+            openContextMenuOfSelected();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
 bool HistoryViewController::handleSearchKey(int key, Qt::KeyboardModifiers modifiers)
 {
+    modifiers &= ~Qt::KeypadModifier;
+    if (handleListKey(key, modifiers))
+        return true;
     // With Shift, Ctrl or Alt held the keys keep their meaning in the field
     // (selecting text, for one).
-    if ((modifiers & ~Qt::KeypadModifier) != Qt::NoModifier)
+    if (modifiers != Qt::NoModifier)
         return false;
     switch (key) {
     case Qt::Key_Return:
@@ -201,9 +233,47 @@ bool HistoryViewController::handleSearchKey(int key, Qt::KeyboardModifiers modif
     case Qt::Key_Up:
         moveSelection(-1);
         return true;
+    case Qt::Key_PageDown:
+        moveSelection(rowsPerPage());
+        return true;
+    case Qt::Key_PageUp:
+        moveSelection(-rowsPerPage());
+        return true;
     default:
         return false;
     }
+}
+
+// The keys that act on the highlighted row, or move to the list's ends,
+// whenever the field has no use for them.
+bool HistoryViewController::handleListKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool ctrl = modifiers == Qt::ControlModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    // Home and End move the caret in a query; Ctrl moves the highlight anyway.
+    const bool fieldEmpty = m_searchField->text().isEmpty();
+    if ((key == Qt::Key_Home || key == Qt::Key_End) && (ctrl || (plain && fieldEmpty))) {
+        moveSelection(key == Qt::Key_Home ? -m_model->rowCount() : m_model->rowCount());
+        return true;
+    }
+    if ((key == Qt::Key_Menu && plain) || (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        openContextMenuOfSelected();
+        return true;
+    }
+    const Clip *selected = m_model->clipAt(selectedRow());
+    if (key == Qt::Key_F2 && plain && selected) {
+        editClip(*selected);
+        return true;
+    }
+    // Delete edits the query while there is something after the caret or a
+    // part of it is selected.
+    const bool nothingToDelete = m_searchField->cursorPosition() == m_searchField->text().size()
+        && !m_searchField->hasSelectedText();
+    if (key == Qt::Key_Delete && plain && nothingToDelete && selected) {
+        deleteClip(*selected);
+        return true;
+    }
+    return false;
 }
 
 void HistoryViewController::chooseSelected()
@@ -218,6 +288,60 @@ void HistoryViewController::moveSelection(int delta)
         return;
     const int base = std::max(selectedRow(), 0);
     selectRow(std::clamp(base + delta, 0, count - 1));
+}
+
+int HistoryViewController::rowsPerPage() const
+{
+    const int rowHeight = m_listView->sizeHintForRow(0) + rowSpacing;
+    return rowHeight > 0 ? std::max(m_listView->viewport()->height() / rowHeight, 1) : 1;
+}
+
+void HistoryViewController::openContextMenuOfSelected()
+{
+    const int row = selectedRow();
+    QMenu *menu = updateContextMenu(row);
+    if (menu->isEmpty())
+        return;
+    menu->popup(rowMenuPosition(row));
+}
+
+QPoint HistoryViewController::rowMenuPosition(int row) const
+{
+    const QRect rect = m_listView->visualRect(m_model->index(row));
+    return m_listView->viewport()->mapToGlobal(
+        rect.bottomLeft() + QPoint(rect.height(), 0) - QPoint(0, rect.height() / 2));
+}
+
+void HistoryViewController::editClip(const Clip &clip)
+{
+    if (!m_delegate)
+        return;
+    // The row may be the store's own, which the delegate may change.
+    const Clip copy = clip;
+    m_delegate->historyDidRequestEdit(copy);
+}
+
+void HistoryViewController::deleteClip(const Clip &clip)
+{
+    if (!m_delegate)
+        return;
+    const Clip copy = clip;
+    // A kept clip was kept on purpose: a slip of a key must not lose it.
+    if (copy.isKept) {
+        // Asked in a menu at the row: the panel stays above every window,
+        // where a dialog would go under it, and a menu hands the keyboard
+        // back to the field when it closes.
+        QMenu question(this);
+        question.addAction(qtTrId("alert.deleteKept.title"))->setEnabled(false);
+        QAction *confirm = question.addAction(qtTrId("clip.delete"));
+        question.setActiveAction(question.addAction(qtTrId("alert.cancel")));
+        const auto shown = std::find_if(visibleClips().cbegin(), visibleClips().cend(),
+            [&copy](const Clip &one) { return one.id == copy.id; });
+        question.move(rowMenuPosition(int(shown - visibleClips().cbegin())));
+        if (m_questionRunner(question) != confirm)
+            return;
+    }
+    m_delegate->historyDidRequestDelete(copy);
 }
 
 void HistoryViewController::onRowClicked(int row)
@@ -252,13 +376,23 @@ QMenu *HistoryViewController::updateContextMenu(int row)
         return m_contextMenu;
     m_contextClip = *clip;
 
-    QAction *copyPlain = m_contextMenu->addAction(
-        qtTrId("clip.copyPlain"), this, &HistoryViewController::copyPlainClicked);
-    copyPlain->setEnabled(clip->kind != ClipKind::image);
     QAction *keep
         = m_contextMenu->addAction(qtTrId("clip.keep"), this, &HistoryViewController::keepClicked);
     keep->setCheckable(true);
     keep->setChecked(clip->isKept);
+    m_contextMenu->addAction(
+        qtTrId(clip->kind == ClipKind::image ? "clip.view" : "clip.edit"), this, [this] {
+            if (m_contextClip)
+                editClip(*m_contextClip);
+        });
+    QAction *copyPlain = m_contextMenu->addAction(
+        qtTrId("clip.copyPlain"), this, &HistoryViewController::copyPlainClicked);
+    copyPlain->setEnabled(clip->kind != ClipKind::image);
+    m_contextMenu->addSeparator();
+    m_contextMenu->addAction(qtTrId("clip.delete"), this, [this] {
+        if (m_contextClip)
+            deleteClip(*m_contextClip);
+    });
     return m_contextMenu;
 }
 
@@ -298,6 +432,8 @@ void HistoryViewController::enableClearButton()
 void HistoryViewController::showEvent(QShowEvent *event)
 {
     enableClearButton();
+    // The last search is there to reuse, and typing replaces it.
+    m_searchField->selectAll();
     QWidget::showEvent(event);
 }
 

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
+
 #include <optional>
 
 class ClipListModel;
@@ -56,6 +58,11 @@ public:
     void copyPlainClicked();
     void keepClicked();
 
+    // Shows the question before a kept clip is deleted and answers the item
+    // chosen, or none; tests answer it themselves.
+    using QuestionRunner = std::function<QAction *(QMenu &)>;
+    void setQuestionRunner(QuestionRunner runner) { m_questionRunner = std::move(runner); }
+
     QSize sizeHint() const override;
 
 protected:
@@ -70,8 +77,14 @@ protected:
 private:
     void enableClearButton();
     bool handleSearchKey(int key, Qt::KeyboardModifiers modifiers);
+    bool handleListKey(int key, Qt::KeyboardModifiers modifiers);
     void chooseSelected();
     void moveSelection(int delta);
+    int rowsPerPage() const;
+    void openContextMenuOfSelected();
+    QPoint rowMenuPosition(int row) const;
+    void editClip(const Clip &clip);
+    void deleteClip(const Clip &clip);
     void selectRow(int row);
     void onRowClicked(int row);
     void onButtonClicked(int row, ClipRowView::Hit hit);
@@ -80,6 +93,7 @@ private:
     HistoryViewControllerDelegate *m_delegate = nullptr;
     ClipStore &m_store;
     [[maybe_unused]] Settings &m_settings;
+    QLabel *m_title = nullptr;
     QLineEdit *m_searchField = nullptr;
     HistoryListView *m_listView = nullptr;
     ClipListModel *m_model = nullptr;
@@ -87,6 +101,7 @@ private:
     QLabel *m_emptyLabel = nullptr;
     QMenu *m_contextMenu = nullptr;
     std::optional<Clip> m_contextClip;
+    QuestionRunner m_questionRunner;
     // The search text of the last reload.
     QString m_shownQuery;
     ListMode m_listMode = ListMode::all;

@@ -8,6 +8,7 @@
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "ui/LoginItem.h"
+#include "ui/WidgetAccessible.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +18,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -86,6 +89,13 @@ QComboBox *popup(const std::array<Option, N> &options, qint64 current, int fallb
     return box;
 }
 
+// A row's label as the name of what it sets: "Open history" for "Open history:".
+QString withoutColon(QString label)
+{
+    static const QRegularExpression trailingColon(QStringLiteral("\\s*:\\s*$"));
+    return label.remove(trailingColon);
+}
+
 // The value the item at `index` carries, if there is such an item.
 std::optional<qint64> itemValue(const QComboBox *box, int index)
 {
@@ -104,6 +114,7 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     , m_store(store)
     , m_loginItem(loginItem)
 {
+    installAccessibleFactories();
     setWindowTitle(qtTrId("prefs.title"));
     m_rows = new QVBoxLayout(this);
     m_rows->setSpacing(spacing);
@@ -119,7 +130,6 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     m_countField = new QSpinBox;
     m_countField->setRange(1, maxClipCount);
     m_countField->setAlignment(Qt::AlignRight);
-    m_countField->setButtonSymbols(QAbstractSpinBox::NoButtons);
     // Out-of-range numbers become the nearest allowed one, and the value is
     // taken once the user is done typing.
     m_countField->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
@@ -154,12 +164,18 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
         m_alwaysVisible, &QCheckBox::clicked, this, &PreferencesController::alwaysVisibleChanged);
 
     addSection(qtTrId("prefs.section.general"));
-    m_panelRecorder
-        = new GlobalHotkeys::RecorderField(shortcuts, GlobalHotkeys::StandardNames::togglePanel());
+    const GlobalHotkeys::Name panel = GlobalHotkeys::StandardNames::togglePanel();
+    const GlobalHotkeys::Name pinned = GlobalHotkeys::StandardNames::togglePinnedPanel();
+    m_panelRecorder = new GlobalHotkeys::RecorderField(shortcuts, panel);
     addRow(qtTrId("prefs.hotkey"), m_panelRecorder);
-    m_pinnedRecorder = new GlobalHotkeys::RecorderField(
-        shortcuts, GlobalHotkeys::StandardNames::togglePinnedPanel());
+    m_pinnedRecorder = new GlobalHotkeys::RecorderField(shortcuts, pinned);
     addRow(qtTrId("prefs.hotkey.pinned"), m_pinnedRecorder);
+    // Either shortcut is refused for the other, named as its label names it.
+    const QList<GlobalHotkeys::RecorderField::OtherName> names
+        = { { panel, withoutColon(qtTrId("prefs.hotkey")) },
+              { pinned, withoutColon(qtTrId("prefs.hotkey.pinned")) } };
+    m_panelRecorder->setOtherNames(names);
+    m_pinnedRecorder->setOtherNames(names);
 
     m_keepClipboardAlive = addCheckboxRow(qtTrId("prefs.keepClipboard"));
     m_keepClipboardAlive->setChecked(settings.keepClipboardAlive());
@@ -171,6 +187,19 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
         m_launchAtLogin, &QCheckBox::clicked, this, &PreferencesController::launchAtLoginChanged);
     m_rows->addStretch(1);
     refreshLaunchAtLogin();
+
+    // The keys that close a window without a Close button, Ctrl+W whatever
+    // the desktop's key scheme. A recorder that is recording takes every
+    // key first, these among them.
+    QList<QKeySequence> closeKeys { QKeySequence(Qt::Key_Escape),
+        QKeySequence(Qt::CTRL | Qt::Key_W) };
+    for (const QKeySequence &keys : QKeySequence::keyBindings(QKeySequence::Close)) {
+        if (!closeKeys.contains(keys))
+            closeKeys << keys;
+    }
+    auto *close = new QShortcut(this);
+    close->setKeys(closeKeys);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void PreferencesController::addSection(const QString &title)

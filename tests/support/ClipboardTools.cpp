@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipboardTools.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QSignalSpy>
 
 namespace {
@@ -16,59 +14,33 @@ QString escapedTarget(QString name)
     return name;
 }
 
-void startXclipIn(QProcess &xclip, const QByteArray &bytes)
-{
-    // Its background child would keep our pipes open.
-    xclip.setStandardOutputFile(QProcess::nullDevice());
-    xclip.setStandardErrorFile(QProcess::nullDevice());
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
-    if (xclip.waitForStarted(5000)) {
-        xclip.write(bytes);
-        xclip.closeWriteChannel();
-    }
-}
-
 } // namespace
 
 QProcess *ClipboardTools::startOwner(const Offers &offers, const QStringList &options)
 {
     QStringList arguments = options;
     for (const auto &[target, bytes] : offers) {
-        const QString path = m_dir.filePath(QString::number(++m_fileNumber));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        const QString path = m_helpers.writeFile(bytes);
+        if (path.isEmpty())
             return nullptr;
-        file.close();
         arguments << QStringLiteral("--target") << escapedTarget(target) + QLatin1Char('@') + path;
     }
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
-    QElapsedTimer waited;
-    waited.start();
-    while (!process->canReadLine() && waited.elapsed() < 10000) {
-        if (!process->waitForReadyRead(int(10000 - waited.elapsed())))
-            break;
-    }
-    if (process->readLine().trimmed() != "ready")
-        return nullptr;
-    m_processes.push_back(std::move(process));
-    return m_processes.back().get();
+    return m_helpers.startUntilReady(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
 }
 
 bool ClipboardTools::copyWithXclip(const QByteArray &bytes)
 {
     QProcess xclip;
-    startXclipIn(xclip, bytes);
+    // Its background child would keep our pipes open.
+    xclip.setStandardOutputFile(QProcess::nullDevice());
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    if (!xclip.waitForStarted(5000))
+        return false;
+    xclip.write(bytes);
+    xclip.closeWriteChannel();
     return xclip.waitForFinished(5000) && xclip.exitCode() == 0;
-}
-
-void ClipboardTools::copyWithXclipLater(const QByteArray &bytes)
-{
-    auto process = std::make_unique<QProcess>();
-    startXclipIn(*process, bytes);
-    m_processes.push_back(std::move(process));
 }
 
 QByteArray ClipboardTools::readWithXclip(const QString &target)
@@ -82,13 +54,4 @@ QByteArray ClipboardTools::readWithXclip(const QString &target)
     if (!finished.wait(5000))
         return "<xclip did not finish>";
     return xclip.readAllStandardOutput();
-}
-
-void ClipboardTools::killAll()
-{
-    for (const auto &process : m_processes) {
-        process->kill();
-        process->waitForFinished(5000);
-    }
-    m_processes.clear();
 }

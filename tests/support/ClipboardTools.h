@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HelperProcesses.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
-#include <memory>
 #include <utility>
-#include <vector>
 
 // Drives the real X11 clipboard from tests: xclip for plain copies and
 // reads, and our own owner helper when a copy must offer several targets.
@@ -24,17 +23,11 @@ public:
     QProcess *startOwner(const Offers &offers, const QStringList &options = {});
     // Copies with `xclip -i` and returns once xclip has returned.
     static bool copyWithXclip(const QByteArray &bytes);
-    // Starts `xclip -i` without waiting for it.
-    void copyWithXclipLater(const QByteArray &bytes);
     // Runs `xclip -o` while the event loop keeps serving our own clipboard.
     static QByteArray readWithXclip(const QString &target);
     // Stops every process started here.
-    void killAll();
-
-    ~ClipboardTools() { killAll(); }
+    void killAll() { m_helpers.killAll(); }
 
 private:
-    QTemporaryDir m_dir;
-    int m_fileNumber = 0;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
+    HelperProcesses m_helpers;
 };

@@ -4,27 +4,28 @@
 #include <cstdio>
 #include <unistd.h>
 
-ConsoleCapture::ConsoleCapture()
+ConsoleCapture::ConsoleCapture(int descriptor)
+    : m_descriptor(descriptor)
 {
     if (!m_file.open())
         return;
-    std::fflush(stdout);
-    m_savedStdout = ::dup(STDOUT_FILENO);
-    ::dup2(m_file.handle(), STDOUT_FILENO);
+    std::fflush(nullptr);
+    m_saved = ::dup(m_descriptor);
+    ::dup2(m_file.handle(), m_descriptor);
 }
 
 ConsoleCapture::~ConsoleCapture()
 {
-    if (m_savedStdout < 0)
+    if (m_saved < 0)
         return;
-    std::fflush(stdout);
-    ::dup2(m_savedStdout, STDOUT_FILENO);
-    ::close(m_savedStdout);
+    std::fflush(nullptr);
+    ::dup2(m_saved, m_descriptor);
+    ::close(m_saved);
 }
 
 QByteArray ConsoleCapture::text()
 {
-    std::fflush(stdout);
+    std::fflush(nullptr);
     QFile reader(m_file.fileName());
     if (!reader.open(QIODevice::ReadOnly))
         return {};

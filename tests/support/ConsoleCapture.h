@@ -4,12 +4,13 @@
 #include <QByteArray>
 #include <QTemporaryFile>
 
-// Sends everything written to standard output into a file for as long as it
-// lives, so a test can read the program's console messages.
+// Sends everything written to standard output (or to another descriptor,
+// such as 2 for standard error) into a file for as long as it lives, so a
+// test can read the program's console messages.
 class ConsoleCapture
 {
 public:
-    ConsoleCapture();
+    explicit ConsoleCapture(int descriptor = 1);
     ~ConsoleCapture();
     ConsoleCapture(const ConsoleCapture &) = delete;
     ConsoleCapture &operator=(const ConsoleCapture &) = delete;
@@ -18,5 +19,6 @@ public:
 
 private:
     QTemporaryFile m_file;
-    int m_savedStdout = -1;
+    int m_descriptor;
+    int m_saved = -1;
 };

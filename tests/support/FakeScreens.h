@@ -17,6 +17,16 @@ public:
     QRect primaryGeometry() const override { return primary; }
 
     void change() { emit screenParametersDidChange(); }
+    // Two screens side by side, the primary on the left with a 30 point bar
+    // at its top; the pointer on the primary.
+    void sideBySide()
+    {
+        primary = QRect(0, 0, 1920, 1080);
+        list = { { { 0, 0, 1920, 1080 }, { 0, 0, 1920, 1050 } },
+            { { 1920, 0, 1280, 1024 }, { 1920, 0, 1280, 1024 } } };
+        main = list.first();
+        mouse = QPointF(100, 500);
+    }
 
     QList<Screen> list;
     std::optional<Screen> main;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
 
 // Presses a key in the focused widget as Qt delivers it from the keyboard:
 // a shortcut override first, then the press, with the key's physical

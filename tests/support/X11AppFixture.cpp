@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11AppFixture.h"
 
+#include "TopLevelWindow.h"
 #include "X11TestTools.h"
 #include "app/HistoryPanel.h"
+#include "app/PanelController.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "ui/HistoryViewController.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 
 X11AppFixture::X11AppFixture()
 {
@@ -51,8 +54,22 @@ bool X11AppFixture::panelHasKeyboard()
 {
     // Qt's focus alone is not enough: with a window manager the server may
     // still send keys to the window behind for a moment.
-    return app->panel().isVisible()
-        && QApplication::focusWidget() == app->historyController()->searchField()
+    return panel().isVisible() && QApplication::focusWidget() == history().searchField()
         && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
-        == QString::number(app->panel().winId());
+        == QString::number(panel().winId());
+}
+
+HistoryPanel &X11AppFixture::panel() const
+{
+    return app->panel().panel();
+}
+
+HistoryViewController &X11AppFixture::history() const
+{
+    return *app->panel().history();
+}
+
+QMenu *X11AppFixture::trayMenu() const
+{
+    return topLevelWindow<QMenu>(QStringLiteral("trayMenu"));
 }

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+class HistoryPanel;
+class HistoryViewController;
+class QMenu;
+
 // The application controller over the real X11 services, with its data in a
 // folder of its own, and another program with a window of its own to give
 // the keyboard to and take it from.
@@ -21,6 +25,10 @@ struct X11AppFixture
     // Gives the other program the keyboard, as if the user had clicked it.
     bool focusOther();
     bool panelHasKeyboard();
+    HistoryPanel &panel() const;
+    // Made at launch.
+    HistoryViewController &history() const;
+    QMenu *trayMenu() const;
 
     QTemporaryDir dir;
     RecordingNotifier notifier;

@@ -11,6 +11,8 @@
 //                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
 //                      [--stop]              SIGSTOP itself once it owns the selection
 //                      [--silent]            never answer; print "request" for each one
+//                      [--report]            print "taken NAME" once the requestor has read
+//                                            (and deleted) the answer to a request for NAME
 //                      [--delay MS]          answer each request MS milliseconds after it
 //                                            came, as a busy owner does: requests that
 //                                            wait meanwhile are answered together
@@ -82,6 +84,7 @@ struct Options
     long long announce = -1;
     bool stop = false;
     bool silent = false;
+    bool report = false;
     unsigned delayMs = 0;
     std::string targetsReply;
     bool stallData = false;
@@ -147,6 +150,8 @@ Options parseOptions(int argc, char **argv)
             options.stop = true;
         else if (arg == "--silent")
             options.silent = true;
+        else if (arg == "--report")
+            options.report = true;
         else if (arg == "--delay")
             options.delayMs = unsigned(std::stoul(value()));
         else if (arg == "--targets")
@@ -277,6 +282,14 @@ int main(int argc, char **argv)
         std::raise(SIGSTOP);
 
     std::list<Transfer> transfers;
+    // Answers whose reading --report tells: requestor, property, target name.
+    struct Answer
+    {
+        xcb_window_t requestor;
+        xcb_atom_t property;
+        std::string name;
+    };
+    std::list<Answer> awaitingTake;
     const auto respond = [&](const xcb_selection_request_event_t *request) {
         // Requestors from before ICCCM 2 name no property.
         const xcb_atom_t property
@@ -314,6 +327,15 @@ int main(int argc, char **argv)
                 target->atom, 8, target->data.size(), target->data.data());
         } else {
             answer = XCB_NONE;
+        }
+        const bool chunked = target && target->data.size() > options.incrAbove;
+        if (options.report && answer != XCB_NONE && !chunked) {
+            const uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(connection, request->requestor, XCB_CW_EVENT_MASK, &watch);
+            awaitingTake.push_back({ request->requestor, property,
+                request->target == targetsAtom ? "TARGETS"
+                    : target                   ? target->name
+                                               : "?" });
         }
         notify(connection, request, answer);
         xcb_flush(connection);
@@ -385,6 +407,15 @@ int main(int argc, char **argv)
             respond(request);
         } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            for (auto it = awaitingTake.begin(); it != awaitingTake.end(); ++it) {
+                if (change->state != XCB_PROPERTY_DELETE || it->requestor != change->window
+                    || it->property != change->atom)
+                    continue;
+                std::printf("taken %s\n", it->name.c_str());
+                std::fflush(stdout);
+                awaitingTake.erase(it);
+                break;
+            }
             for (auto it = transfers.begin(); it != transfers.end(); ++it) {
                 if (change->state != XCB_PROPERTY_DELETE || it->requestor != change->window
                     || it->property != change->atom)

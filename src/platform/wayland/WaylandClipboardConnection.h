@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "pasteboard/ClipboardConnection.h"
 #include "pasteboard/ClipboardRead.h"
 #include "platform/wayland/DataControl.h"
 
@@ -43,25 +44,23 @@ struct WaylandSelection
 // deadlines and a byte budget; our own contents are offered through a data
 // source whose requests the writer serves. Only open(), wake(),
 // requestStop() and protocolName() may be called from other threads.
-class WaylandClipboardConnection
+class WaylandClipboardConnection : public ClipboardConnection
 {
 public:
     using Clock = std::chrono::steady_clock;
     using Representations = QList<std::pair<QString, QByteArray>>;
 
     WaylandClipboardConnection(const std::atomic<quint64> &epoch, WaylandClipboardWriter &writer);
-    ~WaylandClipboardConnection();
-    WaylandClipboardConnection(const WaylandClipboardConnection &) = delete;
-    WaylandClipboardConnection &operator=(const WaylandClipboardConnection &) = delete;
+    ~WaylandClipboardConnection() override;
 
     // Connects to WAYLAND_DISPLAY and binds the manager; false, with the
     // reason, when there is no compositor or it offers no data-control.
-    bool open(QString *errorMessage);
+    bool open(QString *errorMessage) override;
     // The bound protocol and version, for the log.
     QString protocolName() const { return m_protocolName; }
 
     void wake();
-    void requestStop();
+    void requestStop() override;
     // True once stop was requested or the compositor connection broke.
     bool finished() const { return m_stopRequested || m_broken; }
 

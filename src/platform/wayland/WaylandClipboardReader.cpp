@@ -8,7 +8,7 @@
 #include <algorithm>
 
 WaylandClipboardReader::WaylandClipboardReader(QObject *parent)
-    : QObject(parent)
+    : ClipboardReader(parent)
     , m_writer(std::make_unique<WaylandClipboardWriter>())
     , m_connection(std::make_unique<WaylandClipboardConnection>(m_epoch, *m_writer))
 {
@@ -16,20 +16,7 @@ WaylandClipboardReader::WaylandClipboardReader(QObject *parent)
 
 WaylandClipboardReader::~WaylandClipboardReader()
 {
-    if (m_thread.joinable()) {
-        m_connection->requestStop();
-        m_thread.join();
-    }
-}
-
-bool WaylandClipboardReader::start(QString *errorMessage)
-{
-    if (m_thread.joinable())
-        return true;
-    if (!m_connection->open(errorMessage))
-        return false;
-    m_thread = std::thread([this] { run(); });
-    return true;
+    stop();
 }
 
 QString WaylandClipboardReader::protocolName() const
@@ -98,6 +85,11 @@ bool WaylandClipboardReader::writePending()
     return m_pendingWrite.has_value();
 }
 
+ClipboardConnection &WaylandClipboardReader::connection() const
+{
+    return *m_connection;
+}
+
 void WaylandClipboardReader::run()
 {
     while (!m_connection->finished()) {
@@ -131,8 +123,11 @@ void WaylandClipboardReader::run()
 
 void WaylandClipboardReader::process(const WaylandSelection &selection)
 {
-    WaylandClipboardSnapshot snapshot { {}, selection.epoch, selection.initial,
-        selection.offer != nullptr, selection.sequence };
+    // Data-control cannot tell a clipboard cleared on purpose from one whose
+    // owner quit; programs almost never clear it, so an empty one counts as
+    // its owner gone.
+    ClipboardSnapshot snapshot { {}, selection.epoch, selection.initial, selection.offer == nullptr,
+        selection.sequence };
     if (selection.offer) {
         ClipboardFetcher fetcher(
             selection.types, m_maxReadBytes, [&](const QString &type, qint64 budget) {

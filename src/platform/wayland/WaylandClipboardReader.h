@@ -1,62 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "pasteboard/Pasteboard.h"
+#include "pasteboard/ClipboardReader.h"
 
 #include <QList>
-#include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 class WaylandClipboardConnection;
 class WaylandClipboardWriter;
 struct WaylandSelection;
 
-// Finished read of one selection, handed from the reader thread to the
-// pasteboard on the main thread.
-struct WaylandClipboardSnapshot
-{
-    PasteboardContents contents;
-    quint64 epoch = 0;
-    bool initial = false;
-    // False when the clipboard became empty.
-    bool offered = true;
-    // The selection's place among all the compositor announced.
-    quint64 sequence = 0;
-};
-
-// Reads every new Wayland selection on a thread of its own, so that a slow
-// or stopped owner never holds up the main thread: its types first, then
-// only what capture will use, in capture's order. Selections are read one
-// after another, in the order they came; a newer one cuts an older read
+// Reads every new Wayland selection: its types first, then only what
+// capture will use, in capture's order; a snapshot's origin is the
+// selection's place among all the compositor announced. Selections are read
+// one after another, in the order they came; a newer one cuts an older read
 // short only when that owner stops sending. Also takes the clipboard for our
-// own writes, which are never read back.
-class WaylandClipboardReader : public QObject
+// own writes, which are never read back. Starting fails when there is no
+// compositor or no data-control.
+class WaylandClipboardReader : public ClipboardReader
 {
     Q_OBJECT
 public:
     using Representations = QList<std::pair<QString, QByteArray>>;
 
     explicit WaylandClipboardReader(QObject *parent = nullptr);
-    // Stops the thread promptly, even while it waits on a stopped owner.
     ~WaylandClipboardReader() override;
 
-    // False, with the reason, when there is no compositor or no data-control.
-    bool start(QString *errorMessage);
-    bool isRunning() const { return m_thread.joinable(); }
     QString protocolName() const;
 
-    void setMaxReadBytes(qint64 bytes) { m_maxReadBytes = bytes; }
     // Takes the clipboard with these representations (none: clears it) and
     // returns once the compositor has them, or after writeWait at most.
     // Every selection taken before this call is outdated; returns the new epoch.
@@ -69,16 +48,12 @@ public:
 
     static constexpr std::chrono::milliseconds writeWait { 250 };
 
-signals:
-    void snapshotRead(const WaylandClipboardSnapshot &snapshot);
-
 private:
-    void run();
+    ClipboardConnection &connection() const override;
+    void run() override;
     void process(const WaylandSelection &selection);
     bool writePending();
 
-    std::atomic<quint64> m_epoch = 0;
-    std::atomic<qint64> m_maxReadBytes = std::numeric_limits<qint64>::max();
     struct Restore
     {
         Representations representations;
@@ -100,5 +75,4 @@ private:
     quint64 m_writesSynced = 0;
     std::unique_ptr<WaylandClipboardWriter> m_writer;
     std::unique_ptr<WaylandClipboardConnection> m_connection;
-    std::thread m_thread;
 };

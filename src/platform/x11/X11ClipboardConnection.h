@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "pasteboard/ClipboardConnection.h"
 #include "pasteboard/ClipboardRead.h"
 #include "platform/x11/X11OwnerChange.h"
 
@@ -24,21 +25,19 @@
 // newer owner appears or when another thread asks it to stop, so a stopped or
 // slow owner costs at most the deadline. Only open(), requestStop() and
 // clipboardAtom() may be called from other threads.
-class X11ClipboardConnection
+class X11ClipboardConnection : public ClipboardConnection
 {
 public:
     using Clock = std::chrono::steady_clock;
 
     // epoch is stamped on every owner change as it is taken from the stream.
     explicit X11ClipboardConnection(const std::atomic<quint64> &epoch);
-    ~X11ClipboardConnection();
-    X11ClipboardConnection(const X11ClipboardConnection &) = delete;
-    X11ClipboardConnection &operator=(const X11ClipboardConnection &) = delete;
+    ~X11ClipboardConnection() override;
 
-    bool open(QString *errorMessage);
+    bool open(QString *errorMessage) override;
     quint32 clipboardAtom() const { return m_clipboard; }
 
-    void requestStop();
+    void requestStop() override;
     // True once stop was requested or the server connection broke.
     bool finished() const;
 

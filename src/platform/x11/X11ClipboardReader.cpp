@@ -18,27 +18,14 @@ constexpr qint64 maxTargetsBytes = 1 << 20;
 } // namespace
 
 X11ClipboardReader::X11ClipboardReader(QObject *parent)
-    : QObject(parent)
+    : ClipboardReader(parent)
     , m_connection(std::make_unique<X11ClipboardConnection>(m_epoch))
 {
 }
 
 X11ClipboardReader::~X11ClipboardReader()
 {
-    if (m_thread.joinable()) {
-        m_connection->requestStop();
-        m_thread.join();
-    }
-}
-
-bool X11ClipboardReader::start(QString *errorMessage)
-{
-    if (m_thread.joinable())
-        return true;
-    if (!m_connection->open(errorMessage))
-        return false;
-    m_thread = std::thread([this] { run(); });
-    return true;
+    stop();
 }
 
 quint32 X11ClipboardReader::clipboardAtom() const
@@ -54,6 +41,11 @@ quint64 X11ClipboardReader::noteOwnWrite(quint32 ownerWindow)
     return ++m_epoch;
 }
 
+ClipboardConnection &X11ClipboardReader::connection() const
+{
+    return *m_connection;
+}
+
 void X11ClipboardReader::run()
 {
     m_connection->queueCurrentOwner();
@@ -67,7 +59,8 @@ void X11ClipboardReader::run()
 
 void X11ClipboardReader::process(const X11OwnerChange &change)
 {
-    X11ClipboardSnapshot snapshot { change, {} };
+    ClipboardSnapshot snapshot { {}, change.epoch, change.initial,
+        change.owner == XCB_NONE && change.ownerQuit, change.owner };
     if (change.owner != XCB_NONE) {
         // The echo of our own write: the pasteboard already holds what we wrote.
         if (change.owner == m_ownWindow)

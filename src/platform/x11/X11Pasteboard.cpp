@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/x11/X11Pasteboard.h"
 
-#include "pasteboard/ClipboardFetcher.h"
 #include "platform/x11/X11ClipboardReader.h"
 
 #include <QClipboard>
@@ -14,29 +13,13 @@
 #include <cstdlib>
 
 X11Pasteboard::X11Pasteboard(QObject *parent)
-    : Pasteboard(parent)
-    , m_reader(std::make_unique<X11ClipboardReader>())
+    : SystemPasteboard(std::make_unique<X11ClipboardReader>(), parent)
 {
-    connect(m_reader.get(), &X11ClipboardReader::snapshotRead, this, &X11Pasteboard::onSnapshotRead,
-        Qt::QueuedConnection);
-    m_reader->start(&m_errorString);
 }
 
-X11Pasteboard::~X11Pasteboard() = default;
-
-bool X11Pasteboard::isReading() const
+X11ClipboardReader &X11Pasteboard::x11Reader() const
 {
-    return m_reader->isRunning();
-}
-
-QString X11Pasteboard::unavailableReason() const
-{
-    return isReading() ? QString() : m_errorString;
-}
-
-std::optional<QByteArray> X11Pasteboard::dataForType(const QString &type) const
-{
-    return m_contents.dataForType(type);
+    return static_cast<X11ClipboardReader &>(reader());
 }
 
 bool X11Pasteboard::restoreContents(const PasteboardContents &contents)
@@ -62,22 +45,14 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // Every owner change the server makes after our claim must carry the new
     // epoch, so the epoch moves before the claim: a program that copies right
     // after it would otherwise be stamped with the old one and dropped.
-    m_epoch = m_reader->noteOwnWrite(m_ownWindow);
+    const quint64 epoch = x11Reader().noteOwnWrite(m_ownWindow);
     auto *mimeData = new QMimeData;
-    const std::optional<QByteArray> uriList = contents.dataForType(PasteboardType::uriList);
-    for (const auto &[type, bytes] : contents.data) {
-        if (type == PasteboardType::plainText) {
-            // As text, so that Qt also offers UTF8_STRING, STRING and TEXT.
+    for (const auto &[type, bytes] : offeredRepresentations(contents)) {
+        // Text as text, so that Qt also offers UTF8_STRING, STRING and TEXT.
+        if (type == PasteboardType::plainText)
             mimeData->setText(QString::fromUtf8(bytes));
-        } else if (type == PasteboardType::uriList) {
+        else
             mimeData->setData(type, bytes);
-            mimeData->setData(PasteboardType::gnomeCopiedFiles,
-                ClipboardFetcher::gnomeCopiedFilesFromUriList(bytes));
-        } else if (type == PasteboardType::gnomeCopiedFiles && uriList) {
-            continue;
-        } else {
-            mimeData->setData(type, bytes);
-        }
     }
     // Qt claims the selection with the last server time it saw, which is
     // older than another program's copy unless one of our windows got input
@@ -91,32 +66,14 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // Qt's window that owns the clipboard is made at the first write.
     if (const quint32 owner = currentQtOwner(); owner && owner != m_ownWindow) {
         m_ownWindow = owner;
-        m_reader->noteOwnWindow(owner);
+        x11Reader().noteOwnWindow(owner);
     }
-    replaceContents(m_contents, contents);
-    m_contents.abandoned = false;
-    m_ownerQuit = false;
-    ++m_changeCount;
+    takeOwnContents(contents, epoch);
 }
 
-void X11Pasteboard::setMaxReadBytes(qint64 bytes)
+bool X11Pasteboard::isOwnEcho(const ClipboardSnapshot &snapshot) const
 {
-    m_reader->setMaxReadBytes(bytes);
-}
-
-void X11Pasteboard::onSnapshotRead(const X11ClipboardSnapshot &snapshot)
-{
-    // Read before our latest write, or from our own window: already superseded.
-    if (snapshot.change.epoch != m_epoch)
-        return;
-    if (snapshot.change.owner != XCB_NONE && snapshot.change.owner == m_ownWindow)
-        return;
-    replaceContents(m_contents, snapshot.contents);
-    m_ownerQuit = snapshot.change.owner == XCB_NONE && snapshot.change.ownerQuit;
-    if (snapshot.change.initial)
-        return;
-    ++m_changeCount;
-    emit changed();
+    return snapshot.origin != XCB_NONE && snapshot.origin == m_ownWindow;
 }
 
 xcb_connection_t *X11Pasteboard::qtConnection()
@@ -128,7 +85,7 @@ xcb_connection_t *X11Pasteboard::qtConnection()
 quint32 X11Pasteboard::selectionOwner(xcb_connection_t *connection) const
 {
     xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, m_reader->clipboardAtom()), nullptr);
+        connection, xcb_get_selection_owner(connection, x11Reader().clipboardAtom()), nullptr);
     if (!reply)
         return XCB_NONE;
     const quint32 owner = reply->owner;
