@@ -64,15 +64,16 @@ KWinWorkspace::KWinWorkspace(QObject *parent)
             "report(workspace.activeWindow !== undefined ? workspace.activeWindow\n"
             "                                            : workspace.activeClient);\n")
               .arg(bus.baseService(), callbackPath, QString::fromLatin1(callbackInterface.value()));
-    m_open = runScript(watchScript, report.toUtf8());
+    m_open = runScript(watchScript, report.toUtf8(), Wait::yes);
 }
 
 KWinWorkspace::~KWinWorkspace()
 {
     if (!m_open)
         return;
-    unloadScript(watchScript);
-    unloadScript(activateScript);
+    // Unloaded before the program's connection goes.
+    unloadScript(watchScript, Wait::yes);
+    unloadScript(activateScript, Wait::yes);
     QDBusConnection::sessionBus().unregisterObject(callbackPath);
 }
 
@@ -108,7 +109,8 @@ void KWinWorkspace::activate(const RunningWindow &window)
                          "        workspace.activeClient = windows[i];\n"
                          "}\n")
               .arg(uuid);
-    runScript(activateScript, script.toUtf8());
+    // A choice is not held up by KWin.
+    runScript(activateScript, script.toUtf8(), Wait::no);
 }
 
 void KWinWorkspace::windowActivated(const QString &uuid, const QString &resourceClass)
@@ -125,26 +127,35 @@ void KWinWorkspace::windowActivated(const QString &uuid, const QString &resource
     m_frontmost = *found;
 }
 
-bool KWinWorkspace::runScript(const QString &name, const QByteArray &script)
+bool KWinWorkspace::runScript(const QString &name, const QByteArray &script, Wait wait)
 {
     const QString path = m_scriptDir.filePath(name + QStringLiteral(".js"));
     if (!AtomicFile::write(path, script, &m_errorString))
         return false;
-    unloadScript(name);
+    // KWin answers one caller's messages in the order they were sent.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QDBusReply<int> loaded
-        = bus.call(scriptingCall(QStringLiteral("loadScript"), { path, name }));
-    if (!loaded.isValid() || loaded.value() < 0) {
-        m_errorString = loaded.isValid() ? QStringLiteral("KWin did not load the script")
-                                         : loaded.error().message();
-        return false;
+    unloadScript(name, Wait::no);
+    const QDBusMessage load = scriptingCall(QStringLiteral("loadScript"), { path, name });
+    if (wait == Wait::no) {
+        bus.send(load);
+    } else {
+        const QDBusReply<int> loaded = bus.call(load);
+        if (!loaded.isValid() || loaded.value() < 0) {
+            m_errorString = loaded.isValid() ? QStringLiteral("KWin did not load the script")
+                                             : loaded.error().message();
+            return false;
+        }
     }
     // Starts the scripts loaded and not yet running: this one.
-    bus.call(scriptingCall(QStringLiteral("start"), {}));
+    bus.send(scriptingCall(QStringLiteral("start"), {}));
     return true;
 }
 
-void KWinWorkspace::unloadScript(const QString &name)
+void KWinWorkspace::unloadScript(const QString &name, Wait wait)
 {
-    QDBusConnection::sessionBus().call(scriptingCall(QStringLiteral("unloadScript"), { name }));
+    const QDBusMessage unload = scriptingCall(QStringLiteral("unloadScript"), { name });
+    if (wait == Wait::yes)
+        QDBusConnection::sessionBus().call(unload);
+    else
+        QDBusConnection::sessionBus().send(unload);
 }

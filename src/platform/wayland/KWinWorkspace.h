@@ -38,10 +38,12 @@ public slots:
     Q_SCRIPTABLE void windowActivated(const QString &uuid, const QString &resourceClass);
 
 private:
-    // Loads the script at `path` into KWin under `name` (replacing one loaded
-    // under that name before) and starts it.
-    bool runScript(const QString &name, const QByteArray &script);
-    void unloadScript(const QString &name);
+    enum class Wait { no, yes };
+    // Loads the script into KWin under `name` (replacing one loaded under
+    // that name before) and starts it; with Wait::yes, false when KWin did
+    // not take it.
+    bool runScript(const QString &name, const QByteArray &script, Wait wait);
+    void unloadScript(const QString &name, Wait wait);
 
     QTemporaryDir m_scriptDir;
     bool m_open = false;
