@@ -1,16 +1,18 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
-#                     [X11 | WAYLAND | SESSION_BUS] [TIMEOUT <seconds>])
+#                     [X11 | WAYLAND [KWIN] | SESSION_BUS] [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled
 # unit or gui run on the offscreen platform; X11 tests run inside the harness
 # that starts a private Xvfb server, window manager and session bus; Wayland
-# tests inside one that starts a private headless sway with Xwayland.
+# tests inside one that starts a private headless sway with Xwayland, and with
+# KWIN also as <name>_kwin inside a private headless KWin.
 # SESSION_BUS tests run offscreen on a private session bus of their own.
 set(QUILLSTACK_X11_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/x11-harness.sh)
 set(QUILLSTACK_WAYLAND_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/wayland-harness.sh)
+set(QUILLSTACK_KWIN_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/kwin-harness.sh)
 
 function(quillstack_add_test)
-  cmake_parse_arguments(T "X11;WAYLAND;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X11;WAYLAND;KWIN;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
@@ -20,6 +22,10 @@ function(quillstack_add_test)
   elseif(T_WAYLAND)
     add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_WAYLAND_HARNESS} $<TARGET_FILE:${T_NAME}>)
     set(env "QT_QPA_PLATFORM=offscreen")
+    if(T_KWIN)
+      add_test(NAME ${T_NAME}_kwin COMMAND ${QUILLSTACK_KWIN_HARNESS} $<TARGET_FILE:${T_NAME}>)
+      set(runs ${T_NAME}_kwin)
+    endif()
   elseif(T_SESSION_BUS)
     add_test(NAME ${T_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${T_NAME}>)
     set(env "QT_QPA_PLATFORM=offscreen")
@@ -35,6 +41,6 @@ function(quillstack_add_test)
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-  set_tests_properties(${T_NAME} PROPERTIES
+  set_tests_properties(${T_NAME} ${runs} PROPERTIES
     LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()

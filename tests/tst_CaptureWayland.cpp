@@ -14,7 +14,7 @@
 
 using Offers = QList<std::pair<QString, QByteArray>>;
 
-// The whole road of a copy on a real Wayland compositor (headless sway):
+// The whole road of a copy on a real Wayland compositor (headless sway, KWin):
 // wl-copy or our own data-control owner copies, the monitor records it into
 // the store; choosing a clip puts it back for wl-paste.
 class tst_CaptureWayland : public QObject
@@ -54,6 +54,8 @@ class tst_CaptureWayland : public QObject
         return copy.waitForFinished(5000) && copy.exitCode() == 0;
     }
 
+    // Our events are handled while it waits: when the clipboard is empty,
+    // KWin tells a new reader nothing until someone (we) takes it again.
     QByteArray wlPaste(const QStringList &options) const
     {
         QString program = QStringLiteral("wl-paste");
@@ -70,7 +72,7 @@ class tst_CaptureWayland : public QObject
         }
         QProcess paste;
         paste.start(program, arguments);
-        if (!paste.waitForFinished(5000))
+        if (!QTest::qWaitFor([&] { return paste.state() == QProcess::NotRunning; }, 5000))
             return "<wl-paste did not finish>";
         return paste.readAllStandardOutput();
     }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/WaylandWorkspace.h"
 
 #include <QProcess>
@@ -7,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-// Handing the keyboard back on a Wayland session (headless sway): the
-// window that was active is found in the compositor's window list and
-// activated again from there. The windows are X11 ones on Xwayland, which
-// the list holds like any other.
+// Handing the keyboard back on a Wayland session: the window that was active
+// is found in the compositor's window list (headless sway) or through its
+// scripts (headless KWin), and activated again from there. The windows are
+// X11 ones on Xwayland, which both hold like any other.
 class tst_WaylandWorkspace : public QObject
 {
     Q_OBJECT
@@ -31,8 +32,24 @@ class tst_WaylandWorkspace : public QObject
         return shown;
     }
 
+    // The back end the program takes under the compositor the test runs in.
+    template<class Backend> static std::unique_ptr<Workspace> open(QString *error)
+    {
+        auto workspace = std::make_unique<Backend>();
+        *error = workspace->errorString();
+        return workspace->isOpen() ? std::move(workspace) : nullptr;
+    }
+
     static QString focusedTitle()
     {
+        if (qEnvironmentVariableIsEmpty("SWAYSOCK")) {
+            // KWin names the X11 window it activates to X11 clients.
+            QProcess xdotool;
+            xdotool.start(QStringLiteral("xdotool"),
+                { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
+            xdotool.waitForFinished(5000);
+            return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+        }
         QProcess swaymsg;
         swaymsg.start(
             QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_tree") });
@@ -59,8 +76,12 @@ private slots:
 
     void previousWindowIsActivatedAgain()
     {
-        WaylandWorkspace workspace;
-        QVERIFY2(workspace.isOpen(), qPrintable(workspace.errorString()));
+        QString error;
+        const std::unique_ptr<Workspace> opened = KWinWorkspace::isRunning()
+            ? open<KWinWorkspace>(&error)
+            : open<WaylandWorkspace>(&error);
+        QVERIFY2(opened, qPrintable(error));
+        Workspace &workspace = *opened;
         // A new window gets the keyboard.
         QVERIFY(openWindow(QStringLiteral("first")));
         std::optional<RunningWindow> first;

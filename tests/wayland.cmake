@@ -4,10 +4,10 @@ add_executable(qs-wayland-owner support/wayland-owner.cpp)
 target_link_libraries(qs-wayland-owner
   PRIVATE quillstack_platform_wayland quillstack_wayland_protocols quillstack_options)
 
-# The monitor against the real Wayland clipboard of a headless sway.
+# The monitor against the real Wayland clipboard of a headless sway and KWin.
 quillstack_add_test(NAME tst_CaptureWayland
   SOURCES tst_CaptureWayland.cpp support/HelperProcesses.cpp support/HelperProcesses.h
-  LIBS quillstack_platform_wayland LABELS wayland WAYLAND)
+  LIBS quillstack_platform_wayland LABELS wayland WAYLAND KWIN)
 add_dependencies(tst_CaptureWayland qs-wayland-owner)
 target_compile_definitions(tst_CaptureWayland PRIVATE
   QS_WAYLAND_OWNER="$<TARGET_FILE:qs-wayland-owner>")
@@ -61,10 +61,11 @@ target_compile_definitions(tst_WaylandSession PRIVATE
   QS_TEST_COMPOSITOR="$<TARGET_FILE:qs-test-compositor>"
   QS_SWAY_SESSION="${CMAKE_SOURCE_DIR}/tests/support/sway-session.sh")
 
-# Handing the keyboard back through the compositor's window list.
+# Handing the keyboard back through the compositor's window list (sway) or
+# its scripts (KWin).
 quillstack_add_test(NAME tst_WaylandWorkspace
   SOURCES tst_WaylandWorkspace.cpp
-  LIBS quillstack_platform_wayland LABELS wayland WAYLAND)
+  LIBS quillstack_platform_wayland LABELS wayland WAYLAND KWIN)
 add_dependencies(tst_WaylandWorkspace qs-focus-window)
 target_compile_definitions(tst_WaylandWorkspace PRIVATE
   QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")

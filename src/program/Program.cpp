@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/Program.h"
 
+#include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/PortalHotkeyRegistrar.h"
 #include "platform/wayland/PortalTrigger.h"
 #include "platform/wayland/WaylandPasteboard.h"
@@ -59,8 +60,11 @@ std::unique_ptr<Pasteboard> makePasteboard()
 
 // On Wayland the window to hand the keyboard back to may be a Wayland one,
 // which only the compositor's window list knows; X11 sees only its own.
+// KWin lists its windows only to its scripts.
 std::unique_ptr<Workspace> makeWorkspace()
 {
+    if (onWayland() && KWinWorkspace::isRunning())
+        return std::make_unique<KWinWorkspace>();
     if (onWayland())
         return std::make_unique<WaylandWorkspace>();
     return std::make_unique<X11Workspace>();

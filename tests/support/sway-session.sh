@@ -3,7 +3,7 @@
 # Starts a private headless sway in DIR: a Wayland socket with data-control
 # and foreign-toplevel management, and Xwayland for X11 clients. sway refuses
 # to run as root, so under root (as in CI) it runs as an unprivileged user of
-# its own, created here when missing; root clients may still use its sockets,
+# its own (session-user.sh); root clients may still use its sockets,
 # and its Xwayland is told to admit root. sway runs in a session of its own,
 # so that one signal to it ends it, Xwayland and their children.
 #
@@ -12,29 +12,7 @@
 set -u
 dir=$1
 
-sway_user=quillstack-test
-run_as=()
-if [ "$(id -u)" -eq 0 ]; then
-  if ! id -u "$sway_user" >/dev/null 2>&1; then
-    # Tests run in parallel; one of them creates the user.
-    (
-      flock 9
-      id -u "$sway_user" >/dev/null 2>&1 ||
-        useradd --system --no-create-home --home-dir /nonexistent \
-          --shell /usr/sbin/nologin "$sway_user"
-    ) 9>/tmp/quillstack-test-user.lock
-  fi
-  # Xwayland puts its socket here; a directory made by sway's user would
-  # keep root's X servers out, so root makes it as X servers expect.
-  mkdir -p /tmp/.X11-unix
-  chown root:root /tmp/.X11-unix
-  chmod 1777 /tmp/.X11-unix
-  uid=$(id -u "$sway_user") gid=$(id -g "$sway_user")
-  run_as=(setpriv "--reuid=$uid" "--regid=$gid" --clear-groups)
-  owner="$uid:$gid"
-else
-  owner="$(id -u):$(id -g)"
-fi
+. "$(dirname "$0")/session-user.sh"
 
 chmod 0755 "$dir"
 # sway's runtime directory holds its sockets and must belong to its user.

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Starts a private headless KWin in DIR: a Wayland socket with data-control,
+# Xwayland for X11 clients, and KWin's D-Bus interfaces on a session bus of
+# its own. KWin wants what a desktop session gives it: it runs as the
+# session user (session-user.sh), on a private system bus, in a mount
+# namespace where /run/systemd is empty so that it does not look for logind
+# (when started by root; otherwise in the caller's session).
+# The installed binary carries a file capability that a container may refuse
+# at exec; a copy of it has none. Everything runs in a session of its own, so
+# that one signal to its leader's group ends it all.
+#
+# Writes DIR/env (WAYLAND_DISPLAY, DISPLAY, XAUTHORITY and
+# DBUS_SESSION_BUS_ADDRESS as shell assignments) and DIR/pid (the session's
+# leader), then exits; 1 when KWin did not start.
+set -u
+dir=$1
+
+. "$(dirname "$0")/session-user.sh"
+
+chmod 0755 "$dir"
+runtime="$dir/kwin"
+mkdir -m 0700 "$runtime"
+cp "$(command -v kwin_wayland)" "$dir/kwin_wayland"
+chmod 0755 "$dir/kwin_wayland"
+chown "$owner" "$runtime"
+
+# KWin starts this once Xwayland runs, with the environment its clients get.
+cat >"$runtime/started" <<'SCRIPT'
+#!/bin/sh
+{
+  echo "WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+  echo "DISPLAY=$DISPLAY"
+  [ -z "${XAUTHORITY:-}" ] || echo "XAUTHORITY=$XAUTHORITY"
+  echo "DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS"
+} >"$XDG_RUNTIME_DIR/env.new" && mv "$XDG_RUNTIME_DIR/env.new" "$XDG_RUNTIME_DIR/env"
+SCRIPT
+chmod 0755 "$runtime/started"
+chown "$owner" "$runtime/started"
+
+# Run as the session user: its two buses (a private one stands for the
+# system's), then KWin.
+cat >"$runtime/run" <<SCRIPT
+#!/bin/sh
+for bus in bus system_bus; do
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$runtime/\$bus" &
+done
+for _ in \$(seq 1 200); do
+  [ -S "$runtime/bus" ] && [ -S "$runtime/system_bus" ] && break
+  sleep 0.05
+done
+exec "$dir/kwin_wayland" --virtual --no-lockscreen --no-global-shortcuts --width 1280 \\
+  --height 800 --socket wayland-kwin --xwayland "$runtime/started"
+SCRIPT
+chmod 0755 "$runtime/run"
+user_env=(env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" PATH=/usr/local/bin:/usr/bin:/bin
+  DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus"
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$runtime/run")
+if [ ${#run_as[@]} -gt 0 ]; then
+  # shellcheck disable=SC2016
+  setsid unshare --mount --propagation private \
+    sh -c 'mount -t tmpfs tmpfs /run/systemd && exec "$@"' sh "${run_as[@]}" "${user_env[@]}" \
+    >"$dir/kwin.log" 2>&1 </dev/null &
+else
+  setsid "${user_env[@]}" >"$dir/kwin.log" 2>&1 </dev/null &
+fi
+kwin_pid=$!
+echo "$kwin_pid" >"$dir/pid"
+
+for _ in $(seq 1 400); do
+  [ -s "$runtime/env" ] && break
+  kill -0 "$kwin_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if [ ! -s "$runtime/env" ]; then
+  echo "kwin-session: KWin did not start" >&2
+  cat "$dir/kwin.log" >&2
+  exit 1
+fi
+cp "$runtime/env" "$dir/env"

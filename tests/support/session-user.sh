@@ -1,0 +1,29 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced by the compositor session scripts. Compositors refuse to run as root
+# (or need what root would bypass), so under root (as in CI) they run as an
+# unprivileged user of their own, created here when missing. Sets run_as (the
+# command prefix that becomes that user, empty when not root), owner
+# (uid:gid for the files that user must own) and session_user.
+session_user=quillstack-test
+run_as=()
+if [ "$(id -u)" -eq 0 ]; then
+  if ! id -u "$session_user" >/dev/null 2>&1; then
+    # Tests run in parallel; one of them creates the user.
+    (
+      flock 9
+      id -u "$session_user" >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent \
+          --shell /usr/sbin/nologin "$session_user"
+    ) 9>/tmp/quillstack-test-user.lock
+  fi
+  # Xwayland puts its socket here; a directory made by the session's user
+  # would keep root's X servers out, so root makes it as X servers expect.
+  mkdir -p /tmp/.X11-unix
+  chown root:root /tmp/.X11-unix
+  chmod 1777 /tmp/.X11-unix
+  uid=$(id -u "$session_user") gid=$(id -g "$session_user")
+  run_as=(setpriv "--reuid=$uid" "--regid=$gid" --clear-groups)
+  owner="$uid:$gid"
+else
+  owner="$(id -u):$(id -g)"
+fi
