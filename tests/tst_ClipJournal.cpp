@@ -19,41 +19,14 @@ Q_DECLARE_METATYPE(Change)
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 QString journalPath(const StoreFixture &f)
 {
     return f.rootDir() + QStringLiteral("/clips.journal");
 }
 
-QList<Clip> fromFiles(const StoreFixture &f)
-{
-    const auto json = ClipStore::exportFromFiles(f.supportDir());
-    return json ? ClipArchive::decode(*json).clips : QList<Clip> { QList<Clip>() };
-}
-
 QList<Clip> archiveAlone(const StoreFixture &f)
 {
     return ClipArchive::decode(readFile(f.archivePath())).clips;
-}
-
-QStringList texts(const QList<Clip> &clips)
-{
-    QStringList out;
-    for (const Clip &clip : clips)
-        out.append(clip.text.value_or(clip.preview));
-    return out;
 }
 
 // The files as a crash would leave them: the store goes without its
@@ -178,7 +151,7 @@ private slots:
         QCOMPARE(readFile(f.archivePath()), archive);
         QVERIFY(readFile(journalPath(f)).count('\n') > 1);
         const QList<Clip> live = store.clips();
-        QCOMPARE(fromFiles(f), live);
+        QCOMPARE(f.onDisk(), live);
         QCOMPARE(ClipArchive::decode(*store.exportArchive()).clips, live);
         const auto [streamed, error] = exportThroughPipe(store);
         QCOMPARE(error, QString());
@@ -201,7 +174,7 @@ private slots:
         QVERIFY(exportThroughPipe(store, true).second.startsWith(u"cannot write the export"));
         f.store->add(StoreFixture::text(QStringLiteral("after")));
         store.flush();
-        QCOMPARE(fromFiles(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void archiveWithoutJournalLoadsUnchanged()
@@ -312,11 +285,11 @@ private slots:
         ClipStore &reopened = f.open();
         const QList<Clip> loaded = ClipArchive::decode(archive).clips;
         QCOMPARE(reopened.clips().size(), loaded.size());
-        QCOMPARE(fromFiles(f).size(), loaded.size());
+        QCOMPARE(f.onDisk().size(), loaded.size());
         reopened.add(StoreFixture::text(QStringLiteral("after")));
         reopened.flush();
         QCOMPARE(readFile(f.archivePath()), archive);
-        QCOMPARE(fromFiles(f), reopened.clips());
+        QCOMPARE(f.onDisk(), reopened.clips());
         QVERIFY(
             QDir(f.rootDir()).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
     }
@@ -448,7 +421,7 @@ private slots:
         QCOMPARE(recovered.count(), full ? 1 : 0);
         QCOMPARE(failed.count(), full ? 1 : 0);
         QCOMPARE(foreign.count(), full ? 0 : 1);
-        QCOMPARE(fromFiles(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
         QCOMPARE(store.clips().size(), 7);
         if (full) {
             QCOMPARE(readFile(f.archivePath()), archive);

@@ -8,26 +8,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-// The history the files hold once every save is done: what the next start reads.
-QList<Clip> onDisk(StoreFixture &f)
-{
-    f.store->flush();
-    return ClipArchive::decode(ClipStore::exportFromFiles(f.supportDir()).value_or(QByteArray()))
-        .clips;
-}
-
-QStringList texts(const QList<Clip> &clips)
-{
-    QStringList out;
-    for (const Clip &clip : clips)
-        out.append(clip.text.value_or(clip.preview));
-    return out;
-}
-
-} // namespace
-
 class tst_ClipStore : public QObject
 {
     Q_OBJECT
@@ -130,7 +110,7 @@ private slots:
         QCOMPARE(clip.byteSize, 6 + 14);
         QVERIFY(!clip.isKept);
         QVERIFY(!clip.imageFilename);
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void sizeGate_data()
@@ -191,7 +171,7 @@ private slots:
         QVERIFY(moved.rtfFromHtml); // the RTF comes with where it came from
         QCOMPARE(moved.html, old.html); // present renderings are never replaced
         QCOMPARE(moved.byteSize, again.byteSize);
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
 
         // A smaller, poorer capture keeps the larger size and adds nothing.
         ClipContent poorer = StoreFixture::text(QStringLiteral("c"), QByteArray());
@@ -249,7 +229,7 @@ private slots:
             (QStringList { QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"),
                 QStringLiteral("k1") }));
         QCOMPARE(spy.count(), 2); // once for the pruning, once for the add
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void ageLimit_data()
@@ -311,7 +291,7 @@ private slots:
         f.settings->setMaxTotalBytes(maxTotal);
         store.applyLimits();
         QCOMPARE(texts(store.clips()), left);
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void operationsWithoutEffectNeitherSaveNorAnnounce()
@@ -353,7 +333,7 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(
             texts(store.clips()), (QStringList { QStringLiteral("k2"), QStringLiteral("k1") }));
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
         QVERIFY(!QFile::exists(image));
     }
 
@@ -369,7 +349,7 @@ private slots:
         store.deleteClip(image.id);
         QCOMPARE(spy.count(), 1);
         QVERIFY(store.clips().isEmpty());
-        QCOMPARE(onDisk(f), QList<Clip>());
+        QCOMPARE(f.onDisk(), QList<Clip>());
     }
 
     void setKeptAnnouncesEvenWhenUnchanged()
@@ -383,7 +363,7 @@ private slots:
         store.setKept(store.clips()[1].id, true);
         QCOMPARE(spy.count(), 2);
         QCOMPARE(texts(store.clips()), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
-        QVERIFY(onDisk(f)[1].isKept);
+        QVERIFY(f.onDisk()[1].isKept);
     }
 
     void updateTextRecomputesDerivedFields()
@@ -418,7 +398,7 @@ private slots:
         // An edit's preview is cut where a copy's is.
         store.updateText(before.id, QString(221, QLatin1Char('e')), std::nullopt, std::nullopt);
         QCOMPARE(store.clips().first().preview, QString(220, QLatin1Char('e')) + QChar(0x2026));
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void search_data()
