@@ -196,42 +196,6 @@ private slots:
         QCOMPARE(store.clips().first().preview, QStringLiteral("/home/u/a.txt"));
     }
 
-    void countLimitRemovesOldestUnkeptAndItsImage()
-    {
-        StoreFixture f;
-        f.settings->setMaxClipCount(2);
-        ClipStore &store = f.open();
-        store.add(StoreFixture::image(QByteArray("png-one")));
-        const QString imageFile = store.imagePath(store.clips().first());
-        QVERIFY(QFile::exists(imageFile));
-        QCOMPARE(StoreFixture::mode(imageFile), 0600);
-        store.add(StoreFixture::text(QStringLiteral("two")));
-        store.add(StoreFixture::text(QStringLiteral("three")));
-        QCOMPARE(
-            texts(store.clips()), (QStringList { QStringLiteral("three"), QStringLiteral("two") }));
-        // The image goes once the change that drops its clip is saved.
-        store.flush();
-        QVERIFY(!QFile::exists(imageFile));
-    }
-
-    void keptClipsOutnumberTheLimit()
-    {
-        StoreFixture f;
-        ClipStore &store = f.open();
-        for (const char *t : { "k1", "k2", "k3", "k4" }) {
-            store.add(StoreFixture::text(QLatin1String(t)));
-            store.setKept(store.clips().first().id, true);
-        }
-        f.settings->setMaxClipCount(3);
-        QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        store.add(StoreFixture::text(QStringLiteral("new")));
-        QCOMPARE(texts(store.clips()),
-            (QStringList { QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"),
-                QStringLiteral("k1") }));
-        QCOMPARE(spy.count(), 2); // once for the pruning, once for the add
-        QCOMPARE(f.onDisk(), store.clips());
-    }
-
     void ageLimit_data()
     {
         QTest::addColumn<qint64>("maxAgeHours");
@@ -264,34 +228,56 @@ private slots:
         QCOMPARE(texts(store.clips()), expected);
     }
 
-    void totalSizeLimit_data()
+    void limits_data()
     {
+        QTest::addColumn<int>("maxCount");
         QTest::addColumn<qint64>("maxTotal");
+        QTest::addColumn<bool>("byAdding"); // of "new", else by applying the limits
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("no limit") << qint64(0)
-                                  << QStringList { QStringLiteral("cc"),
-                                         QStringLiteral("bbbbbbbbbb"),
-                                         QStringLiteral("aaaaaaaaaa") };
-        QTest::newRow("drops the oldest unkept")
-            << qint64(14) << QStringList { QStringLiteral("cc"), QStringLiteral("aaaaaaaaaa") };
-        QTest::newRow("kept alone above the limit")
-            << qint64(5) << QStringList { QStringLiteral("aaaaaaaaaa") };
+        const QString a(10, QLatin1Char('a')), b(10, QLatin1Char('b')),
+            image = QStringLiteral("Image");
+        const QString cc = QStringLiteral("cc"), added = QStringLiteral("new");
+        QTest::newRow("no limit") << 200 << qint64(0) << false << QStringList { cc, b, a, image };
+        QTest::newRow("count drops the oldest unkept")
+            << 3 << qint64(0) << false << QStringList { cc, b, a };
+        QTest::newRow("count, on adding") << 3 << qint64(0) << true << QStringList { added, cc, a };
+        QTest::newRow("kept clips outnumber the count")
+            << 1 << qint64(0) << true << QStringList { a };
+        QTest::newRow("total drops the oldest unkept")
+            << 200 << qint64(14) << false << QStringList { cc, a };
+        QTest::newRow("kept alone above the total")
+            << 200 << qint64(5) << false << QStringList { a };
     }
 
-    void totalSizeLimit()
+    // Oldest first, unkept clips go until the history fits; kept ones stay
+    // whatever the limits, and a dropped image's file goes with its clip.
+    void limits()
     {
+        QFETCH(int, maxCount);
         QFETCH(qint64, maxTotal);
+        QFETCH(bool, byAdding);
         QFETCH(QStringList, left);
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("aaaaaaaaaa")));
+        store.add(StoreFixture::image(QByteArray("png-one"))); // 7 bytes
+        const QString imageFile = store.imagePath(store.clips().first());
+        QCOMPARE(StoreFixture::mode(imageFile), 0600);
+        store.add(StoreFixture::text(QString(10, QLatin1Char('a'))));
         store.setKept(store.clips().first().id, true);
-        store.add(StoreFixture::text(QStringLiteral("bbbbbbbbbb")));
+        store.add(StoreFixture::text(QString(10, QLatin1Char('b'))));
         store.add(StoreFixture::text(QStringLiteral("cc")));
+        f.settings->setMaxClipCount(maxCount);
         f.settings->setMaxTotalBytes(maxTotal);
-        store.applyLimits();
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        if (byAdding)
+            store.add(StoreFixture::text(QStringLiteral("new")));
+        else
+            store.applyLimits();
         QCOMPARE(texts(store.clips()), left);
+        // Once for the pruning, once more for an add.
+        QCOMPARE(spy.count(), int(left.size() < 4) + int(byAdding));
         QCOMPARE(f.onDisk(), store.clips());
+        QCOMPARE(QFile::exists(imageFile), left.contains(QStringLiteral("Image")));
     }
 
     void operationsWithoutEffectNeitherSaveNorAnnounce()
