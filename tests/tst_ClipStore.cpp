@@ -8,26 +8,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-// The history the files hold once every save is done: what the next start reads.
-QList<Clip> onDisk(StoreFixture &f)
-{
-    f.store->flush();
-    return ClipArchive::decode(ClipStore::exportFromFiles(f.supportDir()).value_or(QByteArray()))
-        .clips;
-}
-
-QStringList texts(const QList<Clip> &clips)
-{
-    QStringList out;
-    for (const Clip &clip : clips)
-        out.append(clip.text.value_or(clip.preview));
-    return out;
-}
-
-} // namespace
-
 class tst_ClipStore : public QObject
 {
     Q_OBJECT
@@ -130,7 +110,7 @@ private slots:
         QCOMPARE(clip.byteSize, 6 + 14);
         QVERIFY(!clip.isKept);
         QVERIFY(!clip.imageFilename);
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void sizeGate_data()
@@ -191,7 +171,7 @@ private slots:
         QVERIFY(moved.rtfFromHtml); // the RTF comes with where it came from
         QCOMPARE(moved.html, old.html); // present renderings are never replaced
         QCOMPARE(moved.byteSize, again.byteSize);
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
 
         // A smaller, poorer capture keeps the larger size and adds nothing.
         ClipContent poorer = StoreFixture::text(QStringLiteral("c"), QByteArray());
@@ -214,42 +194,6 @@ private slots:
         QCOMPARE(store.clips().size(), 2);
         QCOMPARE(store.clips().first().kind, ClipKind::text);
         QCOMPARE(store.clips().first().preview, QStringLiteral("/home/u/a.txt"));
-    }
-
-    void countLimitRemovesOldestUnkeptAndItsImage()
-    {
-        StoreFixture f;
-        f.settings->setMaxClipCount(2);
-        ClipStore &store = f.open();
-        store.add(StoreFixture::image(QByteArray("png-one")));
-        const QString imageFile = store.imagePath(store.clips().first());
-        QVERIFY(QFile::exists(imageFile));
-        QCOMPARE(StoreFixture::mode(imageFile), 0600);
-        store.add(StoreFixture::text(QStringLiteral("two")));
-        store.add(StoreFixture::text(QStringLiteral("three")));
-        QCOMPARE(
-            texts(store.clips()), (QStringList { QStringLiteral("three"), QStringLiteral("two") }));
-        // The image goes once the change that drops its clip is saved.
-        store.flush();
-        QVERIFY(!QFile::exists(imageFile));
-    }
-
-    void keptClipsOutnumberTheLimit()
-    {
-        StoreFixture f;
-        ClipStore &store = f.open();
-        for (const char *t : { "k1", "k2", "k3", "k4" }) {
-            store.add(StoreFixture::text(QLatin1String(t)));
-            store.setKept(store.clips().first().id, true);
-        }
-        f.settings->setMaxClipCount(3);
-        QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        store.add(StoreFixture::text(QStringLiteral("new")));
-        QCOMPARE(texts(store.clips()),
-            (QStringList { QStringLiteral("k4"), QStringLiteral("k3"), QStringLiteral("k2"),
-                QStringLiteral("k1") }));
-        QCOMPARE(spy.count(), 2); // once for the pruning, once for the add
-        QCOMPARE(onDisk(f), store.clips());
     }
 
     void ageLimit_data()
@@ -284,34 +228,56 @@ private slots:
         QCOMPARE(texts(store.clips()), expected);
     }
 
-    void totalSizeLimit_data()
+    void limits_data()
     {
+        QTest::addColumn<int>("maxCount");
         QTest::addColumn<qint64>("maxTotal");
+        QTest::addColumn<bool>("byAdding"); // of "new", else by applying the limits
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("no limit") << qint64(0)
-                                  << QStringList { QStringLiteral("cc"),
-                                         QStringLiteral("bbbbbbbbbb"),
-                                         QStringLiteral("aaaaaaaaaa") };
-        QTest::newRow("drops the oldest unkept")
-            << qint64(14) << QStringList { QStringLiteral("cc"), QStringLiteral("aaaaaaaaaa") };
-        QTest::newRow("kept alone above the limit")
-            << qint64(5) << QStringList { QStringLiteral("aaaaaaaaaa") };
+        const QString a(10, QLatin1Char('a')), b(10, QLatin1Char('b')),
+            image = QStringLiteral("Image");
+        const QString cc = QStringLiteral("cc"), added = QStringLiteral("new");
+        QTest::newRow("no limit") << 200 << qint64(0) << false << QStringList { cc, b, a, image };
+        QTest::newRow("count drops the oldest unkept")
+            << 3 << qint64(0) << false << QStringList { cc, b, a };
+        QTest::newRow("count, on adding") << 3 << qint64(0) << true << QStringList { added, cc, a };
+        QTest::newRow("kept clips outnumber the count")
+            << 1 << qint64(0) << true << QStringList { a };
+        QTest::newRow("total drops the oldest unkept")
+            << 200 << qint64(14) << false << QStringList { cc, a };
+        QTest::newRow("kept alone above the total")
+            << 200 << qint64(5) << false << QStringList { a };
     }
 
-    void totalSizeLimit()
+    // Oldest first, unkept clips go until the history fits; kept ones stay
+    // whatever the limits, and a dropped image's file goes with its clip.
+    void limits()
     {
+        QFETCH(int, maxCount);
         QFETCH(qint64, maxTotal);
+        QFETCH(bool, byAdding);
         QFETCH(QStringList, left);
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("aaaaaaaaaa")));
+        store.add(StoreFixture::image(QByteArray("png-one"))); // 7 bytes
+        const QString imageFile = store.imagePath(store.clips().first());
+        QCOMPARE(StoreFixture::mode(imageFile), 0600);
+        store.add(StoreFixture::text(QString(10, QLatin1Char('a'))));
         store.setKept(store.clips().first().id, true);
-        store.add(StoreFixture::text(QStringLiteral("bbbbbbbbbb")));
+        store.add(StoreFixture::text(QString(10, QLatin1Char('b'))));
         store.add(StoreFixture::text(QStringLiteral("cc")));
+        f.settings->setMaxClipCount(maxCount);
         f.settings->setMaxTotalBytes(maxTotal);
-        store.applyLimits();
+        QSignalSpy spy(&store, &ClipStore::storeDidChange);
+        if (byAdding)
+            store.add(StoreFixture::text(QStringLiteral("new")));
+        else
+            store.applyLimits();
         QCOMPARE(texts(store.clips()), left);
-        QCOMPARE(onDisk(f), store.clips());
+        // Once for the pruning, once more for an add.
+        QCOMPARE(spy.count(), int(left.size() < 4) + int(byAdding));
+        QCOMPARE(f.onDisk(), store.clips());
+        QCOMPARE(QFile::exists(imageFile), left.contains(QStringLiteral("Image")));
     }
 
     void operationsWithoutEffectNeitherSaveNorAnnounce()
@@ -353,7 +319,7 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(
             texts(store.clips()), (QStringList { QStringLiteral("k2"), QStringLiteral("k1") }));
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
         QVERIFY(!QFile::exists(image));
     }
 
@@ -369,7 +335,7 @@ private slots:
         store.deleteClip(image.id);
         QCOMPARE(spy.count(), 1);
         QVERIFY(store.clips().isEmpty());
-        QCOMPARE(onDisk(f), QList<Clip>());
+        QCOMPARE(f.onDisk(), QList<Clip>());
     }
 
     void setKeptAnnouncesEvenWhenUnchanged()
@@ -383,7 +349,7 @@ private slots:
         store.setKept(store.clips()[1].id, true);
         QCOMPARE(spy.count(), 2);
         QCOMPARE(texts(store.clips()), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
-        QVERIFY(onDisk(f)[1].isKept);
+        QVERIFY(f.onDisk()[1].isKept);
     }
 
     void updateTextRecomputesDerivedFields()
@@ -418,7 +384,7 @@ private slots:
         // An edit's preview is cut where a copy's is.
         store.updateText(before.id, QString(221, QLatin1Char('e')), std::nullopt, std::nullopt);
         QCOMPARE(store.clips().first().preview, QString(220, QLatin1Char('e')) + QChar(0x2026));
-        QCOMPARE(onDisk(f), store.clips());
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void search_data()

@@ -37,33 +37,6 @@ QByteArray archiveOf(const QList<Clip> &clips)
     return ClipArchive::archiveParts(encoded).join();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList previews(const QList<Clip> &clips)
-{
-    QStringList out;
-    for (const Clip &clip : clips)
-        out.append(clip.preview);
-    return out;
-}
-
-QStringList previewsOf(const ClipStore &store)
-{
-    return previews(store.clips());
-}
-
 // Each file and folder under `root` with its modes and contents, as lstat
 // sees them: a link is its target's name, never what it points at.
 QStringList snapshot(const QString &root)
@@ -121,7 +94,7 @@ private slots:
             (QStringList { QStringLiteral("clips.journal"), QStringLiteral("clips.json") }));
         QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/clips.journal")), 0600);
         f.open();
-        QCOMPARE(previews(f.store->clips()),
+        QCOMPARE(texts(f.store->clips()),
             (QStringList { QStringLiteral("two"), QStringLiteral("one") }));
     }
 
@@ -218,7 +191,7 @@ private slots:
             for (const QString &path : { f.archivePath(), media + QStringLiteral("/plain.png") })
                 QCOMPARE(StoreFixture::mode(path), 0600);
         }
-        QVERIFY(!previewsOf(store).contains(QStringLiteral("outside")));
+        QVERIFY(!texts(store.clips()).contains(QStringLiteral("outside")));
         for (const Clip &clip : store.clips())
             QVERIFY(!store.imageData(clip)); // linked, or not there
         store.add(StoreFixture::text(QStringLiteral("after")));
@@ -248,9 +221,9 @@ private slots:
         } else if (shape == QLatin1String("archive folder")) {
             QCOMPARE(StoreFixture::mode(f.archivePath()), plantedMode);
         }
-        const QStringList stored = previews(ClipArchive::decode(
+        const QStringList stored = texts(ClipArchive::decode(
             readFile(shape == QLatin1String("root") ? QString() : f.archivePath()))
-                                                .clips);
+                                             .clips);
         QCOMPARE(stored.contains(QStringLiteral("after")), saved);
     }
 
@@ -276,11 +249,11 @@ private slots:
 
         ClipStore &store = f.open();
         if (currentExists) {
-            QCOMPARE(previews(store.clips()), QStringList { QStringLiteral("current") });
+            QCOMPARE(texts(store.clips()), QStringList { QStringLiteral("current") });
             QVERIFY(QFile::exists(legacy + QStringLiteral("/clips.json")));
             QVERIFY(QFile::exists(legacy + QStringLiteral("/media/IMG.png")));
         } else {
-            QCOMPARE(previews(store.clips()), QStringList { QStringLiteral("legacy image") });
+            QCOMPARE(texts(store.clips()), QStringList { QStringLiteral("legacy image") });
             QVERIFY(!QFile::exists(legacy));
             QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
         }
@@ -320,21 +293,24 @@ private slots:
             const ClipStore::Preload preload(f.dir.filePath(
                 preloaded == QLatin1String("elsewhere") ? preloaded : QStringLiteral("share")));
             ClipStore &store = f.open();
-            QCOMPARE(previews(store.clips()), expected);
+            QCOMPARE(texts(store.clips()), expected);
             store.add(StoreFixture::text(QStringLiteral("three")));
             f.store.reset();
         }
         // The next start reads again, and sees what the last one saved.
         const ClipStore::Preload preload(f.supportDir());
         expected.prepend(QStringLiteral("three"));
-        QCOMPARE(previews(f.open().clips()), expected);
+        QCOMPARE(texts(f.open().clips()), expected);
         // A read no store takes is simply let go.
         const ClipStore::Preload unused(elsewhere);
     }
 
-    void loadsNewestFirstKeepingTies()
+    // The archive's clips load newest first, ties in the order written, and
+    // the count limit applies at once and reaches the files.
+    void loadsNewestFirstWithinTheLimits()
     {
         StoreFixture f;
+        f.settings->setMaxClipCount(3);
         const QDateTime t = f.now.addSecs(-3600);
         writeFile(f.archivePath(),
             archiveOf({ clipAt(t, QStringLiteral("oldest")),
@@ -342,24 +318,10 @@ private slots:
                 clipAt(t.addSecs(10), QStringLiteral("tie 2")),
                 clipAt(t.addSecs(20), QStringLiteral("newest")) }));
         ClipStore &store = f.open();
-        QCOMPARE(previews(store.clips()),
-            (QStringList { QStringLiteral("newest"), QStringLiteral("tie 1"),
-                QStringLiteral("tie 2"), QStringLiteral("oldest") }));
-    }
-
-    void creationAppliesTheLimits()
-    {
-        StoreFixture f;
-        f.settings->setMaxClipCount(2);
-        QList<Clip> clips;
-        for (int i = 0; i < 4; ++i)
-            clips.append(clipAt(f.now.addSecs(-i), QString::number(i)));
-        writeFile(f.archivePath(), archiveOf(clips));
-        ClipStore &store = f.open();
-        QCOMPARE(
-            previews(store.clips()), (QStringList { QStringLiteral("0"), QStringLiteral("1") }));
-        store.flush();
-        QCOMPARE(ClipArchive::decode(*ClipStore::exportFromFiles(f.supportDir())).clips.size(), 2);
+        QCOMPARE(texts(store.clips()),
+            (QStringList {
+                QStringLiteral("newest"), QStringLiteral("tie 1"), QStringLiteral("tie 2") }));
+        QCOMPARE(f.onDisk(), store.clips());
     }
 
     void unreadableArchiveIsSetAside_data()
@@ -423,7 +385,7 @@ private slots:
         QCOMPARE(setAside.first().first().toString(), aside);
         store.add(StoreFixture::text(QStringLiteral("after")));
         store.flush();
-        QCOMPARE(previews(ClipArchive::decode(readFile(f.archivePath())).clips),
+        QCOMPARE(texts(ClipArchive::decode(readFile(f.archivePath())).clips),
             QStringList { QStringLiteral("after") });
         QCOMPARE(setAside.count(), 1);
         // Just within the limit (twice the size limit and 64 MiB) it is read.
@@ -499,7 +461,7 @@ private slots:
         {
             ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
             for (int i = 0; i < 200; ++i) {
-                a.preview = QString::number(i);
+                a.text = a.preview = QString::number(i);
                 writer.compact({ a, b });
                 writer.append(QByteArrayLiteral("{\"op\":\"clear\"}\n"), { gone });
             }
@@ -507,8 +469,7 @@ private slots:
         } // the destructor does what is pending
         const auto result = ClipArchive::decode(readFile(archive));
         QVERIFY(result.ok);
-        QCOMPARE(
-            previews(result.clips), (QStringList { QStringLiteral("199"), QStringLiteral("b") }));
+        QCOMPARE(texts(result.clips), (QStringList { QStringLiteral("199"), QStringLiteral("b") }));
         QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
         QVERIFY(!QFile::exists(gone));
     }
@@ -562,7 +523,7 @@ private slots:
         store.flush();
         QTRY_COMPARE(recovered.count(), 1);
         QCOMPARE(failed.count(), 1);
-        QCOMPARE(previews(ClipArchive::decode(readFile(f.archivePath())).clips),
+        QCOMPARE(texts(ClipArchive::decode(readFile(f.archivePath())).clips),
             (QStringList { QStringLiteral("four"), QStringLiteral("three"), QStringLiteral("two"),
                 QStringLiteral("one") }));
     }

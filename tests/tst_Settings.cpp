@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <sys/stat.h>
 
 class tst_Settings : public QObject
@@ -72,6 +73,18 @@ private slots:
             << QStringLiteral("maxAgeHours") << QVariant(-3) << qint64(-3);
         QTest::newRow("age huge") << QStringLiteral("maxAgeHours") << QVariant(qint64(1) << 40)
                                   << (qint64(1) << 40);
+        // An anchor is one of the names as written; anything else is the default.
+        const QString anchor = QStringLiteral("panelAnchor");
+        const auto right = qint64(PanelAnchor::right);
+        QTest::newRow("anchor bottomLeft")
+            << anchor << QVariant(QStringLiteral("bottomLeft")) << qint64(PanelAnchor::bottomLeft);
+        QTest::newRow("anchor top")
+            << anchor << QVariant(QStringLiteral("top")) << qint64(PanelAnchor::top);
+        QTest::newRow("anchor wrong case")
+            << anchor << QVariant(QStringLiteral("BottomLeft")) << right;
+        QTest::newRow("anchor unknown") << anchor << QVariant(QStringLiteral("middle")) << right;
+        QTest::newRow("anchor number") << anchor << QVariant(3) << right;
+        QTest::newRow("anchor empty") << anchor << QVariant(QString()) << right;
     }
 
     void storedValuesAreClamped()
@@ -88,34 +101,12 @@ private slots:
             { QStringLiteral("maxClipBytes"), settings.maxClipBytes() },
             { QStringLiteral("maxTotalBytes"), settings.maxTotalBytes() },
             { QStringLiteral("maxAgeHours"), settings.maxAgeHours() },
+            { QStringLiteral("panelAnchor"), qint64(settings.panelAnchor()) },
         };
         QCOMPARE(read.value(key), expected);
         // Reading corrects in memory only: the stored value stays as it was.
         QCOMPARE(
             QSettings(iniIn(dir), QSettings::IniFormat).value(key).toString(), stored.toString());
-    }
-
-    void anchorParsing_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<PanelAnchor>("expected");
-        QTest::newRow("bottomLeft")
-            << QVariant(QStringLiteral("bottomLeft")) << PanelAnchor::bottomLeft;
-        QTest::newRow("top") << QVariant(QStringLiteral("top")) << PanelAnchor::top;
-        QTest::newRow("wrong case") << QVariant(QStringLiteral("BottomLeft")) << PanelAnchor::right;
-        QTest::newRow("unknown") << QVariant(QStringLiteral("middle")) << PanelAnchor::right;
-        QTest::newRow("number") << QVariant(3) << PanelAnchor::right;
-        QTest::newRow("empty") << QVariant(QString()) << PanelAnchor::right;
-    }
-
-    void anchorParsing()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(PanelAnchor, expected);
-        QTemporaryDir dir;
-        store(iniIn(dir), QStringLiteral("panelAnchor"), stored);
-        Defaults defaults(iniIn(dir));
-        QCOMPARE(Settings(defaults).panelAnchor(), expected);
     }
 
     void everySetWritesOnceAndAnnouncesOnce_data()
@@ -147,31 +138,13 @@ private slots:
         Defaults defaults(iniIn(dir));
         Settings settings(defaults);
         QSignalSpy spy(&settings, &Settings::settingsDidChange);
-        auto set = [&] {
-            switch (field) {
-            case 0:
-                settings.setMaxClipBytes(0);
-                break;
-            case 1:
-                settings.setMaxClipCount(-2);
-                break;
-            case 2:
-                settings.setMaxTotalBytes(-9);
-                break;
-            case 3:
-                settings.setMaxAgeHours(-9);
-                break;
-            case 4:
-                settings.setPanelAnchor(PanelAnchor::bottomLeft);
-                break;
-            case 5:
-                settings.setAlwaysVisible(true);
-                break;
-            case 6:
-                settings.setKeepClipboardAlive(false);
-                break;
-            }
-        };
+        const std::function<void()> sets[]
+            = { [&] { settings.setMaxClipBytes(0); }, [&] { settings.setMaxClipCount(-2); },
+                  [&] { settings.setMaxTotalBytes(-9); }, [&] { settings.setMaxAgeHours(-9); },
+                  [&] { settings.setPanelAnchor(PanelAnchor::bottomLeft); },
+                  [&] { settings.setAlwaysVisible(true); },
+                  [&] { settings.setKeepClipboardAlive(false); } };
+        const std::function<void()> &set = sets[field];
         set();
         QCOMPARE(spy.count(), 1);
         QSettings raw(iniIn(dir), QSettings::IniFormat);

@@ -32,8 +32,6 @@ private slots:
     void emptyResults();
     void carriesFormatting_data();
     void carriesFormatting();
-    void plainText_data();
-    void plainText();
     void attributedText_data();
     void attributedText();
     void pngDataDecodes_data();
@@ -188,6 +186,12 @@ void tst_StyledText::htmlDecoding_data()
         << QByteArray("<p>caf\xe9 \x93q\x94</p>") << u"café “q”"_s;
     QTest::newRow("meta after the first kilobyte is ignored")
         << "<!--" + QByteArray(1100, '-') + "--><meta charset=windows-1251><p>\xcf</p>" << u"Ï"_s;
+    QTest::newRow("paragraphs and breaks") << "<p>a<br>b</p><p>c</p>"_ba << u"a\nb\nc"_s;
+    QTest::newRow("table rows") << "<p>x</p><table><tr><td>1</td><td>2</td></tr><tr><td>3</td>"
+                                   "<td>4</td></tr></table>"_ba
+                                << u"x\n1\t2\n3\t4\n"_s;
+    QTest::newRow("image dropped") << "x<img src='a.png'>y"_ba << u"xy"_s;
+    QTest::newRow("no-break space kept") << "a&nbsp;b"_ba << u"a\u00A0b"_s;
 }
 
 void tst_StyledText::htmlDecoding()
@@ -278,26 +282,6 @@ void tst_StyledText::carriesFormatting()
     QFETCH(QString, html);
     QFETCH(bool, formatted);
     QCOMPARE(StyledText::documentCarriesFormatting(*documentFrom(html, true)), formatted);
-}
-
-void tst_StyledText::plainText_data()
-{
-    QTest::addColumn<QString>("html");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("paragraphs and breaks") << u"<p>a<br>b</p><p>c</p>"_s << u"a\nb\nc"_s;
-    QTest::newRow("table rows") << u"<p>x</p><table><tr><td>1</td><td>2</td></tr><tr><td>3</td>"
-                                   "<td>4</td></tr></table>"_s
-                                << u"x\n1\t2\n3\t4\n"_s;
-    QTest::newRow("image dropped") << u"x<img src='a.png'>y"_s << u"xy"_s;
-    QTest::newRow("no-break space kept") << u"a&nbsp;b"_s << u"a\u00A0b"_s;
-}
-
-void tst_StyledText::plainText()
-{
-    QFETCH(QString, html);
-    QFETCH(QString, text);
-    QCOMPARE(StyledText::plainText(*documentFrom(html, true)), text);
 }
 
 void tst_StyledText::attributedText_data()

@@ -60,20 +60,6 @@ private slots:
     void destroyedWhileWaitingOnOwner();
 
 private:
-    // Starts the owner helper and returns once it owns the clipboard.
-    QProcess *startOwner(const Offers &offers, const QStringList &options = {})
-    {
-        return m_tools->startOwner(offers, options);
-    }
-    static bool copyWithXclip(const QByteArray &bytes)
-    {
-        return ClipboardTools::copyWithXclip(bytes);
-    }
-    static QByteArray readWithXclip(const QString &target)
-    {
-        return ClipboardTools::readWithXclip(target);
-    }
-
     std::unique_ptr<ClipboardTools> m_tools = std::make_unique<ClipboardTools>();
 };
 
@@ -90,7 +76,7 @@ void tst_X11Pasteboard::cleanup()
     // owner leave; the old owners lose the selection before they are killed.
     auto previous = std::move(m_tools);
     m_tools = std::make_unique<ClipboardTools>();
-    startOwner({ { QStringLiteral("UTF8_STRING"), "idle" } });
+    m_tools->startOwner({ { QStringLiteral("UTF8_STRING"), "idle" } });
     previous.reset();
 }
 
@@ -186,7 +172,7 @@ void tst_X11Pasteboard::offeredTargets()
     X11Pasteboard pasteboard;
     QVERIFY(pasteboard.isReading());
     QSignalSpy changed(&pasteboard, &Pasteboard::changed);
-    QVERIFY(startOwner(offers));
+    QVERIFY(m_tools->startOwner(offers));
     QVERIFY(changed.wait(5000));
 
     for (const QString &type : std::as_const(expectedTypes))
@@ -240,7 +226,7 @@ void tst_X11Pasteboard::sizeCap()
     QVERIFY(pasteboard.isReading());
     pasteboard.setMaxReadBytes(cap);
     QSignalSpy changed(&pasteboard, &Pasteboard::changed);
-    QVERIFY(startOwner(offers, options));
+    QVERIFY(m_tools->startOwner(offers, options));
     QVERIFY(changed.wait(10000));
 
     QCOMPARE(pasteboard.contentsAbandoned(), abandoned);
@@ -315,8 +301,9 @@ void tst_X11Pasteboard::ownWrites()
     for (const auto &[type, bytes] : std::as_const(written))
         QCOMPARE(pasteboard.dataForType(type), std::optional<QByteArray>(bytes));
 
-    QStringList targets = QString::fromUtf8(readWithXclip(QStringLiteral("TARGETS")))
-                              .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList targets
+        = QString::fromUtf8(ClipboardTools::readWithXclip(QStringLiteral("TARGETS")))
+              .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     targets.removeIf([](const QString &target) {
         return target == QLatin1String("TARGETS") || target == QLatin1String("MULTIPLE")
             || target == QLatin1String("TIMESTAMP") || target == QLatin1String("SAVE_TARGETS")
@@ -326,11 +313,11 @@ void tst_X11Pasteboard::ownWrites()
     offered.sort();
     QCOMPARE(targets, offered);
     for (const auto &[target, bytes] : std::as_const(served))
-        QCOMPARE(readWithXclip(target), bytes);
+        QCOMPARE(ClipboardTools::readWithXclip(target), bytes);
 
     // Events arrive in order: had the echo of our write been read, its
     // snapshot would come before this copy's.
-    QVERIFY(copyWithXclip("someone else"));
+    QVERIFY(ClipboardTools::copyWithXclip("someone else"));
     QVERIFY(changed.wait(5000));
     QCOMPARE(changed.size(), 1);
     QCOMPARE(pasteboard.changeCount(), before + 2);
@@ -346,7 +333,7 @@ void tst_X11Pasteboard::readOvertakenByOwnWrite()
     QStringList seen;
     connect(&pasteboard, &Pasteboard::changed, this,
         [&] { seen << pasteboard.stringForType(textPlain).value_or(QString()); });
-    QProcess *owner = startOwner(
+    QProcess *owner = m_tools->startOwner(
         { { QStringLiteral("UTF8_STRING"), "older" } }, { QStringLiteral("--report") });
     QVERIFY(owner);
     // The event loop stands still: the reader has the copy, its hand-over waits.
@@ -355,9 +342,9 @@ void tst_X11Pasteboard::readOvertakenByOwnWrite()
     PasteboardContents ours;
     ours.setData(textPlain, "ours");
     pasteboard.setContents(ours);
-    QCOMPARE(readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("ours"));
+    QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("ours"));
 
-    QVERIFY(copyWithXclip("sentinel"));
+    QVERIFY(ClipboardTools::copyWithXclip("sentinel"));
     QTRY_COMPARE_WITH_TIMEOUT(seen.value(seen.size() - 1), QStringLiteral("sentinel"), 5000);
     QCOMPARE(seen, QStringList { QStringLiteral("sentinel") });
 }
@@ -386,14 +373,14 @@ void tst_X11Pasteboard::stoppedOwner()
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start();
 
-    QProcess *stopped = startOwner(
+    QProcess *stopped = m_tools->startOwner(
         { { QStringLiteral("UTF8_STRING"), "never read" } }, { QStringLiteral("--stop") });
     QVERIFY(stopped);
     ticks = 0;
 
     if (then == QLatin1String("replace")) {
         // The new owner ends the wait on the stopped one.
-        QVERIFY(copyWithXclip("fresh"));
+        QVERIFY(ClipboardTools::copyWithXclip("fresh"));
         QTRY_COMPARE_WITH_TIMEOUT(
             pasteboard.dataForType(textPlain), std::optional<QByteArray>("fresh"), 5000);
         return;
@@ -416,14 +403,14 @@ void tst_X11Pasteboard::stoppedOwner()
     } else {
         ::kill(pid_t(stopped->processId()), SIGCONT);
     }
-    QVERIFY(copyWithXclip("after"));
+    QVERIFY(ClipboardTools::copyWithXclip("after"));
     QTRY_COMPARE_WITH_TIMEOUT(
         pasteboard.dataForType(textPlain), std::optional<QByteArray>("after"), 5000);
 }
 
 void tst_X11Pasteboard::initialContentsLeaveCountAlone()
 {
-    QVERIFY(startOwner({ { QStringLiteral("UTF8_STRING"), "was here first" } }));
+    QVERIFY(m_tools->startOwner({ { QStringLiteral("UTF8_STRING"), "was here first" } }));
     X11Pasteboard pasteboard;
     QVERIFY(pasteboard.isReading());
     QSignalSpy changed(&pasteboard, &Pasteboard::changed);
@@ -439,7 +426,7 @@ void tst_X11Pasteboard::destroyedWhileWaitingOnOwner()
 {
     auto pasteboard = std::make_unique<X11Pasteboard>();
     QVERIFY(pasteboard->isReading());
-    QProcess *silent = startOwner(
+    QProcess *silent = m_tools->startOwner(
         { { QStringLiteral("UTF8_STRING"), "never sent" } }, { QStringLiteral("--silent") });
     QVERIFY(silent);
     // The reader's TARGETS request has reached the owner, which never answers.

@@ -1,17 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/ClipArchive.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
 #include "model/Settings.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 #include <sys/stat.h>
+
+// Each clip's text, or its preview when it has none.
+inline QStringList texts(const QList<Clip> &clips)
+{
+    QStringList out;
+    for (const Clip &clip : clips)
+        out.append(clip.text.value_or(clip.preview));
+    return out;
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
 
 // A store over a private temporary folder and settings file, with a clock the
 // test moves by hand.
@@ -32,6 +58,16 @@ struct StoreFixture
     QString supportDir() const { return dir.filePath(QStringLiteral("share")); }
     QString rootDir() const { return supportDir() + QStringLiteral("/Quillstack"); }
     QString archivePath() const { return rootDir() + QStringLiteral("/clips.json"); }
+
+    // The history the files hold once every save is done: what the next
+    // start reads.
+    QList<Clip> onDisk() const
+    {
+        if (store)
+            store->flush();
+        const auto json = ClipStore::exportFromFiles(supportDir());
+        return json ? ClipArchive::decode(*json).clips : QList<Clip>();
+    }
 
     ClipStore &open()
     {
