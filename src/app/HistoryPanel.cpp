@@ -45,24 +45,24 @@ ScreenRect HistoryPanel::frame(const QRect &primary) const
     return DesktopCoordinates::fromWindowGeometry(geometry(), primary);
 }
 
-void HistoryPanel::orderFrontRegardless()
+void HistoryPanel::showAndRaise()
 {
     show();
     raise();
 }
 
-void HistoryPanel::orderOut()
+void HistoryPanel::hidePanel()
 {
     hide();
 }
 
-void HistoryPanel::makeKeyWindow()
+void HistoryPanel::activate()
 {
     raise();
     activateWindow();
 }
 
-void HistoryPanel::resignKeyWindow()
+void HistoryPanel::clearKeyboardFocus()
 {
     if (QWidget *focus = focusWidget())
         focus->clearFocus();

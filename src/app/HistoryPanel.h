@@ -11,7 +11,7 @@ class HistoryViewController;
 // The floating window that holds the history list over whatever program the
 // user works in. It is shown without taking the keyboard, never appears in a
 // task bar and is placed by the program, not by the window manager; it takes
-// the keyboard only when asked (makeKeyWindow).
+// the keyboard only when asked (activate).
 class HistoryPanel : public QWidget
 {
     Q_OBJECT
@@ -26,13 +26,13 @@ public:
     ScreenRect frame(const QRect &primary) const;
 
     // Shows and raises the panel whichever program is active.
-    void orderFrontRegardless();
-    void orderOut();
+    void showAndRaise();
+    void hidePanel();
     // Gives the panel the keyboard.
-    void makeKeyWindow();
+    void activate();
     // Keys stop reaching the search field; the window itself keeps the
     // keyboard until another window takes it.
-    void resignKeyWindow();
+    void clearKeyboardFocus();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

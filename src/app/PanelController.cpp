@@ -50,7 +50,7 @@ void PanelController::start(HistoryViewControllerDelegate &delegate)
         if (!m_panel->isVisible())
             return;
         place();
-        m_panel->orderFrontRegardless();
+        m_panel->showAndRaise();
     });
     if (m_settings.alwaysVisible())
         show(false, ListMode::all);
@@ -97,7 +97,7 @@ void PanelController::bringForward(bool activate, ListMode mode, bool place)
     }
     if (place)
         this->place();
-    m_panel->orderFrontRegardless();
+    m_panel->showAndRaise();
     if (activate)
         makeKey();
     installMouseMonitor();
@@ -105,7 +105,7 @@ void PanelController::bringForward(bool activate, ListMode mode, bool place)
 
 void PanelController::makeKey()
 {
-    m_panel->makeKeyWindow();
+    m_panel->activate();
     if (m_history)
         m_history->searchField()->setFocus(Qt::ActiveWindowFocusReason);
 }
@@ -152,13 +152,13 @@ void PanelController::toggleFromMenu()
         return;
     }
     m_userHidAlwaysVisiblePanel = m_settings.alwaysVisible();
-    m_panel->orderOut();
+    m_panel->hidePanel();
     removeMouseMonitor();
 }
 
 void PanelController::hide()
 {
-    m_panel->orderOut();
+    m_panel->hidePanel();
     removeMouseMonitor();
     activatePreviousApp();
 }
@@ -166,10 +166,10 @@ void PanelController::hide()
 void PanelController::dismiss()
 {
     if (!m_settings.alwaysVisible()) {
-        m_panel->orderOut();
+        m_panel->hidePanel();
         removeMouseMonitor();
     } else {
-        m_panel->resignKeyWindow();
+        m_panel->clearKeyboardFocus();
     }
     activatePreviousApp();
 }
