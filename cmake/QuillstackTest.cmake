@@ -43,4 +43,7 @@ function(quillstack_add_test)
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   set_tests_properties(${T_NAME} ${runs} PROPERTIES
     LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  if(T_KWIN)
+    set_property(TEST ${T_NAME}_kwin APPEND PROPERTY LABELS kde)
+  endif()
 endfunction()
