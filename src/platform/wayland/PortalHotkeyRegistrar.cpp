@@ -221,8 +221,8 @@ void PortalHotkeyRegistrar::onResponse(const QDBusMessage &message)
         return;
     const Pending what = it.value();
     m_pending.erase(it);
-    m_bus.disconnect(anySender, message.path(), requestInterface, QStringLiteral("Response"),
-        this, SLOT(onResponse(QDBusMessage)));
+    m_bus.disconnect(anySender, message.path(), requestInterface, QStringLiteral("Response"), this,
+        SLOT(onResponse(QDBusMessage)));
     if (m_state == State::fallback)
         return;
 
@@ -246,10 +246,10 @@ void PortalHotkeyRegistrar::onResponse(const QDBusMessage &message)
         m_sessionBound = false;
         if (!m_listening) {
             m_listening = true;
-            m_bus.connect(anySender, portalPath, shortcutsInterface,
-                QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
-            m_bus.connect(anySender, portalPath, shortcutsInterface,
-                QStringLiteral("Deactivated"), this, SLOT(onDeactivated(QDBusMessage)));
+            m_bus.connect(anySender, portalPath, shortcutsInterface, QStringLiteral("Activated"),
+                this, SLOT(onActivated(QDBusMessage)));
+            m_bus.connect(anySender, portalPath, shortcutsInterface, QStringLiteral("Deactivated"),
+                this, SLOT(onDeactivated(QDBusMessage)));
         }
         emit ownerChanged();
         bind();
