@@ -105,6 +105,7 @@ void PanelController::bringForward(bool activate, ListMode mode, bool place)
 
 void PanelController::makeKey()
 {
+    m_workspace.prepareToTakeKeyboard();
     m_panel->activate();
     if (m_history)
         m_history->searchField()->setFocus(Qt::ActiveWindowFocusReason);

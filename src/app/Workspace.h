@@ -19,6 +19,9 @@ public:
     virtual std::optional<RunningWindow> frontmostWindow() = 0;
     // Gives the keyboard to the window and raises it; the window may be gone.
     virtual void activate(const RunningWindow &window) = 0;
+    // Called before one of our own windows asks for the keyboard, for a
+    // window system that orders focus requests by their time.
+    virtual void prepareToTakeKeyboard() { }
 
 signals:
     // The user switched to another virtual desktop.

@@ -3,6 +3,8 @@
 
 #include "platform/x11/X11EventConnection.h"
 
+#include <QtGui/private/qtx11extras_p.h>
+
 using Reply = X11EventConnection::Reply<xcb_get_property_reply_t>;
 
 namespace {
@@ -113,6 +115,10 @@ void X11Workspace::activate(const RunningWindow &window)
         return;
     xcb_connection_t *c = m_connection->connection();
     const auto target = xcb_window_t(window.windowId);
+    // A real time, not CurrentTime: the window manager passes it on to the
+    // program, whose late answer then cannot take the keyboard back from a
+    // window of ours that asked for it afterwards.
+    const quint32 now = QX11Info::isPlatformX11() ? QX11Info::getTimestamp() : XCB_CURRENT_TIME;
     if (activeWindowProperty()) {
         xcb_client_message_event_t message {};
         message.response_type = XCB_CLIENT_MESSAGE;
@@ -120,7 +126,7 @@ void X11Workspace::activate(const RunningWindow &window)
         message.window = target;
         message.type = m_connection->atom("_NET_ACTIVE_WINDOW");
         message.data.data32[0] = sourcePager;
-        message.data.data32[1] = XCB_CURRENT_TIME;
+        message.data.data32[1] = now;
         message.data.data32[2] = XCB_NONE;
         xcb_send_event(c, 0, m_connection->root(),
             XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
@@ -128,7 +134,7 @@ void X11Workspace::activate(const RunningWindow &window)
     } else {
         // A window that has gone meanwhile answers with an error, which the
         // connection drops.
-        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target, now);
     }
     xcb_flush(c);
 }
@@ -147,4 +153,13 @@ void X11Workspace::onEvent(const xcb_generic_event_t *event)
         return;
     m_currentDesktop = desktop;
     emit activeSpaceDidChange();
+}
+
+void X11Workspace::prepareToTakeKeyboard()
+{
+    // Qt stamps a focus request with the last event time it has seen, and
+    // the server ignores one older than the last focus change: after another
+    // window took the keyboard a moment ago, the panel would not get it.
+    if (QX11Info::isPlatformX11())
+        QX11Info::setAppTime(QX11Info::getTimestamp());
 }

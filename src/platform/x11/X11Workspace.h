@@ -29,6 +29,7 @@ public:
 
     std::optional<RunningWindow> frontmostWindow() override;
     void activate(const RunningWindow &window) override;
+    void prepareToTakeKeyboard() override;
 
 private:
     // Absent when the root window has no such property: no EWMH window manager.
