@@ -67,12 +67,7 @@ fi
 kwin_pid=$!
 echo "$kwin_pid" >"$dir/pid"
 
-for _ in $(seq 1 400); do
-  [ -s "$runtime/env" ] && break
-  kill -0 "$kwin_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if [ ! -s "$runtime/env" ]; then
+if ! wait_for_session_file "$runtime/env" "$kwin_pid" 20; then
   echo "kwin-session: KWin did not start" >&2
   cat "$dir/kwin.log" >&2
   exit 1

@@ -27,3 +27,15 @@ if [ "$(id -u)" -eq 0 ]; then
 else
   owner="$(id -u):$(id -g)"
 fi
+
+# Waits until the compositor (pid $2) has written the non-empty file $1, for
+# at most $3 seconds; stops early when the compositor has exited.
+wait_for_session_file() {
+  local _
+  for _ in $(seq 1 $(($3 * 20))); do
+    [ -s "$1" ] && return 0
+    kill -0 "$2" 2>/dev/null || break
+    sleep 0.05
+  done
+  [ -s "$1" ]
+}

@@ -31,11 +31,7 @@ setsid "${run_as[@]}" env -i HOME="$sway_runtime" XDG_RUNTIME_DIR="$sway_runtime
 sway_pid=$!
 echo "$sway_pid" >"$dir/pid"
 
-for _ in $(seq 1 200); do
-  [ -s "$sway_runtime/display" ] && break
-  kill -0 "$sway_pid" 2>/dev/null || break
-  sleep 0.05
-done
+wait_for_session_file "$sway_runtime/display" "$sway_pid" 10
 socket=$(find "$sway_runtime" -maxdepth 1 -type s -name 'wayland-*' | head -n1)
 if [ ! -s "$sway_runtime/display" ] || [ -z "$socket" ]; then
   echo "sway-session: sway did not start" >&2
