@@ -76,3 +76,12 @@ quillstack_add_test(NAME tst_PortalHotkeys
   SOURCES tst_PortalHotkeys.cpp support/FakePortal.cpp support/FakePortal.h
     support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_platform_wayland LABELS unit SESSION_BUS)
+
+# The whole program from the shortcut to the chosen clip, with a Wayland
+# program to hand the keyboard back to.
+quillstack_add_test(NAME tst_WaylandEndToEnd
+  SOURCES tst_WaylandEndToEnd.cpp support/QuillstackProcess.cpp support/QuillstackProcess.h
+  LIBS Qt6::Core LABELS wayland WAYLAND KWIN)
+add_dependencies(tst_WaylandEndToEnd quillstack qs-focus-window)
+target_compile_definitions(tst_WaylandEndToEnd PRIVATE
+  QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")

@@ -7,13 +7,14 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-HistoryPanel::HistoryPanel(QWidget *parent)
+HistoryPanel::HistoryPanel(Window window, QWidget *parent)
     : QWidget(parent,
         // Tool: no task-bar entry. Bypassing the window manager keeps it
         // where we put it, on every desktop, and undecorated. It must
         // still accept focus, or activateWindow() cannot give it keys.
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-            | Qt::X11BypassWindowManagerHint)
+            | (window == Window::bypassesManager ? Qt::X11BypassWindowManagerHint
+                                                 : Qt::WindowFlags()))
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Quillstack"));

@@ -10,13 +10,16 @@ class HistoryViewController;
 
 // The floating window that holds the history list over whatever program the
 // user works in. It is shown without taking the keyboard, never appears in a
-// task bar and is placed by the program, not by the window manager; it takes
-// the keyboard only when asked (activate).
+// task bar and, unless managed, is placed by the program, not by the window
+// manager; it takes the keyboard only when asked (activate).
 class HistoryPanel : public QWidget
 {
     Q_OBJECT
 public:
-    explicit HistoryPanel(QWidget *parent = nullptr);
+    // A managed panel is left to the window manager, which may place it
+    // itself, where bypassing it would keep the keyboard from the panel.
+    enum class Window { bypassesManager, managed };
+    explicit HistoryPanel(Window window = Window::bypassesManager, QWidget *parent = nullptr);
 
     void setContentViewController(HistoryViewController *controller);
 

@@ -25,7 +25,9 @@ PanelController::PanelController(Settings &settings, ClipStore &store, Workspace
     , m_screens(screens)
     , m_mouseMonitor(mouseMonitor)
     , m_trayIconArea(std::move(trayIconArea))
-    , m_panel(std::make_unique<HistoryPanel>())
+    , m_panel(std::make_unique<HistoryPanel>(workspace.keyboardNeedsManagedWindows()
+              ? HistoryPanel::Window::managed
+              : HistoryPanel::Window::bypassesManager))
     , m_reclaimer(*m_panel, [this] { makeKey(); })
 {
 }

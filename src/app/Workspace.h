@@ -22,6 +22,10 @@ public:
     // Called before one of our own windows asks for the keyboard, for a
     // window system that orders focus requests by their time.
     virtual void prepareToTakeKeyboard() { }
+    // Whether our floating windows must be left to the window manager to get
+    // the keyboard at all: a Wayland compositor gives none to X11 windows
+    // that bypass it.
+    virtual bool keyboardNeedsManagedWindows() const { return false; }
 
 signals:
     // The user switched to another virtual desktop.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Another program's window for the X11 tests: it shows itself, prints its
-// window id once the X server has mapped it, then waits to be killed.
+// Another program's window for the desktop tests: it shows itself, prints its
+// window id once it is on screen, then waits to be killed. With a third
+// argument "--report-focus" it also prints "focus in" and "focus out" as the
+// keyboard comes and goes, which is all a Wayland client can know of it.
 #include <QApplication>
 #include <QLineEdit>
 #include <QTextStream>
@@ -42,6 +44,11 @@ int main(int argc, char *argv[])
     window.winId();
     ExposeAnnouncer announcer;
     window.windowHandle()->installEventFilter(&announcer);
+    if (argc > 3 && qstrcmp(argv[3], "--report-focus") == 0) {
+        QObject::connect(&app, &QGuiApplication::focusWindowChanged, [](QWindow *focused) {
+            QTextStream(stdout) << (focused ? "focus in" : "focus out") << Qt::endl;
+        });
+    }
     window.show();
     return app.exec();
 }

@@ -31,6 +31,7 @@ public:
 
     std::optional<RunningWindow> frontmostWindow() override;
     void activate(const RunningWindow &window) override;
+    bool keyboardNeedsManagedWindows() const override { return true; }
 
 public slots:
     // Called by the script in KWin: the window with the keyboard now, by its

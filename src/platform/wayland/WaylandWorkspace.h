@@ -32,6 +32,7 @@ public:
 
     std::optional<RunningWindow> frontmostWindow() override;
     void activate(const RunningWindow &window) override;
+    bool keyboardNeedsManagedWindows() const override { return true; }
 
 private:
     struct Listeners;
