@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <memory>
-
 namespace {
 
 QByteArray runTool(const QString &program, const QStringList &arguments,
@@ -32,8 +30,8 @@ class tst_WaylandEndToEnd : public QObject
 {
     Q_OBJECT
 
-    // Started afresh for each case.
-    std::unique_ptr<QuillstackProcess> m_quillstack;
+    // One program for all cases, as a user's runs for the whole session.
+    QuillstackProcess m_quillstack;
     QByteArray m_programLines;
     QString m_busAddress;
     // A bus that sway's user may reach, for the command that sway runs.
@@ -49,7 +47,7 @@ class tst_WaylandEndToEnd : public QObject
     {
         return QTest::qWaitFor(
             [&] {
-                m_programLines += m_quillstack->program.readAllStandardError();
+                m_programLines += m_quillstack.program.readAllStandardError();
                 return m_programLines.contains(text);
             },
             20000);
@@ -70,7 +68,7 @@ class tst_WaylandEndToEnd : public QObject
 
     bool recorded(const QByteArray &text) const
     {
-        const QDir data(m_quillstack->home.filePath(QStringLiteral("data/Quillstack")));
+        const QDir data(m_quillstack.home.filePath(QStringLiteral("data/Quillstack")));
         for (const QString &name :
             { QStringLiteral("clips.json"), QStringLiteral("clips.journal") }) {
             QFile file(data.filePath(name));
@@ -114,7 +112,7 @@ class tst_WaylandEndToEnd : public QObject
                 = runTool(QStringLiteral("swaymsg"), { QStringLiteral("exec"), command });
             QVERIFY2(answer.contains("\"success\": true"), answer.constData());
         } else {
-            QCOMPARE(m_quillstack->run({ QStringLiteral("--toggle") }).exitCode, 0);
+            QCOMPARE(m_quillstack.run({ QStringLiteral("--toggle") }).exitCode, 0);
         }
     }
 
@@ -126,17 +124,10 @@ private slots:
             "run under wayland-harness.sh");
         if (underSway())
             QVERIFY(startSharedBus());
-    }
-
-    void init()
-    {
-        m_quillstack = std::make_unique<QuillstackProcess>();
-        m_programLines.clear();
-        m_clientLines.clear();
         if (!m_busAddress.isEmpty())
-            m_quillstack->environment.insert(
+            m_quillstack.environment.insert(
                 QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-        m_quillstack->start();
+        m_quillstack.start();
         QVERIFY(programSaid("clipboard through Wayland"));
         // Without a tray it says so in a window of its own at launch, which
         // may take the keyboard; the Wayland program comes after it.
@@ -151,27 +142,24 @@ private slots:
         QVERIFY(clientFocus("focus in"));
     }
 
-    void cleanup()
+    void cleanupTestCase()
     {
         m_client.kill();
         m_client.waitForFinished(5000);
-        m_quillstack->program.terminate();
-        QVERIFY(m_quillstack->program.waitForFinished(20000));
-        m_programLines += m_quillstack->program.readAllStandardError();
+        m_quillstack.program.terminate();
+        QVERIFY(m_quillstack.program.waitForFinished(20000));
+        m_programLines += m_quillstack.program.readAllStandardError();
         QVERIFY2(!m_programLines.contains("Sanitizer") && !m_programLines.contains("runtime error"),
             m_programLines.constData());
-        QCOMPARE(m_quillstack->program.exitCode(), 0);
-    }
-
-    void cleanupTestCase()
-    {
+        QCOMPARE(m_quillstack.program.exitCode(), 0);
         m_bus.kill();
         m_bus.waitForFinished(5000);
     }
 
     // Two copies made in Wayland programs, then the panel: keys typed into it
     // choose the older one or close it. Either way the Wayland program has
-    // the keyboard again, and the clipboard holds what was chosen.
+    // the keyboard again, and the clipboard holds what was chosen; again the
+    // next time the panel opens.
     void panelHandsTheKeyboardBack_data()
     {
         QTest::addColumn<QStringList>("keys");

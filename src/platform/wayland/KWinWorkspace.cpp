@@ -21,7 +21,11 @@ const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 // named by that name, so that a start after a crash replaces those left
 // behind rather than adding to them.
 const QString watchScript = SessionBus::serviceName + QStringLiteral(".watch");
-const QString activateScript = SessionBus::serviceName + QStringLiteral(".activate");
+// KWin lets go of an unloaded script only once back in its event loop and
+// until then refuses another under its name: activations take turns
+// between two names, so that one right after another is not refused.
+const QString activateScripts[] = { SessionBus::serviceName + QStringLiteral(".activate"),
+    SessionBus::serviceName + QStringLiteral(".activate2") };
 const QString callbackPath = SessionBus::objectPath + QStringLiteral("/KWinWindows");
 
 QDBusMessage scriptingCall(const QString &member, const QVariantList &arguments)
@@ -73,7 +77,8 @@ KWinWorkspace::~KWinWorkspace()
         return;
     // Unloaded before the program's connection goes.
     unloadScript(watchScript, Wait::yes);
-    unloadScript(activateScript, Wait::yes);
+    for (const QString &name : activateScripts)
+        unloadScript(name, Wait::yes);
     QDBusConnection::sessionBus().unregisterObject(callbackPath);
 }
 
@@ -110,7 +115,9 @@ void KWinWorkspace::activate(const RunningWindow &window)
                          "}\n")
               .arg(uuid);
     // A choice is not held up by KWin.
-    runScript(activateScript, script.toUtf8(), Wait::no);
+    unloadScript(activateScripts[m_activations % 2], Wait::no);
+    ++m_activations;
+    runScript(activateScripts[m_activations % 2], script.toUtf8(), Wait::no);
 }
 
 void KWinWorkspace::windowActivated(const QString &uuid, const QString &resourceClass)

@@ -54,4 +54,6 @@ private:
     quint64 m_nextId = 1;
     // The window with the keyboard, when not one of ours.
     std::optional<quint64> m_frontmost;
+    // Which of the two activation scripts' names the next one takes.
+    quint64 m_activations = 0;
 };
