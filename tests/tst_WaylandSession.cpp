@@ -22,8 +22,9 @@ class tst_WaylandSession : public QObject
 
     QTemporaryDir m_home;
 
-    // A headless sway of the test's own, which it may end at any moment as
-    // a logout does: sway, its Xwayland and their children at once.
+    // A headless sway (or, as the test is told, KWin) of the test's own,
+    // which it may end at any moment as a logout does: the compositor, its
+    // Xwayland and their children at once.
     struct Compositor
     {
         QTemporaryDir dir;
@@ -34,7 +35,10 @@ class tst_WaylandSession : public QObject
         {
             QProcess script;
             script.setProcessChannelMode(QProcess::ForwardedChannels);
-            script.start(QStringLiteral(QS_SWAY_SESSION), { dir.path() });
+            const QString session
+                = qEnvironmentVariable("QUILLSTACK_TEST_SESSION", QStringLiteral("sway"));
+            script.start(
+                QStringLiteral(QS_SESSION_SCRIPTS "/%1-session.sh").arg(session), { dir.path() });
             if (!script.waitForFinished(30000) || script.exitCode() != 0)
                 return false;
             QFile file(dir.filePath(QStringLiteral("env")));
@@ -50,7 +54,7 @@ class tst_WaylandSession : public QObject
             pid = pid_t(pidFile.readAll().trimmed().toInt());
             return pid > 0;
         }
-        // sway outlives the script that started it, so no one here reaps
+        // The compositor outlives the script that started it, so no one here reaps
         // it: an unreaped one counts as ended.
         bool running() const
         {
@@ -65,7 +69,7 @@ class tst_WaylandSession : public QObject
             if (pid > 0)
                 ::kill(-pid, SIGTERM);
         }
-        // The Xwayland server that sway started, found by its session.
+        // The Xwayland server that the compositor started, found by its session.
         pid_t xwayland() const
         {
             const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
@@ -86,10 +90,11 @@ class tst_WaylandSession : public QObject
         }
     };
 
-    // Starts the program against waylandDisplay (and the X server display,
-    // when given); returns once it has written its start-up lines, or null.
-    std::unique_ptr<QProcess> startProgram(
-        const QString &waylandDisplay, const QString &display = QString())
+    // Starts the program against waylandDisplay (and the X server display
+    // with its key, when given); returns once it has written its start-up
+    // lines, or null.
+    std::unique_ptr<QProcess> startProgram(const QString &waylandDisplay,
+        const QString &display = QString(), const QString &xauthority = QString())
     {
         auto program = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -97,6 +102,8 @@ class tst_WaylandSession : public QObject
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
         if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
+        if (!xauthority.isEmpty())
+            env.insert(QStringLiteral("XAUTHORITY"), xauthority);
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         program->setProcessEnvironment(env);
@@ -145,7 +152,7 @@ private slots:
         QTest::addColumn<QString>("shape");
         QTest::newRow("compositor gone, then quit") << QStringLiteral("compositor first");
         // Xwayland outlives it for a moment: the Wayland connection breaks first.
-        QTest::newRow("compositor killed alone, then quit") << QStringLiteral("sway killed");
+        QTest::newRow("compositor killed alone, then quit") << QStringLiteral("killed");
         QTest::newRow("Xwayland gone, then quit") << QStringLiteral("xwayland first");
         QTest::newRow("quit, compositor gone at once") << QStringLiteral("together");
         QTest::newRow("quit while putting a copy back, compositor gone at once")
@@ -159,10 +166,11 @@ private slots:
         QVERIFY(compositor.start());
         const QString wayland = compositor.env.value(QStringLiteral("WAYLAND_DISPLAY"));
         const std::unique_ptr<QProcess> program
-            = startProgram(wayland, compositor.env.value(QStringLiteral("DISPLAY")));
+            = startProgram(wayland, compositor.env.value(QStringLiteral("DISPLAY")),
+                compositor.env.value(QStringLiteral("XAUTHORITY")));
         QVERIFY(program);
         QVERIFY(waitForStderr(*program, "clipboard through Wayland (zwlr_data_control_manager_v1"));
-        // sway's portal has no global shortcuts: the user binds our command line.
+        // Neither session has a portal for global shortcuts: the user binds our command line.
         QVERIFY(waitForStderr(*program, "no desktop portal for global shortcuts"));
 
         QProcessEnvironment copyEnv = QProcessEnvironment::systemEnvironment();
@@ -198,8 +206,8 @@ private slots:
             QStringLiteral("wl-copy"), { QStringLiteral("--foreground"), QString::fromUtf8(last) });
         QVERIFY(QTest::qWaitFor([&] { return recorded(last); }, 10000));
 
-        if (shape == QLatin1String("compositor first") || shape == QLatin1String("sway killed")) {
-            if (shape == QLatin1String("sway killed"))
+        if (shape == QLatin1String("compositor first") || shape == QLatin1String("killed")) {
+            if (shape == QLatin1String("killed"))
                 ::kill(compositor.pid, SIGKILL);
             else
                 compositor.end();

@@ -59,7 +59,14 @@ add_dependencies(tst_WaylandSession quillstack qs-test-compositor)
 target_compile_definitions(tst_WaylandSession PRIVATE
   QS_QUILLSTACK="$<TARGET_FILE:quillstack>"
   QS_TEST_COMPOSITOR="$<TARGET_FILE:qs-test-compositor>"
-  QS_SWAY_SESSION="${CMAKE_SOURCE_DIR}/tests/support/sway-session.sh")
+  QS_SESSION_SCRIPTS="${CMAKE_SOURCE_DIR}/tests/support")
+# The end of a KWin session as well; the choice of clipboard does not depend
+# on the session. The harness's sway only lends its X server.
+add_test(NAME tst_WaylandSession_kwin
+  COMMAND ${QUILLSTACK_WAYLAND_HARNESS} $<TARGET_FILE:tst_WaylandSession> quitAsTheSessionEnds)
+get_test_property(tst_WaylandSession ENVIRONMENT session_env)
+set_tests_properties(tst_WaylandSession_kwin PROPERTIES
+  LABELS "wayland;kde" TIMEOUT 180 ENVIRONMENT "${session_env};QUILLSTACK_TEST_SESSION=kwin")
 
 # Handing the keyboard back through the compositor's window list (sway) or
 # its scripts (KWin).

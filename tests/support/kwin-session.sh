@@ -26,8 +26,11 @@ chmod 0755 "$dir/kwin_wayland"
 chown "$owner" "$runtime"
 
 # KWin starts this once Xwayland runs, with the environment its clients get.
+# Its Xwayland admits only KWin's user; root clients are let in as well, as
+# sway-session.sh does.
 cat >"$runtime/started" <<'SCRIPT'
 #!/bin/sh
+xhost +si:localuser:root >/dev/null 2>&1
 {
   echo "WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
   echo "DISPLAY=$DISPLAY"
