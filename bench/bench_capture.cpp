@@ -6,6 +6,7 @@
 // sway whose data-control clipboard is then used:
 //   tests/support/x11-harness.sh build-bench/bench/bench_capture
 //   tests/support/wayland-harness.sh build-bench/bench/bench_capture
+// bench/capture-latency runs the latency under every desktop and compares.
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
@@ -32,6 +33,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -358,6 +360,10 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    // Which clipboard the figures are for, beside them in the report.
+    const auto *wayland = dynamic_cast<const WaylandPasteboard *>(&rig().pasteboard);
+    benchmark::AddCustomContext(
+        "clipboard", wayland ? wayland->protocolName().toStdString() : std::string("X11"));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
