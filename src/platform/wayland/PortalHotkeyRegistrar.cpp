@@ -115,7 +115,18 @@ bool PortalHotkeyRegistrar::isHeldByAnotherProgram(const Shortcut &shortcut)
 
 PortalHotkeyRegistrar::Owner PortalHotkeyRegistrar::owner() const
 {
-    return m_state == State::fallback ? Owner::user : Owner::desktop;
+    switch (m_state) {
+    case State::probing:
+        // Whether there is a portal is not known yet: nothing is said rather
+        // than naming the desktop, which a moment later may turn out absent.
+        return Owner::program;
+    case State::fallback:
+        return Owner::user;
+    case State::creatingSession:
+    case State::ready:
+        break;
+    }
+    return Owner::desktop;
 }
 
 bool PortalHotkeyRegistrar::canConfigure() const
@@ -146,6 +157,7 @@ void PortalHotkeyRegistrar::onVersion(QDBusPendingCallWatcher *watcher)
     }
     m_version = reply.value().variant().toUInt();
     createSession();
+    emit ownerChanged();
 }
 
 void PortalHotkeyRegistrar::closeSession()
