@@ -88,7 +88,8 @@ quillstack_add_test(NAME tst_PortalHotkeys
 # program to hand the keyboard back to.
 quillstack_add_test(NAME tst_WaylandEndToEnd
   SOURCES tst_WaylandEndToEnd.cpp support/QuillstackProcess.cpp support/QuillstackProcess.h
-  LIBS Qt6::Core LABELS wayland WAYLAND KWIN)
+    support/X11TestTools.cpp support/X11TestTools.h
+  LIBS quillstack_platform_x11 LABELS wayland WAYLAND KWIN)
 add_dependencies(tst_WaylandEndToEnd quillstack qs-focus-window)
 target_compile_definitions(tst_WaylandEndToEnd PRIVATE
   QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")
