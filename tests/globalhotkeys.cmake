@@ -15,7 +15,7 @@ quillstack_add_test(NAME tst_ShortcutConflicts
   SOURCES tst_ShortcutConflicts.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_globalhotkeys LABELS unit)
 quillstack_add_test(NAME tst_X11Hotkeys
-  SOURCES tst_X11Hotkeys.cpp support/ConsoleCapture.cpp support/X11TestTools.cpp
+  SOURCES tst_X11Hotkeys.cpp support/X11TestTools.cpp
   LIBS quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11)
 # libxkbcommon-x11 (used by Qt's xcb plugin and by our layout) strndup()s atom
 # names that are not NUL-terminated; strict string checks call that an overflow.

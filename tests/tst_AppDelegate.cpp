@@ -6,6 +6,8 @@
 #include "FakeWorkspace.h"
 #include "MemoryPasteboard.h"
 #include "RecordingNotifier.h"
+#include "StoreFixture.h"
+#include "TestImages.h"
 #include "TopLevelWindow.h"
 #include "app/AppDelegate.h"
 #include "app/HistoryPanel.h"
@@ -27,7 +29,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
@@ -45,6 +46,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(ClipKind)
 Q_DECLARE_METATYPE(RunningWindow)
 Q_DECLARE_METATYPE(std::optional<RunningWindow>)
@@ -56,13 +59,7 @@ const RunningWindow terminal { 0x600007, 5151 };
 
 QByteArray pngBytes()
 {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return encodedImage("PNG", QSize(4, 3), Qt::darkCyan);
 }
 
 struct Fixture
@@ -85,19 +82,11 @@ struct Fixture
 
     Clip add(const QString &text, bool kept = false, ClipKind kind = ClipKind::text)
     {
-        ClipContent content;
-        content.kind = kind;
-        content.preview = text;
-        if (kind == ClipKind::image)
-            content.pngData = pngBytes();
-        else
-            content.text = text;
-        content.byteSize = text.size() + content.pngData.size();
-        content.contentHash = sha256Hex(text.toUtf8() + content.pngData);
-        app->store().add(content);
-        if (kept)
-            app->store().setKept(app->store().clips().first().id, true);
-        return app->store().clips().first();
+        const bool image = kind == ClipKind::image;
+        return StoreFixture::add(app->store(),
+            StoreFixture::content(text, kind, image ? std::nullopt : std::optional(text),
+                image ? pngBytes() : QByteArray()),
+            kept);
     }
 
     HistoryPanel &panel() { return app->panel().panel(); }
@@ -106,17 +95,17 @@ struct Fixture
     // Presses one of the buttons of a row in the list, as the user does.
     void click(int row, ClipRowView::Hit button)
     {
-        auto *list = history().findChild<QListView *>(QStringLiteral("historyList"));
+        auto *list = history().findChild<QListView *>(u"historyList"_s);
         const ClipRowView::Layout parts
             = ClipRowView::layout(list->visualRect(list->model()->index(row, 0)), false);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
             (button == ClipRowView::Hit::editButton ? parts.editButton : parts.deleteButton)
                 .center());
     }
-    static QMenu *trayMenu() { return topLevelWindow<QMenu>(QStringLiteral("trayMenu")); }
+    static QMenu *trayMenu() { return topLevelWindow<QMenu>(u"trayMenu"_s); }
 
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    Defaults defaults { dir.filePath(u"Quillstack.conf"_s) };
     MemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     FakeScreens screens;
@@ -160,7 +149,7 @@ void tst_AppDelegate::launch()
 {
     Fixture f;
     for (int i = 0; i < 4; ++i)
-        f.add(QStringLiteral("clip %1").arg(i));
+        f.add(u"clip %1"_s.arg(i));
     f.app->applicationDidFinishLaunching();
 
     QCOMPARE(f.panel().geometry(), QRect(1580, 30, 340, 1050));
@@ -175,7 +164,7 @@ void tst_AppDelegate::launch()
     copied.setData(PasteboardType::plainText, "from elsewhere");
     copied.types = { PasteboardType::plainText };
     f.pasteboard.copyFromOtherProgram(copied);
-    QTRY_COMPARE(f.app->store().clips().first().preview, QStringLiteral("from elsewhere"));
+    QTRY_COMPARE(f.app->store().clips().first().preview, u"from elsewhere"_s);
 
     // A shortcut press that leaves the panel on screen counts as an opening,
     // once the panel is drawn, or at the latest when the program ends.
@@ -193,7 +182,7 @@ void tst_AppDelegate::launch()
     QCOMPARE(f.defaults.integer(opens), 2);
     QVERIFY(!f.app->monitor().isRunning());
     QCOMPARE(f.mouse.installed(), 0);
-    QCOMPARE(f.app->store().clips().first().preview, QStringLiteral("last words"));
+    QCOMPARE(f.app->store().clips().first().preview, u"last words"_s);
 }
 
 // What the tray menu asks for is done, and an open menu holds off the
@@ -226,8 +215,8 @@ void tst_AppDelegate::trayMenu()
     QVERIFY(topLevelWindow<PreferencesController>()->isVisible());
     // Shared words go on the clipboard without joining the history.
     menu->actions().at(6)->trigger();
-    QTRY_VERIFY(topLevelWindow<QMenu>(QStringLiteral("shareMenu")));
-    topLevelWindow<QMenu>(QStringLiteral("shareMenu"))->actions().first()->trigger();
+    QTRY_VERIFY(topLevelWindow<QMenu>(u"shareMenu"_s));
+    topLevelWindow<QMenu>(u"shareMenu"_s)->actions().first()->trigger();
     QVERIFY(
         f.pasteboard.dataForType(PasteboardType::plainText)
             ->startsWith(
@@ -255,9 +244,9 @@ void tst_AppDelegate::clearHistory()
     QFETCH(int, remaining);
 
     Fixture f;
-    f.add(QStringLiteral("oldest"));
-    f.add(QStringLiteral("kept"), true);
-    f.add(QStringLiteral("newest"));
+    f.add(u"oldest"_s);
+    f.add(u"kept"_s, true);
+    f.add(u"newest"_s);
     f.app->applicationDidFinishLaunching();
     // Answered as the user does, once the question is on screen.
     QStringList asked;
@@ -287,8 +276,8 @@ void tst_AppDelegate::clearHistory()
 void tst_AppDelegate::deleteAndCopyPlain()
 {
     Fixture f;
-    f.add(QStringLiteral("stays"));
-    const Clip image = f.add(QStringLiteral("Image"), false, ClipKind::image);
+    f.add(u"stays"_s);
+    const Clip image = f.add(u"Image"_s, false, ClipKind::image);
     f.app->applicationDidFinishLaunching();
     f.app->panel().show(true, ListMode::all);
     const QString imageFile = f.app->store().imagePath(image);
@@ -349,8 +338,8 @@ void tst_AppDelegate::choose()
     QFETCH(RunningWindow, previous);
 
     Fixture f(alwaysVisible);
-    f.add(QStringLiteral("older"));
-    const Clip clip = f.add(QStringLiteral("chosen words"), false, kind);
+    f.add(u"older"_s);
+    const Clip clip = f.add(u"chosen words"_s, false, kind);
     if (fileVanished)
         QVERIFY(QFile::remove(f.app->store().imagePath(clip)));
     f.app->applicationDidFinishLaunching();
@@ -387,8 +376,8 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(f.notifier.shown.first().message, qtTrId("status.noTray"));
     // The archive cannot be written (something is in the way of its
     // temporary file): one message however many changes fail.
-    const QString blocker = f.app->store().archivePath() + QStringLiteral(".tmp");
-    QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
+    const QString blocker = f.app->store().archivePath() + u".tmp"_s;
+    QVERIFY(QDir().mkpath(blocker + u"/x"_s));
     for (const char *text : { "one", "two", "three" })
         f.add(QString::fromLatin1(text));
     f.app->store().flush();
@@ -398,7 +387,7 @@ void tst_AppDelegate::failuresAreToldOnce()
     QCOMPARE(f.app->store().clips().size(), 3);
     // Once it can be written again, the next change saves and says so.
     QVERIFY(QDir(blocker).removeRecursively());
-    f.add(QStringLiteral("four"));
+    f.add(u"four"_s);
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 3);
     QVERIFY(!f.notifier.shown.last().problem);
@@ -412,12 +401,12 @@ void tst_AppDelegate::failuresAreToldOnce()
     archive.close();
     f.start();
     f.app->applicationDidFinishLaunching();
-    f.add(QStringLiteral("after"));
-    f.add(QStringLiteral("more"));
+    f.add(u"after"_s);
+    f.add(u"more"_s);
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 4);
     const QStringList asides
-        = QDir(f.app->store().rootPath()).entryList({ QStringLiteral("clips.json.corrupt-*") });
+        = QDir(f.app->store().rootPath()).entryList({ u"clips.json.corrupt-*"_s });
     QCOMPARE(asides.size(), 1);
     QVERIFY(f.notifier.shown.last().message.contains(asides.first()));
     QCOMPARE(f.notifier.problems(), 3);
@@ -427,7 +416,7 @@ void tst_AppDelegate::failuresAreToldOnce()
     QVERIFY(archive.open(QIODevice::ReadOnly));
     const QByteArray archived = archive.readAll();
     archive.close();
-    QFile journal(f.dir.filePath(QStringLiteral("Quillstack/clips.journal")));
+    QFile journal(f.dir.filePath(u"Quillstack/clips.journal"_s));
     QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate));
     journal.write(ClipJournal::headerLine({ archived.size(),
         QCryptographicHash::hash(archived, QCryptographicHash::Sha256).toHex() }));
@@ -436,7 +425,7 @@ void tst_AppDelegate::failuresAreToldOnce()
     f.start();
     f.app->applicationDidFinishLaunching();
     QTRY_COMPARE(f.notifier.shown.size(), 5);
-    QVERIFY(f.notifier.shown.last().message.contains(QStringLiteral("clips.journal.corrupt-")));
+    QVERIFY(f.notifier.shown.last().message.contains(u"clips.journal.corrupt-"_s));
     QCOMPARE(f.notifier.problems(), 4);
     QCOMPARE(f.app->store().clips().size(), 2);
 
@@ -451,8 +440,8 @@ void tst_AppDelegate::failuresAreToldOnce()
     QVERIFY(QFile(media).open(QIODevice::WriteOnly));
     f.start();
     f.app->applicationDidFinishLaunching();
-    f.add(QStringLiteral("not saved"));
-    f.add(QStringLiteral("nor this"));
+    f.add(u"not saved"_s);
+    f.add(u"nor this"_s);
     f.app->store().flush();
     QTRY_COMPARE(f.notifier.shown.size(), 7);
     QCOMPARE(f.notifier.shown[5].message,
@@ -486,8 +475,8 @@ void tst_AppDelegate::auxiliaryWindows()
     QCOMPARE(f.defaults.integer(QLatin1String(SettingsKeys::reviewSettingsOpens)), 2);
     preferences->close();
 
-    const Clip first = f.add(QStringLiteral("first"));
-    const Clip second = f.add(QStringLiteral("second"));
+    const Clip first = f.add(u"first"_s);
+    const Clip second = f.add(u"second"_s);
     f.app->panel().show(true, ListMode::all);
     f.click(1, ClipRowView::Hit::editButton);
     const QPointer<EditClipController> firstEditor = topLevelWindow<EditClipController>();

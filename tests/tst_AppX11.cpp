@@ -25,13 +25,15 @@
 
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void clickAt(const QPoint &point)
 {
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-            QStringLiteral("click"), QStringLiteral("1") });
+    runTool(u"xdotool"_s,
+        { u"mousemove"_s, QString::number(point.x()), QString::number(point.y()), u"click"_s,
+            u"1"_s });
 }
 
 bool underWindowManager()
@@ -43,9 +45,8 @@ bool underWindowManager()
 // window, or the input focus when there is no window manager.
 quint64 activeWindowByXdotool()
 {
-    return runTool(QStringLiteral("xdotool"),
-        { underWindowManager() ? QStringLiteral("getactivewindow")
-                               : QStringLiteral("getwindowfocus") })
+    return runTool(
+        u"xdotool"_s, { underWindowManager() ? u"getactivewindow"_s : u"getwindowfocus"_s })
         .toULongLong();
 }
 
@@ -108,7 +109,7 @@ private slots:
 
 void tst_AppX11::initTestCase()
 {
-    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
     QVERIFY(installTranslations(*QCoreApplication::instance()));
 }
 
@@ -116,8 +117,8 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 {
     Fixture f;
     QVERIFY(static_cast<X11Workspace &>(f.workspace).isOpen());
-    f.addText(QStringLiteral("alpha"));
-    f.addText(QStringLiteral("beta"));
+    f.addText(u"alpha"_s);
+    f.addText(u"beta"_s);
     f.app->applicationDidFinishLaunching();
     QVERIFY(f.focusOther());
     // The window manager publishes the active window a little after the
@@ -132,11 +133,10 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 
     // Both the window manager's active window and the X input focus are the
     // previous window again; with a window manager, because we asked for it.
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+    runTool(u"xdotool"_s, { u"key"_s, u"Return"_s });
     QVERIFY(waitFor([&] { return !f.panel().isVisible() && f.otherHasKeyboard(); }));
     QCOMPARE(activeWindowByXdotool(), f.otherWindow);
-    QCOMPARE(runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).toULongLong(),
-        f.otherWindow);
+    QCOMPARE(runTool(u"xdotool"_s, { u"getwindowfocus"_s }).toULongLong(), f.otherWindow);
     if (underWindowManager()) {
         QList<quint64> asked;
         QVERIFY(waitFor([&] {
@@ -145,21 +145,17 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
         }));
         QCOMPARE(asked, QList<quint64> { f.otherWindow });
     }
-    QCOMPARE(
-        runTool(QStringLiteral("xclip"),
-            { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
-        QStringLiteral("beta"));
+    QCOMPARE(runTool(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s }), u"beta"_s);
 
     // Another program copies next. The history then holds that copy and the
     // clips from before, unchanged: our own write was not recorded in between.
     QProcess copy;
     copy.setStandardOutputFile(QProcess::nullDevice());
-    copy.start(
-        QStringLiteral("xclip"), { QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    copy.start(u"xclip"_s, { u"-selection"_s, u"clipboard"_s });
     copy.write("gamma");
     copy.closeWriteChannel();
     QTRY_COMPARE_WITH_TIMEOUT(f.app->store().clips().size(), before.size() + 1, 10000);
-    QCOMPARE(f.app->store().clips().first().text, QStringLiteral("gamma"));
+    QCOMPARE(f.app->store().clips().first().text, u"gamma"_s);
     QCOMPARE(f.app->store().clips().mid(1), before);
     copy.kill();
     copy.waitForFinished();
@@ -178,32 +174,27 @@ void tst_AppX11::typedSearch()
     f.app->toggleFromShortcut(ListMode::all);
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
     const HistoryViewController &history = f.history();
-    const auto *rows = history.findChild<QListView *>(QStringLiteral("historyList"));
+    const auto *rows = history.findChild<QListView *>(u"historyList"_s);
     const QRect firstRow = rows->visualRect(rows->model()->index(0, 0));
     clickAt(
         rows->viewport()->mapToGlobal(ClipRowView::layout(firstRow, false).editButton.center()));
     QVERIFY(waitFor([] {
         const auto *editor = topLevelWindow<EditClipController>();
         return editor
-            && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") })
-                   .toULongLong()
-            == editor->winId();
+            && runTool(u"xdotool"_s, { u"getwindowfocus"_s }).toULongLong() == editor->winId();
     }));
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Escape") });
+    runTool(u"xdotool"_s, { u"key"_s, u"Escape"_s });
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Down") });
+    runTool(u"xdotool"_s, { u"key"_s, u"Down"_s });
     QVERIFY(waitFor([&] { return history.selectedRow() == 1; }));
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("apple") });
+    runTool(u"xdotool"_s, { u"type"_s, u"apple"_s });
     QVERIFY(waitFor([&] { return history.searchField()->text() == u"apple"; }));
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+    runTool(u"xdotool"_s, { u"key"_s, u"Return"_s });
     QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
-    QCOMPARE(
-        runTool(QStringLiteral("xclip"),
-            { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") }),
-        QStringLiteral("apple two"));
+    QCOMPARE(runTool(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s }), u"apple two"_s);
 
-    const auto *message = history.findChild<QLabel *>(QStringLiteral("emptyLabel"));
-    const auto *list = history.findChild<QWidget *>(QStringLiteral("historyList"));
+    const auto *message = history.findChild<QLabel *>(u"emptyLabel"_s);
+    const auto *list = history.findChild<QWidget *>(u"historyList"_s);
     // What the X server shows across the middle of the list, where the
     // message stands and no row reaches with four clips.
     const auto messageOnScreen = [list] {
@@ -216,16 +207,14 @@ void tst_AppX11::typedSearch()
     // Typed once the server sends keys to the panel.
     QVERIFY(waitFor([&] {
         return f.panel().isVisible() && messageOnScreen() == 0
-            && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") })
-                   .toULongLong()
-            == f.panel().winId();
+            && runTool(u"xdotool"_s, { u"getwindowfocus"_s }).toULongLong() == f.panel().winId();
     }));
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("zzz") });
+    runTool(u"xdotool"_s, { u"type"_s, u"zzz"_s });
     QVERIFY(waitFor([&] { return history.visibleClips().isEmpty(); }));
     QCOMPARE(message->text(), qtTrId("empty.search"));
     QVERIFY(waitFor([&] { return messageOnScreen() > 0; }));
 
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Escape") });
+    runTool(u"xdotool"_s, { u"key"_s, u"Escape"_s });
     QVERIFY(waitFor([&] { return history.visibleClips().size() == 4 && messageOnScreen() == 0; }));
     f.app->toggleFromShortcut(ListMode::pinned);
     QVERIFY(waitFor([&] { return message->text() == qtTrId("empty.pinned"); }));
@@ -235,7 +224,7 @@ void tst_AppX11::typedSearch()
 void tst_AppX11::outsideClicks()
 {
     Fixture f;
-    f.addText(QStringLiteral("alpha"));
+    f.addText(u"alpha"_s);
     f.app->applicationDidFinishLaunching();
     QVERIFY(f.focusOther());
     f.app->toggleFromShortcut(ListMode::all);

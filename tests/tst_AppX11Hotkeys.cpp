@@ -17,6 +17,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
+
+using namespace Qt::StringLiterals;
 
 using namespace GlobalHotkeys;
 
@@ -102,9 +105,9 @@ private slots:
 
     void aShortcutHeldByAnotherProgram()
     {
-        X11HotkeyRegistrar other;
-        QCOMPARE(other.registerHotkey(1, ctrlAltV), 0);
-        QSignalSpy otherPressed(&other, &HotkeyRegistrar::hotkeyPressed);
+        auto other = std::make_unique<X11HotkeyRegistrar>();
+        QCOMPARE(other->registerHotkey(1, ctrlAltV), 0);
+        QSignalSpy otherPressed(other.get(), &HotkeyRegistrar::hotkeyPressed);
         ConsoleCapture console;
         X11AppFixture f;
         f.app->applicationDidFinishLaunching();
@@ -116,7 +119,7 @@ private slots:
         QCOMPARE(hotkeyLines, QList<QByteArray> { "Error registering hotkey Ctrl+Alt+V: 10" });
         // The user, who does not read a console, is told once, by name.
         const auto naming = std::count_if(f.notifier.shown.cbegin(), f.notifier.shown.cend(),
-            [](const auto &shown) { return shown.title.contains(QStringLiteral("Ctrl+Alt+V")); });
+            [](const auto &shown) { return shown.title.contains(u"Ctrl+Alt+V"_s); });
         QCOMPARE(naming, 1);
 
         QVERIFY(typeChord(Key::p));
@@ -124,6 +127,9 @@ private slots:
         QVERIFY(typeChord(Key::v));
         QVERIFY(otherPressed.wait());
         QVERIFY(shows(f, ListMode::pinned));
+        // Once the other program is gone the key is free.
+        other.reset();
+        QTRY_COMPARE(f.hotkeyRegistrar.registerHotkey(99, ctrlAltV), 0);
     }
 
     void worksWhileOurMenusAreOpen_data()
@@ -140,7 +146,7 @@ private slots:
         f.app->applicationDidFinishLaunching();
         QMenu *menu = f.trayMenu();
         if (contextMenu) {
-            f.addText(QStringLiteral("Hello"));
+            f.addText(u"Hello"_s);
             f.app->panel().show(true, ListMode::all);
             QVERIFY(shows(f, ListMode::all));
             menu = f.history().updateContextMenu(0);
@@ -174,18 +180,18 @@ private slots:
             Shortcut(Key::z, ModifierFlag::command | ModifierFlag::option), panel);
         const auto text
             = [&] { return f.namedShortcuts.getShortcut(panel)->description(f.keyboardLayout); };
-        QCOMPARE(text(), QStringLiteral("Ctrl+Alt+Z"));
+        QCOMPARE(text(), u"Ctrl+Alt+Z"_s);
         QSignalSpy changed(&f.keyboardLayout, &KeyboardLayout::layoutChanged);
-        QVERIFY(setLayout({ QStringLiteral("de") }));
+        QVERIFY(setLayout({ u"de"_s }));
         QVERIFY(changed.wait());
-        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("Ctrl+Alt+Y"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(), u"Ctrl+Alt+Y"_s, 10000);
         QCOMPARE(Shortcut(Key::v, ModifierFlag::command | ModifierFlag::option)
                      .description(f.keyboardLayout),
-            QStringLiteral("Ctrl+Alt+V"));
+            u"Ctrl+Alt+V"_s);
         QVERIFY(typeChord(Key::z));
         QVERIFY(shows(f, ListMode::all));
-        QVERIFY(setLayout({ QStringLiteral("us") }));
-        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("Ctrl+Alt+Z"), 10000);
+        QVERIFY(setLayout({ u"us"_s }));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), u"Ctrl+Alt+Z"_s, 10000);
     }
 };
 

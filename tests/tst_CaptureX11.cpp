@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 // The whole road of a copy on a real X server: another program copies, the
 // monitor records it into the store; choosing a clip puts it back.
 class tst_CaptureX11 : public QObject
@@ -25,7 +27,7 @@ class tst_CaptureX11 : public QObject
     ClipboardTools m_tools;
 
 private slots:
-    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), u"xcb"_s); }
     void cleanup() { m_tools.killAll(); }
 
     // Each copy is made as soon as the one before it has been read, while
@@ -36,8 +38,7 @@ private slots:
         Rig rig;
         const qint64 before = rig.pasteboard.changeCount();
         QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-        const QStringList copies = { QStringLiteral("Grüße ✓"), QStringLiteral("two"),
-            QStringLiteral("three"), QStringLiteral("four"), QStringLiteral("five") };
+        const QStringList copies = { u"Grüße ✓"_s, u"two"_s, u"three"_s, u"four"_s, u"five"_s };
         for (const QString &copy : copies) {
             QVERIFY(ClipboardTools::copyWithXclip(copy.toUtf8()));
             QTRY_COMPARE_WITH_TIMEOUT(
@@ -66,9 +67,7 @@ private slots:
             xclip.setStandardOutputFile(QProcess::nullDevice());
             xclip.setStandardErrorFile(QProcess::nullDevice());
             xclip.setStandardInputFile(file.fileName());
-            xclip.start(QStringLiteral("xclip"),
-                { QStringLiteral("-i"), QStringLiteral("-selection"),
-                    QStringLiteral("clipboard") });
+            xclip.start(u"xclip"_s, { u"-i"_s, u"-selection"_s, u"clipboard"_s });
             QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), i + 1, 10000);
             QCOMPARE(rig.clips().first().byteSize, big.size());
             xclip.waitForFinished(5000);
@@ -88,12 +87,11 @@ private slots:
         QFETCH(QString, marker);
         Rig rig;
         QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-        QVERIFY(m_tools.startOwner(
-            { { QStringLiteral("UTF8_STRING"), "hunter2" }, { marker, "secret" } }));
+        QVERIFY(m_tools.startOwner({ { u"UTF8_STRING"_s, "hunter2" }, { marker, "secret" } }));
         QVERIFY(changed.wait(5000));
         QVERIFY(ClipboardTools::copyWithXclip("not secret"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("not secret") }, 5000);
-        QVERIFY(!rig.f.store->clips().first().text->contains(QStringLiteral("hunter2")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { u"not secret"_s }, 5000);
+        QVERIFY(!rig.f.store->clips().first().text->contains(u"hunter2"_s));
     }
 
     // Copies as real programs write them: file lists and HTML that end in
@@ -106,36 +104,35 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("preview");
         QTest::addColumn<std::optional<QByteArray>>("html");
-        const QString alpha = QStringLiteral("file:///tmp/files/alpha.txt");
-        const QString beta = QStringLiteral("file:///tmp/files/beta%20%C3%BC.txt");
-        const QString pcmanfm = QStringLiteral("--pcmanfm-file");
+        const QString alpha = u"file:///tmp/files/alpha.txt"_s;
+        const QString beta = u"file:///tmp/files/beta%20%C3%BC.txt"_s;
+        const QString pcmanfm = u"--pcmanfm-file"_s;
         const int files = int(ClipKind::fileURLs);
         QTest::newRow("PCManFM, one file")
             << ClipboardTools::Offers {} << QStringList { pcmanfm, alpha } << files
-            << QStringLiteral("/tmp/files/alpha.txt") << QStringLiteral("alpha.txt")
-            << std::optional<QByteArray>();
+            << u"/tmp/files/alpha.txt"_s << u"alpha.txt"_s << std::optional<QByteArray>();
         QTest::newRow("PCManFM, two files")
             << ClipboardTools::Offers {} << QStringList { pcmanfm, alpha, pcmanfm, beta } << files
-            << QStringLiteral("/tmp/files/alpha.txt\n/tmp/files/beta \u00fc.txt")
-            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
+            << u"/tmp/files/alpha.txt\n/tmp/files/beta \u00fc.txt"_s << u"clip.kind.files"_s
+            << std::optional<QByteArray>();
         QTest::newRow("GNOME list alone, ending in a NUL")
             << ClipboardTools::Offers { { PasteboardType::gnomeCopiedFiles,
                    QByteArrayLiteral("copy\nfile:///srv/one\r\nfile:///srv/two\0") } }
-            << QStringList {} << files << QStringLiteral("/srv/one\n/srv/two")
-            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
+            << QStringList {} << files << u"/srv/one\n/srv/two"_s << u"clip.kind.files"_s
+            << std::optional<QByteArray>();
         QTest::newRow("GNOME list with LF, beside text")
             << ClipboardTools::
                    Offers { { PasteboardType::gnomeCopiedFiles,
                                 "copy\nfile:///home/me/a%20b.txt\nfile:///home/me/c.png" },
-                       { QStringLiteral("UTF8_STRING"), "a b.txt\nc.png" } }
-            << QStringList {} << files << QStringLiteral("/home/me/a b.txt\n/home/me/c.png")
-            << QStringLiteral("clip.kind.files") << std::optional<QByteArray>();
+                       { u"UTF8_STRING"_s, "a b.txt\nc.png" } }
+            << QStringList {} << files << u"/home/me/a b.txt\n/home/me/c.png"_s
+            << u"clip.kind.files"_s << std::optional<QByteArray>();
         QTest::newRow("HTML and text ending in a NUL")
             << ClipboardTools::Offers { { PasteboardType::html,
                                             QByteArrayLiteral("<p><b>bold</b></p>\0") },
-                   { QStringLiteral("UTF8_STRING"), QByteArrayLiteral("bold\0\0") } }
-            << QStringList {} << int(ClipKind::text) << QStringLiteral("bold")
-            << QStringLiteral("bold") << std::optional<QByteArray>("<p><b>bold</b></p>");
+                   { u"UTF8_STRING"_s, QByteArrayLiteral("bold\0\0") } }
+            << QStringList {} << int(ClipKind::text) << u"bold"_s << u"bold"_s
+            << std::optional<QByteArray>("<p><b>bold</b></p>");
     }
 
     void whatProgramsWrite()
@@ -177,7 +174,7 @@ private slots:
         Rig rig;
         rig.f.settings->setKeepClipboardAlive(keep);
         QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-        ClipboardTools::Offers offers { { QStringLiteral("UTF8_STRING"), "copied then quit" } };
+        ClipboardTools::Offers offers { { u"UTF8_STRING"_s, "copied then quit" } };
         if (!marker.isEmpty())
             offers.append({ marker, "secret" });
         QProcess *owner = m_tools.startOwner(offers);
@@ -190,7 +187,7 @@ private slots:
         owner->kill();
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
         rig.monitor->finishPending();
-        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), left);
+        QCOMPARE(ClipboardTools::readWithXclip(u"UTF8_STRING"_s), left);
         QCOMPARE(rig.clips(), before);
     }
 
@@ -202,7 +199,7 @@ private slots:
         Rig rig;
         QuitThenCopySequence sequence;
         sequence.startOwner = [this](const auto &offers) { return m_tools.startOwner(offers); };
-        sequence.textType = QStringLiteral("UTF8_STRING");
+        sequence.textType = u"UTF8_STRING"_s;
         sequence.copy = &ClipboardTools::copyWithXclip;
         sequence.run(rig.pasteboard, *rig.monitor, *rig.f.store, 50);
     }
@@ -211,7 +208,7 @@ private slots:
     {
         Rig rig;
         const QByteArray png = encodedImage();
-        QVERIFY(m_tools.startOwner({ { QStringLiteral("image/png"), png } }));
+        QVERIFY(m_tools.startOwner({ { u"image/png"_s, png } }));
         QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
         const Clip clip = rig.clips().first();
         QCOMPARE(clip.kind, ClipKind::image);
@@ -228,11 +225,11 @@ private slots:
         QTest::addColumn<QByteArray>("rtf");
         const QByteArray html("<table border=\"1\"><tr><td><b>older</b></td></tr></table>");
         QTest::newRow("HTML only, as a browser offers it") << ClipboardTools::Offers {
-            { QStringLiteral("UTF8_STRING"), "older" }, { PasteboardType::html, html }
+            { u"UTF8_STRING"_s, "older" }, { PasteboardType::html, html }
         } << QByteArray();
         const QByteArray rtf("{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Arial;}\\f0\\b older\\b0\\par}");
         QTest::newRow("RTF and HTML, as a word processor offers them")
-            << ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), "older" },
+            << ClipboardTools::Offers { { u"UTF8_STRING"_s, "older" },
                    { PasteboardType::html, html }, { PasteboardType::rtf, rtf } }
             << rtf;
     }
@@ -249,16 +246,14 @@ private slots:
         const QList<Clip> before = rig.clips();
 
         rig.monitor->write(before.last(), std::nullopt);
-        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")), QByteArray("older"));
+        QCOMPARE(ClipboardTools::readWithXclip(u"UTF8_STRING"_s), QByteArray("older"));
         QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::html), offers.value(1).second);
-        QCOMPARE(ClipboardTools::readWithXclip(QStringLiteral("TARGETS"))
-                     .split('\n')
-                     .contains("text/rtf"),
+        QCOMPARE(ClipboardTools::readWithXclip(u"TARGETS"_s).split('\n').contains("text/rtf"),
             !rtf.isEmpty());
         QCOMPARE(ClipboardTools::readWithXclip(PasteboardType::rtf), rtf);
         // Our write was not recorded: a copy made after it is the only new clip.
         QVERIFY(ClipboardTools::copyWithXclip("sentinel"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("sentinel"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"sentinel"_s, 5000);
         QCOMPARE(rig.clips().mid(1), before);
     }
 
@@ -269,26 +264,22 @@ private slots:
         QTest::addColumn<ClipboardTools::Offers>("offers");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("text");
-        const ClipboardTools::Offers utf8 { { QStringLiteral("UTF8_STRING"), "answered late" } };
+        const ClipboardTools::Offers utf8 { { u"UTF8_STRING"_s, "answered late" } };
         QTest::newRow("answers each request after 2 s")
-            << utf8 << QStringList { QStringLiteral("--delay"), QStringLiteral("2000") }
-            << QStringLiteral("answered late");
+            << utf8 << QStringList { u"--delay"_s, u"2000"_s } << u"answered late"_s;
         QTest::newRow("first TARGETS request left unanswered")
-            << utf8 << QStringList { QStringLiteral("--ignore-first"), QStringLiteral("TARGETS") }
-            << QStringLiteral("answered late");
+            << utf8 << QStringList { u"--ignore-first"_s, u"TARGETS"_s } << u"answered late"_s;
         // An owner that left TARGETS lying may do the same with its data.
         QTest::newRow("first TARGETS and first text request left unanswered")
             << utf8
-            << QStringList { QStringLiteral("--ignore-first"), QStringLiteral("TARGETS"),
-                   QStringLiteral("--ignore-first"), QStringLiteral("UTF8_STRING") }
-            << QStringLiteral("answered late");
+            << QStringList { u"--ignore-first"_s, u"TARGETS"_s, u"--ignore-first"_s,
+                   u"UTF8_STRING"_s }
+            << u"answered late"_s;
         QTest::newRow("TARGETS refused")
-            << utf8 << QStringList { QStringLiteral("--targets"), QStringLiteral("refuse") }
-            << QStringLiteral("answered late");
+            << utf8 << QStringList { u"--targets"_s, u"refuse"_s } << u"answered late"_s;
         QTest::newRow("TARGETS not a list of atoms, Latin-1 text")
-            << ClipboardTools::Offers { { QStringLiteral("STRING"), "caf\xe9" } }
-            << QStringList { QStringLiteral("--targets"), QStringLiteral("bytes") }
-            << QStringLiteral("caf\u00e9");
+            << ClipboardTools::Offers { { u"STRING"_s, "caf\xe9" } }
+            << QStringList { u"--targets"_s, u"bytes"_s } << u"caf\u00e9"_s;
     }
 
     void honestOwners()
@@ -312,35 +303,29 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("holds");
         const auto utf8 = [](const QByteArray &bytes) {
-            return ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), bytes } };
+            return ClipboardTools::Offers { { u"UTF8_STRING"_s, bytes } };
         };
         QTest::newRow("never answers")
-            << utf8("never sent") << QStringList { QStringLiteral("--silent") } << QString()
-            << true;
+            << utf8("never sent") << QStringList { u"--silent"_s } << QString() << true;
         QTest::newRow("answers TARGETS, then stalls")
-            << utf8("never sent") << QStringList { QStringLiteral("--stall-data") } << QString()
-            << true;
+            << utf8("never sent") << QStringList { u"--stall-data"_s } << QString() << true;
         QTest::newRow("announces a huge transfer and trickles")
             << utf8(QByteArray(64 << 10, 't'))
-            << QStringList { QStringLiteral("--incr-above"), QStringLiteral("1000"),
-                   QStringLiteral("--announce"), QStringLiteral("4000000000"),
-                   QStringLiteral("--chunk"), QStringLiteral("16"), QStringLiteral("--trickle"),
-                   QStringLiteral("100") }
+            << QStringList { u"--incr-above"_s, u"1000"_s, u"--announce"_s, u"4000000000"_s,
+                   u"--chunk"_s, u"16"_s, u"--trickle"_s, u"100"_s }
             << QString() << false;
         QTest::newRow("trickles slower than a transfer may take")
             << utf8(QByteArray(2 << 20, 's'))
-            << QStringList { QStringLiteral("--incr-above"), QStringLiteral("1000"),
-                   QStringLiteral("--chunk"), QStringLiteral("4096"), QStringLiteral("--trickle"),
-                   QStringLiteral("20") }
+            << QStringList { u"--incr-above"_s, u"1000"_s, u"--chunk"_s, u"4096"_s, u"--trickle"_s,
+                   u"20"_s }
             << QString() << true;
         QTest::newRow("hundreds of targets")
-            << utf8("among many")
-            << QStringList { QStringLiteral("--extra-targets"), QStringLiteral("400") }
-            << QStringLiteral("among many") << false;
+            << utf8("among many") << QStringList { u"--extra-targets"_s, u"400"_s }
+            << u"among many"_s << false;
         QTest::newRow("invalid UTF-8 and a PNG that is not one")
-            << ClipboardTools::Offers { { QStringLiteral("UTF8_STRING"), "ok \xff\xfe\xc3 end" },
-                   { QStringLiteral("image/png"), "\x89PNG\r\n\x1a\n and then garbage" } }
-            << QStringList {} << QStringLiteral("ok \ufffd\ufffd\ufffd end") << false;
+            << ClipboardTools::Offers { { u"UTF8_STRING"_s, "ok \xff\xfe\xc3 end" },
+                   { u"image/png"_s, "\x89PNG\r\n\x1a\n and then garbage" } }
+            << QStringList {} << u"ok \ufffd\ufffd\ufffd end"_s << false;
     }
 
     void hostileOwners()
@@ -366,7 +351,7 @@ private slots:
 
         // Recorded before the next copy, if at all.
         QVERIFY(ClipboardTools::copyWithXclip("after"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("after"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"after"_s, 10000);
         QCOMPARE(rig.texts().mid(1), text.isEmpty() ? QStringList() : QStringList { text });
         QVERIFY(!rig.clips().last().imageFilename);
     }
@@ -377,10 +362,10 @@ private slots:
     void ownerChurningTheSelection()
     {
         Rig rig;
-        QProcess *owner = m_tools.startOwner({ { QStringLiteral("UTF8_STRING"), "churn" } },
-            { QStringLiteral("--churn"), QStringLiteral("300") });
+        QProcess *owner
+            = m_tools.startOwner({ { u"UTF8_STRING"_s, "churn" } }, { u"--churn"_s, u"300"_s });
         QVERIFY(owner);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("churn 300"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"churn 300"_s, 20000);
         int previous = 301;
         for (const QString &recorded : rig.texts()) {
             QVERIFY2(recorded.startsWith(QLatin1String("churn ")), qPrintable(recorded));
@@ -389,7 +374,7 @@ private slots:
             previous = number;
         }
         QVERIFY(ClipboardTools::copyWithXclip("after"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("after"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"after"_s, 10000);
     }
 
     // The per-clip limit applies to what is stored: a bitmap whose PNG fits,
@@ -398,15 +383,14 @@ private slots:
     void limitAppliesToWhatIsStored_data()
     {
         QTest::addColumn<ClipboardTools::Offers>("offers");
-        QTest::newRow("bitmap only") << ClipboardTools::Offers { { QStringLiteral("image/bmp"),
+        QTest::newRow("bitmap only") << ClipboardTools::Offers { { u"image/bmp"_s,
             encodedImage("BMP", QSize(900, 700), QColor(40, 90, 160)) } };
         const QString html = QStringLiteral(
             "<div style=\"margin: 0px; padding: 0px; border: 0px\"><i>\u00e9</i></div>")
                                  .repeated(400);
         QByteArray utf16("\xff\xfe");
         utf16 += QByteArray(reinterpret_cast<const char *>(html.utf16()), html.size() * 2);
-        QTest::newRow("UTF-16 HTML")
-            << ClipboardTools::Offers { { QStringLiteral("text/html"), utf16 } };
+        QTest::newRow("UTF-16 HTML") << ClipboardTools::Offers { { u"text/html"_s, utf16 } };
     }
 
     void limitAppliesToWhatIsStored()
@@ -431,7 +415,7 @@ private slots:
             QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
             QVERIFY(changed.wait(10000));
             QVERIFY(ClipboardTools::copyWithXclip("after"));
-            QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("after"), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"after"_s, 10000);
             QCOMPARE(rig.clips().size(), limit == stored ? 2 : 1);
         }
     }

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace ClipArchive;
 
 namespace {
@@ -18,10 +20,10 @@ QByteArray wrap(const QList<QByteArray> &encoded)
 Clip sampleClip()
 {
     Clip clip;
-    clip.id = QUuid::fromString(QStringLiteral("6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c"));
+    clip.id = QUuid::fromString(u"6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c"_s);
     clip.createdAt = QDateTime(QDate(2025, 1, 31), QTime(9, 5, 0), Qt::UTC);
     clip.kind = ClipKind::text;
-    clip.preview = QStringLiteral("hello");
+    clip.preview = u"hello"_s;
     clip.byteSize = 5;
     clip.contentHash = QString(64, QLatin1Char('a'));
     return clip;
@@ -52,13 +54,12 @@ private slots:
         QTest::addColumn<Clip>("clip");
         QTest::addColumn<QString>("keys");
         QTest::newRow("required fields only")
-            << sampleClip()
-            << QStringLiteral("byteSize contentHash createdAt id isKept kind preview");
+            << sampleClip() << u"byteSize contentHash createdAt id isKept kind preview"_s;
         Clip full = sampleClip();
-        full.text = QStringLiteral("t");
+        full.text = u"t"_s;
         full.rtf = QByteArray("r");
         full.html = QByteArray("h");
-        full.imageFilename = QStringLiteral("x.png");
+        full.imageFilename = u"x.png"_s;
         full.rtfFromHtml = true;
         QTest::newRow("every field")
             << full
@@ -79,10 +80,8 @@ private slots:
         }
         QCOMPARE(keysInOrder, keys.split(QLatin1Char(' ')));
         const QJsonObject object = QJsonDocument::fromJson(json).array()[0].toObject();
-        QCOMPARE(object.value(QStringLiteral("id")).toString(),
-            QStringLiteral("6F1C2A7E-3B1D-4C8E-9A0B-1D2E3F4A5B6C"));
-        QCOMPARE(object.value(QStringLiteral("createdAt")).toString(),
-            QStringLiteral("2025-01-31T09:05:00Z"));
+        QCOMPARE(object.value(u"id"_s).toString(), u"6F1C2A7E-3B1D-4C8E-9A0B-1D2E3F4A5B6C"_s);
+        QCOMPARE(object.value(u"createdAt"_s).toString(), u"2025-01-31T09:05:00Z"_s);
         QCOMPARE(wrap({}), QByteArray("[\n]\n"));
     }
 
@@ -90,9 +89,8 @@ private slots:
     {
         QTest::addColumn<Clip>("clip");
         Clip full = sampleClip();
-        full.text
-            = QStringLiteral("  \"quoted\" \\ back\tslash\nline\u0001ctl \U0001F600 é\u2028 ");
-        full.preview = QStringLiteral("\"quoted\" \\ back slash");
+        full.text = u"  \"quoted\" \\ back\tslash\nline\u0001ctl \U0001F600 é\u2028 "_s;
+        full.preview = u"\"quoted\" \\ back slash"_s;
         full.rtf = QByteArray("{\\rtf1\\ansi \x00\xff binary}", 23);
         full.html = QByteArray("<b>bold</b>");
         full.isKept = true;
@@ -108,12 +106,12 @@ private slots:
 
         Clip image = sampleClip();
         image.kind = ClipKind::image;
-        image.imageFilename = QStringLiteral("6F1C2A7E-3B1D-4C8E-9A0B-1D2E3F4A5B6C.png");
+        image.imageFilename = u"6F1C2A7E-3B1D-4C8E-9A0B-1D2E3F4A5B6C.png"_s;
         QTest::newRow("image") << image;
 
         Clip files = sampleClip();
         files.kind = ClipKind::fileURLs;
-        files.text = QStringLiteral("/tmp/a b\n/tmp/ü");
+        files.text = u"/tmp/a b\n/tmp/ü"_s;
         QTest::newRow("file list") << files;
     }
 
@@ -155,31 +153,27 @@ private slots:
             QTest::addRow("missing %s", key) << objectWith(key, missing);
         QTest::newRow("id not a string") << objectWith("id", 5);
         QTest::newRow("id with braces")
-            << objectWith("id", QStringLiteral("{6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c}"));
-        QTest::newRow("id not hex")
-            << objectWith("id", QStringLiteral("6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6g"));
-        QTest::newRow("fractional seconds")
-            << objectWith("createdAt", QStringLiteral("2025-01-31T09:05:00.5Z"));
-        QTest::newRow("no zone") << objectWith("createdAt", QStringLiteral("2025-01-31T09:05:00"));
-        QTest::newRow("date only") << objectWith("createdAt", QStringLiteral("2025-01-31"));
-        QTest::newRow("impossible date")
-            << objectWith("createdAt", QStringLiteral("2025-02-30T09:05:00Z"));
+            << objectWith("id", u"{6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c}"_s);
+        QTest::newRow("id not hex") << objectWith("id", u"6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6g"_s);
+        QTest::newRow("fractional seconds") << objectWith("createdAt", u"2025-01-31T09:05:00.5Z"_s);
+        QTest::newRow("no zone") << objectWith("createdAt", u"2025-01-31T09:05:00"_s);
+        QTest::newRow("date only") << objectWith("createdAt", u"2025-01-31"_s);
+        QTest::newRow("impossible date") << objectWith("createdAt", u"2025-02-30T09:05:00Z"_s);
         QTest::newRow("date as number") << objectWith("createdAt", 1700000000);
-        QTest::newRow("unknown kind") << objectWith("kind", QStringLiteral("video"));
-        QTest::newRow("kind in capitals") << objectWith("kind", QStringLiteral("Text"));
-        QTest::newRow("byteSize as string") << objectWith("byteSize", QStringLiteral("5"));
+        QTest::newRow("unknown kind") << objectWith("kind", u"video"_s);
+        QTest::newRow("kind in capitals") << objectWith("kind", u"Text"_s);
+        QTest::newRow("byteSize as string") << objectWith("byteSize", u"5"_s);
         QTest::newRow("byteSize fractional") << objectWith("byteSize", 1.5);
         QTest::newRow("preview null") << objectWith("preview", QJsonValue::Null);
-        QTest::newRow("rtf not Base64") << objectWith("rtf", QStringLiteral("%%%%"));
-        QTest::newRow("html without padding") << objectWith("html", QStringLiteral("aGk"));
+        QTest::newRow("rtf not Base64") << objectWith("rtf", u"%%%%"_s);
+        QTest::newRow("html without padding") << objectWith("html", u"aGk"_s);
         QTest::newRow("html not a string") << objectWith("html", 12);
         QTest::newRow("text as number") << objectWith("text", 3);
-        QTest::newRow("isKept as string") << objectWith("isKept", QStringLiteral("true"));
+        QTest::newRow("isKept as string") << objectWith("isKept", u"true"_s);
         QTest::newRow("imageFilename as array") << objectWith("imageFilename", QJsonArray());
         // One bad element fails the whole archive, good ones before it included.
         QJsonArray mixed = QJsonDocument::fromJson(wrap({ encodeClip(sampleClip()) })).array();
-        mixed.append(
-            QJsonDocument::fromJson(objectWith("kind", QStringLiteral("sound"))).array()[0]);
+        mixed.append(QJsonDocument::fromJson(objectWith("kind", u"sound"_s)).array()[0]);
         QTest::newRow("second element bad") << QJsonDocument(mixed).toJson();
     }
 
@@ -205,21 +199,18 @@ private slots:
         QTest::newRow("isKept true") << objectWith("isKept", true) << true << false << false;
         QTest::newRow("text null")
             << objectWith("text", QJsonValue::Null) << false << false << false;
-        QTest::newRow("text present")
-            << objectWith("text", QStringLiteral("x")) << false << true << false;
-        QTest::newRow("unknown key")
-            << objectWith("colour", QStringLiteral("red")) << false << false << false;
+        QTest::newRow("text present") << objectWith("text", u"x"_s) << false << true << false;
+        QTest::newRow("unknown key") << objectWith("colour", u"red"_s) << false << false << false;
         QTest::newRow("lower-case id")
-            << objectWith("id", QStringLiteral("6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c")) << false
-            << false << false;
+            << objectWith("id", u"6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c"_s) << false << false
+            << false;
         QTest::newRow("zone offset")
-            << objectWith("createdAt", QStringLiteral("2025-01-31T10:05:00+01:00")) << false
-            << false << false;
+            << objectWith("createdAt", u"2025-01-31T10:05:00+01:00"_s) << false << false << false;
         QTest::newRow("RTF made from HTML")
             << objectWith("rtfFromHtml", true) << false << false << true;
         // A doubtful mark keeps the RTF on offer, as before the key existed.
         QTest::newRow("RTF mark not a boolean")
-            << objectWith("rtfFromHtml", QStringLiteral("yes")) << false << false << false;
+            << objectWith("rtfFromHtml", u"yes"_s) << false << false << false;
     }
 
     void lenientReading()

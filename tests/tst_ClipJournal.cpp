@@ -14,6 +14,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using Change = std::function<void(StoreFixture &)>;
 Q_DECLARE_METATYPE(Change)
 
@@ -21,7 +23,7 @@ namespace {
 
 QString journalPath(const StoreFixture &f)
 {
-    return f.rootDir() + QStringLiteral("/clips.journal");
+    return f.rootDir() + u"/clips.journal"_s;
 }
 
 QList<Clip> archiveAlone(const StoreFixture &f)
@@ -45,11 +47,11 @@ void crash(StoreFixture &f)
 ClipStore &openCompacted(StoreFixture &f)
 {
     ClipStore &store = f.open();
-    store.add(StoreFixture::text(QStringLiteral("a")));
+    store.add(StoreFixture::text(u"a"_s));
     f.now = f.now.addSecs(60);
     store.add(StoreFixture::image(QByteArray("png bytes")));
     f.now = f.now.addSecs(60);
-    store.add(StoreFixture::text(QStringLiteral("c"), std::nullopt, QByteArray("<p>c</p>")));
+    store.add(StoreFixture::text(u"c"_s, std::nullopt, QByteArray("<p>c</p>")));
     f.now = f.now.addSecs(60);
     store.save();
     store.flush();
@@ -75,7 +77,7 @@ std::pair<QByteArray, QString> exportThroughPipe(ClipStore &store, bool readerLe
     if (!readerLeaves)
         ::close(ends[0]);
     if (!QTest::qWaitFor([&] { return error.has_value(); }))
-        return { bytes, QStringLiteral("no answer") };
+        return { bytes, u"no answer"_s };
     return { bytes, *error };
 }
 
@@ -106,26 +108,26 @@ private slots:
         QTest::newRow("add an image")
             << Change([](StoreFixture &f) { f.store->add(StoreFixture::image("other png")); });
         QTest::newRow("copied again, with a new rendering") << Change([](StoreFixture &f) {
-            f.store->add(StoreFixture::text(QStringLiteral("a"), QByteArray("{\\rtf1 a}")));
+            f.store->add(StoreFixture::text(u"a"_s, QByteArray("{\\rtf1 a}")));
         });
         QTest::newRow("edit") << Change([](StoreFixture &f) {
-            f.store->updateText(clipWithText(*f.store, QStringLiteral("a")).id,
-                QStringLiteral("edited\nline"), std::nullopt, QByteArray("<b>edited</b>"));
+            f.store->updateText(clipWithText(*f.store, u"a"_s).id, u"edited\nline"_s, std::nullopt,
+                QByteArray("<b>edited</b>"));
         });
         QTest::newRow("keep, then unkeep another") << Change([](StoreFixture &f) {
-            f.store->setKept(clipWithText(*f.store, QStringLiteral("a")).id, true);
-            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, true);
-            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, false);
+            f.store->setKept(clipWithText(*f.store, u"a"_s).id, true);
+            f.store->setKept(clipWithText(*f.store, u"c"_s).id, true);
+            f.store->setKept(clipWithText(*f.store, u"c"_s).id, false);
         });
         QTest::newRow("delete the image") << Change([](StoreFixture &f) {
-            const Clip image = clipWithText(*f.store, QStringLiteral("Image"));
+            const Clip image = clipWithText(*f.store, u"Image"_s);
             const QString file = f.store->imagePath(image);
             f.store->deleteClip(image.id);
             f.store->flush();
             QVERIFY(!QFile::exists(file));
         });
         QTest::newRow("clear, keeping one") << Change([](StoreFixture &f) {
-            f.store->setKept(clipWithText(*f.store, QStringLiteral("c")).id, true);
+            f.store->setKept(clipWithText(*f.store, u"c"_s).id, true);
             f.store->clearHistory();
         });
         QTest::newRow("limits") << Change([](StoreFixture &f) {
@@ -134,7 +136,7 @@ private slots:
         });
         QTest::newRow("add beyond the limit") << Change([](StoreFixture &f) {
             f.settings->setMaxClipCount(3);
-            f.store->add(StoreFixture::text(QStringLiteral("fourth")));
+            f.store->add(StoreFixture::text(u"fourth"_s));
         });
     }
 
@@ -176,8 +178,7 @@ private slots:
         QVERIFY(QFile::remove(journalPath(f)));
         const QByteArray archive = readFile(f.archivePath());
         ClipStore &store = f.open();
-        QCOMPARE(texts(store.clips()),
-            (QStringList { QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a") }));
+        QCOMPARE(texts(store.clips()), (QStringList { u"c"_s, u"Image"_s, u"a"_s }));
         f.store.reset();
         QCOMPARE(readFile(f.archivePath()), archive);
         QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
@@ -189,9 +190,8 @@ private slots:
         QTest::addColumn<QByteArray>("replacement");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<bool>("setAside");
-        const QStringList one { QStringLiteral("x"), QStringLiteral("c"), QStringLiteral("Image"),
-            QStringLiteral("a") };
-        const QStringList two = QStringList { QStringLiteral("y") } + one;
+        const QStringList one { u"x"_s, u"c"_s, u"Image"_s, u"a"_s };
+        const QStringList two = QStringList { u"y"_s } + one;
         QTest::newRow("not JSON") << 2 << QByteArray("{\"op\":\"add\",\"cl\n") << one << true;
         QTest::newRow("unknown change") << 2 << QByteArray("{\"op\":\"rename\"}\n") << one << true;
         QTest::newRow("deletes a clip that is not there")
@@ -201,9 +201,7 @@ private slots:
             << one << true;
         QTest::newRow("a clip without its date") << 2 << QByteArray() << one << true;
         QTest::newRow("the first change is bad")
-            << 1 << QByteArray("[]\n")
-            << QStringList { QStringLiteral("c"), QStringLiteral("Image"), QStringLiteral("a") }
-            << true;
+            << 1 << QByteArray("[]\n") << QStringList { u"c"_s, u"Image"_s, u"a"_s } << true;
         QTest::newRow("torn last line")
             << 3 << QByteArray("{\"op\":\"add\",\"clip\":{\"byteSize\"") << two << false;
     }
@@ -235,8 +233,7 @@ private slots:
         QSignalSpy told(&reopened, &ClipStore::journalSetAside);
         QCOMPARE(texts(reopened.clips()), expected);
         const QStringList asides
-            = QDir(f.rootDir())
-                  .entryList({ QStringLiteral("clips.journal.corrupt-*") }, QDir::Files);
+            = QDir(f.rootDir()).entryList({ u"clips.journal.corrupt-*"_s }, QDir::Files);
         QCOMPARE(asides.size(), setAside ? 1 : 0);
         if (setAside) {
             QCOMPARE(readFile(f.rootDir() + QLatin1Char('/') + asides.first()), damaged);
@@ -265,7 +262,7 @@ private slots:
         QFETCH(bool, sameSize);
         StoreFixture f;
         ClipStore &store = openCompacted(f);
-        store.deleteClip(clipWithText(store, QStringLiteral("a")).id);
+        store.deleteClip(clipWithText(store, u"a"_s).id);
         crash(f);
         QByteArray archive = readFile(f.archivePath());
         if (sameSize)
@@ -277,12 +274,11 @@ private slots:
         const QList<Clip> loaded = ClipArchive::decode(archive).clips;
         QCOMPARE(reopened.clips().size(), loaded.size());
         QCOMPARE(f.onDisk().size(), loaded.size());
-        reopened.add(StoreFixture::text(QStringLiteral("after")));
+        reopened.add(StoreFixture::text(u"after"_s));
         reopened.flush();
         QCOMPARE(readFile(f.archivePath()), archive);
         QCOMPARE(f.onDisk(), reopened.clips());
-        QVERIFY(
-            QDir(f.rootDir()).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
+        QVERIFY(QDir(f.rootDir()).entryList({ u"*.corrupt-*"_s }, QDir::Files).isEmpty());
     }
 
     void compactionFollowsGrowthAndSweepsImages_data()
@@ -306,18 +302,18 @@ private slots:
         ClipStore &store = openCompacted(f);
         const QString big(100 * 1024, QLatin1Char('b'));
         for (int i = 0; i < archiveClips; ++i) {
-            store.add(StoreFixture::text(big + QStringLiteral("archived %1").arg(i)));
+            store.add(StoreFixture::text(big + u"archived %1"_s.arg(i)));
             store.flush();
             QCoreApplication::processEvents(); // calls for a compaction are answered
         }
         store.save();
         store.flush();
         QCoreApplication::processEvents();
-        const QString media = f.rootDir() + QStringLiteral("/media/");
-        const QString named = store.imagePath(clipWithText(store, QStringLiteral("Image")));
-        writeFile(media + QStringLiteral("old-orphan.png"), "x");
-        writeFile(media + QStringLiteral("new-orphan.png"), "x");
-        for (const QString &path : { media + QStringLiteral("old-orphan.png"), named }) {
+        const QString media = f.rootDir() + u"/media/"_s;
+        const QString named = store.imagePath(clipWithText(store, u"Image"_s));
+        writeFile(media + u"old-orphan.png"_s, "x");
+        writeFile(media + u"new-orphan.png"_s, "x");
+        for (const QString &path : { media + u"old-orphan.png"_s, named }) {
             QFile old(path);
             QVERIFY(old.open(QIODevice::ReadWrite));
             QVERIFY(old.setFileTime(
@@ -340,11 +336,11 @@ private slots:
         threshold <<= 20;
         QVERIFY2(journalBefore <= threshold + (archiveClips > 0 ? 64 * 1024 : 0)
                 && journalBefore + lineBytes > threshold,
-            qPrintable(QStringLiteral("compacted after %1 bytes").arg(journalBefore)));
+            qPrintable(u"compacted after %1 bytes"_s.arg(journalBefore)));
         QCOMPARE(readFile(journalPath(f)).count('\n'), 1);
         QCOMPARE(archiveAlone(f), store.clips());
-        QVERIFY(!QFile::exists(media + QStringLiteral("old-orphan.png")));
-        QVERIFY(QFile::exists(media + QStringLiteral("new-orphan.png")));
+        QVERIFY(!QFile::exists(media + u"old-orphan.png"_s));
+        QVERIFY(QFile::exists(media + u"new-orphan.png"_s));
         QVERIFY(QFile::exists(named));
     }
 
@@ -370,7 +366,7 @@ private slots:
         if (!full) {
             f.store.reset();
             QVERIFY(QFile::remove(journalPath(f)));
-            QVERIFY(QDir().mkpath(journalPath(f) + QStringLiteral("/x")));
+            QVERIFY(QDir().mkpath(journalPath(f) + u"/x"_s));
             QVERIFY(QFile::setPermissions(journalPath(f), QFileDevice::Permissions(0x7755)));
             f.open();
         }
@@ -406,7 +402,7 @@ private slots:
         }
         QVERIFY(recovered.isEmpty());
 
-        store.add(StoreFixture::text(QStringLiteral("four")));
+        store.add(StoreFixture::text(u"four"_s));
         store.flush();
         QCoreApplication::processEvents();
         QCOMPARE(recovered.count(), full ? 1 : 0);
@@ -418,7 +414,7 @@ private slots:
             QCOMPARE(readFile(f.archivePath()), archive);
             QCOMPARE(readFile(journalPath(f)).count('\n'), 5);
         } else {
-            QCOMPARE(texts(archiveAlone(f)).first(), QStringLiteral("four"));
+            QCOMPARE(texts(archiveAlone(f)).first(), u"four"_s);
         }
     }
 };

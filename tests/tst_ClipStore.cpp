@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_ClipStore : public QObject
 {
     Q_OBJECT
@@ -18,12 +20,11 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString ellipsis(QChar(0x2026));
         QTest::newRow("spaces, line feeds and a tab")
-            << QStringLiteral("  one\n\ntwo\tthree  ") << QStringLiteral("one two three");
-        QTest::newRow("unicode spaces")
-            << QStringLiteral("a\u00a0\u2028\u3000b\u0085c") << QStringLiteral("a b c");
-        QTest::newRow("only blanks") << QStringLiteral(" \n\t ") << QString();
-        QTest::newRow("NUL, escape and other control characters") << QString::fromUtf16(
-            u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << QStringLiteral("a b [1mc d");
+            << u"  one\n\ntwo\tthree  "_s << u"one two three"_s;
+        QTest::newRow("unicode spaces") << u"a\u00a0\u2028\u3000b\u0085c"_s << u"a b c"_s;
+        QTest::newRow("only blanks") << u" \n\t "_s << QString();
+        QTest::newRow("NUL, escape and other control characters")
+            << QString::fromUtf16(u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << u"a b [1mc d"_s;
         QTest::newRow("300 characters")
             << QString(300, QLatin1Char('x')) << QString(220, QLatin1Char('x')) + ellipsis;
         QTest::newRow("exactly 220")
@@ -32,21 +33,20 @@ private slots:
                              << QString(220, QLatin1Char('y')) + ellipsis;
         QString accented;
         for (int i = 0; i < 230; ++i)
-            accented += QStringLiteral("e\u0301");
+            accented += u"e\u0301"_s;
         QTest::newRow("combining marks count once") << accented << accented.left(440) + ellipsis;
         QTest::newRow("220 combining sequences stay whole")
             << accented.left(440) << accented.left(440);
         QString flags;
         for (int i = 0; i < 221; ++i)
-            flags += QStringLiteral("\U0001F1E9\U0001F1EA");
+            flags += u"\U0001F1E9\U0001F1EA"_s;
         QTest::newRow("flags are one character each") << flags << flags.left(880) + ellipsis;
         QTest::newRow("white space inside the cut")
-            << QString(219, QLatin1Char('a')) + QStringLiteral("     b")
-                + QString(50, QLatin1Char('c'))
-            << QString(219, QLatin1Char('a')) + QStringLiteral(" ") + ellipsis;
+            << QString(219, QLatin1Char('a')) + u"     b"_s + QString(50, QLatin1Char('c'))
+            << QString(219, QLatin1Char('a')) + u" "_s + ellipsis;
         QString big(4'000'000, QLatin1Char(' '));
         big[3'999'000] = QLatin1Char('z');
-        QTest::newRow("long blank prefix") << big << QStringLiteral("z");
+        QTest::newRow("long blank prefix") << big << u"z"_s;
     }
 
     void makePreview()
@@ -98,12 +98,11 @@ private slots:
         StoreFixture f;
         ClipStore &store = f.open();
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        store.add(StoreFixture::text(QStringLiteral("first")));
+        store.add(StoreFixture::text(u"first"_s));
         f.now = f.now.addSecs(5);
-        store.add(StoreFixture::text(QStringLiteral("second"), QByteArray("{\\rtf1 second}")));
+        store.add(StoreFixture::text(u"second"_s, QByteArray("{\\rtf1 second}")));
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(texts(store.clips()),
-            (QStringList { QStringLiteral("second"), QStringLiteral("first") }));
+        QCOMPARE(texts(store.clips()), (QStringList { u"second"_s, u"first"_s }));
         const Clip &clip = store.clips().first();
         QCOMPARE(clip.createdAt, f.now);
         QCOMPARE(clip.kind, ClipKind::text);
@@ -128,11 +127,11 @@ private slots:
         StoreFixture f;
         f.settings->setMaxClipBytes(10);
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("kept")));
+        store.add(StoreFixture::text(u"kept"_s));
         const QList<Clip> before = store.clips();
         f.now = f.now.addSecs(1);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        ClipContent content = StoreFixture::text(QStringLiteral("kept")); // same hash as the first
+        ClipContent content = StoreFixture::text(u"kept"_s); // same hash as the first
         content.byteSize = 10 + overLimit;
         store.add(content);
         QCOMPARE(spy.count(), recorded ? 1 : 0);
@@ -143,11 +142,10 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("a"), std::nullopt, QByteArray("<i>a</i>")));
-        store.add(StoreFixture::text(QStringLiteral("b")));
-        store.add(StoreFixture::text(QStringLiteral("c")));
-        QCOMPARE(texts(store.clips()),
-            (QStringList { QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a") }));
+        store.add(StoreFixture::text(u"a"_s, std::nullopt, QByteArray("<i>a</i>")));
+        store.add(StoreFixture::text(u"b"_s));
+        store.add(StoreFixture::text(u"c"_s));
+        QCOMPARE(texts(store.clips()), (QStringList { u"c"_s, u"b"_s, u"a"_s }));
         store.setKept(store.clips()[2].id, true);
         // The list is over the new limit; a re-capture must not prune it.
         f.settings->setMaxClipCount(1);
@@ -155,9 +153,9 @@ private slots:
         QVERIFY(old.isKept);
         f.now = f.now.addSecs(60);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        ClipContent again = StoreFixture::text(
-            QStringLiteral("a"), QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
-        again.preview = QStringLiteral("different preview");
+        ClipContent again
+            = StoreFixture::text(u"a"_s, QByteArray("{\\rtf1 a}"), QByteArray("<b>a</b>"));
+        again.preview = u"different preview"_s;
         again.rtfFromHtml = true;
         store.add(again);
         QCOMPARE(spy.count(), 1);
@@ -174,9 +172,9 @@ private slots:
         QCOMPARE(f.onDisk(), store.clips());
 
         // A smaller, poorer capture keeps the larger size and adds nothing.
-        ClipContent poorer = StoreFixture::text(QStringLiteral("c"), QByteArray());
+        ClipContent poorer = StoreFixture::text(u"c"_s, QByteArray());
         store.add(poorer);
-        QCOMPARE(store.clips().first().text, std::optional<QString>(QStringLiteral("c")));
+        QCOMPARE(store.clips().first().text, std::optional<QString>(u"c"_s));
         QVERIFY(!store.clips().first().rtf);
         QCOMPARE(store.clips().first().byteSize, 1);
     }
@@ -185,15 +183,15 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("/home/u/a.txt")));
-        store.add(StoreFixture::text(QStringLiteral("other")));
-        ClipContent files = StoreFixture::text(QStringLiteral("/home/u/a.txt"));
+        store.add(StoreFixture::text(u"/home/u/a.txt"_s));
+        store.add(StoreFixture::text(u"other"_s));
+        ClipContent files = StoreFixture::text(u"/home/u/a.txt"_s);
         files.kind = ClipKind::fileURLs;
-        files.preview = QStringLiteral("a.txt");
+        files.preview = u"a.txt"_s;
         store.add(files);
         QCOMPARE(store.clips().size(), 2);
         QCOMPARE(store.clips().first().kind, ClipKind::text);
-        QCOMPARE(store.clips().first().preview, QStringLiteral("/home/u/a.txt"));
+        QCOMPARE(store.clips().first().preview, u"/home/u/a.txt"_s);
     }
 
     void ageLimit_data()
@@ -216,15 +214,15 @@ private slots:
         StoreFixture f;
         f.settings->setMaxAgeHours(maxAgeHours);
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("kept")));
+        store.add(StoreFixture::text(u"kept"_s));
         store.setKept(store.clips().first().id, true);
-        store.add(StoreFixture::text(QStringLiteral("old")));
+        store.add(StoreFixture::text(u"old"_s));
         f.now = f.now.addSecs(ageSeconds);
-        store.add(StoreFixture::text(QStringLiteral("new")));
-        QStringList expected { QStringLiteral("new") };
+        store.add(StoreFixture::text(u"new"_s));
+        QStringList expected { u"new"_s };
         if (!removed)
-            expected.append(QStringLiteral("old"));
-        expected.append(QStringLiteral("kept"));
+            expected.append(u"old"_s);
+        expected.append(u"kept"_s);
         QCOMPARE(texts(store.clips()), expected);
     }
 
@@ -234,9 +232,8 @@ private slots:
         QTest::addColumn<qint64>("maxTotal");
         QTest::addColumn<bool>("byAdding"); // of "new", else by applying the limits
         QTest::addColumn<QStringList>("left");
-        const QString a(10, QLatin1Char('a')), b(10, QLatin1Char('b')),
-            image = QStringLiteral("Image");
-        const QString cc = QStringLiteral("cc"), added = QStringLiteral("new");
+        const QString a(10, QLatin1Char('a')), b(10, QLatin1Char('b')), image = u"Image"_s;
+        const QString cc = u"cc"_s, added = u"new"_s;
         QTest::newRow("no limit") << 200 << qint64(0) << false << QStringList { cc, b, a, image };
         QTest::newRow("count drops the oldest unkept")
             << 3 << qint64(0) << false << QStringList { cc, b, a };
@@ -265,19 +262,19 @@ private slots:
         store.add(StoreFixture::text(QString(10, QLatin1Char('a'))));
         store.setKept(store.clips().first().id, true);
         store.add(StoreFixture::text(QString(10, QLatin1Char('b'))));
-        store.add(StoreFixture::text(QStringLiteral("cc")));
+        store.add(StoreFixture::text(u"cc"_s));
         f.settings->setMaxClipCount(maxCount);
         f.settings->setMaxTotalBytes(maxTotal);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         if (byAdding)
-            store.add(StoreFixture::text(QStringLiteral("new")));
+            store.add(StoreFixture::text(u"new"_s));
         else
             store.applyLimits();
         QCOMPARE(texts(store.clips()), left);
         // Once for the pruning, once more for an add.
         QCOMPARE(spy.count(), int(left.size() < 4) + int(byAdding));
         QCOMPARE(f.onDisk(), store.clips());
-        QCOMPARE(QFile::exists(imageFile), left.contains(QStringLiteral("Image")));
+        QCOMPARE(QFile::exists(imageFile), left.contains(u"Image"_s));
     }
 
     void operationsWithoutEffectNeitherSaveNorAnnounce()
@@ -290,12 +287,12 @@ private slots:
         const QUuid unknown = QUuid::createUuid();
         store.deleteClip(unknown);
         store.setKept(unknown, true);
-        store.updateText(unknown, QStringLiteral("x"), std::nullopt, std::nullopt);
+        store.updateText(unknown, u"x"_s, std::nullopt, std::nullopt);
         store.flush();
         QCOMPARE(spy.count(), 0);
         QVERIFY(!QFile::exists(f.archivePath()));
 
-        store.add(StoreFixture::text(QStringLiteral("only kept")));
+        store.add(StoreFixture::text(u"only kept"_s));
         store.setKept(store.clips().first().id, true);
         spy.clear();
         store.clearHistory();
@@ -307,18 +304,17 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("k1")));
+        store.add(StoreFixture::text(u"k1"_s));
         store.setKept(store.clips().first().id, true);
         store.add(StoreFixture::image(QByteArray("img")));
         const QString image = store.imagePath(store.clips().first());
-        store.add(StoreFixture::text(QStringLiteral("k2")));
+        store.add(StoreFixture::text(u"k2"_s));
         store.setKept(store.clips().first().id, true);
-        store.add(StoreFixture::text(QStringLiteral("loose")));
+        store.add(StoreFixture::text(u"loose"_s));
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         store.clearHistory();
         QCOMPARE(spy.count(), 1);
-        QCOMPARE(
-            texts(store.clips()), (QStringList { QStringLiteral("k2"), QStringLiteral("k1") }));
+        QCOMPARE(texts(store.clips()), (QStringList { u"k2"_s, u"k1"_s }));
         QCOMPARE(f.onDisk(), store.clips());
         QVERIFY(!QFile::exists(image));
     }
@@ -342,13 +338,13 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("a")));
-        store.add(StoreFixture::text(QStringLiteral("b")));
+        store.add(StoreFixture::text(u"a"_s));
+        store.add(StoreFixture::text(u"b"_s));
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         store.setKept(store.clips()[1].id, false);
         store.setKept(store.clips()[1].id, true);
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(texts(store.clips()), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
+        QCOMPARE(texts(store.clips()), (QStringList { u"b"_s, u"a"_s }));
         QVERIFY(f.onDisk()[1].isKept);
     }
 
@@ -356,29 +352,28 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("same")));
-        ClipContent captured = StoreFixture::text(
-            QStringLiteral("old"), QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>"));
+        store.add(StoreFixture::text(u"same"_s));
+        ClipContent captured
+            = StoreFixture::text(u"old"_s, QByteArray("{\\rtf1 old}"), QByteArray("<p>old</p>"));
         captured.rtfFromHtml = true;
         store.add(captured);
         const Clip before = store.clips().first();
         store.setKept(before.id, true);
         f.now = f.now.addSecs(30);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
-        store.updateText(
-            before.id, QStringLiteral("  same "), std::nullopt, QByteArray("<b>same</b>"));
+        store.updateText(before.id, u"  same "_s, std::nullopt, QByteArray("<b>same</b>"));
         QCOMPARE(spy.count(), 1);
         const Clip after = store.clips().first();
         QCOMPARE(after.id, before.id);
         QCOMPARE(after.createdAt, before.createdAt);
         QVERIFY(after.isKept);
-        QCOMPARE(after.preview, QStringLiteral("same"));
+        QCOMPARE(after.preview, u"same"_s);
         QVERIFY(!after.rtf);
         QVERIFY(!after.rtfFromHtml); // what the editor saves is all made here
         QCOMPARE(after.byteSize, 7 + 11);
         QCOMPARE(after.contentHash, ::sha256Hex("  same "));
         // No duplicate check: editing may make two clips alike.
-        store.updateText(before.id, QStringLiteral("same"), std::nullopt, std::nullopt);
+        store.updateText(before.id, u"same"_s, std::nullopt, std::nullopt);
         QCOMPARE(store.clips().size(), 2);
         QCOMPARE(store.clips()[0].contentHash, store.clips()[1].contentHash);
         // An edit's preview is cut where a copy's is.
@@ -391,19 +386,15 @@ private slots:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("found");
-        const QStringList all { QStringLiteral("Rich"), QStringLiteral("second line"),
-            QStringLiteral("Hello World") };
+        const QStringList all { u"Rich"_s, u"second line"_s, u"Hello World"_s };
         QTest::newRow("empty") << QString() << all;
-        QTest::newRow("blanks") << QStringLiteral(" \n\t") << all;
-        QTest::newRow("capitals find lower case")
-            << QStringLiteral("WORLD") << QStringList { QStringLiteral("Hello World") };
-        QTest::newRow("trimmed") << QStringLiteral("  world\n")
-                                 << QStringList { QStringLiteral("Hello World") };
-        QTest::newRow("text beyond the preview")
-            << QStringLiteral("hidden") << QStringList { QStringLiteral("second line") };
-        QTest::newRow("only in the RTF") << QStringLiteral("secret") << QStringList {};
-        QTest::newRow("in list order") << QStringLiteral(
-            "l") << QStringList { QStringLiteral("second line"), QStringLiteral("Hello World") };
+        QTest::newRow("blanks") << u" \n\t"_s << all;
+        QTest::newRow("capitals find lower case") << u"WORLD"_s << QStringList { u"Hello World"_s };
+        QTest::newRow("trimmed") << u"  world\n"_s << QStringList { u"Hello World"_s };
+        QTest::newRow("text beyond the preview") << u"hidden"_s << QStringList { u"second line"_s };
+        QTest::newRow("only in the RTF") << u"secret"_s << QStringList {};
+        QTest::newRow("in list order")
+            << QStringLiteral("l") << QStringList { u"second line"_s, u"Hello World"_s };
     }
 
     void search()
@@ -412,12 +403,11 @@ private slots:
         QFETCH(QStringList, found);
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::text(QStringLiteral("Hello World")));
-        ClipContent long_
-            = StoreFixture::text(QString(300, QLatin1Char('.')) + QStringLiteral(" hidden"));
-        long_.preview = QStringLiteral("second line");
+        store.add(StoreFixture::text(u"Hello World"_s));
+        ClipContent long_ = StoreFixture::text(QString(300, QLatin1Char('.')) + u" hidden"_s);
+        long_.preview = u"second line"_s;
         store.add(long_);
-        store.add(StoreFixture::text(QStringLiteral("Rich"), QByteArray("{\\rtf1 secret}")));
+        store.add(StoreFixture::text(u"Rich"_s, QByteArray("{\\rtf1 secret}")));
         QStringList previews;
         for (const Clip &clip : store.search(query))
             previews.append(clip.preview);

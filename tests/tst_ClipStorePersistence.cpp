@@ -14,6 +14,8 @@
 #include <thread>
 #include <utime.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 Clip clipAt(const QDateTime &when, const QString &text)
@@ -53,9 +55,9 @@ QStringList snapshot(const QString &root)
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
             continue;
         const QFileInfo info(path);
-        QString entry = path + QStringLiteral(" %1 %2").arg(st.st_mode, 0, 8).arg(st.st_mtime);
+        QString entry = path + u" %1 %2"_s.arg(st.st_mode, 0, 8).arg(st.st_mtime);
         if (info.isSymLink())
-            entry += QStringLiteral(" -> ") + info.symLinkTarget();
+            entry += u" -> "_s + info.symLinkTarget();
         else if (info.isFile())
             entry += QLatin1Char(' ') + QString::fromLatin1(readFile(path).toHex());
         out.append(entry);
@@ -65,8 +67,7 @@ QStringList snapshot(const QString &root)
 
 QStringList asides(const StoreFixture &f)
 {
-    return QDir(f.rootDir())
-        .entryList({ QStringLiteral("clips.json.corrupt-*") }, QDir::Files, QDir::Name);
+    return QDir(f.rootDir()).entryList({ u"clips.json.corrupt-*"_s }, QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -81,21 +82,20 @@ private slots:
         ClipStore &store = f.open();
         QVERIFY(store.clips().isEmpty());
         QCOMPARE(StoreFixture::mode(f.rootDir()), 0700);
-        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/media")), 0700);
+        QCOMPARE(StoreFixture::mode(f.rootDir() + u"/media"_s), 0700);
         store.flush();
         QVERIFY(!QFile::exists(f.archivePath()));
 
-        store.add(StoreFixture::text(QStringLiteral("one")));
+        store.add(StoreFixture::text(u"one"_s));
         store.flush();
         QCOMPARE(StoreFixture::mode(f.archivePath()), 0600);
-        store.add(StoreFixture::text(QStringLiteral("two")));
+        store.add(StoreFixture::text(u"two"_s));
         store.flush();
         QCOMPARE(QDir(f.rootDir()).entryList(QDir::Files),
-            (QStringList { QStringLiteral("clips.journal"), QStringLiteral("clips.json") }));
-        QCOMPARE(StoreFixture::mode(f.rootDir() + QStringLiteral("/clips.journal")), 0600);
+            (QStringList { u"clips.journal"_s, u"clips.json"_s }));
+        QCOMPARE(StoreFixture::mode(f.rootDir() + u"/clips.journal"_s), 0600);
         f.open();
-        QCOMPARE(texts(f.store->clips()),
-            (QStringList { QStringLiteral("two"), QStringLiteral("one") }));
+        QCOMPARE(texts(f.store->clips()), (QStringList { u"two"_s, u"one"_s }));
     }
 
     void foreignItemsAreLeftAlone_data()
@@ -133,23 +133,22 @@ private slots:
         QFETCH(int, kind);
         QFETCH(bool, saved);
         StoreFixture f;
-        const QString outside = f.dir.filePath(QStringLiteral("outside"));
-        const QString victim = outside + QStringLiteral("/victim.png");
-        Clip other = clipAt(f.now.addSecs(-7200), QStringLiteral("outside"));
+        const QString outside = f.dir.filePath(u"outside"_s);
+        const QString victim = outside + u"/victim.png"_s;
+        Clip other = clipAt(f.now.addSecs(-7200), u"outside"_s);
         writeFile(victim, archiveOf({ other }));
         QVERIFY(QFile::setPermissions(victim, QFileDevice::Permissions(0x6644)));
         QVERIFY(QFile::setPermissions(outside, QFileDevice::Permissions(0x7755)));
         const utimbuf old { ::time(nullptr) - 3600, ::time(nullptr) - 3600 };
         QCOMPARE(::utime(QFile::encodeName(victim).constData(), &old), 0);
 
-        const QString media = f.rootDir() + QStringLiteral("/media");
-        const QString linkedImage = QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF.png");
-        Clip image = clipAt(f.now, QStringLiteral("image"));
+        const QString media = f.rootDir() + u"/media"_s;
+        const QString linkedImage = u"6F9619FF-8B86-D011-B42D-00C04FC964FF.png"_s;
+        Clip image = clipAt(f.now, u"image"_s);
         image.kind = ClipKind::image;
-        image.imageFilename = shape == QLatin1String("name")
-            ? QStringLiteral("../../../outside/victim.png")
-            : linkedImage;
-        writeFile(f.archivePath(), archiveOf({ image, clipAt(f.now, QStringLiteral("mine")) }));
+        image.imageFilename
+            = shape == QLatin1String("name") ? u"../../../outside/victim.png"_s : linkedImage;
+        writeFile(f.archivePath(), archiveOf({ image, clipAt(f.now, u"mine"_s) }));
         QVERIFY(QDir().mkpath(media));
         const auto plant = [](const QString &target, const QString &at) {
             QVERIFY(!QFileInfo(at).exists() || QFile::remove(at) || QDir(at).removeRecursively());
@@ -160,18 +159,18 @@ private slots:
         } else if (shape == QLatin1String("image")) {
             plant(victim, media + QLatin1Char('/') + linkedImage);
             // Old enough to be swept, and named by nothing.
-            plant(victim, media + QStringLiteral("/orphan.png"));
-            plant(victim, media + QStringLiteral("/4F9619FF-8B86-D011-B42D-00C04FC964FF.png.tmp"));
+            plant(victim, media + u"/orphan.png"_s);
+            plant(victim, media + u"/4F9619FF-8B86-D011-B42D-00C04FC964FF.png.tmp"_s);
         } else if (shape == QLatin1String("clips.json")) {
             plant(victim, f.archivePath());
         } else if (shape == QLatin1String("root")) {
             QVERIFY(QDir(f.rootDir()).removeRecursively());
             plant(outside, f.rootDir());
         } else if (shape == QLatin1String("loose")) {
-            writeFile(media + QStringLiteral("/plain.png"), "png");
+            writeFile(media + u"/plain.png"_s, "png");
             for (const QString &path : { f.rootDir(), media })
                 QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x7755)));
-            for (const QString &path : { f.archivePath(), media + QStringLiteral("/plain.png") })
+            for (const QString &path : { f.archivePath(), media + u"/plain.png"_s })
                 QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6644)));
         } else if (shape == QLatin1String("archive folder")) {
             QVERIFY(QFile::remove(f.archivePath()));
@@ -188,17 +187,17 @@ private slots:
         if (shape == QLatin1String("loose")) {
             for (const QString &path : { f.rootDir(), media })
                 QCOMPARE(StoreFixture::mode(path), 0700);
-            for (const QString &path : { f.archivePath(), media + QStringLiteral("/plain.png") })
+            for (const QString &path : { f.archivePath(), media + u"/plain.png"_s })
                 QCOMPARE(StoreFixture::mode(path), 0600);
         }
-        QVERIFY(!texts(store.clips()).contains(QStringLiteral("outside")));
+        QVERIFY(!texts(store.clips()).contains(u"outside"_s));
         for (const Clip &clip : store.clips())
             QVERIFY(!store.imageData(clip)); // linked, or not there
-        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.add(StoreFixture::text(u"after"_s));
         store.add(StoreFixture::image("new png"));
         // Only into a media folder of our own, and over a link, not through it.
         QCOMPARE(bool(ClipStore::writeImageFile(
-                     media, QUuid(QStringLiteral("4F9619FF-8B86-D011-B42D-00C04FC964FF")), "x")),
+                     media, QUuid(u"4F9619FF-8B86-D011-B42D-00C04FC964FF"_s), "x")),
             shape != QLatin1String("media") && shape != QLatin1String("root"));
         if (const std::optional<Clip> named = store.clip(image.id))
             store.deleteClip(named->id);
@@ -216,7 +215,7 @@ private slots:
         }
         QVERIFY(failed.isEmpty()); // the advice to free disk space is not given
         if (shape == QLatin1String("image")) {
-            QVERIFY(QFileInfo(media + QStringLiteral("/orphan.png")).isSymLink());
+            QVERIFY(QFileInfo(media + u"/orphan.png"_s).isSymLink());
             QVERIFY(QFileInfo(media + QLatin1Char('/') + linkedImage).isSymLink());
         } else if (shape == QLatin1String("archive folder")) {
             QCOMPARE(StoreFixture::mode(f.archivePath()), plantedMode);
@@ -224,7 +223,7 @@ private slots:
         const QStringList stored = texts(ClipArchive::decode(
             readFile(shape == QLatin1String("root") ? QString() : f.archivePath()))
                                              .clips);
-        QCOMPARE(stored.contains(QStringLiteral("after")), saved);
+        QCOMPARE(stored.contains(u"after"_s), saved);
     }
 
     void legacyFolder_data()
@@ -238,22 +237,22 @@ private slots:
     {
         QFETCH(bool, currentExists);
         StoreFixture f;
-        const QString legacy = f.supportDir() + QStringLiteral("/Tallowen");
-        Clip image = clipAt(f.now, QStringLiteral("legacy image"));
+        const QString legacy = f.supportDir() + u"/Tallowen"_s;
+        Clip image = clipAt(f.now, u"legacy image"_s);
         image.kind = ClipKind::image;
-        image.imageFilename = QStringLiteral("IMG.png");
-        writeFile(legacy + QStringLiteral("/clips.json"), archiveOf({ image }));
-        writeFile(legacy + QStringLiteral("/media/IMG.png"), "png bytes");
+        image.imageFilename = u"IMG.png"_s;
+        writeFile(legacy + u"/clips.json"_s, archiveOf({ image }));
+        writeFile(legacy + u"/media/IMG.png"_s, "png bytes");
         if (currentExists)
-            writeFile(f.archivePath(), archiveOf({ clipAt(f.now, QStringLiteral("current")) }));
+            writeFile(f.archivePath(), archiveOf({ clipAt(f.now, u"current"_s) }));
 
         ClipStore &store = f.open();
         if (currentExists) {
-            QCOMPARE(texts(store.clips()), QStringList { QStringLiteral("current") });
-            QVERIFY(QFile::exists(legacy + QStringLiteral("/clips.json")));
-            QVERIFY(QFile::exists(legacy + QStringLiteral("/media/IMG.png")));
+            QCOMPARE(texts(store.clips()), QStringList { u"current"_s });
+            QVERIFY(QFile::exists(legacy + u"/clips.json"_s));
+            QVERIFY(QFile::exists(legacy + u"/media/IMG.png"_s));
         } else {
-            QCOMPARE(texts(store.clips()), QStringList { QStringLiteral("legacy image") });
+            QCOMPARE(texts(store.clips()), QStringList { u"legacy image"_s });
             QVERIFY(!QFile::exists(legacy));
             QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
         }
@@ -265,11 +264,10 @@ private slots:
     {
         QTest::addColumn<QString>("preloaded");
         QTest::addColumn<QStringList>("expected");
-        const QStringList history { QStringLiteral("one"), QStringLiteral("two") };
-        QTest::newRow("this folder") << QStringLiteral("share") << history;
-        QTest::newRow("another folder") << QStringLiteral("elsewhere") << history;
-        QTest::newRow("only the legacy folder")
-            << QStringLiteral("legacy") << QStringList { QStringLiteral("legacy") };
+        const QStringList history { u"one"_s, u"two"_s };
+        QTest::newRow("this folder") << u"share"_s << history;
+        QTest::newRow("another folder") << u"elsewhere"_s << history;
+        QTest::newRow("only the legacy folder") << u"legacy"_s << QStringList { u"legacy"_s };
     }
 
     void preloadedHistory()
@@ -277,29 +275,28 @@ private slots:
         QFETCH(QString, preloaded);
         QFETCH(QStringList, expected);
         StoreFixture f;
-        const QList<Clip> history { clipAt(f.now, QStringLiteral("one")),
-            clipAt(f.now.addSecs(-1), QStringLiteral("two")) };
-        const QString elsewhere = f.dir.filePath(QStringLiteral("elsewhere"));
-        writeFile(elsewhere + QStringLiteral("/Quillstack/clips.json"),
-            archiveOf({ clipAt(f.now, QStringLiteral("not this one")) }));
+        const QList<Clip> history { clipAt(f.now, u"one"_s), clipAt(f.now.addSecs(-1), u"two"_s) };
+        const QString elsewhere = f.dir.filePath(u"elsewhere"_s);
+        writeFile(elsewhere + u"/Quillstack/clips.json"_s,
+            archiveOf({ clipAt(f.now, u"not this one"_s) }));
         if (preloaded == QLatin1String("legacy")) {
-            writeFile(f.supportDir() + QStringLiteral("/Tallowen/clips.json"),
-                archiveOf({ clipAt(f.now, QStringLiteral("legacy")) }));
+            writeFile(f.supportDir() + u"/Tallowen/clips.json"_s,
+                archiveOf({ clipAt(f.now, u"legacy"_s) }));
         } else {
             writeFile(f.archivePath(), archiveOf(history));
         }
 
         {
-            const ClipStore::Preload preload(f.dir.filePath(
-                preloaded == QLatin1String("elsewhere") ? preloaded : QStringLiteral("share")));
+            const ClipStore::Preload preload(
+                f.dir.filePath(preloaded == QLatin1String("elsewhere") ? preloaded : u"share"_s));
             ClipStore &store = f.open();
             QCOMPARE(texts(store.clips()), expected);
-            store.add(StoreFixture::text(QStringLiteral("three")));
+            store.add(StoreFixture::text(u"three"_s));
             f.store.reset();
         }
         // The next start reads again, and sees what the last one saved.
         const ClipStore::Preload preload(f.supportDir());
-        expected.prepend(QStringLiteral("three"));
+        expected.prepend(u"three"_s);
         QCOMPARE(texts(f.open().clips()), expected);
         // A read no store takes is simply let go.
         const ClipStore::Preload unused(elsewhere);
@@ -313,22 +310,17 @@ private slots:
         f.settings->setMaxClipCount(3);
         const QDateTime t = f.now.addSecs(-3600);
         writeFile(f.archivePath(),
-            archiveOf({ clipAt(t, QStringLiteral("oldest")),
-                clipAt(t.addSecs(10), QStringLiteral("tie 1")),
-                clipAt(t.addSecs(10), QStringLiteral("tie 2")),
-                clipAt(t.addSecs(20), QStringLiteral("newest")) }));
+            archiveOf({ clipAt(t, u"oldest"_s), clipAt(t.addSecs(10), u"tie 1"_s),
+                clipAt(t.addSecs(10), u"tie 2"_s), clipAt(t.addSecs(20), u"newest"_s) }));
         ClipStore &store = f.open();
-        QCOMPARE(texts(store.clips()),
-            (QStringList {
-                QStringLiteral("newest"), QStringLiteral("tie 1"), QStringLiteral("tie 2") }));
+        QCOMPARE(texts(store.clips()), (QStringList { u"newest"_s, u"tie 1"_s, u"tie 2"_s }));
         QCOMPARE(f.onDisk(), store.clips());
     }
 
     void unreadableArchiveIsSetAside_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QByteArray good
-            = archiveOf({ clipAt(QDateTime::currentDateTimeUtc(), QStringLiteral("good")) });
+        const QByteArray good = archiveOf({ clipAt(QDateTime::currentDateTimeUtc(), u"good"_s) });
         QTest::newRow("truncated") << good.left(good.size() / 2);
         QTest::newRow("object, not array") << QByteArray("{\"clips\": []}");
         QTest::newRow("not an array of objects") << QByteArray("[\"a\", 1]");
@@ -352,7 +344,7 @@ private slots:
         QCOMPARE(readFile(f.archivePath()), bytes); // untouched at start
         QVERIFY(asides(f).isEmpty());
 
-        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.add(StoreFixture::text(u"after"_s));
         store.flush();
         const QStringList kept = asides(f);
         QCOMPARE(kept.size(), 1);
@@ -373,7 +365,7 @@ private slots:
         const qint64 size = qint64(100) << 20;
         writeFile(f.archivePath(), QByteArray());
         QVERIFY(QFile(f.archivePath()).resize(size));
-        writeFile(f.rootDir() + QStringLiteral("/clips.journal"), "journal");
+        writeFile(f.rootDir() + u"/clips.journal"_s, "journal");
         ClipStore &store = f.open();
         QSignalSpy setAside(&store, &ClipStore::archiveSetAside);
         QVERIFY(store.clips().isEmpty());
@@ -383,10 +375,10 @@ private slots:
         QVERIFY(!QFile::exists(f.archivePath()));
         QTRY_COMPARE(setAside.count(), 1);
         QCOMPARE(setAside.first().first().toString(), aside);
-        store.add(StoreFixture::text(QStringLiteral("after")));
+        store.add(StoreFixture::text(u"after"_s));
         store.flush();
         QCOMPARE(texts(ClipArchive::decode(readFile(f.archivePath())).clips),
-            QStringList { QStringLiteral("after") });
+            QStringList { u"after"_s });
         QCOMPARE(setAside.count(), 1);
         // Just within the limit (twice the size limit and 64 MiB) it is read.
         f.store.reset();
@@ -402,7 +394,7 @@ private slots:
         for (int round = 0; round < 5; ++round) {
             writeFile(f.archivePath(), "not json " + QByteArray::number(round));
             f.now = f.now.addSecs(60);
-            f.open().add(StoreFixture::text(QStringLiteral("x")));
+            f.open().add(StoreFixture::text(u"x"_s));
             f.store->flush();
         }
         const QStringList kept = asides(f);
@@ -415,7 +407,7 @@ private slots:
     {
         StoreFixture f;
         ClipStore &store = f.open();
-        QVERIFY(QDir(f.rootDir() + QStringLiteral("/media")).removeRecursively());
+        QVERIFY(QDir(f.rootDir() + u"/media"_s).removeRecursively());
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         store.add(StoreFixture::image("png"));
         QVERIFY(store.clips().isEmpty());
@@ -425,15 +417,15 @@ private slots:
     void atomicWriteLeavesNoTemporaryOnFailure()
     {
         QTemporaryDir dir;
-        const QString target = dir.filePath(QStringLiteral("missing/sub/file"));
+        const QString target = dir.filePath(u"missing/sub/file"_s);
         QString error;
         QVERIFY(!AtomicFile::write(target, QByteArray("x"), &error));
         QVERIFY(!error.isEmpty());
         // A directory in the way of the rename: the temporary file is removed.
-        const QString blocked = dir.filePath(QStringLiteral("blocked"));
-        QVERIFY(QDir().mkpath(blocked + QStringLiteral("/child")));
+        const QString blocked = dir.filePath(u"blocked"_s);
+        QVERIFY(QDir().mkpath(blocked + u"/child"_s));
         QVERIFY(!AtomicFile::write(blocked, QByteArray("x"), &error));
-        QVERIFY(!QFile::exists(blocked + QStringLiteral(".tmp")));
+        QVERIFY(!QFile::exists(blocked + u".tmp"_s));
         // Many parts, more than one writev batch, arrive in order.
         QList<QByteArray> parts;
         QByteArray expected;
@@ -441,7 +433,7 @@ private slots:
             parts.append(QByteArray::number(i) + (i % 7 == 0 ? QByteArray() : QByteArray(",")));
             expected += parts.last();
         }
-        const QString many = dir.filePath(QStringLiteral("many"));
+        const QString many = dir.filePath(u"many"_s);
         QVERIFY(AtomicFile::write(many, parts));
         QCOMPARE(readFile(many), expected);
     }
@@ -451,15 +443,15 @@ private slots:
     void writerFoldsWaitingWorkIntoTheNewestCompaction()
     {
         QTemporaryDir dir;
-        const QString archive = dir.filePath(QStringLiteral("a.json"));
-        const QString journal = dir.filePath(QStringLiteral("a.journal"));
-        const QString gone = dir.filePath(QStringLiteral("gone.png"));
+        const QString archive = dir.filePath(u"a.json"_s);
+        const QString journal = dir.filePath(u"a.journal"_s);
+        const QString gone = dir.filePath(u"gone.png"_s);
         writeFile(gone, "png");
         const QDateTime when = QDateTime::currentDateTimeUtc();
-        Clip a = clipAt(when, QStringLiteral("a"));
-        const Clip b = clipAt(when, QStringLiteral("b"));
+        Clip a = clipAt(when, u"a"_s);
+        const Clip b = clipAt(when, u"b"_s);
         {
-            ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
+            ArchiveWriter writer(archive, journal, dir.filePath(u"media"_s));
             for (int i = 0; i < 200; ++i) {
                 a.text = a.preview = QString::number(i);
                 writer.compact({ a, b });
@@ -469,7 +461,7 @@ private slots:
         } // the destructor does what is pending
         const auto result = ClipArchive::decode(readFile(archive));
         QVERIFY(result.ok);
-        QCOMPARE(texts(result.clips), (QStringList { QStringLiteral("199"), QStringLiteral("b") }));
+        QCOMPARE(texts(result.clips), (QStringList { u"199"_s, u"b"_s }));
         QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
         QVERIFY(!QFile::exists(gone));
     }
@@ -479,12 +471,12 @@ private slots:
     void writerMakesLinesOnItsOwnThread()
     {
         QTemporaryDir dir;
-        const QString archive = dir.filePath(QStringLiteral("a.json"));
-        const QString journal = dir.filePath(QStringLiteral("a.journal"));
+        const QString archive = dir.filePath(u"a.json"_s);
+        const QString journal = dir.filePath(u"a.journal"_s);
         writeFile(archive, "[\n]\n");
         QList<std::thread::id> makers;
         {
-            ArchiveWriter writer(archive, journal, dir.filePath(QStringLiteral("media")));
+            ArchiveWriter writer(archive, journal, dir.filePath(u"media"_s));
             for (const char *line : { "1\n", "2\n", "3\n" }) {
                 writer.append([&makers, line] {
                     makers.append(std::this_thread::get_id());
@@ -508,8 +500,8 @@ private slots:
         QSignalSpy recovered(&store, &ClipStore::saveRecovered);
         // Something in the way of the temporary file: permissions would not
         // stop a test that runs as root.
-        const QString blocker = f.archivePath() + QStringLiteral(".tmp");
-        QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
+        const QString blocker = f.archivePath() + u".tmp"_s;
+        QVERIFY(QDir().mkpath(blocker + u"/x"_s));
         for (const char *text : { "one", "two", "three" })
             store.add(StoreFixture::text(QString::fromLatin1(text)));
         store.flush();
@@ -519,13 +511,12 @@ private slots:
         QVERIFY(recovered.isEmpty());
 
         QVERIFY(QDir(blocker).removeRecursively());
-        store.add(StoreFixture::text(QStringLiteral("four")));
+        store.add(StoreFixture::text(u"four"_s));
         store.flush();
         QTRY_COMPARE(recovered.count(), 1);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(texts(ClipArchive::decode(readFile(f.archivePath())).clips),
-            (QStringList { QStringLiteral("four"), QStringLiteral("three"), QStringLiteral("two"),
-                QStringLiteral("one") }));
+            (QStringList { u"four"_s, u"three"_s, u"two"_s, u"one"_s }));
     }
 };
 

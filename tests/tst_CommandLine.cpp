@@ -94,26 +94,24 @@ void tst_CommandLine::withoutDisplayOrBus_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    const QString english = QStringLiteral("C.UTF-8");
-    QTest::newRow("help") << QStringList { QStringLiteral("--help") } << english << 0
-                          << QStringLiteral("--toggle-pinned") << QString();
-    QTest::newRow("version") << QStringList { QStringLiteral("--version") } << english << 0
-                             << QStringLiteral("Quillstack 0.") << QString();
+    const QString english = u"C.UTF-8"_s;
+    QTest::newRow("help") << QStringList { u"--help"_s } << english << 0 << u"--toggle-pinned"_s
+                          << QString();
+    QTest::newRow("version") << QStringList { u"--version"_s } << english << 0 << u"Quillstack 0."_s
+                             << QString();
     QTest::newRow("plain start") << QStringList() << english << 1 << QString()
                                  << QStringLiteral(
                                         "quillstack: Quillstack needs a graphical session");
     QTest::newRow("command without a bus")
-        << QStringList { QStringLiteral("--toggle") } << english << 1 << QString()
+        << QStringList { u"--toggle"_s } << english << 1 << QString()
         << QStringLiteral(
                "quillstack: No running Quillstack can be reached: there is no session bus.");
-    QTest::newRow("usage error") << QStringList { QStringLiteral("--bogus") } << english << 2
-                                 << QString()
+    QTest::newRow("usage error") << QStringList { u"--bogus"_s } << english << 2 << QString()
                                  << QStringLiteral("quillstack: Unknown option 'bogus'.\n"
                                                    "Try “quillstack --help”");
-    const QString german = QStringLiteral("de_DE.UTF-8");
-    QTest::newRow("German help") << QStringList { QStringLiteral("--help") } << german << 0
-                                 << QStringLiteral("Den Verlauf zeigen oder ausblenden.")
-                                 << QString();
+    const QString german = u"de_DE.UTF-8"_s;
+    QTest::newRow("German help") << QStringList { u"--help"_s } << german << 0
+                                 << u"Den Verlauf zeigen oder ausblenden."_s << QString();
     QTest::newRow("German start") << QStringList() << german << 1 << QString()
                                   << QStringLiteral(
                                          "quillstack: Quillstack braucht eine grafische Sitzung");
@@ -131,8 +129,8 @@ void tst_CommandLine::withoutDisplayOrBus()
     for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS" })
         quillstack.environment.remove(QString::fromLatin1(name));
     // An empty runtime folder: no bus socket to fall back on.
-    quillstack.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), quillstack.home.path());
-    quillstack.environment.insert(QStringLiteral("LANG"), language);
+    quillstack.environment.insert(u"XDG_RUNTIME_DIR"_s, quillstack.home.path());
+    quillstack.environment.insert(u"LANG"_s, language);
     const QuillstackProcess::Result result = quillstack.run(arguments);
 
     QVERIFY2(!result.crashed, qPrintable(result.err));

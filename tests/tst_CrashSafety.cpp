@@ -12,6 +12,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 // A process that saves the history over and over is killed with SIGKILL at
 // random moments; the files it leaves must always hold a complete history.
 class tst_CrashSafety : public QObject
@@ -19,8 +21,7 @@ class tst_CrashSafety : public QObject
     Q_OBJECT
     static QString writerPath()
     {
-        return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR")
-            + QStringLiteral("/tests/qs-store-writer");
+        return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR") + u"/tests/qs-store-writer"_s;
     }
 
 private slots:
@@ -32,21 +33,19 @@ private slots:
     void everySaveSyncsBeforeAndAfterTheRename()
     {
         QTemporaryDir dir;
-        const QString trace = dir.filePath(QStringLiteral("trace"));
+        const QString trace = dir.filePath(u"trace"_s);
         QProcess strace;
         strace.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // The leak checker cannot run under a tracer.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        environment.insert(u"ASAN_OPTIONS"_s, u"detect_leaks=0"_s);
         strace.setProcessEnvironment(environment);
         QString steps;
         // The first run starts a history, the second extends it.
         for (int run = 0; run < 2; ++run) {
-            strace.start(QStringLiteral("strace"),
-                { QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-e"),
-                    QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"),
-                    QStringLiteral("-o"), trace, writerPath(), dir.filePath(QStringLiteral("data")),
-                    QStringLiteral("6") });
+            strace.start(u"strace"_s,
+                { u"-f"_s, u"-y"_s, u"-e"_s, u"trace=fsync,fdatasync,rename,renameat,renameat2"_s,
+                    u"-o"_s, trace, writerPath(), dir.filePath(u"data"_s), u"6"_s });
             QVERIFY2(
                 strace.waitForFinished(120000), "strace (scripts/packages.txt) did not finish");
             QCOMPARE(strace.exitCode(), 0);
@@ -69,8 +68,7 @@ private slots:
             steps += QLatin1Char('|');
         }
         // Six adds with a compaction asked for after the fourth, and one at quit.
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral("^ARDJQD(L|ARDJQD)+ARDJQD\\|JQD(L|ARDJQD)+ARDJQD\\|$"))
+        QVERIFY2(QRegularExpression(u"^ARDJQD(L|ARDJQD)+ARDJQD\\|JQD(L|ARDJQD)+ARDJQD\\|$"_s)
                      .match(steps)
                      .hasMatch(),
             qPrintable(steps));
@@ -91,7 +89,7 @@ private slots:
         qInfo("seed %u", seed);
         QRandomGenerator random(seed);
         QTemporaryDir dir;
-        const QString root = dir.path() + QStringLiteral("/Quillstack");
+        const QString root = dir.path() + u"/Quillstack"_s;
         // The writer keeps the default limit of 200 clips, so that lines
         // dropping the oldest are part of the loop too.
         constexpr qint64 limit = 200;
@@ -100,7 +98,7 @@ private slots:
         for (int round = 0; round < 200; ++round) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(writer, { dir.path(), QStringLiteral("0"), QString::number(newest + 1) });
+            child.start(writer, { dir.path(), u"0"_s, QString::number(newest + 1) });
             QVERIFY(child.waitForStarted());
             QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine(), 20000);
             const QByteArray ready = child.readLine();
@@ -123,15 +121,14 @@ private slots:
 
             QString error;
             const auto json = ClipStore::exportFromFiles(dir.path(), &error);
-            QVERIFY2(json, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
+            QVERIFY2(json, qPrintable(u"round %1: %2"_s.arg(round).arg(error)));
             const QList<Clip> clips = ClipArchive::decode(*json).clips;
             QVERIFY(!clips.isEmpty());
             newest = clips.first().preview.section(QLatin1Char(' '), 1, 1).toULongLong();
             // The add under way at the kill may have reached the disk before
             // the writer could print it.
             QVERIFY2(newest >= acknowledged && newest <= added + 1,
-                qPrintable(QStringLiteral("round %1: history ends at %2, acknowledged %3, added %4")
-                               .arg(round)
+                qPrintable(u"round %1: history ends at %2, acknowledged %3, added %4"_s.arg(round)
                                .arg(newest)
                                .arg(acknowledged)
                                .arg(added)));
@@ -140,7 +137,7 @@ private slots:
             for (qsizetype i = 0; i < clips.size(); ++i)
                 QCOMPARE(clips[i].preview.section(QLatin1Char(' '), 1, 1).toULongLong(),
                     newest - quint64(i));
-            QVERIFY(QDir(root).entryList({ QStringLiteral("*.corrupt-*") }, QDir::Files).isEmpty());
+            QVERIFY(QDir(root).entryList({ u"*.corrupt-*"_s }, QDir::Files).isEmpty());
         }
     }
 };

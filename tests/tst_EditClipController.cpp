@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTextEdit>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray wordRtf = "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fswiss Arial;}}"
@@ -34,7 +36,7 @@ struct Fixture
 
 ClipContent files()
 {
-    ClipContent content = StoreFixture::text(QStringLiteral("/home/ann/a.txt\n/home/ann/b.txt"));
+    ClipContent content = StoreFixture::text(u"/home/ann/a.txt\n/home/ann/b.txt"_s);
     content.kind = ClipKind::fileURLs;
     return content;
 }
@@ -56,14 +58,12 @@ private slots:
         QTest::addColumn<bool>("editing");
         QTest::addColumn<bool>("rich");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("text with RTF edits rich text")
-            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << true << true
-            << QStringLiteral("Hello bold world\n");
+        QTest::newRow("text with RTF edits rich text") << StoreFixture::text(u"Hello bold world"_s,
+            wordRtf) << true << true << u"Hello bold world\n"_s;
         QTest::newRow("plain text edits plain text")
-            << StoreFixture::text(QStringLiteral("let x = 1;")) << true << false
-            << QStringLiteral("let x = 1;");
+            << StoreFixture::text(u"let x = 1;"_s) << true << false << u"let x = 1;"_s;
         QTest::newRow("files list their paths")
-            << files() << true << false << QStringLiteral("/home/ann/a.txt\n/home/ann/b.txt");
+            << files() << true << false << u"/home/ann/a.txt\n/home/ann/b.txt"_s;
         QTest::newRow("images are viewed")
             << StoreFixture::image(QByteArray()) << false << false << QString();
     }
@@ -108,14 +108,12 @@ private slots:
         QTest::addColumn<QString>("savedText");
         QTest::addColumn<bool>("renderings");
         QTest::newRow("rich text unchanged gets fresh renderings")
-            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << QString()
-            << QStringLiteral("Hello bold world\n") << true;
+            << StoreFixture::text(u"Hello bold world"_s, wordRtf) << QString()
+            << u"Hello bold world\n"_s << true;
         QTest::newRow("plain text edited gets none")
-            << StoreFixture::text(QStringLiteral("draft")) << QStringLiteral("final")
-            << QStringLiteral("final") << false;
+            << StoreFixture::text(u"draft"_s) << u"final"_s << u"final"_s << false;
         QTest::newRow("rich text cleared gets none")
-            << StoreFixture::text(QStringLiteral("Hello bold world"), wordRtf) << QStringLiteral("")
-            << QStringLiteral("") << false;
+            << StoreFixture::text(u"Hello bold world"_s, wordRtf) << u""_s << u""_s << false;
     }
 
     void save()
@@ -156,16 +154,16 @@ private slots:
     void keepAndClose_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Cancel") << QStringLiteral("cancel");
-        QTest::newRow("Escape") << QStringLiteral("escape");
-        QTest::newRow("close button") << QStringLiteral("close");
+        QTest::newRow("Cancel") << u"cancel"_s;
+        QTest::newRow("Escape") << u"escape"_s;
+        QTest::newRow("close button") << u"close"_s;
     }
 
     void keepAndClose()
     {
         QFETCH(QString, how);
         Fixture f;
-        const Clip clip = f.add(StoreFixture::text(QStringLiteral("draft")));
+        const Clip clip = f.add(StoreFixture::text(u"draft"_s));
         EditClipController editor(clip, *f.fx.store, largeScreen);
         int closed = 0;
         editor.setOnClose([&closed] { ++closed; });
@@ -173,7 +171,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
         editor.keepCheckbox()->click();
         QVERIFY(f.stored(clip).isKept);
-        editor.textView()->setPlainText(QStringLiteral("changed"));
+        editor.textView()->setPlainText(u"changed"_s);
         if (how == QLatin1String("cancel"))
             editor.cancel();
         else if (how == QLatin1String("escape"))
@@ -182,19 +180,19 @@ private slots:
             editor.close();
         QCOMPARE(closed, 1);
         QVERIFY(f.stored(clip).isKept);
-        QCOMPARE(f.stored(clip).text, std::optional<QString>(QStringLiteral("draft")));
+        QCOMPARE(f.stored(clip).text, std::optional<QString>(u"draft"_s));
     }
 
     void findBar()
     {
         Fixture f;
         EditClipController editor(
-            f.add(StoreFixture::text(QStringLiteral("one two one"))), *f.fx.store, largeScreen);
+            f.add(StoreFixture::text(u"one two one"_s)), *f.fx.store, largeScreen);
         editor.show();
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
         QTest::keyClick(editor.textView(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(editor.findField()->isVisible());
-        QTest::keyClicks(editor.findField(), QStringLiteral("one"));
+        QTest::keyClicks(editor.findField(), u"one"_s);
         QCOMPARE(editor.textView()->textCursor().selectionStart(), 0);
         QVERIFY(editor.findNext());
         QCOMPARE(editor.textView()->textCursor().selectionStart(), 8);

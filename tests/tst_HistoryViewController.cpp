@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaintedPixels.h"
 #include "RecordingHistoryDelegate.h"
-#include "TestHistory.h"
+#include "StoreFixture.h"
+#include "TestImages.h"
 #include "ui/ClipRowView.h"
 #include "ui/HistoryViewController.h"
 #include "ui/Translations.h"
@@ -37,7 +38,7 @@ struct Panel
         for (const QString &text :
             { u"Cherry"_s, u"Apple pie"_s, u"Banana bread"_s, u"Apple tart"_s })
             if (withClips)
-                history.add(text, ClipKind::text, text.startsWith(u"Apple"), text);
+                add(text, ClipKind::text, text.startsWith(u"Apple"), text);
         view.setDelegate(&recorder);
         view.setQuestionRunner([this](QMenu &question) -> QAction * {
             recorder.calls << u"ask"_s;
@@ -100,20 +101,25 @@ struct Panel
         return count;
     }
 
-    TestHistory history;
+    Clip add(const QString &preview, ClipKind kind = ClipKind::text, bool kept = false,
+        const std::optional<QString> &text = {}, const QByteArray &png = {})
+    {
+        return StoreFixture::add(store, StoreFixture::content(preview, kind, text, png), kept);
+    }
+
+    StoreFixture history;
+    ClipStore &store = history.open();
     RecordingHistoryDelegate recorder;
     bool confirm = true; // the answer to a question before deleting
-    HistoryViewController view { history.store(), history.settings() };
+    HistoryViewController view { store, *history.settings };
     QAbstractItemView *list = view.findChild<QAbstractItemView *>(u"historyList"_s);
 };
 
 const QString all = u"Apple tart|Banana bread|Apple pie|Cherry"_s;
 
-QImage filled(int width, int height, Qt::GlobalColor color = Qt::red)
+QByteArray filled(int width, int height, Qt::GlobalColor color = Qt::red)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(color);
-    return image;
+    return encodedImage("PNG", QSize(width, height), color);
 }
 
 struct Filter
@@ -197,7 +203,7 @@ void tst_HistoryViewController::visibleClips()
     QFETCH(Filter, c);
     Panel panel(c.withClips);
     if (!c.withClips && c.pinned)
-        panel.history.add(u"Not kept"_s);
+        panel.add(u"Not kept"_s);
     panel.view.setListMode(c.pinned ? ListMode::pinned : ListMode::all);
     panel.view.searchField()->setText(c.query);
     panel.view.reloadVisibleClips();
@@ -283,7 +289,7 @@ void tst_HistoryViewController::selection()
     if (!typedFirst)
         QTest::keyClicks(panel.view.searchField(), query);
     if (query.isEmpty() || typedFirst)
-        panel.history.add(u"Date"_s); // the store's announcement reloads
+        panel.add(u"Date"_s); // the store's announcement reloads
     QCOMPARE(panel.view.selectedRow(), expected);
 }
 
@@ -373,11 +379,11 @@ void tst_HistoryViewController::keys()
     QCOMPARE(panel.recorder.calls.join(u'|').replace(u"menu|copyPlain"_s, u"menu"_s), c.calls);
     QCOMPARE(panel.view.searchField()->text(), c.queryAfter);
     QCOMPARE(panel.view.selectedRow(), c.selectedAfter);
-    QCOMPARE(panel.view.visibleClips(), panel.history.store().search(c.queryAfter));
+    QCOMPARE(panel.view.visibleClips(), panel.store.search(c.queryAfter));
     // With no search the rows are the store's own list, not a copy that each
     // change to the history would have to copy again.
     if (c.queryAfter.isEmpty())
-        QCOMPARE(&panel.view.visibleClips(), &panel.history.store().clips());
+        QCOMPARE(&panel.view.visibleClips(), &panel.store.clips());
 }
 
 void tst_HistoryViewController::clicks_data()
@@ -415,9 +421,9 @@ void tst_HistoryViewController::clicks()
     QStringList long_ { QStringList(30, u"abcdefghi"_s).join(u' ') };
     for (int line = 2; line <= 30; ++line)
         long_ << u"line %1"_s.arg(line);
-    panel.history.add(u"Long"_s, ClipKind::text, false, long_.join(u'\n'));
-    panel.history.add(u"Files"_s, ClipKind::fileURLs, false, u"/home/me/a\n/home/me/b c"_s);
-    const Clip image = panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 3));
+    panel.add(u"Long"_s, ClipKind::text, false, long_.join(u'\n'));
+    panel.add(u"Files"_s, ClipKind::fileURLs, false, u"/home/me/a\n/home/me/b c"_s);
+    const Clip image = panel.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 3));
     QVERIFY(panel.show());
     QWidget other;
     if (c.otherWindowActive) {
@@ -459,8 +465,8 @@ void tst_HistoryViewController::contextMenu()
 {
     QFETCH(Menu, c);
     Panel panel;
-    const Clip clip = panel.history.add(
-        u"Row"_s, c.kind.value_or(ClipKind::text), c.kept, c.text, filled(4, 4));
+    const Clip clip
+        = panel.add(u"Row"_s, c.kind.value_or(ClipKind::text), c.kept, c.text, filled(4, 4));
     QVERIFY(panel.show());
     const int row = c.kind ? 0 : 5;
     const QList<QAction *> items = panel.view.updateContextMenu(row)->actions();
@@ -480,7 +486,7 @@ void tst_HistoryViewController::contextMenu()
     }
     QCOMPARE(panel.recorder.calls.join(u'|'), c.calls);
     const bool keptNow = c.trigger == 0 ? !c.kept : c.kept;
-    QCOMPARE(panel.history.store().clip(clip.id)->isKept, keptNow);
+    QCOMPARE(panel.store.clip(clip.id)->isKept, keptNow);
 
     // A right click opens the same menu, on a row only.
     const QPoint pos
@@ -501,14 +507,14 @@ void tst_HistoryViewController::storeChanges()
     Panel panel;
     panel.view.setListMode(ListMode::pinned);
     panel.view.reloadVisibleClips();
-    ClipStore &store = panel.history.store();
+    ClipStore &store = panel.store;
     const QList<Clip> clips = store.clips();
     store.setKept(clips[3].id, true);
     QCOMPARE(panel.visible(), u"Apple tart|Apple pie|Cherry"_s);
     store.deleteClip(clips[0].id);
     QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
     panel.view.setListMode(ListMode::all);
-    panel.history.add(u"Fig"_s);
+    panel.add(u"Fig"_s);
     QCOMPARE(panel.visible(), u"Fig|Banana bread|Apple pie|Cherry"_s);
     store.clearHistory();
     QCOMPARE(panel.visible(), u"Apple pie|Cherry"_s);
@@ -519,10 +525,10 @@ void tst_HistoryViewController::storeChanges()
 void tst_HistoryViewController::kindNames()
 {
     Panel panel(false);
-    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 4));
-    panel.history.add(u"Files"_s, ClipKind::fileURLs, false, u"/a\n/b"_s);
-    panel.history.add(u"/a /b"_s, ClipKind::fileURLs, false, u"/a\n/b"_s); // edited
-    panel.history.add(u"b"_s, ClipKind::fileURLs, false, u"/a/b"_s);
+    panel.add(u"Image"_s, ClipKind::image, false, {}, filled(4, 4));
+    panel.add(u"Files"_s, ClipKind::fileURLs, false, u"/a\n/b"_s);
+    panel.add(u"/a /b"_s, ClipKind::fileURLs, false, u"/a\n/b"_s); // edited
+    panel.add(u"b"_s, ClipKind::fileURLs, false, u"/a/b"_s);
     QTranslator german;
     QVERIFY(german.load(u":/i18n/quillstack_de.qm"_s));
     QVERIFY(qApp->installTranslator(&german));
@@ -574,8 +580,8 @@ void tst_HistoryViewController::thumbnails()
     QFETCH(int, file);
     Panel panel(false);
     QVERIFY(panel.show());
-    const Clip clip = panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(4000, 1000));
-    QFile image(panel.history.store().imagePath(clip));
+    const Clip clip = panel.add(u"Image"_s, ClipKind::image, false, {}, filled(4000, 1000));
+    QFile image(panel.store.imagePath(clip));
     if (file == 1)
         QVERIFY(image.remove());
     if (file == 2) {
@@ -593,11 +599,11 @@ void tst_HistoryViewController::thumbnails()
 
     // The image clip moves down; its row now paints a text clip, then another
     // image.
-    panel.history.add(u"Plain words"_s);
+    panel.add(u"Plain words"_s);
     QCOMPARE(panel.pixels(0), 0);
     QCOMPARE(panel.textLeft(0), 10);
     QCOMPARE(panel.pixels(1) > 36 * 9 / 2, file == 0);
-    panel.history.add(u"Blue"_s, ClipKind::image, false, {}, filled(36, 36, Qt::blue));
+    panel.add(u"Blue"_s, ClipKind::image, false, {}, filled(36, 36, Qt::blue));
     QTRY_VERIFY(panel.pixels(0, Qt::blue) > 30 * 30);
     QCOMPARE(panel.pixels(0), 0);
 }
@@ -607,7 +613,7 @@ void tst_HistoryViewController::thumbnails()
 void tst_HistoryViewController::accessibleButtons()
 {
     Panel panel;
-    panel.history.add(u"Image"_s, ClipKind::image, false, {}, filled(20, 20));
+    panel.add(u"Image"_s, ClipKind::image, false, {}, filled(20, 20));
     QVERIFY(panel.show());
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(panel.list);
     QVERIFY(list);

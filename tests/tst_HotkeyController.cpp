@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -25,8 +27,8 @@ struct Run
     explicit Run(const QString &settingsFile)
         : defaults(settingsFile)
     {
-        controller->setOnToggle([this] { log.append(QStringLiteral("all")); });
-        controller->setOnTogglePinned([this] { log.append(QStringLiteral("pinned")); });
+        controller->setOnToggle([this] { log.append(u"all"_s); });
+        controller->setOnTogglePinned([this] { log.append(u"pinned"_s); });
     }
 
     Defaults defaults;
@@ -73,7 +75,7 @@ void tst_HotkeyController::keyUpRunsTheCallback()
     QFETCH(QString, events);
     QFETCH(QString, log);
     QTemporaryDir dir;
-    Run run(dir.filePath(QStringLiteral("Quillstack.conf")));
+    Run run(dir.filePath(u"Quillstack.conf"_s));
     if (setup == QLatin1String("no callbacks")) {
         run.controller->setOnToggle({});
         run.controller->setOnTogglePinned({});

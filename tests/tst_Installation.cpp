@@ -29,19 +29,19 @@ const QString buildDir = qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR");
 
 // Relative to the installation prefix.
 const QStringList installedFiles {
-    QStringLiteral("bin/quillstack"),
-    QStringLiteral("share/applications/io.github.quillstack.Quillstack.desktop"),
-    QStringLiteral("share/metainfo/io.github.quillstack.quillstack.metainfo.xml"),
-    QStringLiteral("share/man/man1/quillstack.1.gz"),
-    QStringLiteral("share/doc/quillstack/copyright"),
-    QStringLiteral("share/doc/quillstack/changelog.gz"),
-    QStringLiteral("share/icons/hicolor/scalable/apps/io.github.quillstack.Quillstack.svg"),
+    u"bin/quillstack"_s,
+    u"share/applications/io.github.quillstack.Quillstack.desktop"_s,
+    u"share/metainfo/io.github.quillstack.quillstack.metainfo.xml"_s,
+    u"share/man/man1/quillstack.1.gz"_s,
+    u"share/doc/quillstack/copyright"_s,
+    u"share/doc/quillstack/changelog.gz"_s,
+    u"share/icons/hicolor/scalable/apps/io.github.quillstack.Quillstack.svg"_s,
     QStringLiteral(
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-symbolic.svg"),
     QStringLiteral(
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-paused-symbolic.svg"),
-    QStringLiteral("share/quillstack/translations/quillstack_de.qm"),
-    QStringLiteral("share/quillstack/translations/globalhotkeys_de.qm"),
+    u"share/quillstack/translations/quillstack_de.qm"_s,
+    u"share/quillstack/translations/globalhotkeys_de.qm"_s,
 };
 
 // Standard output, and with `errors` standard error apart; else both together.
@@ -63,10 +63,9 @@ QString run(const QString &program, const QStringList &arguments, bool *ok,
 // warnings, all of them, in `warnings`.
 QString renderManual(const QString &page, bool *ok, QString *warnings)
 {
-    return run(QStringLiteral("env"),
-        { QStringLiteral("MANWIDTH=80"), QStringLiteral("LC_ALL=C.UTF-8"), QStringLiteral("man"),
-            QStringLiteral("--warnings=w"), QStringLiteral("-l"), page },
-        ok, QString(), warnings);
+    return run(u"env"_s,
+        { u"MANWIDTH=80"_s, u"LC_ALL=C.UTF-8"_s, u"man"_s, u"--warnings=w"_s, u"-l"_s, page }, ok,
+        QString(), warnings);
 }
 
 // The option names a text lists at the start of its lines ("-h, --help",
@@ -92,20 +91,17 @@ void tst_Installation::installedTree()
     QTemporaryDir prefix;
     bool ok = false;
     QString output = run(QStringLiteral(CMAKE_COMMAND),
-        { QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"), prefix.path() }, &ok);
+        { u"--install"_s, buildDir, u"--prefix"_s, prefix.path() }, &ok);
     QVERIFY2(ok, qPrintable(output));
     for (const QString &file : installedFiles)
         QVERIFY2(QFileInfo(prefix.filePath(file)).isFile(), qPrintable(file));
     QVERIFY(QFileInfo(prefix.filePath(installedFiles.first())).isExecutable());
 
-    output
-        = run(QStringLiteral("desktop-file-validate"), { prefix.filePath(installedFiles[1]) }, &ok);
+    output = run(u"desktop-file-validate"_s, { prefix.filePath(installedFiles[1]) }, &ok);
     QVERIFY2(ok && output.isEmpty(), qPrintable(output));
     // Not even a pedantic remark ("P: ...").
-    output = run(QStringLiteral("appstreamcli"),
-        { QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"),
-            prefix.filePath(installedFiles[2]) },
-        &ok);
+    output = run(u"appstreamcli"_s,
+        { u"validate"_s, u"--no-net"_s, u"--pedantic"_s, prefix.filePath(installedFiles[2]) }, &ok);
     QVERIFY2(ok
             && !output.contains(
                 QRegularExpression(u"^[EWIP]: "_s, QRegularExpression::MultilineOption)),
@@ -122,7 +118,7 @@ void tst_Installation::installedTree()
 void tst_Installation::manualListsTheOptions()
 {
     const QuillstackProcess quillstack;
-    const QuillstackProcess::Result help = quillstack.run({ QStringLiteral("--help") });
+    const QuillstackProcess::Result help = quillstack.run({ u"--help"_s });
     QCOMPARE(help.exitCode, 0);
     const QStringList helpOptions = optionNames(help.out, uR"(\s+)"_s);
     QVERIFY2(helpOptions.contains(u"--toggle-pinned"_s), qPrintable(help.out));
@@ -130,7 +126,7 @@ void tst_Installation::manualListsTheOptions()
     bool ok = false;
     QString warnings;
     const QString manual
-        = renderManual(buildDir + QStringLiteral("/compressed/quillstack.1.gz"), &ok, &warnings);
+        = renderManual(buildDir + u"/compressed/quillstack.1.gz"_s, &ok, &warnings);
     QVERIFY2(ok, qPrintable(warnings));
     const qsizetype start = manual.indexOf(u"\nOPTIONS\n"_s);
     const qsizetype end = manual.indexOf(u"\nEXIT STATUS\n"_s);
@@ -144,20 +140,19 @@ void tst_Installation::debianPackage()
     QTemporaryDir packageDir;
     bool ok = false;
     QString output = run(QStringLiteral(CPACK_COMMAND),
-        { QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), packageDir.path(),
-            QStringLiteral("--config"), buildDir + QStringLiteral("/CPackConfig.cmake") },
+        { u"-G"_s, u"DEB"_s, u"-B"_s, packageDir.path(), u"--config"_s,
+            buildDir + u"/CPackConfig.cmake"_s },
         &ok, buildDir);
     QVERIFY2(ok, qPrintable(output));
-    const QStringList packages = QDir(packageDir.path()).entryList({ QStringLiteral("*.deb") });
+    const QStringList packages = QDir(packageDir.path()).entryList({ u"*.deb"_s });
     QCOMPARE(packages.size(), 1);
     const QString deb = packageDir.filePath(packages.first());
 
-    output = run(QStringLiteral("dpkg-deb"), { QStringLiteral("--contents"), deb }, &ok);
+    output = run(u"dpkg-deb"_s, { u"--contents"_s, deb }, &ok);
     QVERIFY2(ok, qPrintable(output));
     for (const QString &file : installedFiles)
-        QVERIFY2(output.contains(QStringLiteral(" ./usr/") + file + u'\n'), qPrintable(file));
-    const QString depends = run(QStringLiteral("dpkg-deb"),
-        { QStringLiteral("--field"), deb, QStringLiteral("Depends") }, &ok);
+        QVERIFY2(output.contains(u" ./usr/"_s + file + u'\n'), qPrintable(file));
+    const QString depends = run(u"dpkg-deb"_s, { u"--field"_s, deb, u"Depends"_s }, &ok);
     QVERIFY(ok);
     for (const char *package :
         { "libqt6widgets6", "libqt6dbus6", "libxkbcommon-x11-0", "libqt6svg6" })
@@ -166,11 +161,11 @@ void tst_Installation::debianPackage()
     // Debian's checker has nothing to say, informational remarks included;
     // what it says to root alone goes to standard error. A Debug build is not
     // optimised and so cannot use the checked string and memory calls.
-    QStringList lintian { QStringLiteral("--display-info"), QStringLiteral("--pedantic"), deb };
+    QStringList lintian { u"--display-info"_s, u"--pedantic"_s, deb };
     if (QLatin1String(QUILLSTACK_BUILD_TYPE) == QLatin1String("Debug"))
-        lintian.prepend(QStringLiteral("--suppress-tags=hardening-no-fortify-functions"));
+        lintian.prepend(u"--suppress-tags=hardening-no-fortify-functions"_s);
     QString errors;
-    output = run(QStringLiteral("lintian"), lintian, &ok, QString(), &errors);
+    output = run(u"lintian"_s, lintian, &ok, QString(), &errors);
     QVERIFY2(ok && output.isEmpty(), qPrintable(output + errors));
 }
 
@@ -179,10 +174,9 @@ void tst_Installation::licenceLines()
 {
     // The files in the checkout, new ones included, that git does not ignore.
     bool ok = false;
-    const QString files = run(QStringLiteral("git"),
-        { QStringLiteral("-C"), QStringLiteral(QUILLSTACK_SOURCE_DIR), QStringLiteral("ls-files"),
-            QStringLiteral("--cached"), QStringLiteral("--others"),
-            QStringLiteral("--exclude-standard") },
+    const QString files = run(u"git"_s,
+        { u"-C"_s, QStringLiteral(QUILLSTACK_SOURCE_DIR), u"ls-files"_s, u"--cached"_s,
+            u"--others"_s, u"--exclude-standard"_s },
         &ok);
     if (!ok)
         QSKIP("The sources are not a git checkout");

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -55,7 +57,7 @@ class tst_NamedShortcuts : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
-    QString ini() const { return m_dir.filePath(QStringLiteral("Quillstack.conf")); }
+    QString ini() const { return m_dir.filePath(u"Quillstack.conf"_s); }
 
 private slots:
     void init() { QFile::remove(ini()); }
@@ -67,7 +69,7 @@ private slots:
             QSignalSpy changed(&first.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
             const Name name = first.shortcuts.createName(StandardNames::togglePanel());
             QCOMPARE(storedValue(ini(), name).toString(), QString::fromUtf8(ctrlAltVJson));
-            QCOMPARE(changedNames(changed), QList<QString>({ QStringLiteral("togglePanel") }));
+            QCOMPARE(changedNames(changed), QList<QString>({ u"togglePanel"_s }));
             QCOMPARE(first.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
             QCOMPARE(first.shortcuts.getShortcut(name), ctrlAltV);
         }
@@ -92,20 +94,19 @@ private slots:
             QVERIFY(first.registrar.live().isEmpty());
             QCOMPARE(first.shortcuts.getShortcut(name), std::nullopt);
         }
-        QCOMPARE(
-            storedValue(ini(), StandardNames::togglePanel()).toString(), QStringLiteral("false"));
+        QCOMPARE(storedValue(ini(), StandardNames::togglePanel()).toString(), u"false"_s);
         Process later(ini());
         const Name name = later.shortcuts.createName(StandardNames::togglePanel());
         later.shortcuts.onKeyUp(name, [] {});
         QCOMPARE(later.shortcuts.getShortcut(name), std::nullopt);
         QVERIFY(later.registrar.live().isEmpty());
-        QCOMPARE(storedValue(ini(), name).toString(), QStringLiteral("false"));
+        QCOMPARE(storedValue(ini(), name).toString(), u"false"_s);
     }
 
     void clearingANameWithoutDefaultRemovesIt()
     {
         Process p(ini());
-        const Name name(QStringLiteral("custom"));
+        const Name name(u"custom"_s);
         p.shortcuts.setShortcut(ctrlShiftK, name);
         QVERIFY(p.defaults.contains(name.storageKey()));
         p.shortcuts.setShortcut(std::nullopt, name);
@@ -121,12 +122,12 @@ private slots:
     void unreadableEntriesAreLeftAlone()
     {
         QSettings(ini(), QSettings::IniFormat)
-            .setValue(StandardNames::togglePanel().storageKey(), QStringLiteral("{broken"));
+            .setValue(StandardNames::togglePanel().storageKey(), u"{broken"_s);
         Process p(ini());
         const Name name = p.shortcuts.createName(StandardNames::togglePanel());
         QCOMPARE(p.shortcuts.getShortcut(name), std::nullopt);
         QVERIFY(p.registrar.live().isEmpty());
-        QCOMPARE(storedValue(ini(), name).toString(), QStringLiteral("{broken"));
+        QCOMPARE(storedValue(ini(), name).toString(), u"{broken"_s);
     }
 
     void changingAShortcutMovesTheRegistration()
@@ -134,36 +135,36 @@ private slots:
         Process p(ini());
         const Name name = p.shortcuts.createName(StandardNames::togglePanel());
         QStringList log;
-        p.shortcuts.onKeyDown(name, [&] { log.append(QStringLiteral("down")); });
-        p.shortcuts.onKeyUp(name, [&] { log.append(QStringLiteral("up")); });
+        p.shortcuts.onKeyDown(name, [&] { log.append(u"down"_s); });
+        p.shortcuts.onKeyUp(name, [&] { log.append(u"up"_s); });
         p.shortcuts.setShortcut(ctrlShiftK, name);
         QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlShiftK }));
         QCOMPARE(p.shortcuts.registeredShortcuts(), QSet<Shortcut>({ ctrlShiftK }));
         QVERIFY(!p.registrar.press(ctrlAltV));
         QVERIFY(p.registrar.press(ctrlShiftK));
-        QCOMPARE(log, QStringList({ QStringLiteral("down") }));
+        QCOMPARE(log, QStringList({ u"down"_s }));
         QVERIFY(p.registrar.release(ctrlShiftK));
-        QCOMPARE(log, QStringList({ QStringLiteral("down"), QStringLiteral("up") }));
+        QCOMPARE(log, QStringList({ u"down"_s, u"up"_s }));
     }
 
     void twoNamesOnOneShortcutBothFire()
     {
         Process p(ini());
         const Name first = p.shortcuts.createName(StandardNames::togglePanel());
-        const Name second(QStringLiteral("second"));
+        const Name second(u"second"_s);
         p.shortcuts.setShortcut(ctrlAltV, second);
         QStringList log;
-        p.shortcuts.onKeyUp(first, [&] { log.append(QStringLiteral("first 1")); });
-        p.shortcuts.onKeyUp(first, [&] { log.append(QStringLiteral("first 2")); });
-        p.shortcuts.onKeyUp(second, [&] { log.append(QStringLiteral("second")); });
+        p.shortcuts.onKeyUp(first, [&] { log.append(u"first 1"_s); });
+        p.shortcuts.onKeyUp(first, [&] { log.append(u"first 2"_s); });
+        p.shortcuts.onKeyUp(second, [&] { log.append(u"second"_s); });
         // One registration serves both names.
         QCOMPARE(p.registrar.live().size(), 1);
         QVERIFY(p.registrar.press(ctrlAltV));
         QVERIFY(log.isEmpty());
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(log.size(), 3);
-        QVERIFY(log.indexOf(QStringLiteral("first 1")) < log.indexOf(QStringLiteral("first 2")));
-        QVERIFY(log.contains(QStringLiteral("second")));
+        QVERIFY(log.indexOf(u"first 1"_s) < log.indexOf(u"first 2"_s));
+        QVERIFY(log.contains(u"second"_s));
     }
 
     // Paused shortcuts stay registered but run nothing. (A recorder also
@@ -189,13 +190,13 @@ private slots:
         const Name panel = p.shortcuts.createName(StandardNames::togglePanel());
         const Name pinned = p.shortcuts.createName(StandardNames::togglePinnedPanel());
         p.shortcuts.setShortcut(std::nullopt, pinned);
-        p.defaults.setObject(QStringLiteral("maxClipCount"), 50);
+        p.defaults.setObject(u"maxClipCount"_s, 50);
         QSignalSpy changed(&p.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
         p.shortcuts.resetAll();
-        QCOMPARE(changedNames(changed), QList<QString>({ QStringLiteral("togglePanel") }));
+        QCOMPARE(changedNames(changed), QList<QString>({ u"togglePanel"_s }));
         QVERIFY(!p.defaults.contains(panel.storageKey()));
-        QCOMPARE(storedValue(ini(), pinned).toString(), QStringLiteral("false"));
-        QCOMPARE(p.defaults.integer(QStringLiteral("maxClipCount")), 50);
+        QCOMPARE(storedValue(ini(), pinned).toString(), u"false"_s);
+        QCOMPARE(p.defaults.integer(u"maxClipCount"_s), 50);
         QVERIFY(p.registrar.live().isEmpty());
 
         // A reset of a name that has a default brings the default back.
@@ -240,7 +241,7 @@ private slots:
         p.shortcuts.onKeyUp(panel, [&] {
             ++runs;
             p.shortcuts.removeAllHandlers();
-            p.shortcuts.onKeyUp(Name(QStringLiteral("other")), [] {});
+            p.shortcuts.onKeyUp(Name(u"other"_s), [] {});
         });
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(runs, 1);

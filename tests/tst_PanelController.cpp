@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(ListMode)
 
 namespace {
@@ -30,7 +32,7 @@ struct Fixture
         screens.sideBySide();
         workspace.frontmost = editor;
         for (int i = 0; i < clips; ++i) {
-            clipStore.add(StoreFixture::text(QStringLiteral("clip %1").arg(i)));
+            clipStore.add(StoreFixture::text(u"clip %1"_s.arg(i)));
             if (i < kept)
                 clipStore.setKept(clipStore.clips().first().id, true);
         }
@@ -159,13 +161,10 @@ void tst_PanelController::outsideClick_data()
     QTest::newRow("elsewhere") << QPointF(100.5, 500.5) << QString() << true;
     QTest::newRow("panel's bottom-left corner") << QPointF(1580, 0) << QString() << false;
     QTest::newRow("just above the panel") << QPointF(1700.5, 1050.5) << QString() << true;
-    QTest::newRow("always visible") << QPointF(100.5, 500.5) << QStringLiteral("always") << false;
-    QTest::newRow("on another window of ours")
-        << QPointF(150.5, 900.5) << QStringLiteral("own") << false;
-    QTest::newRow("a modal dialog is open")
-        << QPointF(100.5, 500.5) << QStringLiteral("modal") << false;
-    QTest::newRow("a menu of ours is open")
-        << QPointF(100.5, 500.5) << QStringLiteral("menu") << false;
+    QTest::newRow("always visible") << QPointF(100.5, 500.5) << u"always"_s << false;
+    QTest::newRow("on another window of ours") << QPointF(150.5, 900.5) << u"own"_s << false;
+    QTest::newRow("a modal dialog is open") << QPointF(100.5, 500.5) << u"modal"_s << false;
+    QTest::newRow("a menu of ours is open") << QPointF(100.5, 500.5) << u"menu"_s << false;
 }
 
 void tst_PanelController::outsideClick()

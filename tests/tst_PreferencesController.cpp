@@ -46,8 +46,8 @@ struct Fixture
         return true;
     }
 
-    QString autostart() const { return dir.filePath(QStringLiteral("config/autostart")); }
-    QString systemAutostart() const { return dir.filePath(QStringLiteral("xdg/autostart")); }
+    QString autostart() const { return dir.filePath(u"config/autostart"_s); }
+    QString systemAutostart() const { return dir.filePath(u"xdg/autostart"_s); }
     QByteArray entry() const
     {
         QFile file(loginItem.entryPath());
@@ -55,15 +55,14 @@ struct Fixture
     }
 
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    Defaults defaults { dir.filePath(u"Quillstack.conf"_s) };
     FakeHotkeyRegistrar registrar;
     FakeKeyboardLayout keyboard;
     GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, keyboard };
     bool seeded;
     Settings settings { defaults };
-    ClipStore store { settings, dir.filePath(QStringLiteral("data")) };
-    LoginItem loginItem { autostart(), { systemAutostart() },
-        QStringLiteral("/opt/My Apps/quillstack") };
+    ClipStore store { settings, dir.filePath(u"data"_s) };
+    LoginItem loginItem { autostart(), { systemAutostart() }, u"/opt/My Apps/quillstack"_s };
     PreferencesController window { settings, store, shortcuts, loginItem };
 };
 
@@ -82,15 +81,15 @@ private slots:
         QTest::addColumn<qint64>("stored");
         QTest::addColumn<QString>("shown");
         QTest::newRow("age in the list")
-            << QStringLiteral("maxAgeHours") << qint64(24) << qtTrId("prefs.age.day");
+            << u"maxAgeHours"_s << qint64(24) << qtTrId("prefs.age.day");
         QTest::newRow("age of 12 hours shows a week")
-            << QStringLiteral("maxAgeHours") << qint64(12) << qtTrId("prefs.age.week");
+            << u"maxAgeHours"_s << qint64(12) << qtTrId("prefs.age.week");
         QTest::newRow("3 MB per clip shows 1 MB")
-            << QStringLiteral("maxClipBytes") << qint64(3 * 1048576) << qtTrId("prefs.size.1mb");
+            << u"maxClipBytes"_s << qint64(3 * 1048576) << qtTrId("prefs.size.1mb");
         QTest::newRow("odd total shows unlimited")
-            << QStringLiteral("maxTotalBytes") << qint64(12345) << qtTrId("prefs.size.unlimited");
+            << u"maxTotalBytes"_s << qint64(12345) << qtTrId("prefs.size.unlimited");
         QTest::newRow("total in the list")
-            << QStringLiteral("maxTotalBytes") << qint64(104857600) << qtTrId("prefs.size.100mb");
+            << u"maxTotalBytes"_s << qint64(104857600) << qtTrId("prefs.size.100mb");
     }
 
     void initialSelection()
@@ -125,7 +124,7 @@ private slots:
         row("clip size: no item keeps the value", "clipSize", -1, "maxClipBytes", 10485760);
         row("total: unlimited", "total", 0, "maxTotalBytes", 0);
         row("total: no item", "total", -1, "maxTotalBytes", 0);
-        row("position: top left", "anchor", 0, "panelAnchor", QStringLiteral("topLeft"));
+        row("position: top left", "anchor", 0, "panelAnchor", u"topLeft"_s);
         row("position: no item changes nothing", "anchor", -1, "panelAnchor", QVariant());
         row("always visible", "visible", 1, "alwaysVisible", true);
         row("keep the clipboard: off", "keep", 0, "keepClipboardAlive", false);
@@ -137,7 +136,7 @@ private slots:
         QFETCH(qint64, argument);
         QFETCH(QString, key);
         QFETCH(QVariant, stored);
-        Fixture f({ { QStringLiteral("maxClipBytes"), qint64(10485760) } });
+        Fixture f({ { u"maxClipBytes"_s, qint64(10485760) } });
         QSignalSpy announced(&f.settings, &Settings::settingsDidChange);
         PreferencesController &w = f.window;
         if (handler == QLatin1String("age"))
@@ -194,7 +193,7 @@ private slots:
         QFETCH(QString, removedTold);
         QFETCH(int, limit);
         QFETCH(int, clipsLeft);
-        Fixture f({ { QStringLiteral("maxClipCount"), qint64(30) } });
+        Fixture f({ { u"maxClipCount"_s, qint64(30) } });
         for (int i = 0; i < 20; ++i) {
             ClipContent clip;
             clip.preview = QString::number(i);
@@ -279,12 +278,12 @@ private slots:
 
     void countFieldRange()
     {
-        Fixture f({ { QStringLiteral("maxClipCount"), qint64(50000) } });
+        Fixture f({ { u"maxClipCount"_s, qint64(50000) } });
         QCOMPARE(f.window.countField()->minimum(), 1);
         // Showing a value the field cannot hold does not change it.
         QCOMPARE(f.window.countField()->value(), 10000);
         QCOMPARE(f.settings.maxClipCount(), 50000);
-        QCOMPARE(f.window.panelRecorder()->text(), QStringLiteral("Ctrl+Alt+V"));
+        QCOMPARE(f.window.panelRecorder()->text(), u"Ctrl+Alt+V"_s);
     }
 
     void launchAtLogin_data()
@@ -308,7 +307,7 @@ private slots:
         Fixture f;
         if (systemEntry) {
             QVERIFY(QDir().mkpath(f.systemAutostart()));
-            QFile system(f.systemAutostart() + QStringLiteral("/quillstack.desktop"));
+            QFile system(f.systemAutostart() + u"/quillstack.desktop"_s);
             QVERIFY(system.open(QIODevice::WriteOnly));
             system.write("[Desktop Entry]\nType=Application\nExec=quillstack\n");
         }
@@ -337,7 +336,7 @@ private slots:
     void launchAtLoginFailure()
     {
         Fixture f;
-        QVERIFY(QDir().mkpath(f.dir.filePath(QStringLiteral("config"))));
+        QVERIFY(QDir().mkpath(f.dir.filePath(u"config"_s)));
         QFile blocker(f.autostart());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();

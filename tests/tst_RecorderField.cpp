@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -43,10 +45,9 @@ struct Fixture
         auto *layout = new QVBoxLayout(&window);
         layout->addWidget(before);
         recorder = new RecorderField(shortcuts, name, [this](const std::optional<Shortcut> &s) {
-            changes.append(s ? s->description(keyboard) : QStringLiteral("none"));
+            changes.append(s ? s->description(keyboard) : u"none"_s);
         });
-        recorder->setOtherNames({ { name, QStringLiteral("Open kept clips") },
-            { other, QStringLiteral("Open history") } });
+        recorder->setOtherNames({ { name, u"Open kept clips"_s }, { other, u"Open history"_s } });
         layout->addWidget(recorder);
         layout->addWidget(after);
         layout->setContentsMargins(20, 20, 20, 20);
@@ -59,7 +60,7 @@ struct Fixture
             }
             return nullptr;
         });
-        menu.addAction(QStringLiteral("&Quit"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        menu.addAction(u"&Quit"_s)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
         window.show();
         QApplication::setActiveWindow(&window);
         before->setFocus();
@@ -74,16 +75,16 @@ struct Fixture
     QString stored() const
     {
         const std::optional<Shortcut> s = shortcuts.getShortcut(name);
-        return s ? s->description(keyboard) : QStringLiteral("none");
+        return s ? s->description(keyboard) : u"none"_s;
     }
 
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    Defaults defaults { dir.filePath(u"Quillstack.conf"_s) };
     FakeHotkeyRegistrar registrar;
     FakeKeyboardLayout keyboard;
     NamedShortcuts shortcuts { defaults, registrar, keyboard };
-    Name name { QStringLiteral("togglePinnedPanel"), ctrlAltP };
-    Name other { QStringLiteral("togglePanel"), ctrlAltH };
+    Name name { u"togglePinnedPanel"_s, ctrlAltP };
+    Name other { u"togglePanel"_s, ctrlAltH };
     QWidget window;
     QLineEdit *before = new QLineEdit;
     QLineEdit *after = new QLineEdit;
@@ -136,11 +137,9 @@ private slots:
         row("Delete clears", { Key::deleteForward, Qt::Key_Delete, {} }, "none", 0, true);
         row("Backspace clears", { Key::delete_, Qt::Key_Backspace, {} }, "none", 0, true);
         row("a menu item's shortcut", { Key::q, Qt::Key_Q, Qt::ControlModifier }, "Ctrl+Alt+P", 0,
-            true,
-            localizedString("keyboard_shortcut_used_by_menu_item").arg(QStringLiteral("Quit")));
+            true, localizedString("keyboard_shortcut_used_by_menu_item").arg(u"Quit"_s));
         row("the other name's shortcut", { Key::h, Qt::Key_H, ca }, "Ctrl+Alt+P", 0, true,
-            localizedString("keyboard_shortcut_used_by_other_name")
-                .arg(QStringLiteral("Open history")));
+            localizedString("keyboard_shortcut_used_by_other_name").arg(u"Open history"_s));
         row("held elsewhere, OK", { Key::b, Qt::Key_B, ca }, "Ctrl+Alt+P", 0, true, heldElsewhere);
         row("held elsewhere, used anyway", { Key::b, Qt::Key_B, ca }, "Ctrl+Alt+B", 0, false,
             heldElsewhere, "force_use_shortcut");
@@ -185,7 +184,7 @@ private slots:
         pressKey(Key::tab, Qt::Key_Tab);
         QVERIFY(!f.recorder->isRecording());
         QCOMPARE(QApplication::focusWidget(), f.after);
-        QCOMPARE(f.stored(), QStringLiteral("Ctrl+Alt+P"));
+        QCOMPARE(f.stored(), u"Ctrl+Alt+P"_s);
     }
 
     // Global shortcuts do nothing while recording, and act again after.
@@ -236,8 +235,8 @@ private slots:
         auto *clear = f.recorder->findChild<QToolButton *>();
         QVERIFY(clear);
         clear->click();
-        QCOMPARE(f.stored(), QStringLiteral("none"));
-        QCOMPARE(f.changes, QStringList { QStringLiteral("none") });
+        QCOMPARE(f.stored(), u"none"_s);
+        QCOMPARE(f.changes, QStringList { u"none"_s });
     }
 };
 

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 class tst_ReviewPrompt : public QObject
 {
     Q_OBJECT
@@ -52,7 +54,7 @@ void tst_ReviewPrompt::thresholdsFireOnce()
     QFETCH(QList<int>, firingOpens);
 
     QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("q.conf"));
+    const QString ini = dir.filePath(u"q.conf"_s);
     QList<int> fired;
     for (int open = 1; open <= opens; ++open) {
         // A fresh prompt over a fresh read of the file each time: all state
@@ -101,7 +103,7 @@ void tst_ReviewPrompt::storedFiredList()
     QFETCH(QList<qint64>, firedAfter);
 
     QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("q.conf"));
+    const QString ini = dir.filePath(u"q.conf"_s);
     QFile file(ini);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[General]\nreview.settingsOpens=4\n" + iniLine + "\n");
@@ -128,7 +130,7 @@ void tst_ReviewPrompt::storedFiredList()
 void tst_ReviewPrompt::requestTiming()
 {
     QTemporaryDir dir;
-    Defaults defaults(dir.filePath(QStringLiteral("q.conf")));
+    Defaults defaults(dir.filePath(u"q.conf"_s));
     defaults.setObject(QLatin1String(SettingsKeys::reviewHotkeyPanelOpens), 29);
     ReviewPrompt prompt(defaults);
     QSignalSpy requests(&prompt, &ReviewPrompt::reviewRequested);

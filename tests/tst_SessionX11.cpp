@@ -20,9 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString serviceName = QStringLiteral("io.github.quillstack.Quillstack");
-const QString objectPath = QStringLiteral("/io/github/quillstack/Quillstack");
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString serviceName = u"io.github.quillstack.Quillstack"_s;
+const QString objectPath = u"/io/github/quillstack/Quillstack"_s;
+const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
 
 QDBusMessage busCall(const QString &interface, const QString &member, const QVariantList &arguments)
 {
@@ -61,8 +61,7 @@ bool serviceRunning()
 // The running program's history as `--list --json` prints it.
 QJsonArray history(const QuillstackProcess &quillstack)
 {
-    const QuillstackProcess::Result listed = quillstack.run(
-        { QStringLiteral("--list"), QStringLiteral("100"), QStringLiteral("--json") });
+    const QuillstackProcess::Result listed = quillstack.run({ u"--list"_s, u"100"_s, u"--json"_s });
     if (listed.exitCode != 0)
         return {};
     return QJsonDocument::fromJson(listed.out.toUtf8()).array();
@@ -79,16 +78,14 @@ QStringList previews(const QJsonArray &rows)
 bool panelVisible()
 {
     bool found = false;
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Quillstack$") },
-        &found);
+    runTool(
+        u"xdotool"_s, { u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Quillstack$"_s }, &found);
     return found;
 }
 
 QString clipboardText()
 {
-    return QString::fromUtf8(ClipboardTools::readWithXclip(QStringLiteral("UTF8_STRING")));
+    return QString::fromUtf8(ClipboardTools::readWithXclip(u"UTF8_STRING"_s));
 }
 
 } // namespace
@@ -118,9 +115,8 @@ private:
 void tst_SessionX11::startsOnceAndAnswers()
 {
     QVERIFY(!serviceRunning());
-    QCOMPARE(m_running.run({ QStringLiteral("--toggle") }).err,
-        QStringLiteral("quillstack: Quillstack is not running.\n"));
-    m_tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    QCOMPARE(m_running.run({ u"--toggle"_s }).err, u"quillstack: Quillstack is not running.\n"_s);
+    m_tray.start(u"trayer"_s, { u"--edge"_s, u"top"_s });
     m_running.start();
     QVERIFY(waitFor([] { return serviceRunning(); }));
 
@@ -139,50 +135,45 @@ void tst_SessionX11::listsAndCopies()
     QVERIFY(waitFor([&] { return history(quillstack).size() == 2; }));
     const QJsonArray rows = history(quillstack);
     QCOMPARE(previews(rows), (QStringList { u"second"_s, u"first"_s }));
-    QCOMPARE(rows[0][QLatin1String("kind")].toString(), QStringLiteral("text"));
+    QCOMPARE(rows[0][QLatin1String("kind")].toString(), u"text"_s);
     QCOMPARE(rows[1][QLatin1String("index")].toInt(), 1);
     QVERIFY(!rows[0][QLatin1String("kept")].toBool());
     QVERIFY(QDateTime::fromString(rows[0][QLatin1String("date")].toString(), Qt::ISODateWithMs)
                 .isValid());
 
-    const QuillstackProcess::Result newest
-        = quillstack.run({ QStringLiteral("--list"), QStringLiteral("1") });
+    const QuillstackProcess::Result newest = quillstack.run({ u"--list"_s, u"1"_s });
     QCOMPARE(newest.exitCode, 0);
     QCOMPARE(newest.out.count(u'\n'), 1);
     QVERIFY(newest.out.contains(rows[0][QLatin1String("id")].toString()));
     QVERIFY(newest.out.trimmed().endsWith(QLatin1String("second")));
 
     // Copying by index and by id writes the clip and leaves the history as it was.
-    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), QStringLiteral("1") }).exitCode, 0);
-    QCOMPARE(clipboardText(), QStringLiteral("first"));
-    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), rows[0][QLatin1String("id")].toString() })
-                 .exitCode,
-        0);
-    QCOMPARE(clipboardText(), QStringLiteral("second"));
+    QCOMPARE(quillstack.run({ u"--copy"_s, u"1"_s }).exitCode, 0);
+    QCOMPARE(clipboardText(), u"first"_s);
+    QCOMPARE(quillstack.run({ u"--copy"_s, rows[0][QLatin1String("id")].toString() }).exitCode, 0);
+    QCOMPARE(clipboardText(), u"second"_s);
     QCOMPARE(history(quillstack), rows);
-    const QuillstackProcess::Result missing
-        = quillstack.run({ QStringLiteral("--copy"), QStringLiteral("7") });
+    const QuillstackProcess::Result missing = quillstack.run({ u"--copy"_s, u"7"_s });
     QCOMPARE(missing.exitCode, 1);
-    QCOMPARE(missing.err, QStringLiteral("quillstack: There is no clip 7.\n"));
+    QCOMPARE(missing.err, u"quillstack: There is no clip 7.\n"_s);
     const QString longId(300, u'f');
-    QCOMPARE(quillstack.run({ QStringLiteral("--copy"), longId }).err,
-        QStringLiteral("quillstack: There is no clip %1….\n").arg(longId.left(80)));
+    QCOMPARE(quillstack.run({ u"--copy"_s, longId }).err,
+        u"quillstack: There is no clip %1….\n"_s.arg(longId.left(80)));
 }
 
 void tst_SessionX11::pauseAndRecording()
 {
     QuillstackProcess &quillstack = m_running;
     // Nothing copied while paused is recorded, not even after resuming.
-    QCOMPARE(quillstack.run({ QStringLiteral("--pause") }).exitCode, 0);
+    QCOMPARE(quillstack.run({ u"--pause"_s }).exitCode, 0);
     // Resumed only once the program has read that copy, so that the copy
     // is not still being read when recording starts again.
     ClipboardTools tools;
-    QProcess *owner = tools.startOwner(
-        { { QStringLiteral("UTF8_STRING"), "while paused" } }, { QStringLiteral("--report") });
+    QProcess *owner = tools.startOwner({ { u"UTF8_STRING"_s, "while paused" } }, { u"--report"_s });
     QVERIFY(owner);
     QVERIFY(HelperProcesses::waitForLine(*owner, "taken TARGETS"));
     QVERIFY(HelperProcesses::waitForLine(*owner, "taken UTF8_STRING"));
-    QCOMPARE(quillstack.run({ QStringLiteral("--resume") }).exitCode, 0);
+    QCOMPARE(quillstack.run({ u"--resume"_s }).exitCode, 0);
     QVERIFY(ClipboardTools::copyWithXclip("after"));
     QVERIFY(waitFor([&] { return previews(history(quillstack)).value(0) == u"after"_s; }));
     QCOMPARE(previews(history(quillstack)), (QStringList { u"after"_s, u"second"_s, u"first"_s }));
@@ -216,8 +207,8 @@ void tst_SessionX11::commandsShowAndHideThePanel()
         QCOMPARE(result.err, QString());
         QVERIFY2(waitFor([&] { return panelVisible() == shown; }), qPrintable(command));
     }
-    QCOMPARE(m_running.run({ QStringLiteral("--preferences") }).exitCode, 0);
-    QCOMPARE(m_running.run({ QStringLiteral("--clear") }).exitCode, 0);
+    QCOMPARE(m_running.run({ u"--preferences"_s }).exitCode, 0);
+    QCOMPARE(m_running.run({ u"--clear"_s }).exitCode, 0);
     QCOMPARE(history(m_running), QJsonArray());
 }
 
@@ -227,16 +218,15 @@ void tst_SessionX11::stalledProgramIsGivenUp()
     const auto pid = pid_t(m_running.program.processId());
     QVERIFY(pid > 0);
     ::kill(pid, SIGSTOP);
-    const QuillstackProcess::Result stalled = m_running.run({ QStringLiteral("--show") });
+    const QuillstackProcess::Result stalled = m_running.run({ u"--show"_s });
     ::kill(pid, SIGCONT);
     QCOMPARE(stalled.exitCode, 1);
-    QCOMPARE(
-        stalled.err, QStringLiteral("quillstack: Quillstack did not answer within a second.\n"));
+    QCOMPARE(stalled.err, u"quillstack: Quillstack did not answer within a second.\n"_s);
 }
 
 void tst_SessionX11::quitEndsIt()
 {
-    QCOMPARE(m_running.run({ QStringLiteral("--quit") }).exitCode, 0);
+    QCOMPARE(m_running.run({ u"--quit"_s }).exitCode, 0);
     QVERIFY(m_running.program.waitForFinished(30000));
     QCOMPARE(m_running.program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_running.program.exitCode(), 0);
@@ -260,26 +250,22 @@ void tst_SessionX11::cleanupTestCase()
 void tst_SessionX11::withoutSessionBusRunsAlone()
 {
     QuillstackProcess quillstack;
-    quillstack.environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    quillstack.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), quillstack.home.path());
+    quillstack.environment.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
+    quillstack.environment.insert(u"XDG_RUNTIME_DIR"_s, quillstack.home.path());
     quillstack.program.setProcessChannelMode(QProcess::SeparateChannels);
 
     // A reader of the files (an export while none runs) holds the folder
     // shared: a start waits for it rather than take it for a running program.
-    const QString folder = quillstack.home.filePath(QStringLiteral("data/Quillstack"));
-    const QString lock = folder + QStringLiteral("/lock");
+    const QString folder = quillstack.home.filePath(u"data/Quillstack"_s);
+    const QString lock = folder + u"/lock"_s;
     QVERIFY(QDir().mkpath(folder));
     QProcess reader;
-    reader.start(QStringLiteral("flock"),
-        { QStringLiteral("--shared"), QStringLiteral("--close"), lock, QStringLiteral("cat") });
-    QVERIFY(waitFor([&] {
-        return !runToolOk(QStringLiteral("flock"),
-            { QStringLiteral("--nonblock"), lock, QStringLiteral("true") });
-    }));
+    reader.start(u"flock"_s, { u"--shared"_s, u"--close"_s, lock, u"cat"_s });
+    QVERIFY(waitFor([&] { return !runToolOk(u"flock"_s, { u"--nonblock"_s, lock, u"true"_s }); }));
     quillstack.start();
     QVERIFY(quillstack.program.waitForStarted());
     const auto waitsOnTheLock = [&] {
-        const QDir fds(QStringLiteral("/proc/%1/fd").arg(quillstack.program.processId()));
+        const QDir fds(u"/proc/%1/fd"_s.arg(quillstack.program.processId()));
         const QStringList names
             = fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         return std::any_of(names.cbegin(), names.cend(),
@@ -304,15 +290,14 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     // shows once a tray appears.
     const QString pid = QString::number(quillstack.program.processId());
     auto visible = [&](const char *name) {
-        return runToolOk(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                QStringLiteral("--pid"), pid, QStringLiteral("--name"),
+        return runToolOk(u"xdotool"_s,
+            { u"search"_s, u"--all"_s, u"--onlyvisible"_s, u"--pid"_s, pid, u"--name"_s,
                 QString::fromLatin1(name) });
     };
     QVERIFY(waitFor([&] { return visible("^Quillstack$"); }));
     QVERIFY(!visible("^$"));
     QProcess tray;
-    tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    tray.start(u"trayer"_s, { u"--edge"_s, u"top"_s });
     QVERIFY(waitFor([&] { return visible("^$"); }));
 
     // One writer per history folder: a second start, with no bus to hand
@@ -324,12 +309,12 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
         QStringLiteral("quillstack: Another Quillstack is already running with the history in "
                        "%1, and it cannot be reached without a session bus.\n")
             .arg(folder));
-    const QuillstackProcess::Result busy = quillstack.run({ QStringLiteral("--export") });
+    const QuillstackProcess::Result busy = quillstack.run({ u"--export"_s });
     QCOMPARE(busy.exitCode, 1);
-    QVERIFY2(busy.err.contains(folder + QStringLiteral(" is in use")), qPrintable(busy.err));
+    QVERIFY2(busy.err.contains(folder + u" is in use"_s), qPrintable(busy.err));
 
     QVERIFY(ClipboardTools::copyWithXclip("recorded alone"));
-    QFile archive(folder + QStringLiteral("/clips.json"));
+    QFile archive(folder + u"/clips.json"_s);
     QVERIFY(waitFor([&] {
         archive.close();
         return archive.open(QIODevice::ReadOnly) && archive.readAll().contains("recorded alone");
@@ -337,9 +322,9 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
     quillstack.program.terminate();
     QVERIFY(quillstack.program.waitForFinished(30000));
     QCOMPARE(quillstack.program.exitCode(), 0);
-    const QuillstackProcess::Result exported = quillstack.run({ QStringLiteral("--export") });
+    const QuillstackProcess::Result exported = quillstack.run({ u"--export"_s });
     QCOMPARE(exported.exitCode, 0);
-    QVERIFY(exported.out.contains(QStringLiteral("recorded alone")));
+    QVERIFY(exported.out.contains(u"recorded alone"_s));
     err += quillstack.program.readAllStandardError();
     QCOMPARE(err.count("cannot reach"), 1);
     QCOMPARE(err.count("No system tray was found."), 1);
@@ -353,10 +338,10 @@ void tst_SessionX11::withoutSessionBusRunsAlone()
 void tst_SessionX11::exportWithAndWithoutTheProgram()
 {
     QuillstackProcess quillstack;
-    const QString archive = quillstack.home.filePath(QStringLiteral("data/Quillstack/clips.json"));
+    const QString archive = quillstack.home.filePath(u"data/Quillstack/clips.json"_s);
     const auto exported = [&] {
-        const QuillstackProcess::Result result = quillstack.run({ QStringLiteral("--export") });
-        return result.exitCode == 0 ? result.out : QStringLiteral("failed: ") + result.err;
+        const QuillstackProcess::Result result = quillstack.run({ u"--export"_s });
+        return result.exitCode == 0 ? result.out : u"failed: "_s + result.err;
     };
     const auto exportedPreviews = [&] {
         QStringList texts;
@@ -364,14 +349,13 @@ void tst_SessionX11::exportWithAndWithoutTheProgram()
             texts.append(clip[QLatin1String("preview")].toString());
         return texts;
     };
-    QCOMPARE(exported(), QStringLiteral("[\n]\n")); // nothing yet, nothing running
+    QCOMPARE(exported(), u"[\n]\n"_s); // nothing yet, nothing running
     QProcess tray;
-    tray.start(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top") });
+    tray.start(u"trayer"_s, { u"--edge"_s, u"top"_s });
     for (int run = 0; run < 2; ++run) {
         quillstack.start();
         QVERIFY(waitFor([] { return serviceRunning(); }));
-        const QString a = QStringLiteral("export a%1").arg(run),
-                      b = QStringLiteral("export b%1").arg(run);
+        const QString a = u"export a%1"_s.arg(run), b = u"export b%1"_s.arg(run);
         // Copies made while the program is still starting may pass unseen:
         // copy again until the first one is recorded.
         QVERIFY(waitFor([&] {
@@ -387,7 +371,7 @@ void tst_SessionX11::exportWithAndWithoutTheProgram()
             QVERIFY(waitFor([] { return !serviceRunning(); }));
             QCOMPARE(exported(), running);
         } else {
-            QCOMPARE(quillstack.run({ QStringLiteral("--quit") }).exitCode, 0);
+            QCOMPARE(quillstack.run({ u"--quit"_s }).exitCode, 0);
             QVERIFY(quillstack.program.waitForFinished(30000));
             QCOMPARE(exported(), running);
             QFile file(archive);

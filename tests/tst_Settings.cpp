@@ -14,14 +14,13 @@
 #include <functional>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 class tst_Settings : public QObject
 {
     Q_OBJECT
 private:
-    static QString iniIn(const QTemporaryDir &dir)
-    {
-        return dir.filePath(QStringLiteral("q.conf"));
-    }
+    static QString iniIn(const QTemporaryDir &dir) { return dir.filePath(u"q.conf"_s); }
 
     static void store(const QString &ini, const QString &key, const QVariant &value)
     {
@@ -35,13 +34,13 @@ private slots:
     void registeredDefaultsAreNotWritten()
     {
         QTemporaryDir dir;
-        const QString ini = dir.filePath(QStringLiteral("config/Quillstack/Quillstack.conf"));
+        const QString ini = dir.filePath(u"config/Quillstack/Quillstack.conf"_s);
         Defaults defaults(ini);
         Settings settings(defaults);
         QCOMPARE(settings.maxClipCount(), 200);
         QVERIFY(!QFile::exists(ini));
-        QVERIFY(!defaults.contains(QStringLiteral("maxClipCount")));
-        QCOMPARE(defaults.integer(QStringLiteral("maxClipCount")), 200);
+        QVERIFY(!defaults.contains(u"maxClipCount"_s));
+        QCOMPARE(defaults.integer(u"maxClipCount"_s), 200);
 
         const mode_t umask = ::umask(0);
         settings.setMaxClipCount(5);
@@ -60,29 +59,25 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<qint64>("expected");
-        QTest::newRow("count 0") << QStringLiteral("maxClipCount") << QVariant(0) << qint64(1);
-        QTest::newRow("count -5") << QStringLiteral("maxClipCount") << QVariant(-5) << qint64(1);
-        QTest::newRow("count 50") << QStringLiteral("maxClipCount") << QVariant(50) << qint64(50);
-        QTest::newRow("count garbage")
-            << QStringLiteral("maxClipCount") << QVariant(QStringLiteral("lots")) << qint64(1);
-        QTest::newRow("clip bytes 0") << QStringLiteral("maxClipBytes") << QVariant(0) << qint64(1);
-        QTest::newRow("total -1") << QStringLiteral("maxTotalBytes") << QVariant(-1) << qint64(0);
-        QTest::newRow("total 0") << QStringLiteral("maxTotalBytes") << QVariant(0) << qint64(0);
-        QTest::newRow("age 0") << QStringLiteral("maxAgeHours") << QVariant(0) << qint64(0);
-        QTest::newRow("age -3 unbounded")
-            << QStringLiteral("maxAgeHours") << QVariant(-3) << qint64(-3);
-        QTest::newRow("age huge") << QStringLiteral("maxAgeHours") << QVariant(qint64(1) << 40)
+        QTest::newRow("count 0") << u"maxClipCount"_s << QVariant(0) << qint64(1);
+        QTest::newRow("count -5") << u"maxClipCount"_s << QVariant(-5) << qint64(1);
+        QTest::newRow("count 50") << u"maxClipCount"_s << QVariant(50) << qint64(50);
+        QTest::newRow("count garbage") << u"maxClipCount"_s << QVariant(u"lots"_s) << qint64(1);
+        QTest::newRow("clip bytes 0") << u"maxClipBytes"_s << QVariant(0) << qint64(1);
+        QTest::newRow("total -1") << u"maxTotalBytes"_s << QVariant(-1) << qint64(0);
+        QTest::newRow("total 0") << u"maxTotalBytes"_s << QVariant(0) << qint64(0);
+        QTest::newRow("age 0") << u"maxAgeHours"_s << QVariant(0) << qint64(0);
+        QTest::newRow("age -3 unbounded") << u"maxAgeHours"_s << QVariant(-3) << qint64(-3);
+        QTest::newRow("age huge") << u"maxAgeHours"_s << QVariant(qint64(1) << 40)
                                   << (qint64(1) << 40);
         // An anchor is one of the names as written; anything else is the default.
-        const QString anchor = QStringLiteral("panelAnchor");
+        const QString anchor = u"panelAnchor"_s;
         const auto right = qint64(PanelAnchor::right);
         QTest::newRow("anchor bottomLeft")
-            << anchor << QVariant(QStringLiteral("bottomLeft")) << qint64(PanelAnchor::bottomLeft);
-        QTest::newRow("anchor top")
-            << anchor << QVariant(QStringLiteral("top")) << qint64(PanelAnchor::top);
-        QTest::newRow("anchor wrong case")
-            << anchor << QVariant(QStringLiteral("BottomLeft")) << right;
-        QTest::newRow("anchor unknown") << anchor << QVariant(QStringLiteral("middle")) << right;
+            << anchor << QVariant(u"bottomLeft"_s) << qint64(PanelAnchor::bottomLeft);
+        QTest::newRow("anchor top") << anchor << QVariant(u"top"_s) << qint64(PanelAnchor::top);
+        QTest::newRow("anchor wrong case") << anchor << QVariant(u"BottomLeft"_s) << right;
+        QTest::newRow("anchor unknown") << anchor << QVariant(u"middle"_s) << right;
         QTest::newRow("anchor number") << anchor << QVariant(3) << right;
         QTest::newRow("anchor empty") << anchor << QVariant(QString()) << right;
     }
@@ -97,11 +92,11 @@ private slots:
         Defaults defaults(iniIn(dir));
         Settings settings(defaults);
         const QHash<QString, qint64> read = {
-            { QStringLiteral("maxClipCount"), settings.maxClipCount() },
-            { QStringLiteral("maxClipBytes"), settings.maxClipBytes() },
-            { QStringLiteral("maxTotalBytes"), settings.maxTotalBytes() },
-            { QStringLiteral("maxAgeHours"), settings.maxAgeHours() },
-            { QStringLiteral("panelAnchor"), qint64(settings.panelAnchor()) },
+            { u"maxClipCount"_s, settings.maxClipCount() },
+            { u"maxClipBytes"_s, settings.maxClipBytes() },
+            { u"maxTotalBytes"_s, settings.maxTotalBytes() },
+            { u"maxAgeHours"_s, settings.maxAgeHours() },
+            { u"panelAnchor"_s, qint64(settings.panelAnchor()) },
         };
         QCOMPARE(read.value(key), expected);
         // Reading corrects in memory only: the stored value stays as it was.
@@ -114,19 +109,13 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("written");
-        QTest::newRow("clip bytes 0 becomes 1")
-            << 0 << QStringLiteral("maxClipBytes") << QStringLiteral("1");
-        QTest::newRow("count -2 becomes 1")
-            << 1 << QStringLiteral("maxClipCount") << QStringLiteral("1");
-        QTest::newRow("total -9 becomes 0")
-            << 2 << QStringLiteral("maxTotalBytes") << QStringLiteral("0");
-        QTest::newRow("age -9 kept") << 3 << QStringLiteral("maxAgeHours") << QStringLiteral("-9");
-        QTest::newRow("anchor") << 4 << QStringLiteral("panelAnchor")
-                                << QStringLiteral("bottomLeft");
-        QTest::newRow("always visible")
-            << 5 << QStringLiteral("alwaysVisible") << QStringLiteral("true");
-        QTest::newRow("keep clipboard alive")
-            << 6 << QStringLiteral("keepClipboardAlive") << QStringLiteral("false");
+        QTest::newRow("clip bytes 0 becomes 1") << 0 << u"maxClipBytes"_s << u"1"_s;
+        QTest::newRow("count -2 becomes 1") << 1 << u"maxClipCount"_s << u"1"_s;
+        QTest::newRow("total -9 becomes 0") << 2 << u"maxTotalBytes"_s << u"0"_s;
+        QTest::newRow("age -9 kept") << 3 << u"maxAgeHours"_s << u"-9"_s;
+        QTest::newRow("anchor") << 4 << u"panelAnchor"_s << u"bottomLeft"_s;
+        QTest::newRow("always visible") << 5 << u"alwaysVisible"_s << u"true"_s;
+        QTest::newRow("keep clipboard alive") << 6 << u"keepClipboardAlive"_s << u"false"_s;
     }
 
     void everySetWritesOnceAndAnnouncesOnce()
@@ -183,13 +172,13 @@ private slots:
     void earlierSettingsFileMovesOnce()
     {
         QTemporaryDir config;
-        const QString folder = config.filePath(QStringLiteral("Quillstack"));
+        const QString folder = config.filePath(u"Quillstack"_s);
         QVERIFY(QDir().mkpath(folder));
-        const QString earlier = folder + QStringLiteral("/Quillstack.ini");
+        const QString earlier = folder + u"/Quillstack.ini"_s;
         store(earlier, QLatin1String(SettingsKeys::maxClipCount), 33);
 
         const QString file = Defaults::userSettingsFile(config.path());
-        QCOMPARE(file, folder + QStringLiteral("/Quillstack.conf"));
+        QCOMPARE(file, folder + u"/Quillstack.conf"_s);
         QVERIFY(!QFileInfo::exists(earlier));
         {
             Defaults defaults(file);

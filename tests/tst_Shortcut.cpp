@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 Q_DECLARE_METATYPE(GlobalHotkeys::SpecialKey)
@@ -110,24 +112,22 @@ private slots:
     {
         QTest::addColumn<Shortcut>("shortcut");
         QTest::addColumn<QString>("text");
-        QTest::newRow("Ctrl+Alt+V")
-            << Shortcut(Key::v, commandOption) << QStringLiteral("Ctrl+Alt+V");
+        QTest::newRow("Ctrl+Alt+V") << Shortcut(Key::v, commandOption) << u"Ctrl+Alt+V"_s;
         QTest::newRow("Qt's order whatever the flags") << Shortcut(
             Key::return_, ModifierFlag::shift | ModifierFlag::command | ModifierFlag::control)
-                                                       << QStringLiteral("Super+Ctrl+Shift+Return");
-        QTest::newRow("F5") << Shortcut(Key::f5) << QStringLiteral("F5");
-        QTest::newRow("Shift+F5") << Shortcut(Key::f5, ModifierFlag::shift)
-                                  << QStringLiteral("Shift+F5");
-        QTest::newRow("F13 is named by us") << Shortcut(Key::f13) << QStringLiteral("F13");
-        QTest::newRow("help sits at Insert") << Shortcut(Key::help) << QStringLiteral("Ins");
+                                                       << u"Super+Ctrl+Shift+Return"_s;
+        QTest::newRow("F5") << Shortcut(Key::f5) << u"F5"_s;
+        QTest::newRow("Shift+F5") << Shortcut(Key::f5, ModifierFlag::shift) << u"Shift+F5"_s;
+        QTest::newRow("F13 is named by us") << Shortcut(Key::f13) << u"F13"_s;
+        QTest::newRow("help sits at Insert") << Shortcut(Key::help) << u"Ins"_s;
         QTest::newRow("Ctrl+Space")
-            << Shortcut(Key::space, ModifierFlag::command) << QStringLiteral("Ctrl+Space");
+            << Shortcut(Key::space, ModifierFlag::command) << u"Ctrl+Space"_s;
         QTest::newRow("keypad 7 with Super")
-            << Shortcut(Key::keypad7, ModifierFlag::control) << QStringLiteral("Super+Num+7");
+            << Shortcut(Key::keypad7, ModifierFlag::control) << u"Super+Num+7"_s;
         QTest::newRow("Fn has no name")
-            << Shortcut(qint64(9), qint64(0x20000 | 0x100)) << QStringLiteral("Ctrl+V");
-        QTest::newRow("modifier key prints nothing") << Shortcut(
-            Key::rightShift, ModifierFlag::command) << QStringLiteral("Ctrl+") + noCharacter;
+            << Shortcut(qint64(9), qint64(0x20000 | 0x100)) << u"Ctrl+V"_s;
+        QTest::newRow("modifier key prints nothing")
+            << Shortcut(Key::rightShift, ModifierFlag::command) << u"Ctrl+"_s + noCharacter;
         QTest::newRow("unknown key code") << Shortcut(qint64(200), qint64(0)) << noCharacter;
     }
 
@@ -142,13 +142,13 @@ private slots:
     {
         QTest::addColumn<QString>("printed");
         QTest::addColumn<QString>("key");
-        QTest::newRow("German Y on the Z key") << QStringLiteral("y") << QStringLiteral("Y");
-        QTest::newRow("accented letter") << QStringLiteral("ä") << QStringLiteral("Ä");
-        QTest::newRow("sharp s stays one letter") << QStringLiteral("ß") << QStringLiteral("ß");
-        QTest::newRow("combining mark") << QStringLiteral("e\u0301") << QStringLiteral("E\u0301");
+        QTest::newRow("German Y on the Z key") << u"y"_s << u"Y"_s;
+        QTest::newRow("accented letter") << u"ä"_s << u"Ä"_s;
+        QTest::newRow("sharp s stays one letter") << u"ß"_s << u"ß"_s;
+        QTest::newRow("combining mark") << u"e\u0301"_s << u"E\u0301"_s;
         QTest::newRow("dead key") << QString() << noCharacter;
-        QTest::newRow("two characters") << QStringLiteral("ab") << noCharacter;
-        QTest::newRow("control character") << QStringLiteral("\r") << noCharacter;
+        QTest::newRow("two characters") << u"ab"_s << noCharacter;
+        QTest::newRow("control character") << u"\r"_s << noCharacter;
     }
 
     void descriptionFollowsTheLayout()
@@ -157,8 +157,7 @@ private slots:
         QFETCH(QString, key);
         FakeKeyboardLayout layout;
         layout.setCharacter(*evdevCodeForKeyCode(Key::z.rawValue), printed);
-        QCOMPARE(
-            Shortcut(Key::z, commandOption).description(layout), QStringLiteral("Ctrl+Alt+") + key);
+        QCOMPARE(Shortcut(Key::z, commandOption).description(layout), u"Ctrl+Alt+"_s + key);
     }
 
     void keyCodeTable()

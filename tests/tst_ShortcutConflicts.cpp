@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -20,27 +22,26 @@ struct Menus
 {
     QMenu file;
     QMenu edit;
-    QAction *quit = file.addAction(QStringLiteral("Quit"));
-    QAction *undo = edit.addAction(QStringLiteral("Undo"));
-    QAction *redo = edit.addAction(QStringLiteral("Redo"));
-    QMenu *format = edit.addMenu(QStringLiteral("Format"));
-    QMenu *style = format->addMenu(QStringLiteral("Style"));
-    QAction *bold = style->addAction(QStringLiteral("Bold"));
-    QAction *alsoBold = edit.addAction(QStringLiteral("Bold again"));
-    QAction *refresh = edit.addAction(QStringLiteral("Refresh"));
-    QAction *chord = edit.addAction(QStringLiteral("Chord"));
-    QAction *keypad = edit.addAction(QStringLiteral("Keypad"));
+    QAction *quit = file.addAction(u"Quit"_s);
+    QAction *undo = edit.addAction(u"Undo"_s);
+    QAction *redo = edit.addAction(u"Redo"_s);
+    QMenu *format = edit.addMenu(u"Format"_s);
+    QMenu *style = format->addMenu(u"Style"_s);
+    QAction *bold = style->addAction(u"Bold"_s);
+    QAction *alsoBold = edit.addAction(u"Bold again"_s);
+    QAction *refresh = edit.addAction(u"Refresh"_s);
+    QAction *chord = edit.addAction(u"Chord"_s);
+    QAction *keypad = edit.addAction(u"Keypad"_s);
 
     Menus()
     {
-        quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-        undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
-        redo->setShortcuts({ QKeySequence(QStringLiteral("Ctrl+Y")),
-            QKeySequence(QStringLiteral("Ctrl+Shift+Z")) });
-        bold->setShortcut(QKeySequence(QStringLiteral("Ctrl+B")));
-        alsoBold->setShortcut(QKeySequence(QStringLiteral("Ctrl+B")));
-        refresh->setShortcut(QKeySequence(QStringLiteral("F5")));
-        chord->setShortcut(QKeySequence(QStringLiteral("Ctrl+K, Ctrl+D")));
+        quit->setShortcut(QKeySequence(u"Ctrl+Q"_s));
+        undo->setShortcut(QKeySequence(u"Ctrl+Z"_s));
+        redo->setShortcuts({ QKeySequence(u"Ctrl+Y"_s), QKeySequence(u"Ctrl+Shift+Z"_s) });
+        bold->setShortcut(QKeySequence(u"Ctrl+B"_s));
+        alsoBold->setShortcut(QKeySequence(u"Ctrl+B"_s));
+        refresh->setShortcut(QKeySequence(u"F5"_s));
+        chord->setShortcut(QKeySequence(u"Ctrl+K, Ctrl+D"_s));
         keypad->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::ControlModifier | Qt::Key_7));
     }
 
@@ -57,14 +58,12 @@ private slots:
     {
         QTest::addColumn<Shortcut>("shortcut");
         QTest::addColumn<QString>("item");
-        QTest::newRow("Quit") << Shortcut(Key::q, command) << QStringLiteral("Quit");
+        QTest::newRow("Quit") << Shortcut(Key::q, command) << u"Quit"_s;
         QTest::newRow("Shift is not implied") << Shortcut(Key::q, shiftCommand) << QString();
-        QTest::newRow("Ctrl+Shift+Z is redo")
-            << Shortcut(Key::z, shiftCommand) << QStringLiteral("Redo");
-        QTest::newRow("Ctrl+Z is undo") << Shortcut(Key::z, command) << QStringLiteral("Undo");
-        QTest::newRow("two submenus deep, first wins")
-            << Shortcut(Key::b, command) << QStringLiteral("Bold");
-        QTest::newRow("F5") << Shortcut(Key::f5) << QStringLiteral("Refresh");
+        QTest::newRow("Ctrl+Shift+Z is redo") << Shortcut(Key::z, shiftCommand) << u"Redo"_s;
+        QTest::newRow("Ctrl+Z is undo") << Shortcut(Key::z, command) << u"Undo"_s;
+        QTest::newRow("two submenus deep, first wins") << Shortcut(Key::b, command) << u"Bold"_s;
+        QTest::newRow("F5") << Shortcut(Key::f5) << u"Refresh"_s;
         QTest::newRow("first key of a chord") << Shortcut(Key::k, command) << QString();
         QTest::newRow("keypad never matches") << Shortcut(Key::keypad7, command) << QString();
     }
@@ -84,8 +83,8 @@ private slots:
     {
         const Menus menus;
         FakeKeyboardLayout german;
-        german.setCharacter(*evdevCodeForKeyCode(Key::z.rawValue), QStringLiteral("y"));
-        german.setCharacter(*evdevCodeForKeyCode(Key::y.rawValue), QStringLiteral("z"));
+        german.setCharacter(*evdevCodeForKeyCode(Key::z.rawValue), u"y"_s);
+        german.setCharacter(*evdevCodeForKeyCode(Key::y.rawValue), u"z"_s);
         // On a German keyboard Ctrl+Y is typed on the key that US keyboards
         // label Z.
         QCOMPARE(GlobalHotkeys::menuItemWithMatchingShortcut(

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 namespace {
@@ -25,11 +27,11 @@ struct Log
     QStringList entries;
     SystemHotkeys::Callback down(const QString &tag)
     {
-        return [this, tag](const Shortcut &) { entries.append(QStringLiteral("down ") + tag); };
+        return [this, tag](const Shortcut &) { entries.append(u"down "_s + tag); };
     }
     SystemHotkeys::Callback up(const QString &tag)
     {
-        return [this, tag](const Shortcut &) { entries.append(QStringLiteral("up ") + tag); };
+        return [this, tag](const Shortcut &) { entries.append(u"up "_s + tag); };
     }
 };
 
@@ -81,14 +83,13 @@ private slots:
         Fixture f;
         f.registrar.refuse(f5, 10);
         ConsoleCapture console;
-        f.add(ctrlAltV, QStringLiteral("v"));
-        f.add(ctrlAltP, QStringLiteral("p"));
-        f.add(f5, QStringLiteral("f5"));
-        f.add(Shortcut(Key::b, ModifierFlag::command), QStringLiteral("b"));
+        f.add(ctrlAltV, u"v"_s);
+        f.add(ctrlAltP, u"p"_s);
+        f.add(f5, u"f5"_s);
+        f.add(Shortcut(Key::b, ModifierFlag::command), u"b"_s);
         QCOMPARE(console.text(), QByteArray("Error registering hotkey F5: 10\n"));
         QCOMPARE(f.registrar.calls(),
-            QStringList({ QStringLiteral("register 1"), QStringLiteral("register 2"),
-                QStringLiteral("refused 3"), QStringLiteral("register 4") }));
+            QStringList({ u"register 1"_s, u"register 2"_s, u"refused 3"_s, u"register 4"_s }));
         // The refused shortcut is not kept: the desktop never reports it.
         QVERIFY(!f.registrar.press(f5));
     }
@@ -96,25 +97,23 @@ private slots:
     void pressAndReleaseReachTheirCallbacks()
     {
         Fixture f;
-        f.add(ctrlAltV, QStringLiteral("v"));
-        f.add(ctrlAltP, QStringLiteral("p"));
+        f.add(ctrlAltV, u"v"_s);
+        f.add(ctrlAltP, u"p"_s);
         QVERIFY(f.registrar.press(ctrlAltP));
         QVERIFY(f.registrar.release(ctrlAltP));
         QVERIFY(f.registrar.press(ctrlAltV));
         // Ids the registry does not know run nothing.
         emit f.registrar.hotkeyPressed(77);
         emit f.registrar.hotkeyReleased(0);
-        QCOMPARE(f.log.entries,
-            QStringList(
-                { QStringLiteral("down p"), QStringLiteral("up p"), QStringLiteral("down v") }));
+        QCOMPARE(f.log.entries, QStringList({ u"down p"_s, u"up p"_s, u"down v"_s }));
     }
 
     void unregisterRemovesEveryRegistrationOfTheShortcut()
     {
         Fixture f;
-        f.add(ctrlAltV, QStringLiteral("first"));
-        f.add(ctrlAltP, QStringLiteral("p"));
-        f.add(ctrlAltV, QStringLiteral("second"));
+        f.add(ctrlAltV, u"first"_s);
+        f.add(ctrlAltP, u"p"_s);
+        f.add(ctrlAltV, u"second"_s);
         f.hotkeys.unregister(ctrlAltV);
         QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 2 }));
         emit f.registrar.hotkeyPressed(1);
@@ -125,8 +124,8 @@ private slots:
     void disablingWithdrawsAndEnablingRestoresUnderTheOldIds()
     {
         Fixture f;
-        f.add(ctrlAltV, QStringLiteral("v"));
-        f.add(ctrlAltP, QStringLiteral("p"));
+        f.add(ctrlAltV, u"v"_s);
+        f.add(ctrlAltP, u"p"_s);
         f.hotkeys.updateEventHandler(false, false);
         QVERIFY(f.registrar.live().isEmpty());
         // A release still in flight from before is dropped as well.
@@ -141,7 +140,7 @@ private slots:
         QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
         QCOMPARE(f.registrar.live().value(1), ctrlAltV);
         QVERIFY(f.registrar.press(ctrlAltV));
-        QCOMPARE(f.log.entries, QStringList({ QStringLiteral("down v") }));
+        QCOMPARE(f.log.entries, QStringList({ u"down v"_s }));
 
         // The refused one was dropped: later cycles do not ask again.
         f.registrar.accept(ctrlAltP);
@@ -157,8 +156,8 @@ private slots:
         const auto press = QEvent::KeyPress;
         const auto release = QEvent::KeyRelease;
         const auto override = QEvent::ShortcutOverride;
-        const QString down = QStringLiteral("down v");
-        const QString up = QStringLiteral("up v");
+        const QString down = u"down v"_s;
+        const QString up = u"up v"_s;
         QTest::newRow("press and release") << QList<KeyStep> {
             { press, scanV, ctrlAlt, false, true }, { release, scanV, ctrlAlt, false, true }
         } << QStringList { down, up };
@@ -188,8 +187,8 @@ private slots:
         QFETCH(QList<KeyStep>, steps);
         QFETCH(QStringList, log);
         Fixture f;
-        f.add(ctrlAltP, QStringLiteral("p"));
-        f.add(ctrlAltV, QStringLiteral("v"));
+        f.add(ctrlAltP, u"p"_s);
+        f.add(ctrlAltV, u"v"_s);
         f.hotkeys.updateEventHandler(true, true);
         QVERIFY(f.registrar.live().isEmpty());
         for (const KeyStep &step : steps)
@@ -201,7 +200,7 @@ private slots:
     void menuClosedRestoresHotKeys()
     {
         Fixture f;
-        f.add(ctrlAltV, QStringLiteral("v"));
+        f.add(ctrlAltV, u"v"_s);
         f.hotkeys.updateEventHandler(true, true);
         // The menu holds the keyboard: a hot key event would be stale.
         emit f.registrar.hotkeyPressed(1);
@@ -210,7 +209,7 @@ private slots:
         QCOMPARE(f.registrar.live().keys(), QList<quint32>({ 1 }));
         QVERIFY(!sendKey(QEvent::KeyPress, scanV, ctrlAlt));
         QVERIFY(f.registrar.press(ctrlAltV));
-        QCOMPARE(f.log.entries, QStringList({ QStringLiteral("down v") }));
+        QCOMPARE(f.log.entries, QStringList({ u"down v"_s }));
     }
 };
 

@@ -11,6 +11,8 @@
 #include <QTranslator>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 // Every text the program shows exists in English and in German, and the
 // catalogues are the ones built into the program: a missing text would show
 // the user its id.
@@ -55,15 +57,15 @@ QHash<QString, QString> readCatalogue(const QString &path)
 QStringList catalogueNames()
 {
     QStringList names;
-    const QDir dir(sourceDir + QStringLiteral("/resources/translations"));
-    for (const QString &file : dir.entryList({ QStringLiteral("*_en.ts") }))
+    const QDir dir(sourceDir + u"/resources/translations"_s);
+    for (const QString &file : dir.entryList({ u"*_en.ts"_s }))
         names.append(file.chopped(int(qstrlen("_en.ts"))));
     return names;
 }
 
 QSet<QString> placeholders(const QString &text)
 {
-    static const QRegularExpression marker(QStringLiteral("%\\d+"));
+    static const QRegularExpression marker(u"%\\d+"_s);
     QSet<QString> found;
     for (const QRegularExpressionMatch &match : marker.globalMatch(text))
         found.insert(match.captured());
@@ -82,9 +84,9 @@ void tst_Translations::catalogues_data()
 void tst_Translations::catalogues()
 {
     QFETCH(QString, name);
-    const QString base = sourceDir + QStringLiteral("/resources/translations/") + name;
-    const QHash<QString, QString> english = readCatalogue(base + QStringLiteral("_en.ts"));
-    const QHash<QString, QString> german = readCatalogue(base + QStringLiteral("_de.ts"));
+    const QString base = sourceDir + u"/resources/translations/"_s + name;
+    const QHash<QString, QString> english = readCatalogue(base + u"_en.ts"_s);
+    const QHash<QString, QString> german = readCatalogue(base + u"_de.ts"_s);
     QVERIFY(!english.isEmpty());
     QCOMPARE(QSet<QString>(german.keyBegin(), german.keyEnd()),
         QSet<QString>(english.keyBegin(), english.keyEnd()));
@@ -96,8 +98,7 @@ void tst_Translations::catalogues()
 
     // The program finds the German catalogue for a German locale.
     QTranslator translator;
-    QVERIFY(translator.load(QLocale(QLocale::German, QLocale::Germany), name, QStringLiteral("_"),
-        QStringLiteral(":/i18n")));
+    QVERIFY(translator.load(QLocale(QLocale::German, QLocale::Germany), name, u"_"_s, u":/i18n"_s));
     const QString someId = english.cbegin().key();
     QCOMPARE(translator.translate(nullptr, someId.toUtf8().constData()), german.value(someId));
 }
@@ -107,16 +108,15 @@ void tst_Translations::everyKeyInTheCodeHasTexts()
     QVERIFY(installTranslations(*QCoreApplication::instance()));
     QSet<QString> known;
     for (const QString &name : catalogueNames()) {
-        const QHash<QString, QString> english = readCatalogue(sourceDir
-            + QStringLiteral("/resources/translations/") + name + QStringLiteral("_en.ts"));
+        const QHash<QString, QString> english
+            = readCatalogue(sourceDir + u"/resources/translations/"_s + name + u"_en.ts"_s);
         known.unite(QSet<QString>(english.keyBegin(), english.keyEnd()));
     }
     static const QRegularExpression lookup(
-        QStringLiteral("\\b(?:qtTrId|QT_TRID_NOOP|localizedString)\\(\\s*\"([^\"]+)\""));
+        u"\\b(?:qtTrId|QT_TRID_NOOP|localizedString)\\(\\s*\"([^\"]+)\""_s);
     int used = 0;
-    QDirIterator files(sourceDir + QStringLiteral("/src"),
-        { QStringLiteral("*.cpp"), QStringLiteral("*.h") }, QDir::Files,
-        QDirIterator::Subdirectories);
+    QDirIterator files(
+        sourceDir + u"/src"_s, { u"*.cpp"_s, u"*.h"_s }, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         QFile file(files.next());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -124,7 +124,7 @@ void tst_Translations::everyKeyInTheCodeHasTexts()
         for (const QRegularExpressionMatch &match : lookup.globalMatch(code)) {
             ++used;
             const QString id = match.captured(1);
-            const QString where = file.fileName() + QStringLiteral(": ") + id;
+            const QString where = file.fileName() + u": "_s + id;
             QVERIFY2(known.contains(id), qPrintable(where));
             const QString text = qtTrId(id.toUtf8().constData());
             QVERIFY2(!text.isEmpty() && text != id, qPrintable(where));

@@ -20,12 +20,14 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Fixture
 {
     QTemporaryDir dir;
-    Defaults defaults { dir.filePath(QStringLiteral("Quillstack.conf")) };
+    Defaults defaults { dir.filePath(u"Quillstack.conf"_s) };
     FakeHotkeyRegistrar registrar;
     FakeKeyboardLayout layout;
     GlobalHotkeys::NamedShortcuts shortcuts { defaults, registrar, layout };
@@ -37,11 +39,11 @@ struct Fixture
     // The items as the user sees them on opening the menu, "-" for a line.
     QStringList open()
     {
-        QMenu *menu = topLevelWindow<QMenu>(QStringLiteral("trayMenu"));
+        QMenu *menu = topLevelWindow<QMenu>(u"trayMenu"_s);
         menu->popup(QPoint(10, 10));
         QStringList texts;
         for (const QAction *action : menu->actions())
-            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+            texts.append(action->isSeparator() ? u"-"_s : action->text());
         menu->hide();
         return texts;
     }
@@ -69,11 +71,11 @@ void tst_TrayMenu::initTestCase()
 void tst_TrayMenu::items()
 {
     Fixture f;
-    QMenu *menu = topLevelWindow<QMenu>(QStringLiteral("trayMenu"));
+    QMenu *menu = topLevelWindow<QMenu>(u"trayMenu"_s);
     QCOMPARE(f.tray.icon().contextMenu(), menu);
     QSignalSpy opened(&f.tray, &TrayMenu::menuOpened);
     QSignalSpy closed(&f.tray, &TrayMenu::menuClosed);
-    const QString sep = QStringLiteral("-");
+    const QString sep = u"-"_s;
     QCOMPARE(f.open(),
         (QStringList { qtTrId("menu.show"), sep, qtTrId("menu.settings"),
             qtTrId("menu.clearHistory"), qtTrId("menu.pauseRecording"), sep, qtTrId("menu.share"),
@@ -96,8 +98,8 @@ void tst_TrayMenu::share_data()
 {
     QTest::addColumn<QString>("launcher"); // the xdg-email found first on the path
     QTest::addColumn<bool>("sent");
-    QTest::newRow("sent") << QStringLiteral("exit 0") << true;
-    QTest::newRow("no mail program") << QStringLiteral("exit 3") << false;
+    QTest::newRow("sent") << u"exit 0"_s << true;
+    QTest::newRow("no mail program") << u"exit 3"_s << false;
     QTest::newRow("no xdg-email") << QString() << false;
 }
 
@@ -110,9 +112,9 @@ void tst_TrayMenu::share()
     QFETCH(bool, sent);
 
     Fixture f;
-    const QString asked = f.dir.filePath(QStringLiteral("asked"));
+    const QString asked = f.dir.filePath(u"asked"_s);
     if (!launcher.isEmpty()) {
-        QFile script(f.dir.filePath(QStringLiteral("xdg-email")));
+        QFile script(f.dir.filePath(u"xdg-email"_s));
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n"
                                     "echo 'xdg-email: no method available' >&2\n"
@@ -128,7 +130,7 @@ void tst_TrayMenu::share()
 
     f.tray.share();
     QMenu *menu = nullptr;
-    QTRY_VERIFY((menu = topLevelWindow<QMenu>(QStringLiteral("shareMenu"))) && menu->isVisible());
+    QTRY_VERIFY((menu = topLevelWindow<QMenu>(u"shareMenu"_s)) && menu->isVisible());
     // Asserted after the capture ends, so that a failure is seen.
     QByteArray console;
     bool finished = true;
@@ -156,11 +158,10 @@ void tst_TrayMenu::share()
     const QList<QByteArray> urls = log.readAll().trimmed().split('\n');
     QCOMPARE(urls.size(), 2);
     const QUrl url = QUrl::fromEncoded(urls.first());
-    QCOMPARE(url.scheme(), QStringLiteral("mailto"));
+    QCOMPARE(url.scheme(), u"mailto"_s);
     const QUrlQuery query(url);
-    QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
-        qtTrId("share.subject"));
-    QVERIFY(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
+    QCOMPARE(query.queryItemValue(u"subject"_s, QUrl::FullyDecoded), qtTrId("share.subject"));
+    QVERIFY(query.queryItemValue(u"body"_s, QUrl::FullyDecoded)
                 .contains(TrayMenu::shareAddress().toString()));
 }
 

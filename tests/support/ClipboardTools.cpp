@@ -3,6 +3,8 @@
 
 #include <QSignalSpy>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The owner helper reads NAME@FILE; '=', '@' and '\' in a name are escaped.
@@ -23,7 +25,7 @@ QProcess *ClipboardTools::startOwner(const Offers &offers, const QStringList &op
         const QString path = m_helpers.writeFile(bytes);
         if (path.isEmpty())
             return nullptr;
-        arguments << QStringLiteral("--target") << escapedTarget(target) + QLatin1Char('@') + path;
+        arguments << u"--target"_s << escapedTarget(target) + QLatin1Char('@') + path;
     }
     return m_helpers.startUntilReady(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
 }
@@ -34,8 +36,7 @@ bool ClipboardTools::copyWithXclip(const QByteArray &bytes)
     // Its background child would keep our pipes open.
     xclip.setStandardOutputFile(QProcess::nullDevice());
     xclip.setStandardErrorFile(QProcess::nullDevice());
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-i"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    xclip.start(u"xclip"_s, { u"-i"_s, u"-selection"_s, u"clipboard"_s });
     if (!xclip.waitForStarted(5000))
         return false;
     xclip.write(bytes);
@@ -48,9 +49,7 @@ QByteArray ClipboardTools::readWithXclip(const QString &target)
     QProcess xclip;
     xclip.setStandardErrorFile(QProcess::nullDevice());
     QSignalSpy finished(&xclip, &QProcess::finished);
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-            QStringLiteral("-t"), target });
+    xclip.start(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s, u"-t"_s, target });
     if (!finished.wait(5000))
         return "<xclip did not finish>";
     return xclip.readAllStandardOutput();

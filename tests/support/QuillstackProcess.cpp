@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QuillstackProcess.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString binary()
 {
-    return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR") + QStringLiteral("/src/quillstack");
+    return qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR") + u"/src/quillstack"_s;
 }
 
 } // namespace
@@ -13,15 +15,15 @@ QString binary()
 QuillstackProcess::QuillstackProcess()
     : environment(QProcessEnvironment::systemEnvironment())
 {
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(u"HOME"_s, home.path());
+    environment.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+    environment.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
     // The program chooses its platform itself, as when a user starts it.
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    environment.remove(QStringLiteral("LANGUAGE"));
-    environment.remove(QStringLiteral("LC_ALL"));
-    environment.remove(QStringLiteral("LC_MESSAGES"));
+    environment.remove(u"QT_QPA_PLATFORM"_s);
+    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    environment.remove(u"LANGUAGE"_s);
+    environment.remove(u"LC_ALL"_s);
+    environment.remove(u"LC_MESSAGES"_s);
     program.setProcessEnvironment(environment);
     program.setProgram(binary());
 }

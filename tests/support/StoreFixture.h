@@ -100,6 +100,31 @@ struct StoreFixture
         return int(st.st_mode & 07777);
     }
 
+    // A clip of `kind` shown as `preview`, holding `text` or, for an image,
+    // `png` as its file.
+    static ClipContent content(const QString &preview, ClipKind kind = ClipKind::text,
+        const std::optional<QString> &text = {}, const QByteArray &png = {})
+    {
+        ClipContent content;
+        content.kind = kind;
+        content.preview = preview;
+        content.text = text;
+        content.pngData = png;
+        content.byteSize = preview.size() + png.size();
+        content.contentHash = sha256Hex(preview.toUtf8() + png);
+        return content;
+    }
+
+    // Adds a clip at the front of `store`, kept or not, and returns it.
+    static Clip add(ClipStore &store, const ClipContent &content, bool kept = false)
+    {
+        store.add(content);
+        const QUuid id = store.clips().constFirst().id;
+        if (kept)
+            store.setKept(id, true);
+        return *store.clip(id);
+    }
+
     static ClipContent image(const QByteArray &png)
     {
         ClipContent content;

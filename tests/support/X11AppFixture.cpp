@@ -13,10 +13,11 @@
 #include <QLineEdit>
 #include <QMenu>
 
+using namespace Qt::StringLiterals;
+
 X11AppFixture::X11AppFixture()
 {
-    other.start(
-        QCoreApplication::applicationDirPath() + QStringLiteral("/qs-focus-window"), QStringList());
+    other.start(QCoreApplication::applicationDirPath() + u"/qs-focus-window"_s, QStringList());
 }
 
 X11AppFixture::~X11AppFixture()
@@ -55,7 +56,7 @@ bool X11AppFixture::panelHasKeyboard()
     // Qt's focus alone is not enough: with a window manager the server may
     // still send keys to the window behind for a moment.
     return panel().isVisible() && QApplication::focusWidget() == history().searchField()
-        && runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
+        && runTool(u"xdotool"_s, { u"getwindowfocus"_s }).trimmed()
         == QString::number(panel().winId());
 }
 
@@ -71,5 +72,5 @@ HistoryViewController &X11AppFixture::history() const
 
 QMenu *X11AppFixture::trayMenu() const
 {
-    return topLevelWindow<QMenu>(QStringLiteral("trayMenu"));
+    return topLevelWindow<QMenu>(u"trayMenu"_s);
 }

@@ -5,6 +5,8 @@
 
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 using namespace GlobalHotkeys;
 
 QString runTool(const QString &program, const QStringList &arguments, bool *succeeded)
@@ -40,17 +42,16 @@ bool xdotool(const char *action, const QList<Key> &keys)
     QStringList arguments { QString::fromLatin1(action) };
     for (const Key key : keys)
         arguments.append(QString::number(x11Keycode(key)));
-    return runToolOk(QStringLiteral("xdotool"), arguments);
+    return runToolOk(u"xdotool"_s, arguments);
 }
 
 bool setLayout(const QStringList &setxkbmapArguments)
 {
-    return runToolOk(QStringLiteral("setxkbmap"), setxkbmapArguments);
+    return runToolOk(u"setxkbmap"_s, setxkbmapArguments);
 }
 
 KeyboardRestorer::~KeyboardRestorer()
 {
     xdotool("key", locksOn);
-    setLayout(
-        { QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-option"), QString() });
+    setLayout({ u"-layout"_s, u"us"_s, u"-option"_s, QString() });
 }

@@ -8,6 +8,8 @@
 #include <QTextStream>
 #include <QWindow>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class ExposeAnnouncer : public QObject
@@ -38,8 +40,7 @@ int main(int argc, char *argv[])
     if (argc > 2)
         QApplication::setApplicationName(QString::fromLocal8Bit(argv[2]));
     QLineEdit window;
-    window.setWindowTitle(
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("qs-focus-target"));
+    window.setWindowTitle(argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"qs-focus-target"_s);
     window.setGeometry(60, 60, 320, 80);
     window.winId();
     ExposeAnnouncer announcer;

@@ -15,6 +15,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -23,7 +25,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    Defaults defaults(folder + QStringLiteral("/settings.ini"));
+    Defaults defaults(folder + u"/settings.ini"_s);
     Settings settings(defaults);
     ClipStore store(settings, folder);
     std::printf("ready %lld\n", static_cast<long long>(store.clips().size()));
@@ -33,7 +35,7 @@ int main(int argc, char *argv[])
     auto *random = QRandomGenerator::global();
     for (quint64 i = 0; adds == 0 || i < adds; ++i) {
         const quint64 number = first + i;
-        const QString text = QStringLiteral("clip %1 %2 ").arg(number).arg(random->generate64())
+        const QString text = u"clip %1 %2 "_s.arg(number).arg(random->generate64())
             + QString(int(random->bounded(4000)), QLatin1Char('x'));
         ClipContent content;
         content.kind = ClipKind::text;
