@@ -20,6 +20,7 @@ export const SHORTCUTS = ['open-history', 'open-kept'];
 
 const ERROR_ACCESS_DENIED = 'org.freedesktop.DBus.Error.AccessDenied';
 const ERROR_INVALID_ARGS = 'org.freedesktop.DBus.Error.InvalidArgs';
+const ERROR_FAILED = 'org.freedesktop.DBus.Error.Failed';
 const ERROR_STALE = `${SHELL_INTERFACE}.Error.Stale`;
 const ERROR_NOT_OFFERED = `${SHELL_INTERFACE}.Error.NotOffered`;
 const DEFAULT_READ_DEADLINE_MS = 5000;
@@ -57,48 +58,72 @@ export function normalizeAccelerator(accel) {
     return [...modifiers].sort().map(m => `<${m}>`).join('') + match[2].toLowerCase();
 }
 
+// The descriptor at index of a message's list, taken out of the list: the
+// list lives as long as the script's garbage keeps the message, and a copy
+// left open there would keep the reader from ever seeing the pipe's end.
+// The others are closed; -1 when there is none at index.
+function takeFd(GLib, fdList, index) {
+    let fds = [];
+    try {
+        fds = fdList ? fdList.steal_fds() : [];
+    } catch {
+        fds = [];
+    }
+    fds.forEach((fd, i) => {
+        if (i !== index)
+            GLib.close(fd);
+    });
+    return fds[index] ?? -1;
+}
+
 // Meta.SelectionSource is a GObject class; the subclass is made once per
-// set of libraries, when the first offer needs it.
+// set of libraries, when the first offer needs it. Its read_async takes a
+// callback, which GJS 1.74 (GNOME 43) cannot implement in JavaScript: there
+// the class cannot be made and this answers null.
 const sourceClasses = new WeakMap();
 function selectionSourceClass(env) {
-    let cls = sourceClasses.get(env.Meta);
-    if (cls)
-        return cls;
+    if (sourceClasses.has(env.Meta))
+        return sourceClasses.get(env.Meta);
     const {Gio, GLib, GObject, Meta} = env;
-    cls = GObject.registerClass({GTypeName: 'QuillstackSelectionSource'},
-        class QuillstackSelectionSource extends Meta.SelectionSource {
-            _init(mimeTypes, fetch) {
-                super._init();
-                this._mimeTypes = mimeTypes;
-                this._fetch = fetch;
-                // Each finished read's stream, until the reader collects it.
-                this._results = new Map();
-            }
+    let cls = null;
+    try {
+        cls = GObject.registerClass({GTypeName: 'QuillstackSelectionSource'},
+            class QuillstackSelectionSource extends Meta.SelectionSource {
+                _init(mimeTypes, fetch) {
+                    super._init();
+                    this._mimeTypes = mimeTypes;
+                    this._fetch = fetch;
+                    // Each finished read's stream, until the reader collects it.
+                    this._results = new Map();
+                }
 
-            vfunc_get_mimetypes() {
-                return this._mimeTypes;
-            }
+                vfunc_get_mimetypes() {
+                    return this._mimeTypes;
+                }
 
-            vfunc_read_async(mimeType, cancellable, callback) {
-                const task = Gio.Task.new(this, cancellable, callback);
-                this._fetch(mimeType, cancellable, (stream, message) => {
-                    if (stream) {
-                        this._results.set(task, stream);
-                        task.return_boolean(true);
-                    } else {
-                        task.return_error(new GLib.Error(Gio.IOErrorEnum,
-                            Gio.IOErrorEnum.FAILED, message));
-                    }
-                });
-            }
+                vfunc_read_async(mimeType, cancellable, callback) {
+                    const task = Gio.Task.new(this, cancellable, callback);
+                    this._fetch(mimeType, cancellable, (stream, message) => {
+                        if (stream) {
+                            this._results.set(task, stream);
+                            task.return_boolean(true);
+                        } else {
+                            task.return_error(new GLib.Error(Gio.IOErrorEnum,
+                                Gio.IOErrorEnum.FAILED, message));
+                        }
+                    });
+                }
 
-            vfunc_read_finish(result) {
-                const stream = this._results.get(result);
-                this._results.delete(result);
-                result.propagate_boolean();
-                return stream;
-            }
-        });
+                vfunc_read_finish(result) {
+                    const stream = this._results.get(result);
+                    this._results.delete(result);
+                    result.propagate_boolean();
+                    return stream;
+                }
+            });
+    } catch (e) {
+        console.info(`Quillstack: offers are fetched when made (${e.message})`);
+    }
     sourceClasses.set(env.Meta, cls);
     return cls;
 }
@@ -115,6 +140,7 @@ export class Companion {
         this._reads = new Set(); // {cancellable, timeoutId, stream}
         this._bound = new Set(); // the shortcuts added to the window manager
         this._keyboard = null;
+        this._offers = 0; // counts SetClipboard calls, so a slow fetch cannot win over a later one
     }
 
     enable() {
@@ -149,6 +175,7 @@ export class Companion {
         for (const name of this._bound)
             Main.wm.removeKeybinding(name);
         this._bound.clear();
+        this._offers += 1;
         for (const read of [...this._reads]) {
             read.cancellable.cancel();
             this._finishRead(read);
@@ -199,6 +226,8 @@ export class Companion {
         }
         this._authorize(sender, allowed => {
             if (!allowed) {
+                // A descriptor sent along is closed now, not when collected.
+                takeFd(this._env.GLib, invocation.get_message().get_unix_fd_list(), -1);
                 invocation.return_dbus_error(ERROR_ACCESS_DENIED,
                     `Only ${QUILLSTACK_NAME} may call ${method}`);
                 return;
@@ -244,13 +273,7 @@ export class Companion {
 
     _readClipboard([serial, mimeType, fdIndex], invocation) {
         const {Gio, GLib, Meta} = this._env;
-        const fdList = invocation.get_message().get_unix_fd_list();
-        let fd = -1;
-        try {
-            fd = fdList ? fdList.get(fdIndex) : -1;
-        } catch {
-            fd = -1;
-        }
+        const fd = takeFd(GLib, invocation.get_message().get_unix_fd_list(), fdIndex);
         if (fd < 0) {
             invocation.return_dbus_error(ERROR_INVALID_ARGS, 'No file descriptor');
             return;
@@ -298,7 +321,7 @@ export class Companion {
         if (read.timeoutId)
             this._env.GLib.source_remove(read.timeoutId);
         try {
-            read.stream.close(null);
+            read.stream?.close(null);
         } catch {
             // Closed already, or the reader went away: either way it is done.
         }
@@ -306,13 +329,67 @@ export class Companion {
 
     _setClipboard([mimeTypes, token], invocation) {
         const {GLib, Meta} = this._env;
+        const offer = ++this._offers;
+        const own = source => {
+            this._ownSource = source;
+            // The owner-changed handler runs inside set_owner and counts the serial.
+            this._selection.set_owner(Meta.SelectionType.SELECTION_CLIPBOARD, source);
+            invocation.return_value(new GLib.Variant('(u)', [this._serial]));
+        };
         const Source = selectionSourceClass(this._env);
-        const source = new Source(mimeTypes,
-            (mimeType, cancellable, done) => this._send(token, mimeType, cancellable, done));
-        this._ownSource = source;
-        // The owner-changed handler runs inside set_owner and counts the serial.
-        this._selection.set_owner(Meta.SelectionType.SELECTION_CLIPBOARD, source);
-        invocation.return_value(new GLib.Variant('(u)', [this._serial]));
+        if (Source) {
+            own(new Source(mimeTypes,
+                (mimeType, cancellable, done) => this._send(token, mimeType, cancellable, done)));
+            return;
+        }
+        // Where the shell cannot ask as a program pastes, the offer is its
+        // first type, fetched now and held by the shell.
+        if (mimeTypes.length === 0) {
+            invocation.return_dbus_error(ERROR_INVALID_ARGS, 'Nothing offered');
+            return;
+        }
+        this._fetchBytes(token, mimeTypes[0], (bytes, message) => {
+            if (offer !== this._offers)
+                invocation.return_dbus_error(ERROR_STALE, 'A later offer replaced this one');
+            else if (!bytes)
+                invocation.return_dbus_error(ERROR_FAILED, message);
+            else
+                own(Meta.SelectionSourceMemory.new(mimeTypes[0], bytes));
+        });
+    }
+
+    // All the bytes Quillstack sends for one type, within the deadline.
+    _fetchBytes(token, mimeType, done) {
+        const {Gio, GLib} = this._env;
+        const read = {cancellable: new Gio.Cancellable(), stream: null, timeoutId: 0};
+        this._reads.add(read);
+        read.timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, this._deadlineMs, () => {
+            read.timeoutId = 0;
+            read.cancellable.cancel();
+            return GLib.SOURCE_REMOVE;
+        });
+        this._send(token, mimeType, read.cancellable, (stream, message) => {
+            if (!stream) {
+                this._finishRead(read);
+                done(null, message);
+                return;
+            }
+            read.stream = stream;
+            const memory = Gio.MemoryOutputStream.new_resizable();
+            memory.splice_async(stream, Gio.OutputStreamSpliceFlags.CLOSE_SOURCE |
+                Gio.OutputStreamSpliceFlags.CLOSE_TARGET, GLib.PRIORITY_DEFAULT,
+            read.cancellable, (out, result) => {
+                let bytes = null;
+                try {
+                    out.splice_finish(result);
+                    bytes = out.steal_as_bytes();
+                } catch (e) {
+                    message = e.message;
+                }
+                this._finishRead(read);
+                done(bytes, message);
+            });
+        });
     }
 
     // Asks Quillstack for the bytes of one type of its offer, as a program
@@ -330,7 +407,10 @@ export class Companion {
                 try {
                     const [reply, fdList] = connection.call_with_unix_fd_list_finish(result);
                     const [index] = reply.deepUnpack();
-                    done(Gio.UnixInputStream.new(fdList.get(index), true));
+                    const fd = takeFd(GLib, fdList, index);
+                    if (fd < 0)
+                        throw new Error('No file descriptor');
+                    done(Gio.UnixInputStream.new(fd, true));
                 } catch (e) {
                     done(null, e.message);
                 }

@@ -69,15 +69,8 @@ user_env=(env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" PATH=/usr/local/bin:
   XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
   DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus"
   DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$runtime/run")
-if [ ${#run_as[@]} -gt 0 ]; then
-  # shellcheck disable=SC2016
-  setsid unshare --mount --propagation private \
-    sh -c 'mount -t tmpfs tmpfs /run/systemd && exec "$@"' sh "${run_as[@]}" "${user_env[@]}" \
-    >"$dir/gnome.log" 2>&1 </dev/null &
-else
-  setsid "${user_env[@]}" >"$dir/gnome.log" 2>&1 </dev/null &
-fi
-shell_pid=$!
+start_session "$dir/gnome.log" "${user_env[@]}"
+shell_pid=$session_pid
 echo "$shell_pid" >"$dir/pid"
 
 # The shell's start takes 25 to 40 seconds on a quiet machine.

@@ -57,10 +57,11 @@ class SelectionSource {
 
 // A session: the bus, the selection, the window manager and the settings,
 // each recording what the companion did to it.
-function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = false} = {}) {
+function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = false,
+    lazySources = true} = {}) {
     const s = {
         owner, signals: [], timers: new Map(), nextTimer: 1, keybindings: new Map(),
-        settings: new Map(), activated: [], keyEvents: [], transfers: [], sends: [],
+        settings: new Map(), activated: [], keyEvents: [], transfers: [], sends: [], splices: [],
         focus: null, windows: [],
     };
     const handlers = [];
@@ -125,7 +126,7 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
             cancellable, callback) {
             s.sends.push({dest, method, args: params.value});
             callback({call_with_unix_fd_list_finish: () =>
-                [new Variant('(h)', [0]), {get: () => 42}]}, null);
+                [new Variant('(h)', [0]), {steal_fds: () => [42]}]}, null);
         },
     };
     s.Main = {
@@ -157,6 +158,7 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
                 return id;
             },
             source_remove: id => s.timers.delete(id),
+            close: fd => s.closed.push(fd),
             get_monotonic_time: () => 1000,
         },
         Gio: {
@@ -173,6 +175,15 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
             UnixOutputStream: {new: fd => new Stream(fd)},
             UnixInputStream: {new: fd => new Stream(fd)},
             Cancellable,
+            OutputStreamSpliceFlags: {CLOSE_SOURCE: 1, CLOSE_TARGET: 2},
+            MemoryOutputStream: {new_resizable: () => ({
+                splice_async(stream, flags, priority, cancellable, callback) {
+                    s.splices.push({stream, cancellable,
+                        finish: () => callback(this, null)});
+                },
+                splice_finish() {},
+                steal_as_bytes: () => 'bytes of the pipe',
+            })},
             Task: {new: (source, cancellable, callback) => ({source, callback,
                 return_boolean(value) {
                     this.value = value;
@@ -190,9 +201,14 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
                 }
             },
         },
-        GObject: {registerClass: (meta, cls) => cls},
+        GObject: {registerClass(meta, cls) {
+            if (!lazySources)
+                throw new Error('VFunc read_async accepts another callback');
+            return cls;
+        }},
         Meta: {SelectionType: {SELECTION_CLIPBOARD: CLIPBOARD, SELECTION_PRIMARY: PRIMARY},
-            SelectionSource, KeyBindingFlags: {NONE: 0}, KeyBindingAction: {NONE: 0}},
+            SelectionSource, SelectionSourceMemory: {new: (mimeType, bytes) =>
+                ({get_mimetypes: () => [mimeType], bytes})}, KeyBindingFlags: {NONE: 0}, KeyBindingAction: {NONE: 0}},
         Shell: {ActionMode: {NORMAL: 1, OVERVIEW: 2}},
         Clutter: {
             InputDeviceType: {KEYBOARD_DEVICE: 3}, KeyState: {PRESSED: 1, RELEASED: 0},
@@ -218,11 +234,13 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
     if (owner)
         s.appear();
     // One method call, as the bus would deliver it; resolves to the answer.
+    s.closed = [];
+    // The message carries two descriptors; the method names the second.
     s.call = (method, args, {sender = QUILLSTACK, fd = 7} = {}) => {
         const answer = {};
         s.methodCall(s.bus, sender, '/io/github/quillstack/Shell', 'io.github.quillstack.Shell1',
             method, new Variant('', args), {
-                get_message: () => ({get_unix_fd_list: () => ({get: () => fd})}),
+                get_message: () => ({get_unix_fd_list: () => ({steal_fds: () => [3, fd]})}),
                 return_value: v => Object.assign(answer, {value: v?.value ?? null}),
                 return_dbus_error: (name, message) => Object.assign(answer, {error: name, message}),
             });
@@ -255,6 +273,8 @@ test('only the owner of Quillstack\'s name is answered', () => {
             assert.equal(answer.error === 'org.freedesktop.DBus.Error.AccessDenied', denied,
                 `${name}: ${method} ${JSON.stringify(answer)}`);
             if (denied) {
+                // Closed at once, not left to the garbage collector.
+                assert.deepEqual(s.closed, [3, 7], name);
                 assert.equal(s.keybindings.size + s.keyEvents.length + s.transfers.length, 0);
                 assert.deepEqual(s.settings, new Map());
             }
@@ -295,7 +315,7 @@ test('a read answers for the current owner and ends by its deadline', () => {
     for (const [name, serial, mimeType, error, outcome] of rows) {
         const s = session();
         s.copy('text/plain', 'text/html');
-        const answer = s.call('ReadClipboard', [serial, mimeType, 0], {fd: 11});
+        const answer = s.call('ReadClipboard', [serial, mimeType, 1], {fd: 11});
         assert.equal(answer.error, error, name);
         if (error) {
             assert.equal(s.transfers.length, 0, name);
@@ -305,6 +325,7 @@ test('a read answers for the current owner and ends by its deadline', () => {
         assert.equal(transfer.mimeType, mimeType, name);
         assert.equal(transfer.stream.fd, 11, name);
         assert.equal(transfer.stream.closes, 0, name);
+        assert.deepEqual(s.closed, [3], name);
         if (outcome === 'deadline')
             s.fireTimers();
         else
@@ -322,13 +343,46 @@ test('an offer asks Quillstack for the bytes only as a program pastes', () => {
     const s = session();
     s.call('SetClipboard', [['text/plain', 'image/png'], 31]);
     assert.deepEqual(s.sends, []);
-    const source = s.selection.get_mimetypes(CLIPBOARD) && s.companion._ownSource;
+    const source = s.companion._ownSource;
     let read;
     source.vfunc_read_async('image/png', null, (src, result) => {
         read = src.vfunc_read_finish(result);
     });
     assert.deepEqual(s.sends, [{dest: QUILLSTACK, method: 'Send', args: [31, 'image/png']}]);
     assert.equal(read.fd, 42);
+});
+
+test('where the shell cannot ask later, the first type is fetched at once', () => {
+    const rows = [
+        // [name, what happens to the fetch, answer]
+        ['fetched', 'finish', {value: [1]}],
+        ['Quillstack never sends', 'deadline', undefined],
+        ['a later offer came first', 'superseded', 'io.github.quillstack.Shell1.Error.Stale'],
+    ];
+    for (const [name, outcome, expected] of rows) {
+        const s = session({lazySources: false});
+        const answer = s.call('SetClipboard', [['text/html', 'text/plain'], 5]);
+        assert.deepEqual(s.sends, [{dest: QUILLSTACK, method: 'Send', args: [5, 'text/html']}]);
+        assert.deepEqual(answer, {}, name);
+        const [splice] = s.splices;
+        if (outcome === 'deadline') {
+            s.fireTimers();
+            assert.ok(splice.cancellable.cancelled, name);
+            continue;
+        }
+        if (outcome === 'superseded')
+            s.call('SetClipboard', [['text/plain'], 6]);
+        splice.finish();
+        if (typeof expected === 'string') {
+            assert.equal(answer.error, expected, name);
+            assert.deepEqual(s.signals, [], name);
+            continue;
+        }
+        assert.deepEqual(answer, expected, name);
+        assert.deepEqual(s.signals.map(x => x.args), [[1, ['text/html'], true]], name);
+        assert.equal(s.companion._ownSource.bytes, 'bytes of the pipe', name);
+        assert.equal(s.timers.size, 0, name);
+    }
 });
 
 test('shortcuts already held by the shell are refused', () => {
