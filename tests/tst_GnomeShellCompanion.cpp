@@ -299,15 +299,18 @@ void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms_data()
 {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reader");
 
-    QTest::newRow("text") << utf8Text << "from the history"_ba;
-    QTest::newRow("PNG") << u"image/png"_s << encodedImage();
+    QTest::newRow("text, X11") << utf8Text << "from the history"_ba << u"xclip"_s;
+    QTest::newRow("PNG, X11") << u"image/png"_s << encodedImage() << u"xclip"_s;
+    QTest::newRow("text, Wayland") << utf8Text << "pasted natively"_ba << u"wl-paste"_s;
 }
 
 void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms()
 {
     QFETCH(QString, type);
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, reader);
     static uint token = 40;
     ++token;
     m_side.offer = { { type, bytes }, { u"text/html"_s, "<i>unused</i>"_ba } };
@@ -331,7 +334,15 @@ void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms()
     QVERIFY2(!mimeTypes.isEmpty() && offered.mid(0, mimeTypes.size()) == mimeTypes,
         qPrintable(mimeTypes.join(u' ')));
 
-    QCOMPARE(ClipboardTools::readWithXclip(type), bytes);
+    if (reader == u"xclip"_s) {
+        QCOMPARE(ClipboardTools::readWithXclip(type), bytes);
+    } else {
+        QProcess wlPaste;
+        QSignalSpy finished(&wlPaste, &QProcess::finished);
+        wlPaste.start(u"wl-paste"_s, { u"--no-newline"_s, u"--type"_s, type });
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(wlPaste.readAllStandardOutput(), bytes);
+    }
     QVERIFY(m_side.requests.contains(std::pair(token, type)));
 }
 
