@@ -42,13 +42,13 @@ done
 gsettings set org.gnome.shell enabled-extensions "['$uuid']"
 gnome-shell --headless --wayland --virtual-monitor 1280x800 &
 shell=\$!
+# Ready once the extension answers and the shell's Xwayland runs.
 until gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \\
     --method org.freedesktop.DBus.NameHasOwner io.github.quillstack.Shell 2>/dev/null \\
-    | grep -q true; do
+    | grep -q true && xwayland=\$(pgrep -P \$shell -x Xwayland | head -n1) && [ -n "\$xwayland" ]; do
   kill -0 \$shell 2>/dev/null || exit 1
   sleep 0.2
 done
-xwayland=\$(pgrep -P \$shell -x Xwayland | head -n1)
 set -- \$(tr '\0' ' ' </proc/\$xwayland/cmdline)
 display=\$2
 auth=
@@ -73,7 +73,7 @@ start_session "$dir/gnome.log" "${user_env[@]}"
 shell_pid=$session_pid
 echo "$shell_pid" >"$dir/pid"
 
-# The shell's start takes 25 to 40 seconds on a quiet machine.
+# The shell starts in a few seconds here; 25 to 40 have been seen elsewhere.
 if ! wait_for_session_file "$runtime/env" "$shell_pid" 150; then
   echo "gnome-session: GNOME Shell or the companion did not start" >&2
   cat "$dir/gnome.log" >&2
