@@ -42,6 +42,9 @@ const QStringList installedFiles {
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-paused-symbolic.svg"),
     u"share/quillstack/translations/quillstack_de.qm"_s,
     u"share/quillstack/translations/globalhotkeys_de.qm"_s,
+    u"share/gnome-shell/extensions/quillstack@quillstack.github.io/extension.js"_s,
+    u"share/gnome-shell/extensions/quillstack@quillstack.github.io/core.mjs"_s,
+    u"share/gnome-shell/extensions/quillstack@quillstack.github.io/schemas/gschemas.compiled"_s,
 };
 
 // Standard output, and with `errors` standard error apart; else both together.
