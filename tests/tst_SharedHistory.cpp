@@ -341,11 +341,25 @@ void tst_SharedHistory::twoMachinesShareOneHistory()
     QCOMPARE(told.size(), 1);
     QCOMPARE(texts(storeB.clips()), (QStringList { u"on B before sharing"_s, u"only on A"_s }));
 
+    // An image travels sealed, and arrives whole.
+    const QByteArray png
+        = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(3000, 'p') + "picture-bytes";
+    storeA.add(StoreFixture::image(png));
+    wallA += 1000;
+    storeA.setKept(storeA.clips()[0].id, true);
+    exchange();
+    const auto picture = std::find_if(storeB.clips().cbegin(), storeB.clips().cend(),
+        [](const Clip &clip) { return clip.kind == ClipKind::image; });
+    QVERIFY(picture != storeB.clips().cend());
+    QVERIFY(picture->isKept);
+    QCOMPARE(storeB.imageData(*picture), png);
+
     // Nothing in the folder is plaintext.
     const QList<QByteArray> files = everyFile(folder);
     QVERIFY(files.size() >= 4);
     for (const QByteArray &file : files) {
-        for (const char *text : { "secret-free", "edited on B", "only on A", "laptop" })
+        for (const char *text :
+            { "secret-free", "edited on B", "only on A", "laptop", "picture-bytes" })
             QVERIFY2(!file.contains(text), text);
     }
 }
