@@ -3,9 +3,12 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 #include <nettle/sha2.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -121,4 +124,25 @@ std::optional<QByteArray> fileSha256Hex(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(file))
         return std::nullopt;
     return hash.hexResult();
+}
+
+void placeByDate(QList<Clip> &clips, QList<Clip> arriving)
+{
+    QSet<QUuid> ids;
+    for (const Clip &clip : std::as_const(arriving))
+        ids.insert(clip.id);
+    clips.removeIf([&](const Clip &c) { return ids.contains(c.id); });
+    const auto newer = [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; };
+    std::stable_sort(arriving.begin(), arriving.end(), newer);
+    QList<Clip> placed;
+    placed.reserve(clips.size() + arriving.size());
+    qsizetype at = 0;
+    for (Clip &clip : arriving) {
+        while (at < clips.size() && !(clips[at].createdAt < clip.createdAt))
+            placed.append(std::move(clips[at++]));
+        placed.append(std::move(clip));
+    }
+    while (at < clips.size())
+        placed.append(std::move(clips[at++]));
+    clips = std::move(placed);
 }
