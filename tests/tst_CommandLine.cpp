@@ -113,9 +113,8 @@ void tst_CommandLine::withoutDisplayOrBus_data()
                                                    "Try “quillstack --help”");
     // From the files alone, with sharing never turned on.
     QTest::newRow("sync status") << QStringList { u"--sync-status"_s } << english << 0
-                                 << u"sharing	off "_s << QString();
-        const QString german
-        = u"de_DE.UTF-8"_s;
+                                 << u"sharing\toff\n"_s << QString();
+    const QString german = u"de_DE.UTF-8"_s;
     QTest::newRow("German help") << QStringList { u"--help"_s } << german << 0
                                  << u"Den Verlauf zeigen oder ausblenden."_s << QString();
     QTest::newRow("German start") << QStringList() << german << 1 << QString()
