@@ -76,3 +76,10 @@ quillstack_add_test(NAME tst_PortalHotkeys
   SOURCES tst_PortalHotkeys.cpp support/FakePortal.cpp support/FakePortal.h
     support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_platform_wayland LABELS unit SESSION_BUS)
+
+# The GNOME Wayland back end against a fake GNOME Shell companion on a
+# private session bus.
+quillstack_add_test(NAME tst_GnomeShellBackend
+  SOURCES tst_GnomeShellBackend.cpp support/FakeGnomeShell.cpp support/FakeGnomeShell.h
+    support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
+  LIBS quillstack_platform_wayland quillstack_model LABELS unit SESSION_BUS)
