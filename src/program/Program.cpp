@@ -120,7 +120,8 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
 // while one of our windows has the keyboard: the user is told how to enable it.
 void Program::adviseGnomeCompanion()
 {
-    if (!GnomeShellBus::isGnomeWayland() || dynamic_cast<GnomeShellPasteboard *>(m_pasteboard.get()))
+    if (!GnomeShellBus::isGnomeWayland()
+        || dynamic_cast<GnomeShellPasteboard *>(m_pasteboard.get()))
         return;
     logLine(QStringLiteral("the GNOME Shell companion is not running; enable it with "
                            "\"gnome-extensions enable %1\"")

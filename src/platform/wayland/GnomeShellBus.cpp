@@ -25,8 +25,7 @@ bool isGnomeWayland()
 bool isAvailable(const QDBusConnection &bus)
 {
     const QDBusConnectionInterface *busInterface = bus.interface();
-    return bus.isConnected() && busInterface
-        && busInterface->isServiceRegistered(service).value();
+    return bus.isConnected() && busInterface && busInterface->isServiceRegistered(service).value();
 }
 
 } // namespace GnomeShellBus

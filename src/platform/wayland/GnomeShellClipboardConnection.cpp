@@ -86,8 +86,8 @@ ClipboardRead GnomeShellClipboardConnection::read(quint32 serial, const QString 
         }
     }
     const auto poll = [this](int fd, ClipboardPipe::Clock::time_point deadline) -> short {
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - ClipboardPipe::Clock::now());
+        const auto wait
+            = std::chrono::ceil<std::chrono::milliseconds>(deadline - ClipboardPipe::Clock::now());
         pollfd polled[2] = { { fd, POLLIN, 0 }, { m_wakeFd, POLLIN, 0 } };
         const int ready = ::poll(polled, 2, int(std::max<qint64>(0, wait.count())));
         if (ready > 0 && (polled[1].revents & POLLIN)) {

@@ -61,9 +61,9 @@ void GnomeShellPasteboard::setContents(const PasteboardContents &contents)
     const quint32 token = m_source->offer(offered);
     // Waited for, so that a program pasting right after a choice gets it;
     // announcements that come meanwhile are looked at after the answer.
-    const QDBusMessage reply = m_bus.call(
-        GnomeShellBus::call(GnomeShellBus::Member::setClipboard, { types, token }), QDBus::Block,
-        setClipboardTimeout);
+    const QDBusMessage reply
+        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::setClipboard, { types, token }),
+            QDBus::Block, setClipboardTimeout);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
         m_ownSerial = reply.arguments().constFirst().toUInt();
     takeOwnContents(contents, epoch);

@@ -12,7 +12,8 @@
 namespace {
 
 const QString staleError = GnomeShellBus::sourceInterface + QStringLiteral(".Error.Stale");
-const QString notOfferedError = GnomeShellBus::sourceInterface + QStringLiteral(".Error.NotOffered");
+const QString notOfferedError
+    = GnomeShellBus::sourceInterface + QStringLiteral(".Error.NotOffered");
 
 } // namespace
 

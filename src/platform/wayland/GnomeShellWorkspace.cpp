@@ -15,8 +15,8 @@ GnomeShellWorkspace::GnomeShellWorkspace(const QDBusConnection &bus, QObject *pa
 std::optional<RunningWindow> GnomeShellWorkspace::frontmostWindow()
 {
     const QDBusMessage reply
-        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {}),
-            QDBus::Block, focusedWindowTimeout);
+        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {}), QDBus::Block,
+            focusedWindowTimeout);
     const QVariantList answer = reply.arguments();
     if (reply.type() != QDBusMessage::ReplyMessage || answer.size() < 4)
         return std::nullopt;
