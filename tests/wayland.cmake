@@ -53,8 +53,8 @@ add_dependencies(tst_CaptureWayland qs-test-compositor)
 # The whole program on a Wayland session: which clipboard it chooses.
 # Also the end of a session around it: its compositor going away as it quits.
 quillstack_add_test(NAME tst_WaylandSession
-  SOURCES tst_WaylandSession.cpp
-  LIBS quillstack_model LABELS wayland WAYLAND)
+  SOURCES tst_WaylandSession.cpp support/FakeGnomeShell.cpp support/FakeGnomeShell.h
+  LIBS quillstack_model quillstack_platform_wayland LABELS wayland WAYLAND)
 add_dependencies(tst_WaylandSession quillstack qs-test-compositor)
 target_compile_definitions(tst_WaylandSession PRIVATE
   QS_QUILLSTACK="$<TARGET_FILE:quillstack>"

@@ -101,6 +101,7 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
     if (!onWayland())
         return x11;
     if (throughGnomeShell()) {
+        logLine(QStringLiteral("global shortcuts through the GNOME Shell companion"));
         return std::make_unique<GnomeShellHotkeyRegistrar>(QDBusConnection::sessionBus(),
             std::move(x11), GnomeShellHotkeyRegistrar::standardNames(m_namedShortcuts),
             [this](const GlobalHotkeys::Shortcut &shortcut) {
