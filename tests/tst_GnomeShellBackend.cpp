@@ -95,7 +95,7 @@ private slots:
         const bool secret
             = offers.size() == 2 && offers.at(1).type == PasteboardType::kdePasswordManagerHint;
         if (secret)
-            QCOMPARE(shell.reads(), QStringList());
+            QCOMPARE(shell.asked().reads, QStringList());
         // Too large or too slow: dropped as the other back ends drop it.
         QCOMPARE(rig.pasteboard.contentsAbandoned(), text.isEmpty() && !secret);
 
@@ -131,8 +131,8 @@ private slots:
         mine.setData(PasteboardType::html, "<b>mine</b>");
         mine.setData(PasteboardType::png, image);
         rig.pasteboard.setContents(mine);
-        QCOMPARE(shell.offers().size(), 1);
-        const auto [types, token] = shell.offers().constFirst();
+        QCOMPARE(shell.asked().offers.size(), 1);
+        const auto [types, token] = shell.asked().offers.constFirst();
         QVERIFY(types.contains(QStringLiteral("UTF8_STRING")));
         QVERIFY(types.contains(PasteboardType::html));
         QCOMPARE(shell.paste(token, QStringLiteral("UTF8_STRING")), QByteArray("mine"));
@@ -142,7 +142,7 @@ private slots:
         PasteboardContents second;
         second.setData(PasteboardType::plainText, "second");
         rig.pasteboard.setContents(second);
-        const uint secondToken = shell.offers().constLast().second;
+        const uint secondToken = shell.asked().offers.constLast().second;
         QString error;
         QCOMPARE(shell.paste(token, QStringLiteral("UTF8_STRING"), &error), std::nullopt);
         QVERIFY2(error.endsWith(QLatin1String(".Error.Stale")), qPrintable(error));
@@ -161,7 +161,7 @@ private slots:
 
         shell.copy({ { QStringLiteral("text/plain"), "next" } });
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("next") }, 5000);
-        QCOMPARE(shell.reads(), QStringList { QStringLiteral("text/plain") });
+        QCOMPARE(shell.asked().reads, QStringList { QStringLiteral("text/plain") });
     }
 
     void windowGetsKeyboardBack_data()
@@ -181,7 +181,7 @@ private slots:
         QVERIFY(shell.isValid());
         GnomeShellWorkspace workspace;
         const uint pid = ours ? uint(QCoreApplication::applicationPid()) : 4321u;
-        shell.setFocusedWindow({ focused, QStringLiteral("gedit"), pid });
+        shell.setFocusedWindow(focused, pid);
         const std::optional<RunningWindow> window = workspace.frontmostWindow();
         if (focused == 0 || ours) {
             QCOMPARE(window, std::nullopt);
@@ -189,10 +189,9 @@ private slots:
         }
         QCOMPARE(window, (RunningWindow { focused, qint64(pid) }));
         // Our panel has the keyboard now; the window remembered gets it back.
-        shell.setFocusedWindow(
-            { 7, QStringLiteral("quillstack"), uint(QCoreApplication::applicationPid()) });
+        shell.setFocusedWindow(7, uint(QCoreApplication::applicationPid()));
         workspace.activate(*window);
-        QTRY_COMPARE(shell.activations(), QList<quint64> { focused });
+        QTRY_COMPARE(shell.asked().activations, QList<quint64> { focused });
     }
 
     // The shell binds the keys of our settings, refuses a chord another
@@ -223,14 +222,14 @@ private slots:
         QSignalSpy ownerChanged(&registrar, &HotkeyRegistrar::ownerChanged);
 
         QCOMPARE(registrar.owner(), HotkeyRegistrar::Owner::program);
-        QCOMPARE(shell.shortcuts(),
+        QCOMPARE(shell.asked().shortcuts,
             std::pair(QStringLiteral("<Control><Alt>v"), QStringLiteral("<Control><Alt>p")));
         shell.pressShortcut(GnomeShellBus::Shortcut::openKept);
         QTRY_COMPARE(opened, QStringList { QStringLiteral("kept") });
 
         names.setShortcut(Shortcut(Key::b, ModifierFlag::command | ModifierFlag::option),
             StandardNames::togglePanel());
-        QCOMPARE(shell.shortcuts()->first, QStringLiteral("<Control><Alt>b"));
+        QCOMPARE(shell.asked().shortcuts->first, QStringLiteral("<Control><Alt>b"));
         shell.pressShortcut(GnomeShellBus::Shortcut::openHistory);
         QTRY_COMPARE(opened, (QStringList { QStringLiteral("kept"), QStringLiteral("history") }));
 
@@ -253,7 +252,7 @@ private slots:
         QVERIFY(shell.joinBus());
         QTRY_COMPARE(ownerChanged.size(), 2);
         QVERIFY(fallback->live().isEmpty());
-        QCOMPARE(shell.shortcuts(), std::pair(QString(), QStringLiteral("<Control><Alt>p")));
+        QCOMPARE(shell.asked().shortcuts, std::pair(QString(), QStringLiteral("<Control><Alt>p")));
     }
 };
 

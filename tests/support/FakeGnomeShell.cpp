@@ -8,7 +8,6 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDeadlineTimer>
 #include <QTest>
 
 #include <unistd.h>
@@ -36,16 +35,6 @@ FakeGnomeShell::~FakeGnomeShell()
     m_thread.wait();
     m_bus = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus(connectionName);
-}
-
-void FakeGnomeShell::leaveBus()
-{
-    m_bus.unregisterService(GnomeShellBus::service);
-}
-
-bool FakeGnomeShell::joinBus()
-{
-    return m_bus.registerService(GnomeShellBus::service);
 }
 
 bool FakeGnomeShell::fromProgram()
@@ -109,10 +98,10 @@ std::optional<QByteArray> FakeGnomeShell::paste(uint token, const QString &type,
     return bytes;
 }
 
-void FakeGnomeShell::setFocusedWindow(const Window &window)
+void FakeGnomeShell::setFocusedWindow(quint64 id, uint pid)
 {
     const QMutexLocker lock(&m_mutex);
-    m_focused = window;
+    m_focused = { id, pid };
 }
 
 void FakeGnomeShell::takeChord(const QString &accelerator)
@@ -126,28 +115,10 @@ void FakeGnomeShell::pressShortcut(const QString &name)
     emitToProgram(GnomeShellBus::Member::shortcutActivated, { name });
 }
 
-QStringList FakeGnomeShell::reads() const
+FakeGnomeShell::Asked FakeGnomeShell::asked() const
 {
     const QMutexLocker lock(&m_mutex);
-    return m_reads;
-}
-
-QList<std::pair<QStringList, uint>> FakeGnomeShell::offers() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return m_setClipboard;
-}
-
-QList<quint64> FakeGnomeShell::activations() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return m_activations;
-}
-
-std::optional<std::pair<QString, QString>> FakeGnomeShell::shortcuts() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return m_shortcuts;
+    return m_asked;
 }
 
 void FakeGnomeShell::ReadClipboard(
@@ -156,7 +127,7 @@ void FakeGnomeShell::ReadClipboard(
     if (!fromProgram())
         return;
     const QMutexLocker lock(&m_mutex);
-    m_reads.append(mimeType);
+    m_asked.reads.append(mimeType);
     if (serial != m_serial) {
         sendErrorReply(GnomeShellBus::Error::stale, QStringLiteral("Not the current owner"));
         return;
@@ -181,7 +152,7 @@ uint FakeGnomeShell::SetClipboard(const QStringList &mimeTypes, uint token)
     uint serial = 0;
     {
         const QMutexLocker lock(&m_mutex);
-        m_setClipboard.append({ mimeTypes, token });
+        m_asked.offers.append({ mimeTypes, token });
         m_offers.clear();
         serial = ++m_serial;
     }
@@ -194,10 +165,10 @@ qulonglong FakeGnomeShell::GetFocusedWindow(QString &wmClass, QString &sandboxed
     if (!fromProgram())
         return 0;
     const QMutexLocker lock(&m_mutex);
-    wmClass = m_focused.wmClass;
+    wmClass = QStringLiteral("gedit");
     sandboxedAppId.clear();
-    pid = m_focused.pid;
-    return m_focused.id;
+    pid = m_focused.second;
+    return m_focused.first;
 }
 
 bool FakeGnomeShell::ActivateWindow(qulonglong id)
@@ -205,7 +176,7 @@ bool FakeGnomeShell::ActivateWindow(qulonglong id)
     if (!fromProgram())
         return false;
     const QMutexLocker lock(&m_mutex);
-    m_activations.append(id);
+    m_asked.activations.append(id);
     return true;
 }
 
@@ -224,6 +195,6 @@ QStringList FakeGnomeShell::SetShortcuts(const QString &openHistory, const QStri
             bound[i].clear();
         }
     }
-    m_shortcuts = { bound[0], bound[1] };
+    m_asked.shortcuts = { bound[0], bound[1] };
     return refused;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/wayland/GnomeShellBus.h"
 #include "platform/wayland/WaylandClipboardWriter.h"
 
 #include <QByteArray>
@@ -36,11 +37,15 @@ public:
         // None: the type is offered but its bytes never come.
         std::optional<QByteArray> bytes;
     };
-    struct Window
+    // What the program asked for: the types ReadClipboard was asked for, in
+    // order; each SetClipboard's types and token; the windows it activated;
+    // the accelerators of the latest SetShortcuts (open-history, open-kept).
+    struct Asked
     {
-        quint64 id = 0;
-        QString wmClass;
-        uint pid = 0;
+        QStringList reads;
+        QList<std::pair<QStringList, uint>> offers;
+        QList<quint64> activations;
+        std::optional<std::pair<QString, QString>> shortcuts;
     };
 
     // Takes the companion's name on a connection of its own; isValid() says
@@ -50,25 +55,19 @@ public:
 
     bool isValid() const { return m_valid; }
     // Lets go of the name, as a disabled companion does, and takes it again.
-    void leaveBus();
-    bool joinBus();
+    void leaveBus() { m_bus.unregisterService(GnomeShellBus::service); }
+    bool joinBus() { return m_bus.registerService(GnomeShellBus::service); }
 
     // Another program copies.
     void copy(const QList<Offer> &offers);
     // A program pastes the given type from our offer with this token, as
     // the shell asks for it; none when Send failed, and its error then.
     std::optional<QByteArray> paste(uint token, const QString &type, QString *error = nullptr);
-    void setFocusedWindow(const Window &window);
+    void setFocusedWindow(quint64 id, uint pid);
     void takeChord(const QString &accelerator);
     void pressShortcut(const QString &name);
 
-    // The types ReadClipboard was asked for, in order.
-    QStringList reads() const;
-    // Each SetClipboard: the types offered and the token.
-    QList<std::pair<QStringList, uint>> offers() const;
-    QList<quint64> activations() const;
-    // The accelerators of the latest SetShortcuts: open-history, open-kept.
-    std::optional<std::pair<QString, QString>> shortcuts() const;
+    Asked asked() const;
 
 public slots:
     void ReadClipboard(uint serial, const QString &mimeType, const QDBusUnixFileDescriptor &fd);
@@ -91,10 +90,7 @@ private:
     uint m_serial = 0;
     QList<Offer> m_offers;
     QList<QDBusUnixFileDescriptor> m_held;
-    QStringList m_reads;
-    QList<std::pair<QStringList, uint>> m_setClipboard;
-    Window m_focused;
-    QList<quint64> m_activations;
+    Asked m_asked;
+    std::pair<quint64, uint> m_focused;
     QSet<QString> m_taken;
-    std::optional<std::pair<QString, QString>> m_shortcuts;
 };
