@@ -162,6 +162,12 @@ private slots:
         shell.copy({ { QStringLiteral("text/plain"), "next" } });
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("next") }, 5000);
         QCOMPARE(shell.asked().reads, QStringList { QStringLiteral("text/plain") });
+
+        // Its program quit, leaving the clipboard empty: the copy is put back.
+        shell.copy({});
+        QTRY_COMPARE(shell.asked().offers.size(), 3);
+        QCOMPARE(shell.paste(shell.asked().offers.constLast().second, QStringLiteral("text/plain")),
+            QByteArray("next"));
     }
 
     void windowGetsKeyboardBack_data()
