@@ -82,12 +82,15 @@ std::optional<QByteArray> FakeGnomeShell::paste(uint token, const QString &type,
             *error = QStringLiteral("no answer");
         return std::nullopt;
     }
-    const QDBusMessage reply = call.reply();
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        if (error)
-            *error = reply.errorName();
+    if (error)
+        *error = call.reply().errorName();
+    return readAnswer(call.reply());
+}
+
+std::optional<QByteArray> FakeGnomeShell::readAnswer(const QDBusMessage &reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
-    }
     const QDBusUnixFileDescriptor fd
         = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
     QByteArray bytes;
@@ -149,14 +152,28 @@ uint FakeGnomeShell::SetClipboard(const QStringList &mimeTypes, uint token)
 {
     if (!fromProgram())
         return 0;
-    uint serial = 0;
     {
         const QMutexLocker lock(&m_mutex);
         m_asked.offers.append({ mimeTypes, token });
-        m_offers.clear();
+    }
+    // As GNOME 43's companion does: the first type's bytes are fetched
+    // before it answers, and only that type is offered.
+    QDBusMessage send = QDBusMessage::createMethodCall(message().service(),
+        GnomeShellBus::sourcePath, GnomeShellBus::sourceInterface, QStringLiteral("Send"));
+    send << token << mimeTypes.value(0);
+    const std::optional<QByteArray> bytes = readAnswer(m_bus.call(send, QDBus::Block, 5000));
+    if (!bytes) {
+        sendErrorReply(QDBusError::Failed, QStringLiteral("Send failed"));
+        return 0;
+    }
+    uint serial = 0;
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_offers = { { mimeTypes.value(0), bytes } };
         serial = ++m_serial;
     }
-    emitToProgram(GnomeShellBus::Member::clipboardChanged, { serial, mimeTypes, true });
+    emitToProgram(GnomeShellBus::Member::clipboardChanged,
+        { serial, QStringList { mimeTypes.value(0) }, true });
     return serial;
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QList>
 #include <QMutex>
@@ -77,6 +78,8 @@ public slots:
     QStringList SetShortcuts(const QString &openHistory, const QString &openKept);
 
 private:
+    // The bytes in the pipe that Send answered.
+    static std::optional<QByteArray> readAnswer(const QDBusMessage &reply);
     // The program's connection, which alone may call and hear us.
     bool fromProgram();
     void emitToProgram(const QString &name, const QVariantList &arguments);

@@ -68,6 +68,10 @@ void GnomeShellClipboardReader::run()
 
 void GnomeShellClipboardReader::process(const Announcement &announcement)
 {
+    // A program that copies empties the clipboard first: not an owner gone
+    // when its copy is announced already.
+    if (announcement.types.isEmpty() && newerAnnounced())
+        return;
     // An empty clipboard: its owner quit (programs almost never clear it).
     ClipboardSnapshot snapshot { {}, announcement.epoch, false, announcement.types.isEmpty(),
         announcement.serial };

@@ -7,6 +7,7 @@
 #include "platform/wayland/WaylandPasteboard.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 
 GnomeShellPasteboard::GnomeShellPasteboard(const QDBusConnection &bus, QObject *parent)
@@ -21,10 +22,8 @@ GnomeShellPasteboard::GnomeShellPasteboard(const QDBusConnection &bus, QObject *
         GnomeShellBus::Member::clipboardChanged, this,
         SLOT(onClipboardChanged(uint, QStringList, bool)));
     // A restarted shell counts its owners from the start again.
-    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
-        m_ownSerial = 0;
-        m_lastSerial = 0;
-    });
+    connect(
+        m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { m_lastSerial = 0; });
 }
 
 GnomeShellPasteboard::~GnomeShellPasteboard()
@@ -42,30 +41,52 @@ GnomeShellClipboardReader &GnomeShellPasteboard::shellReader() const
 void GnomeShellPasteboard::onClipboardChanged(
     uint serial, const QStringList &mimeTypes, bool ownedByQuillstack)
 {
-    // Our own offer is never read back; a copy the companion announced before
-    // it reached us after our write is outdated.
-    if (ownedByQuillstack || serial < m_ownSerial)
+    // Our own offer is never read back. Until the companion has answered
+    // our latest offer, whatever it announces is replaced by that offer.
+    if (ownedByQuillstack || m_offersUnanswered > 0)
         return;
     m_lastSerial = serial;
     shellReader().announce(serial, mimeTypes);
+}
+
+QStringList GnomeShellPasteboard::typesForShell(
+    const QList<std::pair<QString, QByteArray>> &offered)
+{
+    // GNOME 43's companion can hold one type only, the first: the one most
+    // programs take of each kind of clip goes there.
+    static const QStringList preferred { QStringLiteral("text/plain;charset=utf-8"),
+        PasteboardType::png, PasteboardType::gnomeCopiedFiles };
+    QStringList types;
+    for (const auto &[type, bytes] : offered)
+        types.append(type);
+    for (const QString &type : preferred) {
+        if (types.contains(type)) {
+            types.move(types.indexOf(type), 0);
+            break;
+        }
+    }
+    return types;
 }
 
 void GnomeShellPasteboard::setContents(const PasteboardContents &contents)
 {
     const QList<std::pair<QString, QByteArray>> offered
         = WaylandPasteboard::offeredWithTextAliases(contents);
-    QStringList types;
-    for (const auto &[type, bytes] : offered)
-        types.append(type);
     const quint64 epoch = shellReader().write();
     const quint32 token = m_source->offer(offered);
-    // Waited for, so that a program pasting right after a choice gets it;
-    // announcements that come meanwhile are looked at after the answer.
-    const QDBusMessage reply
-        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::setClipboard, { types, token }),
-            QDBus::Block, setClipboardTimeout);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-        m_ownSerial = reply.arguments().constFirst().toUInt();
+    // Not waited for: the companion may ask us for the bytes (Send) before it
+    // answers, and that call is served on this thread.
+    ++m_offersUnanswered;
+    auto *answer = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(GnomeShellBus::call(
+                            GnomeShellBus::Member::setClipboard, { typesForShell(offered), token }),
+            setClipboardTimeout),
+        this);
+    connect(
+        answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+            call->deleteLater();
+            --m_offersUnanswered;
+        });
     takeOwnContents(contents, epoch);
 }
 

@@ -27,8 +27,11 @@ public:
     void setContents(const PasteboardContents &contents) override;
     bool restoreContents(const PasteboardContents &contents) override;
 
-    // How long a write waits for the companion to take it.
-    static constexpr int setClipboardTimeout = 1000;
+    // The types our offer lists for the companion, the one to hold first.
+    static QStringList typesForShell(const QList<std::pair<QString, QByteArray>> &offered);
+
+    // Longer than the companion takes to fetch the first type of our offer.
+    static constexpr int setClipboardTimeout = 10000;
 
 private slots:
     void onClipboardChanged(uint serial, const QStringList &mimeTypes, bool ownedByQuillstack);
@@ -39,8 +42,7 @@ private:
     QDBusConnection m_bus;
     GnomeShellSource *m_source;
     QDBusServiceWatcher *m_watcher;
-    // The companion's serial of our latest offer: copies announced before
-    // it are outdated.
-    quint32 m_ownSerial = 0;
+    // Our offers the companion has not answered yet.
+    int m_offersUnanswered = 0;
     quint32 m_lastSerial = 0;
 };
