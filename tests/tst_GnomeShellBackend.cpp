@@ -165,11 +165,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("next") }, 5000);
         QCOMPARE(shell.asked().reads, QStringList { QStringLiteral("text/plain") });
 
-        // Its program quit, leaving the clipboard empty: the copy is put back.
+        // A program that copies empties the clipboard first: nothing is put
+        // back over its copy. One that quits leaves it empty: its copy is.
+        shell.copy({});
+        shell.copy({ { QStringLiteral("text/plain"), "over" } });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("over"), 5000);
+        QCOMPARE(shell.asked().offers.size(), 2);
         shell.copy({});
         QTRY_COMPARE(shell.asked().offers.size(), 3);
         QCOMPARE(shell.paste(shell.asked().offers.constLast().second, QStringLiteral("text/plain")),
-            QByteArray("next"));
+            QByteArray("over"));
     }
 
     void windowGetsKeyboardBack_data()

@@ -50,10 +50,10 @@ void GnomeShellClipboardConnection::requestStop()
     wake();
 }
 
-void GnomeShellClipboardConnection::waitForWake()
+void GnomeShellClipboardConnection::waitForWake(std::chrono::milliseconds timeout)
 {
     pollfd wake { m_wakeFd, POLLIN, 0 };
-    if (::poll(&wake, 1, -1) > 0) {
+    if (::poll(&wake, 1, int(timeout.count())) > 0) {
         quint64 drained = 0;
         [[maybe_unused]] const ssize_t got = ::read(m_wakeFd, &drained, sizeof drained);
     }

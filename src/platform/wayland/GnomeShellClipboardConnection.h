@@ -27,8 +27,8 @@ public:
     void requestStop() override;
     bool finished() const { return m_stopRequested; }
 
-    // Blocks until wake() or stop.
-    void waitForWake();
+    // Blocks until wake() or stop, or the timeout (-1: none) passes.
+    void waitForWake(std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
     // The bytes of one type of the copy the companion numbered serial, at
     // most budget of them. interrupted ends the read at once; stallLimit is
     // how long the companion's source may go without sending now.

@@ -68,10 +68,14 @@ void GnomeShellClipboardReader::run()
 
 void GnomeShellClipboardReader::process(const Announcement &announcement)
 {
-    // A program that copies empties the clipboard first: not an owner gone
-    // when its copy is announced already.
-    if (announcement.types.isEmpty() && newerAnnounced())
-        return;
+    // A program that copies empties the clipboard first, and the copy is
+    // announced right after: that is no owner gone, whose copy we put back.
+    if (announcement.types.isEmpty()) {
+        if (!newerAnnounced())
+            m_connection->waitForWake(ClipboardPipe::supersededStall);
+        if (newerAnnounced())
+            return;
+    }
     // An empty clipboard: its owner quit (programs almost never clear it).
     ClipboardSnapshot snapshot { {}, announcement.epoch, false, announcement.types.isEmpty(),
         announcement.serial };
