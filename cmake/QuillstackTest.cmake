@@ -1,18 +1,20 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
-#                     [X11 | WAYLAND [KWIN] | SESSION_BUS] [TIMEOUT <seconds>])
+#                     [X11 | WAYLAND [KWIN] | GNOME | SESSION_BUS] [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled
 # unit or gui run on the offscreen platform; X11 tests run inside the harness
 # that starts a private Xvfb server, window manager and session bus; Wayland
 # tests inside one that starts a private headless sway with Xwayland, and with
-# KWIN also as <name>_kwin inside a private headless KWin.
+# KWIN also as <name>_kwin inside a private headless KWin; GNOME tests inside
+# a private headless GNOME Shell with the companion extension enabled.
 # SESSION_BUS tests run offscreen on a private session bus of their own.
 set(QUILLSTACK_X11_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/x11-harness.sh)
 set(QUILLSTACK_WAYLAND_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/wayland-harness.sh)
 set(QUILLSTACK_KWIN_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/kwin-harness.sh)
+set(QUILLSTACK_GNOME_HARNESS ${CMAKE_SOURCE_DIR}/tests/support/gnome-harness.sh)
 
 function(quillstack_add_test)
-  cmake_parse_arguments(T "X11;WAYLAND;KWIN;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X11;WAYLAND;KWIN;GNOME;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
@@ -26,6 +28,10 @@ function(quillstack_add_test)
       add_test(NAME ${T_NAME}_kwin COMMAND ${QUILLSTACK_KWIN_HARNESS} $<TARGET_FILE:${T_NAME}>)
       set(runs ${T_NAME}_kwin)
     endif()
+  elseif(T_GNOME)
+    add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_GNOME_HARNESS} $<TARGET_FILE:${T_NAME}>)
+    set(env "QT_QPA_PLATFORM=offscreen" "QUILLSTACK_GNOME_EXTENSION=${QUILLSTACK_GNOME_EXTENSION_DIR}")
+    add_dependencies(${T_NAME} quillstack_gnome_extension)
   elseif(T_SESSION_BUS)
     add_test(NAME ${T_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${T_NAME}>)
     set(env "QT_QPA_PLATFORM=offscreen")

@@ -42,6 +42,10 @@ const QStringList installedFiles {
         "share/icons/hicolor/symbolic/apps/io.github.quillstack.Quillstack-paused-symbolic.svg"),
     QStringLiteral("share/quillstack/translations/quillstack_de.qm"),
     QStringLiteral("share/quillstack/translations/globalhotkeys_de.qm"),
+    QStringLiteral("share/gnome-shell/extensions/quillstack@quillstack.github.io/extension.js"),
+    QStringLiteral("share/gnome-shell/extensions/quillstack@quillstack.github.io/core.mjs"),
+    QStringLiteral(
+        "share/gnome-shell/extensions/quillstack@quillstack.github.io/schemas/gschemas.compiled"),
 };
 
 // Standard output, and with `errors` standard error apart; else both together.

@@ -56,15 +56,8 @@ chmod 0755 "$runtime/run"
 user_env=(env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" PATH=/usr/local/bin:/usr/bin:/bin
   DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus"
   DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$runtime/run")
-if [ ${#run_as[@]} -gt 0 ]; then
-  # shellcheck disable=SC2016
-  setsid unshare --mount --propagation private \
-    sh -c 'mount -t tmpfs tmpfs /run/systemd && exec "$@"' sh "${run_as[@]}" "${user_env[@]}" \
-    >"$dir/kwin.log" 2>&1 </dev/null &
-else
-  setsid "${user_env[@]}" >"$dir/kwin.log" 2>&1 </dev/null &
-fi
-kwin_pid=$!
+start_session "$dir/kwin.log" "${user_env[@]}"
+kwin_pid=$session_pid
 echo "$kwin_pid" >"$dir/pid"
 
 if ! wait_for_session_file "$runtime/env" "$kwin_pid" 20; then

@@ -28,6 +28,24 @@ else
   owner="$(id -u):$(id -g)"
 fi
 
+# Starts a command (its environment given with env -i) as the session user,
+# in a session of its own, and when root in a mount namespace where
+# /run/systemd is empty, so that a compositor does not look for logind;
+# output goes to the file $1. Sets session_pid.
+start_session() {
+  local log=$1
+  shift
+  if [ ${#run_as[@]} -gt 0 ]; then
+    # shellcheck disable=SC2016
+    setsid unshare --mount --propagation private \
+      sh -c 'mount -t tmpfs tmpfs /run/systemd && exec "$@"' sh "${run_as[@]}" "$@" \
+      >"$log" 2>&1 </dev/null &
+  else
+    setsid "$@" >"$log" 2>&1 </dev/null &
+  fi
+  session_pid=$!
+}
+
 # Waits until the compositor (pid $2) has written the non-empty file $1, for
 # at most $3 seconds; stops early when the compositor has exited.
 wait_for_session_file() {
