@@ -33,6 +33,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -105,8 +106,10 @@ std::unique_ptr<Pasteboard> makePasteboard()
     // The companion answers only the holder of the program's name.
     if (onGnome()
         && SessionBus::claimServiceName(QDBusConnection::sessionBus())
-            == SessionBus::Claim::claimed)
+            == SessionBus::Claim::claimed) {
+        std::fprintf(stderr, "capture through the GNOME Shell companion\n");
         return std::make_unique<GnomeShellPasteboard>();
+    }
     if (onWayland())
         return std::make_unique<WaylandPasteboard>();
     return std::make_unique<X11Pasteboard>();
