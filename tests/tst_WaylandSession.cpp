@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "FakeGnomeShell.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
 #include "model/Settings.h"
@@ -12,6 +13,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 // The program itself on a Wayland session, its UI on Xwayland: it takes the
 // clipboard from data-control when the compositor offers it, and otherwise
@@ -91,13 +93,15 @@ class tst_WaylandSession : public QObject
     };
 
     // Starts the program against waylandDisplay (and the X server display
-    // with its key, when given); returns once it has written its start-up
-    // lines, or null.
+    // with its key, when given) as the desktop names itself; returns once it
+    // has written its start-up lines, or null.
     std::unique_ptr<QProcess> startProgram(const QString &waylandDisplay,
-        const QString &display = QString(), const QString &xauthority = QString())
+        const QString &display = QString(), const QString &xauthority = QString(),
+        const QString &desktop = QString())
     {
         auto program = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
         if (!display.isEmpty())
@@ -252,39 +256,76 @@ private slots:
     }
 
     // Against our own compositor: the program takes the best data-control
-    // protocol offered, and without one stays with X11; it says which.
+    // protocol offered, and without one stays with X11; it says which. On
+    // GNOME it goes through the GNOME Shell companion when that answers, and
+    // otherwise tells how to enable it.
     void clipboardChoiceIsLogged_data()
     {
         QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("desktop"); // "GNOME+companion": with a fake companion
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("no data-control")
-            << QStringList {}
-            << QByteArray("clipboard through X11 (XWayland): the Wayland compositor offers no "
-                          "data-control protocol");
-        QTest::newRow("wlroots") << QStringList { QStringLiteral("--wlr") }
+        QTest::addColumn<QByteArray>("notLine");
+        const QString none;
+        const QByteArray x11("clipboard through X11 (XWayland): the Wayland compositor offers no "
+                             "data-control protocol");
+        const QByteArray advice("gnome-extensions enable quillstack@quillstack.github.io");
+        QTest::newRow("no data-control") << QStringList {} << none << x11 << advice;
+        QTest::newRow("wlroots") << QStringList { QStringLiteral("--wlr") } << none
                                  << QByteArray("clipboard through Wayland "
-                                               "(zwlr_data_control_manager_v1 version 2)");
-        QTest::newRow("standard") << QStringList { QStringLiteral("--ext") }
+                                               "(zwlr_data_control_manager_v1 version 2)")
+                                 << advice;
+        QTest::newRow("standard") << QStringList { QStringLiteral("--ext") } << none
                                   << QByteArray("clipboard through Wayland "
-                                                "(ext_data_control_manager_v1 version 1)");
-        QTest::newRow("both") << QStringList {
-            QStringLiteral("--wlr"), QStringLiteral("--ext")
-        } << QByteArray("clipboard through Wayland (ext_data_control_manager_v1 version 1)");
+                                                "(ext_data_control_manager_v1 version 1)")
+                                  << advice;
+        QTest::newRow("both") << QStringList { QStringLiteral("--wlr"), QStringLiteral("--ext") }
+                              << none
+                              << QByteArray("clipboard through Wayland "
+                                            "(ext_data_control_manager_v1 version 1)")
+                              << advice;
+        QTest::newRow("GNOME without its companion")
+            << QStringList {} << QStringLiteral("ubuntu:GNOME") << advice
+            << QByteArray("through the GNOME Shell companion");
+        QTest::newRow("GNOME with its companion")
+            << QStringList {} << QStringLiteral("GNOME+companion")
+            << QByteArray("clipboard through the GNOME Shell companion") << advice;
     }
 
     void clipboardChoiceIsLogged()
     {
         QFETCH(QStringList, options);
+        QFETCH(QString, desktop);
         QFETCH(QByteArray, line);
+        QFETCH(QByteArray, notLine);
+        std::optional<FakeGnomeShell> shell;
+        const QString companion = QStringLiteral("+companion");
+        if (desktop.endsWith(companion)) {
+            shell.emplace();
+            QVERIFY(shell->isValid());
+            desktop.chop(companion.size());
+        }
         QProcess compositor;
         compositor.start(QStringLiteral(QS_TEST_COMPOSITOR), options);
         QVERIFY(compositor.waitForReadyRead(5000));
         const QString socket = QString::fromUtf8(compositor.readLine().trimmed());
 
-        const std::unique_ptr<QProcess> program = startProgram(socket);
+        const std::unique_ptr<QProcess> program = startProgram(socket, QString(), QString(), desktop);
         QVERIFY(program);
+        if (shell) {
+            // A copy the companion announces is read through it and recorded.
+            shell->copy({ { QStringLiteral("text/plain;charset=utf-8"), "copied in GNOME" } });
+            QFile journal(m_home.filePath(QStringLiteral("data/Quillstack/clips.journal")));
+            QVERIFY(QTest::qWaitFor(
+                [&journal] {
+                    journal.close();
+                    return journal.open(QIODevice::ReadOnly)
+                        && journal.readAll().contains("copied in GNOME");
+                },
+                10000));
+        }
         const QByteArray lines = stop(*program);
         QVERIFY2(lines.contains(line), lines.constData());
+        QVERIFY2(notLine.isEmpty() || !lines.contains(notLine), lines.constData());
         QCOMPARE(lines.count("clipboard through"), 1);
         compositor.terminate();
         QVERIFY(compositor.waitForFinished(5000));

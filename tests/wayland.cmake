@@ -53,8 +53,8 @@ add_dependencies(tst_CaptureWayland qs-test-compositor)
 # The whole program on a Wayland session: which clipboard it chooses.
 # Also the end of a session around it: its compositor going away as it quits.
 quillstack_add_test(NAME tst_WaylandSession
-  SOURCES tst_WaylandSession.cpp
-  LIBS quillstack_model LABELS wayland WAYLAND)
+  SOURCES tst_WaylandSession.cpp support/FakeGnomeShell.cpp support/FakeGnomeShell.h
+  LIBS quillstack_model quillstack_platform_wayland LABELS wayland WAYLAND)
 add_dependencies(tst_WaylandSession quillstack qs-test-compositor)
 target_compile_definitions(tst_WaylandSession PRIVATE
   QS_QUILLSTACK="$<TARGET_FILE:quillstack>"
@@ -93,3 +93,10 @@ quillstack_add_test(NAME tst_WaylandEndToEnd
 add_dependencies(tst_WaylandEndToEnd quillstack qs-focus-window)
 target_compile_definitions(tst_WaylandEndToEnd PRIVATE
   QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")
+
+# The GNOME Wayland back end against a fake GNOME Shell companion on a
+# private session bus.
+quillstack_add_test(NAME tst_GnomeShellBackend
+  SOURCES tst_GnomeShellBackend.cpp support/FakeGnomeShell.cpp support/FakeGnomeShell.h
+    support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
+  LIBS quillstack_platform_wayland quillstack_model LABELS unit SESSION_BUS)

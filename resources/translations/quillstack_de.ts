@@ -588,6 +588,14 @@
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack konnte seine Tastenkürzel nicht einrichten (%1). Öffnen Sie den Verlauf stattdessen über das Symbol im Systembereich.</translation>
     </message>
+    <message id="notice.gnomeCompanion.title">
+        <source>Copies in GNOME’s Wayland programs are missed</source>
+        <translation>Kopien in Wayland-Programmen unter GNOME fehlen</translation>
+    </message>
+    <message id="notice.gnomeCompanion.message">
+        <source>GNOME shows Quillstack copies made in Wayland programs only while one of its windows has the keyboard. Enable its GNOME Shell companion with “%1”, then log out and in again.</source>
+        <translation>GNOME zeigt Quillstack Kopien aus Wayland-Programmen nur, solange eines seiner Fenster die Tastatur hat. Aktivieren Sie seine GNOME-Shell-Erweiterung mit „%1“ und melden Sie sich danach ab und wieder an.</translation>
+    </message>
     <message id="portal.refused">
         <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
         <translation>die Arbeitsumgebung hat sie nicht zugelassen; legen Sie „quillstack --toggle“ in ihren Tastatureinstellungen auf eine Taste</translation>

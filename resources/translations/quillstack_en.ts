@@ -568,6 +568,14 @@
         <source>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</source>
         <translation>Quillstack could not set up its shortcuts (%1). Open the history from the tray icon instead.</translation>
     </message>
+    <message id="notice.gnomeCompanion.title">
+        <source>Copies in GNOME’s Wayland programs are missed</source>
+        <translation>Copies in GNOME’s Wayland programs are missed</translation>
+    </message>
+    <message id="notice.gnomeCompanion.message">
+        <source>GNOME shows Quillstack copies made in Wayland programs only while one of its windows has the keyboard. Enable its GNOME Shell companion with “%1”, then log out and in again.</source>
+        <translation>GNOME shows Quillstack copies made in Wayland programs only while one of its windows has the keyboard. Enable its GNOME Shell companion with “%1”, then log out and in again.</translation>
+    </message>
     <message id="portal.refused">
         <source>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</source>
         <translation>the desktop did not allow them; bind “quillstack --toggle” in its keyboard settings</translation>

@@ -188,9 +188,10 @@ void NamedShortcuts::store(const Shortcut &shortcut, const Name &name)
     if (const std::optional<Shortcut> old = getShortcut(name))
         unregisterShortcut(*old);
     // A name holds its registration as soon as it holds a shortcut, with or
-    // without actions.
-    registerShortcut(shortcut);
+    // without actions; stored first, so that a registrar that binds by name
+    // (the GNOME Shell companion's) finds the shortcut under it.
     m_defaults.setObject(name.storageKey(), text);
+    registerShortcut(shortcut);
     emit shortcutByNameDidChange(name);
 }
 

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/Program.h"
 
+#include "platform/wayland/GnomeShellBus.h"
+#include "platform/wayland/GnomeShellHotkeyRegistrar.h"
+#include "platform/wayland/GnomeShellPasteboard.h"
+#include "platform/wayland/GnomeShellWorkspace.h"
 #include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/PortalHotkeyRegistrar.h"
 #include "platform/wayland/PortalTrigger.h"
@@ -36,11 +40,26 @@ bool onWayland()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// GNOME's compositor has no data-control: there the GNOME Shell companion
+// is the way to the clipboard, the windows and the keys.
+bool throughGnomeShell()
+{
+    return GnomeShellBus::isGnomeWayland()
+        && GnomeShellBus::isAvailable(QDBusConnection::sessionBus());
+}
+
 // One clipboard back end runs, never two: on Wayland the compositor's
 // XWayland bridge would otherwise hand the same copy to both.
 std::unique_ptr<Pasteboard> makePasteboard()
 {
     QString why;
+    if (throughGnomeShell()) {
+        auto shell = std::make_unique<GnomeShellPasteboard>();
+        if (shell->isReading()) {
+            logLine(QStringLiteral("clipboard through the GNOME Shell companion"));
+            return shell;
+        }
+    }
     if (onWayland()) {
         auto wayland = std::make_unique<WaylandPasteboard>();
         if (wayland->isReading()) {
@@ -63,6 +82,8 @@ std::unique_ptr<Pasteboard> makePasteboard()
 // KWin lists its windows only to its scripts.
 std::unique_ptr<Workspace> makeWorkspace()
 {
+    if (throughGnomeShell())
+        return std::make_unique<GnomeShellWorkspace>();
     if (onWayland() && KWinWorkspace::isRunning())
         return std::make_unique<KWinWorkspace>();
     if (onWayland())
@@ -79,6 +100,14 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
     auto x11 = std::make_unique<X11HotkeyRegistrar>();
     if (!onWayland())
         return x11;
+    if (throughGnomeShell()) {
+        logLine(QStringLiteral("global shortcuts through the GNOME Shell companion"));
+        return std::make_unique<GnomeShellHotkeyRegistrar>(QDBusConnection::sessionBus(),
+            std::move(x11), GnomeShellHotkeyRegistrar::standardNames(m_namedShortcuts),
+            [this](const GlobalHotkeys::Shortcut &shortcut) {
+                return portalTrigger(shortcut, *m_keyboardLayout);
+            });
+    }
     return std::make_unique<PortalHotkeyRegistrar>(
         QDBusConnection::sessionBus(), std::move(x11),
         PortalHotkeyRegistrar::standardActions(m_namedShortcuts),
@@ -86,6 +115,22 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
             return portalTrigger(shortcut, *m_keyboardLayout);
         },
         *m_notifier);
+}
+
+// Without the companion GNOME passes Wayland programs' copies to us only
+// while one of our windows has the keyboard: the user is told how to enable it.
+void Program::adviseGnomeCompanion()
+{
+    if (!GnomeShellBus::isGnomeWayland()
+        || dynamic_cast<GnomeShellPasteboard *>(m_pasteboard.get()))
+        return;
+    logLine(QStringLiteral("the GNOME Shell companion is not running; enable it with "
+                           "\"gnome-extensions enable %1\"")
+                .arg(GnomeShellBus::extensionUuid));
+    m_app->tellUser({ Notifier::Topic::clipboardUnavailable, GnomeShellBus::extensionUuid },
+        qtTrId("notice.gnomeCompanion.title"),
+        qtTrId("notice.gnomeCompanion.message")
+            .arg(QStringLiteral("gnome-extensions enable ") + GnomeShellBus::extensionUuid));
 }
 
 Program::Program(const Options &options)
@@ -101,6 +146,7 @@ Program::Program(const Options &options)
 {
     m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
         m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
+    adviseGnomeCompanion();
 }
 
 Program::~Program() = default;

@@ -61,6 +61,7 @@ public:
 
 private:
     std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> makeHotkeyRegistrar();
+    void adviseGnomeCompanion();
 
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<Notifier> m_ownNotifier;

@@ -3,6 +3,7 @@
 
 #include "pasteboard/ClipboardReading.h"
 
+#include "platform/wayland/ClipboardPipe.h"
 #include "platform/wayland/WaylandClipboardWriter.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
@@ -230,58 +231,19 @@ void WaylandClipboardConnection::release(const WaylandSelection &selection)
 ClipboardRead WaylandClipboardConnection::read(const WaylandSelection &selection,
     const QString &mimeType, qint64 budget, const std::function<bool()> &abandon)
 {
-    const Clock::time_point started = Clock::now();
     int fds[2];
-    // Only our end waits without blocking: owners write as into any pipe,
-    // and many stop at the first EAGAIN, leaving a large copy cut short.
-    if (::pipe2(fds, O_CLOEXEC) != 0)
+    if (!ClipboardPipe::open(fds))
         return { ClipboardReadStatus::refused, {} };
-    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     m_control.receive(selection.offer, mimeType, fds[1]);
     ::close(fds[1]);
-    const int fd = fds[0];
-    const auto finish = [fd](ClipboardReadStatus status, QByteArray data = {}) {
-        ::close(fd);
-        return ClipboardRead { status, std::move(data) };
-    };
-
-    QByteArray data;
-    auto lastProgress = Clock::now();
-    for (;;) {
-        if (finished() || abandon())
-            return finish(ClipboardReadStatus::interrupted);
-        const auto stall = hasSelection()
-            ? std::chrono::milliseconds(supersededStall)
-            : std::chrono::milliseconds(ClipboardReading::requestDeadline);
-        const auto deadline = std::min(
-            lastProgress + stall, started + ClipboardReading::transferAllowance(data.size()));
-        if (Clock::now() >= deadline)
-            return finish(ClipboardReadStatus::timedOut);
-        if (!(pollOnce(fd, deadline) & (POLLIN | POLLHUP | POLLERR)))
-            continue;
-        for (;;) {
-            char buffer[1 << 16];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                if (data.size() + n > budget)
-                    return finish(ClipboardReadStatus::overBudget);
-                data.append(buffer, n);
-                lastProgress = Clock::now();
-                continue;
-            }
-            if (n == 0) {
-                // An owner that cannot give this type closes the pipe
-                // without writing; another alternative may still work.
-                return data.isEmpty() ? finish(ClipboardReadStatus::refused)
-                                      : finish(ClipboardReadStatus::ok, std::move(data));
-            }
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN)
-                break;
-            return finish(ClipboardReadStatus::refused);
-        }
-    }
+    return ClipboardPipe::read(fds[0], budget,
+        { [this](int fd, Clock::time_point deadline) { return pollOnce(fd, deadline); },
+            [this, &abandon] { return finished() || abandon(); },
+            [this] {
+                return hasSelection()
+                    ? std::chrono::milliseconds(ClipboardPipe::supersededStall)
+                    : std::chrono::milliseconds(ClipboardReading::requestDeadline);
+            } });
 }
 
 void WaylandClipboardConnection::setSelection(

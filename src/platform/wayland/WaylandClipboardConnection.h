@@ -89,10 +89,6 @@ public:
     // once the compositor has acted on it.
     void setSelection(const Representations &representations, std::function<void()> synced);
 
-    // An older read whose owner goes quiet this long after a newer copy
-    // arrived is given up, so the newer copy is not kept waiting.
-    static constexpr std::chrono::milliseconds supersededStall { 150 };
-
 private:
     struct Listeners;
     friend struct Listeners;

@@ -24,9 +24,11 @@ public:
     void setContents(const PasteboardContents &contents) override;
     bool restoreContents(const PasteboardContents &contents) override;
 
-private:
-    // What a write offers, with text also under its usual aliases.
+    // What a write offers, with text also under its usual aliases; the
+    // GNOME Shell companion's offers too.
     static QList<std::pair<QString, QByteArray>> offeredWithTextAliases(
         const PasteboardContents &contents);
+
+private:
     WaylandClipboardReader &waylandReader() const;
 };

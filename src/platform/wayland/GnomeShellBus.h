@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+
+// The GNOME Shell companion on the session bus
+// (extensions/gnome-shell/io.github.quillstack.Shell1.xml): its name, its
+// object and the members we use, and the object we export for it.
+namespace GnomeShellBus {
+
+inline const QString service = QStringLiteral("io.github.quillstack.Shell");
+inline const QString path = QStringLiteral("/io/github/quillstack/Shell");
+inline const QString interface = QStringLiteral("io.github.quillstack.Shell1");
+// The extension's uuid, which the user enables.
+inline const QString extensionUuid = QStringLiteral("quillstack@quillstack.github.io");
+
+namespace Member {
+inline const QString clipboardChanged = QStringLiteral("ClipboardChanged");
+inline const QString readClipboard = QStringLiteral("ReadClipboard");
+inline const QString setClipboard = QStringLiteral("SetClipboard");
+inline const QString getFocusedWindow = QStringLiteral("GetFocusedWindow");
+inline const QString activateWindow = QStringLiteral("ActivateWindow");
+inline const QString setShortcuts = QStringLiteral("SetShortcuts");
+inline const QString shortcutActivated = QStringLiteral("ShortcutActivated");
+} // namespace Member
+
+namespace Error {
+// ReadClipboard for an owner that is no longer the clipboard's.
+inline const QString stale = interface + QStringLiteral(".Error.Stale");
+} // namespace Error
+
+// The names SetShortcuts and ShortcutActivated give our two shortcuts.
+namespace Shortcut {
+inline const QString openHistory = QStringLiteral("open-history");
+inline const QString openKept = QStringLiteral("open-kept");
+} // namespace Shortcut
+
+// What the companion asks for the bytes of our own offer.
+inline const QString sourcePath = QStringLiteral("/io/github/quillstack/ShellSource");
+inline const QString sourceInterface = QStringLiteral("io.github.quillstack.ShellSource1");
+
+// A call to the companion's object.
+QDBusMessage call(const QString &member, const QVariantList &arguments);
+// The desktop is GNOME and the session Wayland.
+bool isGnomeWayland();
+// Whether the companion answers on this bus.
+bool isAvailable(const QDBusConnection &bus);
+
+} // namespace GnomeShellBus

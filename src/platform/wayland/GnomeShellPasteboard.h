@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "pasteboard/SystemPasteboard.h"
+
+#include <QDBusConnection>
+#include <QStringList>
+
+class GnomeShellClipboardReader;
+class GnomeShellSource;
+class QDBusServiceWatcher;
+
+// The clipboard on GNOME's Wayland session, whose compositor offers no
+// data-control, through the GNOME Shell companion (see SystemPasteboard):
+// the companion announces every new owner with its types, the reader thread
+// reads what capture needs through pipes, and our own writes become the
+// clipboard's owner there, their bytes sent only when a program pastes.
+// Without the companion on the bus the pasteboard neither reads nor writes.
+class GnomeShellPasteboard : public SystemPasteboard
+{
+    Q_OBJECT
+public:
+    explicit GnomeShellPasteboard(
+        const QDBusConnection &bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);
+    ~GnomeShellPasteboard() override;
+
+    void setContents(const PasteboardContents &contents) override;
+    bool restoreContents(const PasteboardContents &contents) override;
+
+    // The types our offer lists for the companion, the one to hold first.
+    static QStringList typesForShell(const QList<std::pair<QString, QByteArray>> &offered);
+
+    // Longer than the companion takes to fetch the first type of our offer.
+    static constexpr int setClipboardTimeout = 10000;
+
+private slots:
+    void onClipboardChanged(uint serial, const QStringList &mimeTypes, bool ownedByQuillstack);
+
+private:
+    GnomeShellClipboardReader &shellReader() const;
+
+    QDBusConnection m_bus;
+    GnomeShellSource *m_source;
+    QDBusServiceWatcher *m_watcher;
+    // Our offers the companion has not answered yet.
+    int m_offersUnanswered = 0;
+    quint32 m_lastSerial = 0;
+};
