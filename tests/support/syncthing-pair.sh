@@ -4,7 +4,8 @@
 # machines would, for the sharing tests. Each has its own home and config,
 # knows the other by device id and address, and talks to nothing else: no
 # global or local discovery, relays, NAT traversal or usage reporting. The
-# file watcher is on with a short delay, as people run it.
+# file watcher is on and gathers changes for a second before it scans
+# (QUILLSTACK_PAIR_WATCHER_DELAY seconds; Syncthing's own default is 10).
 #
 #   syncthing-pair.sh COMMAND [ARGS...]
 #
@@ -144,7 +145,7 @@ for side in a b; do
   peer=$(other "$side")
   cat >"$state/$side/home/config.xml" <<EOF
 <configuration version="36">
-    <folder id="$folder_id" label="Quillstack" path="$state/$side/folder" type="sendreceive" rescanIntervalS="3600" fsWatcherEnabled="true" fsWatcherDelayS="1" ignorePerms="false" autoNormalize="true">
+    <folder id="$folder_id" label="Quillstack" path="$state/$side/folder" type="sendreceive" rescanIntervalS="3600" fsWatcherEnabled="true" fsWatcherDelayS="${QUILLSTACK_PAIR_WATCHER_DELAY:-1}" ignorePerms="false" autoNormalize="true">
         <device id="$(cat "$state/a/device-id")" introducedBy=""></device>
         <device id="$(cat "$state/b/device-id")" introducedBy=""></device>
     </folder>

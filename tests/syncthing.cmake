@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# History shared between machines through Syncthing.
+# Sharing the history between machines, on two Syncthing instances.
 find_package(Qt6 REQUIRED COMPONENTS Network)
 set(QUILLSTACK_SYNCTHING_PAIR_SUPPORT support/SyncthingPair.cpp support/SyncthingPair.h)
 # The two Syncthing instances the sharing tests run on, proven on their own.
