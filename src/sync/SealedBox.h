@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+// Everything written into the shared folder is sealed here: a key made from
+// the passphrase with Argon2id, and XChaCha20-Poly1305 with a random nonce
+// per item, the item's place as associated data.
+namespace SealedBox {
+
+inline constexpr int keyBytes = 32;
+inline constexpr int saltBytes = 16;
+
+struct KdfLimits
+{
+    quint64 ops = 0;
+    quint64 mem = 0; // bytes
+};
+// Argon2id's "moderate" limits: about a second and 256 MiB once per machine.
+KdfLimits defaultLimits();
+// The least Argon2id allows, for tests; also the floor for limits read back.
+KdfLimits minimumLimits();
+
+QByteArray randomBytes(int count);
+// Nothing, with the reason, when the limits are out of range or memory is short.
+std::optional<QByteArray> deriveKey(
+    const QString &passphrase, const QByteArray &salt, KdfLimits limits, QString *error = nullptr);
+
+// nonce || ciphertext with its tag.
+QByteArray seal(const QByteArray &key, QByteArrayView plaintext, QByteArrayView associated);
+// Nothing when the key, the associated data or any byte is not what sealed it.
+std::optional<QByteArray> open(
+    const QByteArray &key, QByteArrayView sealed, QByteArrayView associated);
+
+} // namespace SealedBox

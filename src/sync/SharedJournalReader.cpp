@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sync/SharedJournalReader.h"
+
+#include "model/AtomicFile.h"
+#include "sync/SealedBox.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr char headerStart[] = "{\"quillstack-shared\":1,\"epoch\":\"";
+
+} // namespace
+
+SharedJournalReader::SharedJournalReader(QString path, QByteArray machine)
+    : m_path(std::move(path))
+    , m_machine(std::move(machine))
+{
+}
+
+QByteArray SharedJournalReader::headerLine(const QByteArray &epoch)
+{
+    return headerStart + epoch + "\"}\n";
+}
+
+QByteArray SharedJournalReader::place(
+    const QByteArray &machine, const QByteArray &epoch, qint64 line)
+{
+    return machine + '/' + epoch + '/' + QByteArray::number(line);
+}
+
+QByteArray SharedJournalReader::parseHeader(QByteArrayView line)
+{
+    const qsizetype start = qsizetype(sizeof headerStart) - 1;
+    if (line.size() != start + 32 + 2 || !line.startsWith(headerStart) || !line.endsWith("\"}"))
+        return QByteArray();
+    const QByteArray epoch = line.sliced(start, 32).toByteArray();
+    for (const char c : epoch) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return QByteArray();
+    }
+    return epoch;
+}
+
+SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
+{
+    Batch batch;
+    const int fd = AtomicFile::openFile(m_path, 1);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        batch.missing = true;
+        return batch;
+    }
+    const QByteArray first = file.readLine(128);
+    const QByteArray epoch = first.endsWith('\n') ? parseHeader(first.chopped(1)) : QByteArray();
+    if (epoch.isEmpty()) {
+        // Not yet whole, or not a journal: nothing to read until it is.
+        m_tornTail = !first.isEmpty();
+        return batch;
+    }
+    if (epoch != m_epoch || file.size() < m_offset) {
+        batch.startedOver = !m_epoch.isEmpty();
+        m_epoch = epoch;
+        m_offset = first.size();
+        m_nextLine = 1;
+    }
+    if (!file.seek(m_offset))
+        return batch;
+    const QByteArray bytes = file.readAll();
+    qsizetype at = 0;
+    QString why;
+    while (at < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            break;
+        const QByteArrayView line(bytes.constData() + at, end - at);
+        const auto sealed = QByteArray::fromBase64Encoding(
+            line.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+        const auto plain = sealed
+            ? SealedBox::open(key, *sealed, place(m_machine, m_epoch, m_nextLine))
+            : std::nullopt;
+        auto event = plain ? SyncEvent::decode(*plain, m_machine, &why) : std::nullopt;
+        if (event)
+            batch.events.append(std::move(*event));
+        else
+            ++batch.damaged;
+        ++m_nextLine;
+        at = end + 1;
+    }
+    m_offset += at;
+    m_tornTail = at < bytes.size();
+    return batch;
+}

@@ -1,0 +1,2 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+quillstack_add_test(NAME tst_SyncMerge SOURCES tst_SyncMerge.cpp LIBS quillstack_sync LABELS unit)
