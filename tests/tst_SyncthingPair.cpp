@@ -6,7 +6,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -36,21 +35,6 @@ bool write(const QString &path, const QByteArray &data, Change change)
     const QIODevice::OpenMode mode
         = change == Change::Append ? QIODevice::Append : QIODevice::WriteOnly;
     return file.open(mode) && file.write(data) == data.size() && file.flush();
-}
-
-// What Syncthing leaves behind when it could not finish: copies of a file
-// two sides changed, and the temporary file of an interrupted download.
-QStringList leftovers(const QString &folder)
-{
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString name = QFileInfo(it.next()).fileName();
-        if (name.contains(u".sync-conflict-"_s)
-            || (name.startsWith(u".syncthing."_s) && name.endsWith(u".tmp"_s)))
-            found.append(name);
-    }
-    return found;
 }
 
 } // namespace
@@ -104,7 +88,7 @@ void tst_SyncthingPair::arrives()
     QFETCH(QByteArray, before);
     QFETCH(Change, change);
     QFETCH(QByteArray, after);
-    const SyncthingPair::Side to = from == SyncthingPair::A ? SyncthingPair::B : SyncthingPair::A;
+    const SyncthingPair::Side to = SyncthingPair::other(from);
     const QString source = m_pair.folder(from) + u'/' + path;
     const QString target = m_pair.folder(to) + u'/' + path;
 
@@ -116,7 +100,7 @@ void tst_SyncthingPair::arrives()
     QVERIFY(write(source, written, change));
     // Only the file watcher tells Syncthing: its next full scan is an hour away.
     QTRY_COMPARE_WITH_TIMEOUT(contents(target), after, 60000);
-    QCOMPARE(leftovers(m_pair.folder(to)), QStringList());
+    QCOMPARE(m_pair.leftovers(to), QStringList());
 }
 
 void tst_SyncthingPair::killedMidTransfer_data()
@@ -154,8 +138,8 @@ void tst_SyncthingPair::killedMidTransfer()
     QTRY_VERIFY_WITH_TIMEOUT(m_pair.inSync(), 120000);
     QCOMPARE(QCryptographicHash::hash(contents(target), QCryptographicHash::Sha256),
         QCryptographicHash::hash(data, QCryptographicHash::Sha256));
-    QCOMPARE(leftovers(m_pair.folder(SyncthingPair::A)), QStringList());
-    QCOMPARE(leftovers(m_pair.folder(SyncthingPair::B)), QStringList());
+    QCOMPARE(m_pair.leftovers(SyncthingPair::A), QStringList());
+    QCOMPARE(m_pair.leftovers(SyncthingPair::B), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_SyncthingPair)

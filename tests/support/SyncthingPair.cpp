@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SyncthingPair.h"
 
+#include <QDirIterator>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -13,11 +15,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char *const sideNames[] = { "A", "B" };
-
-SyncthingPair::Side other(SyncthingPair::Side side)
-{
-    return side == SyncthingPair::A ? SyncthingPair::B : SyncthingPair::A;
-}
 
 } // namespace
 
@@ -42,6 +39,19 @@ SyncthingPair::SyncthingPair()
 QString SyncthingPair::folder(Side side) const
 {
     return m_folders[side];
+}
+
+QStringList SyncthingPair::leftovers(Side side) const
+{
+    QStringList found;
+    QDirIterator it(m_folders[side], QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QFileInfo(it.next()).fileName();
+        if (name.contains(u".sync-conflict-"_s)
+            || (name.startsWith(u".syncthing."_s) && name.endsWith(u".tmp"_s)))
+            found.append(name);
+    }
+    return found;
 }
 
 std::optional<QJsonObject> SyncthingPair::request(

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -14,6 +15,7 @@ class SyncthingPair
 {
 public:
     enum Side { A, B };
+    static Side other(Side side) { return side == A ? B : A; }
 
     // Reads the pair from the environment the harness sets; error() says
     // what is missing when the test runs without it, and afterwards what
@@ -23,6 +25,10 @@ public:
     bool isValid() const { return m_valid; }
     QString error() const { return m_error; }
     QString folder(Side side) const;
+    // What Syncthing leaves in a side's folder when it could not finish:
+    // copies of a file both sides changed, and the temporary file of an
+    // interrupted download. Empty when all is well.
+    QStringList leftovers(Side side) const;
 
     // One REST call; nullopt (and error()) when it fails.
     std::optional<QJsonObject> get(Side side, const QString &path);
