@@ -7,6 +7,8 @@
 
 #include <nettle/sha2.h>
 
+#include <algorithm>
+
 namespace {
 
 // Number of grapheme clusters in `s`, counting no further than `stopAfter`.
@@ -121,4 +123,12 @@ std::optional<QByteArray> fileSha256Hex(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(file))
         return std::nullopt;
     return hash.hexResult();
+}
+
+void placeByDate(QList<Clip> &clips, Clip clip)
+{
+    clips.removeIf([&](const Clip &c) { return c.id == clip.id; });
+    const auto at = std::find_if(clips.cbegin(), clips.cend(),
+        [&](const Clip &c) { return c.createdAt < clip.createdAt; });
+    clips.insert(at - clips.cbegin(), std::move(clip));
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/Clip.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -44,3 +46,7 @@ private:
 QString sha256Hex(QByteArrayView bytes);
 // The same of a file's bytes; nothing when it cannot be read.
 std::optional<QByteArray> fileSha256Hex(const QString &path);
+
+// Puts the clip into a history held newest first, after every clip as new
+// as it or newer, in place of the clip with its id if there is one.
+void placeByDate(QList<Clip> &clips, Clip clip);

@@ -2,6 +2,7 @@
 #include "model/ClipJournal.h"
 
 #include "model/ClipArchive.h"
+#include "model/ClipFunctions.h"
 #include "model/ClipObjectReader.h"
 
 namespace ClipJournal {
@@ -93,6 +94,15 @@ bool apply(simdjson::dom::object line, QList<Clip> &clips, QString *error)
         clips.prepend(std::move(clip));
         return true;
     }
+    if (op == "merge") {
+        if (line["clip"].get_object().get(clipObject) != simdjson::SUCCESS)
+            return fail(QStringLiteral("no clip"));
+        QString why;
+        if (!ClipArchive::readClip(clipObject, &clip, &why))
+            return fail(why);
+        placeByDate(clips, std::move(clip));
+        return true;
+    }
     if (op == "keep") {
         const auto id = idField(line, "id");
         bool kept = false;
@@ -164,6 +174,11 @@ QByteArray frontLine(const Clip &clip)
 QByteArray editLine(const Clip &clip)
 {
     return clipLine("edit", clip);
+}
+
+QByteArray mergeLine(const Clip &clip)
+{
+    return clipLine("merge", clip);
 }
 
 QByteArray keepLine(const QUuid &id, bool kept)

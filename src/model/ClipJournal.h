@@ -33,6 +33,9 @@ QByteArray addLine(const Clip &clip);
 // renderings it did not have.
 QByteArray frontLine(const Clip &clip);
 QByteArray editLine(const Clip &clip);
+// A clip from another machine: it takes the place of the clip with its id,
+// or is added, placed by its date.
+QByteArray mergeLine(const Clip &clip);
 QByteArray keepLine(const QUuid &id, bool kept);
 QByteArray deleteLine(const QList<QUuid> &ids);
 // Clips dropped by the age, count or size limits.

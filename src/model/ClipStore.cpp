@@ -440,6 +440,7 @@ void ClipStore::add(const ClipContent &content)
         existing.byteSize = std::max(existing.byteSize, content.byteSize);
         m_clips.prepend(existing);
         record([existing] { return ClipJournal::frontLine(existing); });
+        emit changeRecorded({ StoreChange::Kind::copiedAgain, { existing } });
         emit storeDidChange();
         return;
     }
@@ -469,7 +470,8 @@ void ClipStore::add(const ClipContent &content)
     // The clips this one pushes out are saved with it, in the same write, so
     // that no crash leaves the history over its limits.
     QStringList images;
-    const QList<QUuid> dropped = dropOverLimits(images);
+    StoreChange limited;
+    const QList<QUuid> dropped = dropOverLimits(images, &limited);
     record(
         [clip, dropped] {
             QByteArray lines = ClipJournal::addLine(clip);
@@ -478,8 +480,11 @@ void ClipStore::add(const ClipContent &content)
             return lines;
         },
         images);
-    if (!dropped.isEmpty())
+    emit changeRecorded({ StoreChange::Kind::added, { clip } });
+    if (!dropped.isEmpty()) {
+        emit changeRecorded(limited);
         emit storeDidChange();
+    }
     emit storeDidChange();
 }
 
@@ -489,8 +494,10 @@ void ClipStore::deleteClip(const QUuid &id)
     if (index < 0)
         return;
     QStringList images;
+    const Clip removed = m_clips[index];
     removeAt(index, images);
     record([id] { return ClipJournal::deleteLine({ id }); }, images);
+    emit changeRecorded({ StoreChange::Kind::deleted, { removed } });
     emit storeDidChange();
 }
 
@@ -501,6 +508,7 @@ void ClipStore::setKept(const QUuid &id, bool kept)
         return;
     m_clips[index].isKept = kept;
     record([id, kept] { return ClipJournal::keepLine(id, kept); });
+    emit changeRecorded({ StoreChange::Kind::kept, { m_clips[index] } });
     emit storeDidChange();
 }
 
@@ -521,6 +529,7 @@ void ClipStore::updateText(const QUuid &id, const QString &text,
     clip.byteSize = utf8.size() + (rtf ? rtf->size() : 0) + (html ? html->size() : 0);
     clip.contentHash = sha256Hex(utf8);
     record([clip] { return ClipJournal::editLine(clip); });
+    emit changeRecorded({ StoreChange::Kind::edited, { clip } });
     emit storeDidChange();
 }
 
@@ -531,14 +540,52 @@ void ClipStore::clearHistory()
     if (!anyUnkept)
         return;
     QStringList images;
+    StoreChange cleared { StoreChange::Kind::cleared, {} };
     for (const Clip &clip : std::as_const(m_clips)) {
         const QString path = clip.isKept ? QString() : imagePath(clip);
         if (!path.isEmpty())
             images.append(path);
+        if (!clip.isKept)
+            cleared.clips.append(clip);
     }
     m_clips.removeIf([](const Clip &c) { return !c.isKept; });
     record(ClipJournal::clearLine, images);
+    emit changeRecorded(cleared);
     emit storeDidChange();
+}
+
+void ClipStore::merge(const QList<Clip> &clips, const QList<QUuid> &removed)
+{
+    QStringList images;
+    QList<QUuid> gone;
+    for (const QUuid &id : removed) {
+        if (const qsizetype index = indexOf(id); index >= 0) {
+            removeAt(index, images);
+            gone.append(id);
+        }
+    }
+    for (const Clip &clip : clips) {
+        // An image the clip no longer names goes with the change.
+        if (const qsizetype index = indexOf(clip.id);
+            index >= 0 && m_clips[index].imageFilename != clip.imageFilename) {
+            const QString path = imagePath(m_clips[index]);
+            if (!path.isEmpty())
+                images.append(path);
+        }
+        placeByDate(m_clips, clip);
+    }
+    if (clips.isEmpty() && gone.isEmpty())
+        return;
+    record(
+        [clips, gone] {
+            QByteArray lines = gone.isEmpty() ? QByteArray() : ClipJournal::deleteLine(gone);
+            for (const Clip &clip : clips)
+                lines += ClipJournal::mergeLine(clip);
+            return lines;
+        },
+        images);
+    emit storeDidChange();
+    applyLimits();
 }
 
 QList<Clip> ClipStore::search(const QString &query) const
@@ -560,9 +607,11 @@ QList<Clip> ClipStore::search(const QString &query) const
 void ClipStore::applyLimits()
 {
     QStringList images;
-    const QList<QUuid> removed = dropOverLimits(images);
+    StoreChange limited;
+    const QList<QUuid> removed = dropOverLimits(images, &limited);
     if (!removed.isEmpty()) {
         record([removed] { return ClipJournal::limitsLine(removed); }, images);
+        emit changeRecorded(limited);
         emit storeDidChange();
     }
 }
@@ -574,11 +623,13 @@ qsizetype ClipStore::clipsOverCount(qint64 count) const
     return qsizetype(std::clamp<qint64>(m_clips.size() - count, 0, unkept));
 }
 
-QList<QUuid> ClipStore::dropOverLimits(QStringList &images)
+QList<QUuid> ClipStore::dropOverLimits(QStringList &images, StoreChange *change)
 {
     QList<QUuid> removed;
+    *change = { StoreChange::Kind::limited, {} };
     const auto removeAt = [&](qsizetype index) {
         removed.append(m_clips[index].id);
+        change->clips.append(m_clips[index]);
         this->removeAt(index, images);
     };
 

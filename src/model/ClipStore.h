@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/Clip.h"
+#include "model/StoreChange.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -75,6 +76,10 @@ public:
     void updateText(const QUuid &id, const QString &text, const std::optional<QByteArray> &rtf,
         const std::optional<QByteArray> &html);
     void clearHistory();
+    // Takes what other machines share: each clip is put in its place by
+    // date (replacing the one with its id), and the removed ones go. Told by
+    // storeDidChange() alone, not by changeRecorded(); the limits apply.
+    void merge(const QList<Clip> &clips, const QList<QUuid> &removed);
     QList<Clip> search(const QString &query) const;
     // A blank query finds every clip.
     static bool findsAll(const QString &query) { return QStringView(query).trimmed().isEmpty(); }
@@ -142,6 +147,8 @@ public:
 
 signals:
     void storeDidChange();
+    // Each change saved, but for those merge() makes.
+    void changeRecorded(const StoreChange &change);
     // The archive could not be written; the history is still whole in
     // memory and every change tries again. Emitted once until a save works,
     // which saveRecovered() tells.
@@ -174,8 +181,9 @@ private:
     // change is saved.
     void removeAt(qsizetype index, QStringList &images);
     QDateTime now() const;
-    // Removes what the age, count and size limits drop; their ids.
-    QList<QUuid> dropOverLimits(QStringList &images);
+    // Removes what the age, count and size limits drop; their ids, and the
+    // change that tells it.
+    QList<QUuid> dropOverLimits(QStringList &images, StoreChange *change);
     // Saves one change: a journal line, or the whole history when the
     // journal cannot take it. The line is made by the writer, so that
     // encoding a large clip costs this thread nothing.
