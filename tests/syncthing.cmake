@@ -6,7 +6,7 @@ set(QUILLSTACK_SYNCTHING_PAIR_SUPPORT support/SyncthingPair.cpp support/Syncthin
 quillstack_add_test(NAME tst_SyncthingPair
   SOURCES tst_SyncthingPair.cpp ${QUILLSTACK_SYNCTHING_PAIR_SUPPORT}
   LIBS Qt6::Network LABELS sync SYNCTHING_PAIR TIMEOUT 300)
-# Two machines' sealed journals carried between them by the pair.
+# Two machines' histories shared through the pair.
 quillstack_add_test(NAME tst_SharingOverSyncthing
   SOURCES tst_SharingOverSyncthing.cpp ${QUILLSTACK_SYNCTHING_PAIR_SUPPORT}
   LIBS quillstack_sync Qt6::Network LABELS sync SYNCTHING_PAIR TIMEOUT 300)

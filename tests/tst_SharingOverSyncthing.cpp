@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Two machines sharing their history through two real Syncthing instances:
-// each writes its sealed journal into its side of the folder and merges what
-// the other's Syncthing delivers, whole or half-synced, crashed or not.
+// each one's engine writes its sealed journal into its side of the folder
+// and, told by the file system as Syncthing delivers the other's, merges it
+// into its own history, also after one Syncthing was killed.
+#include "StoreFixture.h"
 #include "SyncthingPair.h"
-#include "sync/HybridClock.h"
-#include "sync/MergedHistory.h"
 #include "sync/SharedFolder.h"
-#include "sync/SharedJournalReader.h"
-#include "sync/SharedJournalWriter.h"
-#include "sync/SharingKey.h"
+#include "sync/SyncEngine.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <map>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -25,101 +18,48 @@ namespace {
 
 const QString passphrase = u"correct horse battery staple"_s;
 
-// One machine: its view of the shared folder, its key, its own journal, and
-// the merge of its own events with every other machine's journal it read.
+// One machine: its history and the engine that shares it.
 struct Machine
 {
-    Machine(const QString &root, const QString &keyFile)
-        : shared(root, SharedFolder::newMachineId())
-        , clock(shared.machine())
-        , storedKey(keyFile)
-    {
-    }
+    QByteArray id = SharedFolder::newMachineId();
+    StoreFixture files;
+    std::unique_ptr<SyncEngine> engine;
 
-    bool setUp(const QString &words, QString *error)
+    QString storedKey() const { return files.dir.filePath(u"sharing/key"_s); }
+
+    bool setUp(const QString &folder, const QString &words, QString *error)
     {
-        if (!SharingKey::setUp(shared.root(), shared.machine(), words, storedKey,
-                SealedBox::minimumLimits(), error))
+        if (!SharingKey::setUp(folder, id, words, storedKey(), SealedBox::minimumLimits(), error))
             return false;
-        key = SharingKey::readStored(storedKey).value_or(SharingKey::Stored {}).key;
-        writer = std::make_unique<SharedJournalWriter>(shared, key);
-        QList<SyncEvent> written;
-        if (!writer->open(&written, error))
-            return false;
-        for (const SyncEvent &event : std::as_const(written))
-            take(event);
+        ClipStore &store = files.open();
+        engine = std::make_unique<SyncEngine>(store,
+            SyncEngine::Options { folder, id, *SharingKey::readStored(storedKey()),
+                SyncEngine::Scope::all, QString::fromLatin1(id.left(8)) });
+        engine->start();
         return true;
     }
 
-    bool write(SyncEvent event)
+    // What a person sees of the history: each clip's text and mark, sorted
+    // (each machine keeps its own clipboard's clip first).
+    QStringList shown() const
     {
-        event.stamp = clock.next();
-        history.apply(event);
-        QString error;
-        return writer->append({ event }, &error);
-    }
-
-    bool compact()
-    {
-        QList<SyncEvent> own;
-        for (const MergedHistory::Entry &entry : history.entries()) {
-            if (entry.content.machine != shared.machine())
-                continue;
-            SyncEvent put;
-            put.op = SyncEvent::Op::put;
-            put.stamp = entry.content;
-            put.key = entry.clip.contentHash;
-            put.clip = entry.clip;
-            own.append(put);
-        }
-        QString error;
-        return writer->compact(own, &error);
-    }
-
-    // Reads what is new in every other machine's journal; what a person
-    // would see of the history then, sorted.
-    QStringList shown()
-    {
-        for (const QByteArray &peer : shared.machines()) {
-            if (peer == shared.machine())
-                continue;
-            auto reader = readers.try_emplace(peer, shared.journalPath(peer), peer).first;
-            const SharedJournalReader::Batch batch = reader->second.read(key);
-            damaged += batch.damaged;
-            for (const SyncEvent &event : batch.events)
-                take(event);
-        }
         QStringList lines;
-        for (const MergedHistory::Entry &entry : history.entries()) {
-            if (entry.present())
-                lines.append(
-                    entry.clip.text.value_or(QString()) + (entry.kept ? u" (kept)"_s : QString()));
-        }
+        for (const Clip &clip : files.store->clips())
+            lines.append(
+                clip.text.value_or(clip.preview) + (clip.isKept ? u" (kept)"_s : QString()));
         lines.sort();
         return lines;
     }
 
-    void take(const SyncEvent &event)
+    QUuid idOf(const QString &text) const
     {
-        clock.observe(event.stamp);
-        history.apply(event);
+        for (const Clip &clip : files.store->clips()) {
+            if (clip.text == text)
+                return clip.id;
+        }
+        return {};
     }
-
-    SharedFolder shared;
-    HybridClock clock;
-    QString storedKey;
-    QByteArray key;
-    std::unique_ptr<SharedJournalWriter> writer;
-    std::map<QByteArray, SharedJournalReader> readers;
-    MergedHistory history;
-    int damaged = 0;
 };
-
-QString hashOf(const QString &text)
-{
-    return QString::fromLatin1(
-        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
-}
 
 } // namespace
 
@@ -134,64 +74,55 @@ private slots:
     void wrongPassphrase();
 
 private:
-    Machine &machine(SyncthingPair::Side side) { return *m_machines[side]; }
+    Machine &machine(SyncthingPair::Side side) { return m_machines[side]; }
 
     SyncthingPair m_pair;
-    QTemporaryDir m_homes;
-    std::unique_ptr<Machine> m_machines[2];
+    Machine m_machines[2];
 };
 
 void tst_SharingOverSyncthing::initTestCase()
 {
     QVERIFY2(m_pair.isValid(), qPrintable(m_pair.error()));
-    QVERIFY(m_homes.isValid());
-    for (const SyncthingPair::Side side : { SyncthingPair::A, SyncthingPair::B }) {
-        m_machines[side] = std::make_unique<Machine>(
-            m_pair.folder(side), m_homes.filePath(u"key-%1"_s.arg(int(side))));
-    }
     // The second machine adopts the first one's salt, once Syncthing has
     // brought its key record over.
     QString error;
-    QVERIFY2(machine(SyncthingPair::A).setUp(passphrase, &error), qPrintable(error));
-    const QString recordOnB = SharedFolder(m_pair.folder(SyncthingPair::B), {})
-                                  .keyPath(machine(SyncthingPair::A).shared.machine());
+    QVERIFY2(machine(SyncthingPair::A).setUp(m_pair.folder(SyncthingPair::A), passphrase, &error),
+        qPrintable(error));
+    const QString recordOnB
+        = SharedFolder(m_pair.folder(SyncthingPair::B), {}).keyPath(machine(SyncthingPair::A).id);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recordOnB), 60000);
-    QVERIFY2(machine(SyncthingPair::B).setUp(passphrase, &error), qPrintable(error));
+    QVERIFY2(machine(SyncthingPair::B).setUp(m_pair.folder(SyncthingPair::B), passphrase, &error),
+        qPrintable(error));
 }
 
 void tst_SharingOverSyncthing::exchange_data()
 {
     QTest::addColumn<SyncthingPair::Side>("writer");
     QTest::addColumn<int>("killed"); // a side whose Syncthing is down meanwhile, or -1
-    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("keep"); // keeps the clip rather than copying it
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("seen");
 
     QTest::newRow("a copy on A appears on B")
-        << SyncthingPair::A << -1 << u"put"_s << u"first copy"_s << QStringList { u"first copy"_s };
-    QTest::newRow("a keep on B shows on A")
-        << SyncthingPair::B << -1 << u"keep"_s << u"first copy"_s
-        << QStringList { u"first copy (kept)"_s };
-    QTest::newRow("copies on A while A's Syncthing is down")
-        << SyncthingPair::A << int(SyncthingPair::A) << u"put"_s << u"second copy"_s
+        << SyncthingPair::A << -1 << false << u"first copy"_s << QStringList { u"first copy"_s };
+    QTest::newRow("a keep on B shows on A") << SyncthingPair::B << -1 << true << u"first copy"_s
+                                            << QStringList { u"first copy (kept)"_s };
+    QTest::newRow("a copy on A while A's Syncthing is down")
+        << SyncthingPair::A << int(SyncthingPair::A) << false << u"second copy"_s
         << QStringList { u"first copy (kept)"_s, u"second copy"_s };
-    QTest::newRow("copies on B while A's Syncthing is down")
-        << SyncthingPair::B << int(SyncthingPair::A) << u"put"_s << u"third copy"_s
+    QTest::newRow("a copy on B while A's Syncthing is down")
+        << SyncthingPair::B << int(SyncthingPair::A) << false << u"third copy"_s
         << QStringList { u"first copy (kept)"_s, u"second copy"_s, u"third copy"_s };
-    QTest::newRow("A's journal written anew")
-        << SyncthingPair::A << -1 << u"compact"_s << QString()
-        << QStringList { u"first copy (kept)"_s, u"second copy"_s, u"third copy"_s };
-    QTest::newRow("a copy on A after that")
-        << SyncthingPair::A << -1 << u"put"_s << u"fourth copy"_s
-        << QStringList { u"first copy (kept)"_s, u"fourth copy"_s, u"second copy"_s,
-               u"third copy"_s };
+    QTest::newRow("a keep on A while B's Syncthing is down")
+        << SyncthingPair::A << int(SyncthingPair::B) << true << u"third copy"_s
+        << QStringList { u"first copy (kept)"_s, u"second copy"_s, u"third copy (kept)"_s };
 }
 
 void tst_SharingOverSyncthing::exchange()
 {
     QFETCH(SyncthingPair::Side, writer);
     QFETCH(int, killed);
-    QFETCH(QString, change);
+    QFETCH(bool, keep);
     QFETCH(QString, text);
     QFETCH(QStringList, seen);
     Machine &source = machine(writer);
@@ -200,52 +131,45 @@ void tst_SharingOverSyncthing::exchange()
 
     if (killed >= 0)
         QVERIFY2(m_pair.kill(down), qPrintable(m_pair.error()));
-    SyncEvent event;
-    event.key = hashOf(text);
-    if (change == u"put"_s) {
-        event.op = SyncEvent::Op::put;
-        event.clip.id = QUuid::createUuid();
-        event.clip.createdAt = QDateTime::currentDateTimeUtc();
-        event.clip.text = text;
-        event.clip.preview = text;
-        event.clip.contentHash = event.key;
-        QVERIFY(source.write(event));
-    } else if (change == u"keep"_s) {
-        event.op = SyncEvent::Op::keep;
-        event.kept = true;
-        QVERIFY(source.write(event));
-    } else {
-        QVERIFY(source.compact());
-    }
+    if (keep)
+        source.files.store->setKept(source.idOf(text), true);
+    else
+        source.files.store->add(StoreFixture::text(text));
+    source.engine->finish();
     QCOMPARE(source.shown(), seen);
     if (killed >= 0)
         QVERIFY2(m_pair.start(down), qPrintable(m_pair.error()));
 
-    QTRY_COMPARE_WITH_TIMEOUT(target.shown(), seen, 60000);
-    QCOMPARE(target.damaged, 0);
+    // Only the file system's notifications tell the engine: its own rescan
+    // is a minute away.
+    QTRY_COMPARE_WITH_TIMEOUT(target.shown(), seen, 40000);
+    for (const MachineStatus &status : target.engine->machines())
+        QCOMPARE(
+            MachineStatus::stateName(status.state), status.id == target.id ? u"self"_s : u"ok"_s);
     for (const SyncthingPair::Side side : { SyncthingPair::A, SyncthingPair::B })
         QCOMPARE(m_pair.leftovers(side), QStringList());
 }
 
 void tst_SharingOverSyncthing::wrongPassphrase()
 {
-    // A third machine that shares B's Syncthing, set up with a passphrase
-    // that is not the others'.
-    Machine third(m_pair.folder(SyncthingPair::B), m_homes.filePath(u"key-third"_s));
+    // A machine beside B set up with a passphrase that is not the others'.
+    Machine third;
+    const QStringList before = machine(SyncthingPair::B).shown();
     QString error;
-    QVERIFY(!third.setUp(u"not the passphrase"_s, &error));
+    QVERIFY(!third.setUp(m_pair.folder(SyncthingPair::B), u"not the passphrase"_s, &error));
     QVERIFY2(error.contains(u"passphrase"_s), qPrintable(error));
-    QVERIFY(!QFile::exists(third.storedKey));
+    QVERIFY(!QFile::exists(third.storedKey()));
     // Nothing was written into the shared folder, so nothing of it can
     // reach the other machines.
-    QStringList ids { QString::fromLatin1(machine(SyncthingPair::A).shared.machine()),
-        QString::fromLatin1(machine(SyncthingPair::B).shared.machine()) };
+    QStringList ids { QString::fromLatin1(machine(SyncthingPair::A).id),
+        QString::fromLatin1(machine(SyncthingPair::B).id) };
     ids.sort();
     QCOMPARE(
         QDir(m_pair.folder(SyncthingPair::B)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
         ids);
-    QCOMPARE(machine(SyncthingPair::B).shown(), machine(SyncthingPair::A).shown());
-    QCOMPARE(machine(SyncthingPair::B).damaged, 0);
+    machine(SyncthingPair::B).engine->rescan();
+    machine(SyncthingPair::B).engine->finish();
+    QCOMPARE(machine(SyncthingPair::B).shown(), before);
 }
 
 QTEST_GUILESS_MAIN(tst_SharingOverSyncthing)
