@@ -116,6 +116,12 @@ cleanup() {
   [ -n "${KEEP_HARNESS_TMP:-}" ] || rm -rf "$state"
 }
 trap cleanup EXIT
+# Killed outright (a test's timeout), this script runs no trap: a watcher in
+# a session of its own then stops both instances and removes what was made.
+setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done
+  for f in "$2/a/pid" "$2/b/pid"; do [ -s "$f" ] && kill -KILL -- "-$(cat "$f")"; done
+  [ -n "$3" ] || rm -rf "$2"' watcher $$ "$state" "${KEEP_HARNESS_TMP:-}" \
+  </dev/null >/dev/null 2>&1 &
 
 # Four free ports, taken at once so that none is handed out twice.
 read -r port_a port_b gui_a gui_b < <(python3 -c '
