@@ -48,6 +48,8 @@ void tst_CommandLine::parse_data()
     row("list", { u"--list"_s }, { .action = Action::list });
     row("list 3 as JSON", { u"--json"_s, u"--list"_s, u"3"_s },
         { .action = Action::list, .count = 3, .json = true });
+    row("sync status as JSON", { u"--sync-status"_s, u"--json"_s },
+        { .action = Action::syncStatus, .json = true });
     // "-1" after --copy is the clip, not an option.
     row("copy by index", { u"--copy"_s, u"-1"_s }, { .action = Action::copy, .clip = u"-1"_s });
     row("copy by id", { u"--copy=5f0c"_s }, { .action = Action::copy, .clip = u"5f0c"_s });
@@ -55,7 +57,7 @@ void tst_CommandLine::parse_data()
 
     refused("unknown option", { u"--bogus"_s }, u"Unknown option 'bogus'."_s);
     refused("two commands", { u"--list"_s, u"--clear"_s }, u"Give one command at a time."_s);
-    refused("json alone", { u"--json"_s }, u"--json only goes with --list."_s);
+    refused("json alone", { u"--json"_s }, u"--json only goes with --list or --sync-status."_s);
     refused("copy without a clip", { u"--copy"_s }, u"Missing value after '--copy'."_s);
     refused("count without list", { u"--toggle"_s, u"3"_s }, u"Unexpected argument: 3"_s);
     refused("two counts", { u"--list"_s, u"3"_s, u"4"_s }, u"Unexpected argument: 3 4"_s);
@@ -110,6 +112,9 @@ void tst_CommandLine::withoutDisplayOrBus_data()
                                  << QString()
                                  << QStringLiteral("quillstack: Unknown option 'bogus'.\n"
                                                    "Try “quillstack --help”");
+    // From the files alone, with sharing never turned on.
+    QTest::newRow("sync status") << QStringList { QStringLiteral("--sync-status") } << english
+                                 << 0 << QStringLiteral("sharing\toff\n") << QString();
     const QString german = QStringLiteral("de_DE.UTF-8");
     QTest::newRow("German help") << QStringList { QStringLiteral("--help") } << german << 0
                                  << QStringLiteral("Den Verlauf zeigen oder ausblenden.")

@@ -2,11 +2,16 @@
 // The shared folder as another machine finds it: sealed lines, torn or
 // tampered ones, a wrong passphrase; and two machines sharing one folder.
 #include "StoreFixture.h"
+#include "model/AtomicFile.h"
+#include "model/SettingsKeys.h"
 #include "sync/FolderScanner.h"
 #include "sync/SharedJournalWriter.h"
+#include "sync/SharingSettings.h"
+#include "sync/SharingStatus.h"
 #include "sync/SyncEngine.h"
 
 #include <QDirIterator>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;

@@ -176,6 +176,10 @@
         <source>Print the whole history as JSON, in the form of the archive file.</source>
         <translation>Den ganzen Verlauf als JSON ausgeben, in der Form der Archivdatei.</translation>
     </message>
+    <message id="cli.syncStatus">
+        <source>Print each machine sharing the history: when it was last heard from, how many clips came from it.</source>
+        <translation>Jede Maschine ausgeben, die den Verlauf teilt: wann sie zuletzt zu hören war und wie viele Einträge von ihr kamen.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Den Verlauf leeren (behaltene Einträge bleiben).</translation>
@@ -205,8 +209,8 @@
         <translation>Bitte nur einen Befehl auf einmal angeben.</translation>
     </message>
     <message id="cli.jsonWithList">
-        <source>--json only goes with --list.</source>
-        <translation>--json gibt es nur zusammen mit --list.</translation>
+        <source>--json only goes with --list or --sync-status.</source>
+        <translation>--json gibt es nur zusammen mit --list oder --sync-status.</translation>
     </message>
     <message id="cli.unexpected">
         <source>Unexpected argument: %1</source>
@@ -587,6 +591,94 @@
     <message id="notice.mailUnavailable.message">
         <source>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</source>
         <translation>Die Arbeitsumgebung hat kein Programm für E-Mail-Links. Verwenden Sie „Text und Link kopieren“ und fügen Sie ihn in eine Nachricht ein; die Adresse ist %1.</translation>
+    </message>
+    <message id="notice.sharing.title">
+        <source>Sharing the history</source>
+        <translation>Verlauf teilen</translation>
+    </message>
+    <message id="notice.sharing.noPassphrase">
+        <source>Sharing is on, but the passphrase was not entered on this machine yet. Enter it in the settings.</source>
+        <translation>Teilen ist eingeschaltet, aber die Passphrase wurde auf diesem Rechner noch nicht eingegeben. Geben Sie sie in den Einstellungen ein.</translation>
+    </message>
+    <message id="notice.sharing.wrongPassphrase">
+        <source>Another machine shares this folder with a different passphrase; its history is not read.</source>
+        <translation>Ein anderer Rechner teilt diesen Ordner mit einer anderen Passphrase; sein Verlauf wird nicht gelesen.</translation>
+    </message>
+    <message id="notice.sharing.cannotWrite">
+        <source>Your history could not be shared: %1</source>
+        <translation>Ihr Verlauf konnte nicht geteilt werden: %1</translation>
+    </message>
+    <message id="prefs.section.sharing">
+        <source>Your other machines</source>
+        <translation>Ihre anderen Rechner</translation>
+    </message>
+    <message id="prefs.sharing.enabled">
+        <source>Share history with my other machines</source>
+        <translation>Verlauf mit meinen anderen Rechnern teilen</translation>
+    </message>
+    <message id="prefs.sharing.chooseFolder">
+        <source>Choose…</source>
+        <translation>Auswählen …</translation>
+    </message>
+    <message id="prefs.sharing.folder">
+        <source>Shared folder:</source>
+        <translation>Geteilter Ordner:</translation>
+    </message>
+    <message id="prefs.sharing.scope">
+        <source>Share:</source>
+        <translation>Teilen:</translation>
+    </message>
+    <message id="prefs.sharing.scope.kept">
+        <source>Kept clips only</source>
+        <translation>Nur behaltene Einträge</translation>
+    </message>
+    <message id="prefs.sharing.scope.all">
+        <source>Every clip</source>
+        <translation>Alle Einträge</translation>
+    </message>
+    <message id="prefs.sharing.passphrase">
+        <source>Passphrase:</source>
+        <translation>Passphrase:</translation>
+    </message>
+    <message id="prefs.sharing.setPassphrase">
+        <source>Set</source>
+        <translation>Festlegen</translation>
+    </message>
+    <message id="prefs.sharing.keySet">
+        <source>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</source>
+        <translation>Die Passphrase ist auf diesem Rechner festgelegt. Alles im geteilten Ordner ist damit verschlüsselt.</translation>
+    </message>
+    <message id="prefs.sharing.noPassphrase">
+        <source>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</source>
+        <translation>Geben Sie die Passphrase Ihrer anderen Rechner ein (oder eine neue für den ersten Rechner). Nur ein daraus abgeleiteter Schlüssel wird aufbewahrt.</translation>
+    </message>
+    <message id="prefs.sharing.needFolderAndPassphrase">
+        <source>Choose the shared folder first, then enter the passphrase.</source>
+        <translation>Wählen Sie zuerst den geteilten Ordner und geben Sie dann die Passphrase ein.</translation>
+    </message>
+    <message id="prefs.sharing.machines">
+        <source>Machines:</source>
+        <translation>Rechner:</translation>
+    </message>
+    <message id="prefs.sharing.noMachines">
+        <source>No other machine yet</source>
+        <translation>Noch kein anderer Rechner</translation>
+    </message>
+    <message id="prefs.sharing.never">
+        <source>never</source>
+        <translation>nie</translation>
+    </message>
+    <message id="prefs.sharing.machine">
+        <source>%1: last heard from %2, %3 clips</source>
+        <translation>%1: zuletzt gemeldet %2, %3 Einträge</translation>
+    </message>
+    <message id="prefs.sharing.machineWrongPassphrase">
+        <source>another passphrase</source>
+        <translation>andere Passphrase</translation>
+    </message>
+    <message id="prefs.sharing.machineDamaged">
+        <source>some lines are damaged</source>
+        <translation>einige Zeilen sind beschädigt</translation>
     </message>
 </context>
 </TS>

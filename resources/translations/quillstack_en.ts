@@ -176,6 +176,10 @@
         <source>Print the whole history as JSON, in the form of the archive file.</source>
         <translation>Print the whole history as JSON, in the form of the archive file.</translation>
     </message>
+    <message id="cli.syncStatus">
+        <source>Print each machine sharing the history: when it was last heard from, how many clips came from it.</source>
+        <translation>Print each machine sharing the history: when it was last heard from, how many clips came from it.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Clear the history (kept clips stay).</translation>
@@ -205,8 +209,8 @@
         <translation>Give one command at a time.</translation>
     </message>
     <message id="cli.jsonWithList">
-        <source>--json only goes with --list.</source>
-        <translation>--json only goes with --list.</translation>
+        <source>--json only goes with --list or --sync-status.</source>
+        <translation>--json only goes with --list or --sync-status.</translation>
     </message>
     <message id="cli.unexpected">
         <source>Unexpected argument: %1</source>
@@ -587,6 +591,94 @@
     <message id="notice.mailUnavailable.message">
         <source>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</source>
         <translation>The desktop has no program for email links. Use “Copy Text and Link” and paste it into a message; the address is %1.</translation>
+    </message>
+    <message id="notice.sharing.title">
+        <source>Sharing the history</source>
+        <translation>Sharing the history</translation>
+    </message>
+    <message id="notice.sharing.noPassphrase">
+        <source>Sharing is on, but the passphrase was not entered on this machine yet. Enter it in the settings.</source>
+        <translation>Sharing is on, but the passphrase was not entered on this machine yet. Enter it in the settings.</translation>
+    </message>
+    <message id="notice.sharing.wrongPassphrase">
+        <source>Another machine shares this folder with a different passphrase; its history is not read.</source>
+        <translation>Another machine shares this folder with a different passphrase; its history is not read.</translation>
+    </message>
+    <message id="notice.sharing.cannotWrite">
+        <source>Your history could not be shared: %1</source>
+        <translation>Your history could not be shared: %1</translation>
+    </message>
+    <message id="prefs.section.sharing">
+        <source>Your other machines</source>
+        <translation>Your other machines</translation>
+    </message>
+    <message id="prefs.sharing.enabled">
+        <source>Share history with my other machines</source>
+        <translation>Share history with my other machines</translation>
+    </message>
+    <message id="prefs.sharing.chooseFolder">
+        <source>Choose…</source>
+        <translation>Choose…</translation>
+    </message>
+    <message id="prefs.sharing.folder">
+        <source>Shared folder:</source>
+        <translation>Shared folder:</translation>
+    </message>
+    <message id="prefs.sharing.scope">
+        <source>Share:</source>
+        <translation>Share:</translation>
+    </message>
+    <message id="prefs.sharing.scope.kept">
+        <source>Kept clips only</source>
+        <translation>Kept clips only</translation>
+    </message>
+    <message id="prefs.sharing.scope.all">
+        <source>Every clip</source>
+        <translation>Every clip</translation>
+    </message>
+    <message id="prefs.sharing.passphrase">
+        <source>Passphrase:</source>
+        <translation>Passphrase:</translation>
+    </message>
+    <message id="prefs.sharing.setPassphrase">
+        <source>Set</source>
+        <translation>Set</translation>
+    </message>
+    <message id="prefs.sharing.keySet">
+        <source>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</source>
+        <translation>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</translation>
+    </message>
+    <message id="prefs.sharing.noPassphrase">
+        <source>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</source>
+        <translation>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</translation>
+    </message>
+    <message id="prefs.sharing.needFolderAndPassphrase">
+        <source>Choose the shared folder first, then enter the passphrase.</source>
+        <translation>Choose the shared folder first, then enter the passphrase.</translation>
+    </message>
+    <message id="prefs.sharing.machines">
+        <source>Machines:</source>
+        <translation>Machines:</translation>
+    </message>
+    <message id="prefs.sharing.noMachines">
+        <source>No other machine yet</source>
+        <translation>No other machine yet</translation>
+    </message>
+    <message id="prefs.sharing.never">
+        <source>never</source>
+        <translation>never</translation>
+    </message>
+    <message id="prefs.sharing.machine">
+        <source>%1: last heard from %2, %3 clips</source>
+        <translation>%1: last heard from %2, %3 clips</translation>
+    </message>
+    <message id="prefs.sharing.machineWrongPassphrase">
+        <source>another passphrase</source>
+        <translation>another passphrase</translation>
+    </message>
+    <message id="prefs.sharing.machineDamaged">
+        <source>some lines are damaged</source>
+        <translation>some lines are damaged</translation>
     </message>
 </context>
 </TS>

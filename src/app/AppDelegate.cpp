@@ -13,13 +13,17 @@
 #include "model/Settings.h"
 #include "pasteboard/Pasteboard.h"
 #include "pasteboard/PasteboardMonitor.h"
+#include "sync/SharingSettings.h"
+#include "sync/SyncEngine.h"
 #include "ui/EditClipController.h"
 #include "ui/HistoryViewController.h"
 #include "ui/LoginItem.h"
 #include "ui/PreferencesController.h"
+#include "ui/SharingPreferences.h"
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
 
@@ -117,6 +121,31 @@ PasteboardMonitor &AppDelegate::monitor()
     return *m_monitor;
 }
 
+void AppDelegate::startSharing()
+{
+    m_sync.reset();
+    SharingSettings sharing(m_services.defaults);
+    if (!sharing.enabled() || sharing.folder().isEmpty())
+        return;
+    const auto key = SharingKey::readStored(SharingSettings::keyPath(m_services.appSupportDir));
+    if (!key) {
+        tellUser(Notifier::Topic::sharing, qtTrId("notice.sharing.title"),
+            qtTrId("notice.sharing.noPassphrase"));
+        return;
+    }
+    m_sync = std::make_unique<SyncEngine>(*m_store,
+        SyncEngine::Options { sharing.folder(), sharing.machineId(), *key, sharing.scope(),
+            QSysInfo::machineHostName() });
+    connect(m_sync.get(), &SyncEngine::machinesChanged, this, [this] {
+        if (m_sharingPreferences)
+            m_sharingPreferences->refresh();
+    });
+    connect(m_sync.get(), &SyncEngine::problem, this, [this](const QString &message) {
+        tellUser(Notifier::Topic::sharing, qtTrId("notice.sharing.title"), message);
+    });
+    m_sync->start();
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     m_tray = std::make_unique<TrayMenu>(m_panel->panel(), *m_hotkey, m_services.notifier);
@@ -158,6 +187,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // Limits apply before the panel, which follows the settings too, reloads.
     connect(m_settings.get(), &Settings::settingsDidChange, m_store.get(), &ClipStore::applyLimits);
     m_panel->start(*this);
+    startSharing();
     // The list's context menu holds the keyboard while it is open, as the
     // tray menu does.
     m_hotkey->keepShortcutsWorkingIn(*m_panel->history()->contextMenu());
@@ -194,7 +224,16 @@ void AppDelegate::openPreferences()
     if (!m_preferencesController) {
         m_preferencesController = std::make_unique<PreferencesController>(
             *m_settings, *m_store, m_services.namedShortcuts, *m_loginItem);
+        m_sharingPreferences = new SharingPreferences(
+            m_services.defaults, m_services.appSupportDir, [this] {
+                return m_sync ? m_sync->machines() : QList<MachineStatus>();
+            });
+        m_preferencesController->addSection(
+            qtTrId("prefs.section.sharing"), m_sharingPreferences);
+        connect(m_sharingPreferences, &SharingPreferences::sharingChanged, this,
+            &AppDelegate::startSharing);
     }
+    m_sharingPreferences->refresh();
     PreferencesController &preferences = *m_preferencesController;
     preferences.refreshLaunchAtLogin();
     if (!preferences.isVisible())

@@ -20,7 +20,9 @@ class PreferencesController;
 class HotkeyController;
 class PasteboardMonitor;
 class ReviewPrompt;
+class SharingPreferences;
 class Settings;
+class SyncEngine;
 class TrayMenu;
 
 // The application controller: owns every long-lived object, wires them at
@@ -64,6 +66,9 @@ signals:
 private:
     void recordShortcutOpens();
     void clearHistory();
+    // Follows the sharing settings: shares the history while they say so
+    // and the passphrase was entered on this machine.
+    void startSharing();
 
     void historyDidChoose(const Clip &clip) override;
     void historyDidRequestEdit(const Clip &clip) override;
@@ -82,6 +87,8 @@ private:
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<PasteboardMonitor> m_monitor;
+    // While the history is shared with the user's other machines.
+    std::unique_ptr<SyncEngine> m_sync;
     // Registers the global shortcuts from the start; they act once launch
     // has set its callbacks.
     HotkeyController *m_hotkey = nullptr;
@@ -90,6 +97,7 @@ private:
     // while its window is open.
     std::unique_ptr<LoginItem> m_loginItem;
     std::unique_ptr<PreferencesController> m_preferencesController;
+    SharingPreferences *m_sharingPreferences = nullptr;
     QPointer<EditClipController> m_editController;
     ReviewPrompt *m_reviewPrompt = nullptr;
     // Made at launch.

@@ -3,6 +3,8 @@
 
 #include "app/SessionBus.h"
 #include "model/ClipStore.h"
+#include "model/Defaults.h"
+#include "sync/SharingStatus.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -288,6 +290,8 @@ Request parse(const QStringList &arguments)
         { QCommandLineOption(QStringLiteral("clear"), qtTrId("cli.clear")), Action::clear },
         { QCommandLineOption(QStringLiteral("pause"), qtTrId("cli.pause")), Action::pause },
         { QCommandLineOption(QStringLiteral("resume"), qtTrId("cli.resume")), Action::resume },
+        { QCommandLineOption(QStringLiteral("sync-status"), qtTrId("cli.syncStatus")),
+            Action::syncStatus },
     };
     parser.addOptions({ help, version });
     for (const auto &command : commands)
@@ -331,7 +335,7 @@ Request parse(const QStringList &arguments)
         request.action = action;
     }
     const bool listing = request.action == Action::list;
-    if (parser.isSet(json) && !listing)
+    if (parser.isSet(json) && !listing && request.action != Action::syncStatus)
         return usage(qtTrId("cli.jsonWithList"));
     const QStringList positional = negativeNumbers + parser.positionalArguments();
     if (!positional.isEmpty() && (!listing || positional.size() > 1))
@@ -396,6 +400,14 @@ std::optional<int> run(const Request &request)
             return fail(failure, error);
         std::fwrite(history->constData(), 1, size_t(history->size()), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? success : failure;
+    }
+    case Action::syncStatus: {
+        // From the files alone: the settings, our key and the shared folder.
+        Defaults defaults;
+        const SharingStatus::Report report = SharingStatus::read(defaults, QString());
+        print(stdout,
+            request.json ? SharingStatus::asJson(report) : SharingStatus::asText(report));
+        return SharingStatus::exitCode(report);
     }
     case Action::pause:
     case Action::resume: {

@@ -33,10 +33,11 @@ struct Request
         clear,
         pause,
         resume,
+        syncStatus,
     };
 
     Action action = Action::start;
-    // list: how many clips, and whether as JSON.
+    // list: how many clips; list and syncStatus: whether as JSON.
     int count = 10;
     bool json = false;
     // copy: the clip's id or index, as typed.

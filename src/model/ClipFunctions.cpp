@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 #include <nettle/sha2.h>
@@ -125,10 +126,23 @@ std::optional<QByteArray> fileSha256Hex(const QString &path)
     return hash.hexResult();
 }
 
-void placeByDate(QList<Clip> &clips, Clip clip)
+void placeByDate(QList<Clip> &clips, QList<Clip> arriving)
 {
-    clips.removeIf([&](const Clip &c) { return c.id == clip.id; });
-    const auto at = std::find_if(clips.cbegin(), clips.cend(),
-        [&](const Clip &c) { return c.createdAt < clip.createdAt; });
-    clips.insert(at - clips.cbegin(), std::move(clip));
+    QSet<QUuid> ids;
+    for (const Clip &clip : std::as_const(arriving))
+        ids.insert(clip.id);
+    clips.removeIf([&](const Clip &c) { return ids.contains(c.id); });
+    const auto newer = [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; };
+    std::stable_sort(arriving.begin(), arriving.end(), newer);
+    QList<Clip> placed;
+    placed.reserve(clips.size() + arriving.size());
+    qsizetype at = 0;
+    for (Clip &clip : arriving) {
+        while (at < clips.size() && !(clips[at].createdAt < clip.createdAt))
+            placed.append(std::move(clips[at++]));
+        placed.append(std::move(clip));
+    }
+    while (at < clips.size())
+        placed.append(std::move(clips[at++]));
+    clips = std::move(placed);
 }

@@ -47,6 +47,7 @@ QString sha256Hex(QByteArrayView bytes);
 // The same of a file's bytes; nothing when it cannot be read.
 std::optional<QByteArray> fileSha256Hex(const QString &path);
 
-// Puts the clip into a history held newest first, after every clip as new
-// as it or newer, in place of the clip with its id if there is one.
-void placeByDate(QList<Clip> &clips, Clip clip);
+// Puts the clips into a history held newest first, each after every clip as
+// new as it or newer, in place of the clip with its id if there is one. In
+// one pass, whatever the number of clips.
+void placeByDate(QList<Clip> &clips, QList<Clip> arriving);

@@ -100,7 +100,7 @@ bool apply(simdjson::dom::object line, QList<Clip> &clips, QString *error)
         QString why;
         if (!ClipArchive::readClip(clipObject, &clip, &why))
             return fail(why);
-        placeByDate(clips, std::move(clip));
+        placeByDate(clips, { std::move(clip) });
         return true;
     }
     if (op == "keep") {

@@ -564,16 +564,19 @@ void ClipStore::merge(const QList<Clip> &clips, const QList<QUuid> &removed)
             gone.append(id);
         }
     }
+    QHash<QUuid, qsizetype> index;
+    for (qsizetype i = 0; i < m_clips.size(); ++i)
+        index.insert(m_clips[i].id, i);
     for (const Clip &clip : clips) {
         // An image the clip no longer names goes with the change.
-        if (const qsizetype index = indexOf(clip.id);
-            index >= 0 && m_clips[index].imageFilename != clip.imageFilename) {
-            const QString path = imagePath(m_clips[index]);
+        const qsizetype at = index.value(clip.id, -1);
+        if (at >= 0 && m_clips[at].imageFilename != clip.imageFilename) {
+            const QString path = imagePath(m_clips[at]);
             if (!path.isEmpty())
                 images.append(path);
         }
-        placeByDate(m_clips, clip);
     }
+    placeByDate(m_clips, clips);
     if (clips.isEmpty() && gone.isEmpty())
         return;
     record(

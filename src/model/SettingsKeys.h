@@ -18,6 +18,12 @@ inline constexpr char reviewFiredSettingsThresholds[] = "review.firedSettingsThr
 inline constexpr char reviewHotkeyPanelOpens[] = "review.hotkeyPanelOpens";
 inline constexpr char reviewFiredHotkeyThresholds[] = "review.firedHotkeyThresholds";
 
+// Sharing the history between machines (docs/sharing.md).
+inline constexpr char sharingEnabled[] = "sharing.enabled";
+inline constexpr char sharingFolder[] = "sharing.folder";
+inline constexpr char sharingScope[] = "sharing.scope";
+inline constexpr char sharingMachineId[] = "sharing.machineId";
+
 inline constexpr char preferencesFrame[] = "QuillstackPreferences";
 // Named global shortcuts are stored under this prefix plus the name.
 inline constexpr char globalHotkeysPrefix[] = "GlobalHotkeys_";

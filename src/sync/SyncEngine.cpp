@@ -50,7 +50,10 @@ SyncEngine::SyncEngine(
 
 SyncEngine::~SyncEngine()
 {
-    m_worker.reset(); // the piece under way finishes before what it uses goes
+    // What this machine did is written before it goes; nobody hears of it.
+    disconnect(this, nullptr, nullptr, nullptr);
+    m_worker->finish();
+    m_worker.reset();
 }
 
 void SyncEngine::start()
@@ -97,8 +100,7 @@ void SyncEngine::rescan()
                 const bool known = std::any_of(m_machines.cbegin(), m_machines.cend(),
                     [&](const MachineStatus &m) { return m.id == status.id; });
                 if (status.state == MachineStatus::State::wrongPassphrase && !known) {
-                    emit problem(tr("Another machine shares this folder with a different "
-                                    "passphrase; its history is not read."));
+                    emit problem(qtTrId("notice.sharing.wrongPassphrase"));
                 }
             }
             m_machines = scan.machines;
@@ -160,24 +162,30 @@ QString SyncEngine::keyOf(const Clip &clip) const
 
 void SyncEngine::applyToStore(const QSet<QString> &keys)
 {
+    if (keys.isEmpty())
+        return;
+    // Looked up once per batch: a batch may hold every clip of a machine.
+    const QList<Clip> &clips = m_store.clips();
+    QHash<QUuid, qsizetype> byId;
+    QHash<QString, qsizetype> byContent;
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        byId.insert(clips[i].id, i);
+        if (!m_keyOf.contains(clips[i].id))
+            byContent.insert(clips[i].contentHash, i);
+    }
     QList<Clip> put;
     QList<QUuid> removed;
     for (const QString &key : keys) {
         const MergedHistory::Entry *entry = m_merged.entry(key);
         if (!entry)
             continue;
-        std::optional<Clip> local;
+        qsizetype at = -1;
         if (const auto mapped = m_localOf.constFind(key); mapped != m_localOf.cend())
-            local = m_store.clip(*mapped);
-        if (!local) {
-            // The same content copied here too is the same clip.
-            for (const Clip &clip : m_store.clips()) {
-                if (clip.contentHash == key && !m_keyOf.contains(clip.id)) {
-                    local = clip;
-                    break;
-                }
-            }
-        }
+            at = byId.value(*mapped, -1);
+        // The same content copied here too is the same clip.
+        if (at < 0)
+            at = byContent.value(key, -1);
+        const std::optional<Clip> local = at >= 0 ? std::optional<Clip>(clips[at]) : std::nullopt;
         if (!entry->present()) {
             if (local)
                 removed.append(local->id);
@@ -290,7 +298,7 @@ void SyncEngine::share(QList<SyncEvent> events)
         ok = ok && writer->append(events, &error);
         return [this, ok, error] {
             if (!ok)
-                emit problem(tr("Your history could not be shared: %1").arg(error));
+                emit problem(qtTrId("notice.sharing.cannotWrite").arg(error));
         };
     });
 }

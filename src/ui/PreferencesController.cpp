@@ -216,6 +216,12 @@ void PreferencesController::addSection(const QString &title)
     m_rows->addWidget(label);
 }
 
+void PreferencesController::addSection(const QString &title, QWidget *content)
+{
+    addSection(title);
+    m_rows->addWidget(content);
+}
+
 void PreferencesController::addRow(const QString &title, QWidget *control)
 {
     auto *row = new QHBoxLayout;

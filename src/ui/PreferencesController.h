@@ -42,6 +42,8 @@ public:
     void restoreFrame(const QRect &area);
     // The launch-at-login checkbox shows whether the entry is there now.
     void refreshLaunchAtLogin();
+    // A section made elsewhere, below the others, under its title.
+    void addSection(const QString &title, QWidget *content);
 
     QComboBox *agePopup() const { return m_agePopup; }
     QSpinBox *countField() const { return m_countField; }
