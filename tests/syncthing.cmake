@@ -14,7 +14,7 @@ quillstack_add_test(NAME tst_SharingOverSyncthing
 quillstack_add_test(NAME tst_SharingX11
   SOURCES tst_SharingX11.cpp ${QUILLSTACK_SYNCTHING_PAIR_SUPPORT} ${QUILLSTACK_PROCESS}
     ${QUILLSTACK_CLIPBOARD_TOOLS}
-  LIBS quillstack_sync Qt6::Network Qt6::Widgets LABELS sync x11 X11 SYNCTHING_PAIR TIMEOUT 300)
+  LIBS quillstack_sync Qt6::Network Qt6::Widgets LABELS sync x11 X11 SYNCTHING_PAIR TIMEOUT 400)
 add_dependencies(tst_SharingX11 quillstack qs-clipboard-owner)
 target_compile_definitions(tst_SharingX11 PRIVATE QS_X11_HARNESS="${QUILLSTACK_X11_HARNESS}"
   QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")

@@ -159,7 +159,8 @@ void tst_SharingX11::copyArrives()
         return std::all_of(copied.cbegin(), copied.cend(),
             [&](const QString &text) { return onB.contains(text); });
     };
-    QTRY_VERIFY_WITH_TIMEOUT(arrived(), 60000);
+    // On the file system's word: B's own rescan of the folder is a minute away.
+    QTRY_VERIFY_WITH_TIMEOUT(arrived(), 40000);
     for (const SyncthingPair::Side side : { SyncthingPair::A, SyncthingPair::B })
         QCOMPARE(m_pair.leftovers(side), QStringList());
 }
