@@ -6,6 +6,7 @@
 #include "ClipboardTools.h"
 #include "QuillstackProcess.h"
 #include "SyncthingPair.h"
+#include "X11TestTools.h"
 #include "model/ClipArchive.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
@@ -95,8 +96,11 @@ void tst_SharingX11::initTestCase()
     const QString session = m_b.home.filePath(u"session"_s);
     m_b.program.setArguments({ u"sh"_s, u"-c"_s,
         uR"(printf '%s\n%s\n' "$DISPLAY" "$DBUS_SESSION_BUS_ADDRESS" >"$0.new" && mv "$0.new" "$0"
-            exec "$1")"_s,
-        session, m_b.program.program() });
+            "$1" & program=$!
+            # It ends with the test, however the test ends.
+            while kill -0 "$2" && kill -0 "$program"; do sleep 0.5; done 2>/dev/null
+            kill "$program" 2>/dev/null; wait "$program")"_s,
+        session, m_b.program.program(), QString::number(QCoreApplication::applicationPid()) });
     m_b.program.setProgram(QStringLiteral(QS_X11_HARNESS));
     // Its own process group, so that ending it ends its X server too.
     m_b.program.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -149,7 +153,8 @@ void tst_SharingX11::copyArrives()
         copied.append(u"shared %1"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
         QVERIFY(ClipboardTools::copyWithXclip(copied.last().toUtf8()));
         // A has it before the next copy replaces the clipboard.
-        QTRY_VERIFY_WITH_TIMEOUT(history(m_a).contains(copied.last()), 30000);
+        // Listing takes a while: waited by the clock, not by a count of turns.
+        QVERIFY(waitFor([&] { return history(m_a).contains(copied.last()); }, 30000));
     }
     if (killed >= 0)
         QVERIFY2(m_pair.start(down), qPrintable(m_pair.error()));
@@ -160,7 +165,7 @@ void tst_SharingX11::copyArrives()
             [&](const QString &text) { return onB.contains(text); });
     };
     // On the file system's word: B's own rescan of the folder is a minute away.
-    QTRY_VERIFY_WITH_TIMEOUT(arrived(), 40000);
+    QVERIFY(waitFor(arrived, 40000));
     for (const SyncthingPair::Side side : { SyncthingPair::A, SyncthingPair::B })
         QCOMPARE(m_pair.leftovers(side), QStringList());
 }
