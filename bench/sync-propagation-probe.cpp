@@ -77,17 +77,6 @@ bool waitFor(const std::function<bool()> &done, int seconds)
     return true;
 }
 
-ClipContent textContent(const QString &text)
-{
-    ClipContent content;
-    content.kind = ClipKind::text;
-    content.text = text;
-    content.preview = makePreview(text);
-    content.byteSize = text.toUtf8().size();
-    content.contentHash = sha256Hex(text.toUtf8());
-    return content;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -115,7 +104,11 @@ int main(int argc, char **argv)
         const QString text = QStringLiteral("copy %1 of the propagation probe").arg(i);
         QElapsedTimer timer;
         timer.start();
-        a.store.add(textContent(text));
+        ClipContent content; // text, the kind a copy of text makes
+        content.text = text;
+        content.preview = makePreview(text);
+        content.contentHash = sha256Hex(text.toUtf8());
+        a.store.add(content);
         if (waitFor([&] { return b.holds(text); }, 30))
             std::printf("%.3f\n", double(timer.nsecsElapsed()) / 1e9);
         else
