@@ -16,6 +16,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <QUuid>
 
@@ -70,6 +71,8 @@ private slots:
     void cleanupTestCase();
     void copyArrives_data();
     void copyArrives();
+    void statusTellsTheOther_data();
+    void statusTellsTheOther();
 
 private:
     SyncthingPair m_pair;
@@ -77,13 +80,15 @@ private:
     // of its own (tests/support/x11-harness.sh), as another machine.
     QuillstackProcess m_a;
     QuillstackProcess m_b;
+    QByteArray m_idA;
 };
 
 void tst_SharingX11::initTestCase()
 {
     QVERIFY2(m_pair.isValid(), qPrintable(m_pair.error()));
     QString error;
-    const QByteArray idA = shareThrough(m_a, m_pair.folder(SyncthingPair::A), &error);
+    m_idA = shareThrough(m_a, m_pair.folder(SyncthingPair::A), &error);
+    const QByteArray &idA = m_idA;
     QVERIFY2(!idA.isEmpty(), qPrintable(error));
     // B adopts A's salt once Syncthing has brought A's key record over.
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -168,6 +173,59 @@ void tst_SharingX11::copyArrives()
     QVERIFY(waitFor(arrived, 40000));
     for (const SyncthingPair::Side side : { SyncthingPair::A, SyncthingPair::B })
         QCOMPARE(m_pair.leftovers(side), QStringList());
+}
+
+void tst_SharingX11::statusTellsTheOther_data()
+{
+    QTest::addColumn<bool>("otherPassphrase");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("clips");
+    QTest::addColumn<int>("exitCode");
+
+    // After the copies above, all made on A.
+    QTest::newRow("B") << false << u"ok"_s << 6 << 0;
+    QTest::newRow("a machine beside B whose key is of another passphrase")
+        << true << u"wrong-passphrase"_s << 0 << 1;
+}
+
+void tst_SharingX11::statusTellsTheOther()
+{
+    QFETCH(bool, otherPassphrase);
+    QFETCH(QString, state);
+    QFETCH(int, clips);
+    QFETCH(int, exitCode);
+
+    QuillstackProcess beside;
+    if (otherPassphrase) {
+        // The folder's salt, and a key from a passphrase the others do not use.
+        const QString folder = m_pair.folder(SyncthingPair::B);
+        const auto record = SharingKey::parseRecord(
+            SharingKey::readSharedFile(SharedFolder(folder, {}).keyPath(m_idA), 4096)
+                .value_or(QByteArray()));
+        QVERIFY(record);
+        const auto key
+            = SealedBox::deriveKey(u"another passphrase"_s, record->salt, record->limits);
+        QVERIFY(key);
+        Defaults defaults(Defaults::userSettingsFile(beside.home.filePath(u"config"_s)));
+        SharingSettings sharing(defaults);
+        sharing.setEnabled(true);
+        sharing.setFolder(folder);
+        QString error;
+        QVERIFY2(SharingKey::writeStored(
+                     SharingSettings::keyPath(dataDir(beside)), { record->salt, *key }, &error),
+            qPrintable(error));
+    }
+    const QuillstackProcess::Result status
+        = (otherPassphrase ? beside : m_b).run({ u"--sync-status"_s, u"--json"_s });
+    QCOMPARE(status.exitCode, exitCode);
+    QJsonObject machineA;
+    for (const QJsonValue &machine :
+        QJsonDocument::fromJson(status.out.toUtf8())[u"machines"_s].toArray()) {
+        if (machine[u"id"_s].toString() == QString::fromLatin1(m_idA))
+            machineA = machine.toObject();
+    }
+    QCOMPARE(machineA[u"state"_s].toString(), state);
+    QCOMPARE(machineA[u"clips"_s].toInt(), clips);
 }
 
 QTEST_MAIN(tst_SharingX11)
