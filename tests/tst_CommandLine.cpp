@@ -113,8 +113,8 @@ void tst_CommandLine::withoutDisplayOrBus_data()
                                  << QStringLiteral("quillstack: Unknown option 'bogus'.\n"
                                                    "Try “quillstack --help”");
     // From the files alone, with sharing never turned on.
-    QTest::newRow("sync status") << QStringList { QStringLiteral("--sync-status") } << english
-                                 << 0 << QStringLiteral("sharing\toff\n") << QString();
+    QTest::newRow("sync status") << QStringList { QStringLiteral("--sync-status") } << english << 0
+                                 << QStringLiteral("sharing\toff\n") << QString();
     const QString german = QStringLiteral("de_DE.UTF-8");
     QTest::newRow("German help") << QStringList { QStringLiteral("--help") } << german << 0
                                  << QStringLiteral("Den Verlauf zeigen oder ausblenden.")

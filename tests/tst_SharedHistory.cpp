@@ -213,7 +213,7 @@ void tst_SharedHistory::twoMachinesShareOneHistory()
     qint64 wallA = a.now.toMSecsSinceEpoch();
     qint64 wallB = b.now.toMSecsSinceEpoch();
     SyncEngine engineA(storeA,
-        { folder, machineA, keyA, SyncEngine::Scope::kept, QStringLiteral("laptop") },
+        { folder, machineA, keyA, SyncEngine::Scope::kept, QStringLiteral("laptop"), 12 },
         [&] { return wallA; });
     SyncEngine engineB(storeB,
         { folder, machineB, keyB, SyncEngine::Scope::kept, QStringLiteral("desktop") },
@@ -266,17 +266,100 @@ void tst_SharedHistory::twoMachinesShareOneHistory()
     QVERIFY(!storeB.clip(wordsOnB));
     QCOMPARE(texts(storeA.clips()), QStringList { u"only on A"_s });
 
-    // Both machines see each other, and nothing in the folder is plaintext.
+    // Both machines see each other: where each clip came from, when each
+    // was last heard from.
+    const QUuid onlyOnA = storeA.clips()[0].id;
+    wallA += 1000;
+    storeA.setKept(onlyOnA, true);
+    exchange();
+    QCOMPARE(texts(storeB.clips()), (QStringList { u"on B before sharing"_s, u"only on A"_s }));
     const QList<MachineStatus> seenByB = engineB.machines();
     QCOMPARE(seenByB.size(), 2);
     QCOMPARE(seenByB[0].id, machineA);
-    QCOMPARE(seenByB[0].name, QStringLiteral("laptop"));
+    QCOMPARE(seenByB[0].name, u"laptop"_s);
     QCOMPARE(seenByB[0].state, MachineStatus::State::ok);
+    QCOMPARE(seenByB[0].clips, 1);
+    const QDateTime heard = seenByB[0].lastHeard;
+    QVERIFY(heard.isValid() && heard <= QDateTime::currentDateTimeUtc());
+    QCOMPARE(heard, QFileInfo(SharedFolder(folder, machineA).journalPath(machineA)).lastModified());
     QCOMPARE(seenByB[1].state, MachineStatus::State::self);
+    QCOMPARE(seenByB[1].clips, 0);
+
+    // A's journal, once it holds far more lines than it needs, is written
+    // anew; a machine reading the folder from scratch sees the same history.
+    const QString journalA = SharedFolder(folder, machineA).journalPath(machineA);
+    for (int i = 0; i < 32; ++i) {
+        wallA += 1000;
+        storeA.setKept(onlyOnA, i % 2 == 1);
+    }
+    exchange();
+    QVERIFY(readFile(journalA).count('\n') < 20);
+    QVERIFY(storeB.clip(storeB.clips()[1].id)->isKept);
+    FolderScanner fresh(SharedFolder(folder, machineC), keyA, QString());
+    MergedHistory fromScratch;
+    for (const SyncEvent &event : fresh.scan().events)
+        fromScratch.apply(event);
+    QStringList present;
+    for (const MergedHistory::Entry &entry : fromScratch.entries()) {
+        if (entry.present())
+            present.append(*entry.clip.text + (entry.kept ? u" (kept)"_s : QString()));
+    }
+    QCOMPARE(present, QStringList { u"only on A (kept)"_s });
+
+    // The same from the files alone, as `--sync-status` prints it; a third
+    // machine with another passphrase is told, and fails the status.
+    Defaults settingsB(dir.filePath(u"b.ini"_s));
+    SharingSettings sharingB(settingsB);
+    sharingB.setEnabled(true);
+    sharingB.setFolder(folder);
+    settingsB.setObject(
+        QLatin1String(SettingsKeys::sharingMachineId), QString::fromLatin1(machineB));
+    QString error;
+    QVERIFY(SharingKey::writeStored(SharingSettings::keyPath(b.supportDir()), keyB, &error));
+    const QString statusLineA
+        = u"machine\t%1\tlaptop\t%2\t1\tok\n"_s.arg(QString::fromLatin1(machineA),
+            QFileInfo(journalA).lastModified().toUTC().toString(Qt::ISODate));
+    SharingStatus::Report report = SharingStatus::read(settingsB, b.supportDir());
+    QVERIFY2(SharingStatus::asText(report).contains(statusLineA),
+        qPrintable(SharingStatus::asText(report)));
+    QCOMPARE(SharingStatus::exitCode(report), 0);
+    const SharedFolder shared(folder, machineC);
+    QVERIFY(AtomicFile::makePrivateDir(shared.machinePath(machineC)));
+    const QByteArray otherKey
+        = *SealedBox::deriveKey(u"another"_s, keyA.salt, SealedBox::minimumLimits());
+    QVERIFY(AtomicFile::write(shared.keyPath(machineC),
+        SharingKey::recordBytes(
+            SharingKey::makeRecord(otherKey, keyA.salt, SealedBox::minimumLimits(), machineC))));
+    report = SharingStatus::read(settingsB, b.supportDir());
+    QCOMPARE(report.machines.size(), 3);
+    QCOMPARE(report.machines[2].state, MachineStatus::State::wrongPassphrase);
+    QCOMPARE(report.machines[2].damagedLines, 0);
+    QCOMPARE(SharingStatus::exitCode(report), 1);
+    QSignalSpy told(&engineB, &SyncEngine::problem);
+    engineB.rescan();
+    engineB.finish();
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(texts(storeB.clips()), (QStringList { u"on B before sharing"_s, u"only on A"_s }));
+
+    // An image travels sealed, and arrives whole.
+    const QByteArray png
+        = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(3000, 'p') + "picture-bytes";
+    storeA.add(StoreFixture::image(png));
+    wallA += 1000;
+    storeA.setKept(storeA.clips()[0].id, true);
+    exchange();
+    const auto picture = std::find_if(storeB.clips().cbegin(), storeB.clips().cend(),
+        [](const Clip &clip) { return clip.kind == ClipKind::image; });
+    QVERIFY(picture != storeB.clips().cend());
+    QVERIFY(picture->isKept);
+    QCOMPARE(storeB.imageData(*picture), png);
+
+    // Nothing in the folder is plaintext.
     const QList<QByteArray> files = everyFile(folder);
     QVERIFY(files.size() >= 4);
     for (const QByteArray &file : files) {
-        for (const char *text : { "secret-free", "edited on B", "only on A", "laptop" })
+        for (const char *text :
+            { "secret-free", "edited on B", "only on A", "laptop", "picture-bytes" })
             QVERIFY2(!file.contains(text), text);
     }
 }

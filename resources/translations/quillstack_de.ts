@@ -180,6 +180,14 @@
         <source>Print each machine sharing the history: when it was last heard from, how many clips came from it.</source>
         <translation>Jede Maschine ausgeben, die den Verlauf teilt: wann sie zuletzt zu hören war und wie viele Einträge von ihr kamen.</translation>
     </message>
+    <message id="cli.syncPassphrase">
+        <source>Read the passphrase for sharing the history from the first line of standard input, and keep the key made from it (sharing.folder must be set).</source>
+        <translation>Die Passphrase zum Teilen des Verlaufs aus der ersten Zeile der Standardeingabe lesen und den daraus abgeleiteten Schlüssel aufbewahren (sharing.folder muss gesetzt sein).</translation>
+    </message>
+    <message id="cli.noPassphrase">
+        <source>No passphrase on standard input, or no shared folder in the settings.</source>
+        <translation>Keine Passphrase auf der Standardeingabe oder kein geteilter Ordner in den Einstellungen.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Den Verlauf leeren (behaltene Einträge bleiben).</translation>

@@ -180,6 +180,14 @@
         <source>Print each machine sharing the history: when it was last heard from, how many clips came from it.</source>
         <translation>Print each machine sharing the history: when it was last heard from, how many clips came from it.</translation>
     </message>
+    <message id="cli.syncPassphrase">
+        <source>Read the passphrase for sharing the history from the first line of standard input, and keep the key made from it (sharing.folder must be set).</source>
+        <translation>Read the passphrase for sharing the history from the first line of standard input, and keep the key made from it (sharing.folder must be set).</translation>
+    </message>
+    <message id="cli.noPassphrase">
+        <source>No passphrase on standard input, or no shared folder in the settings.</source>
+        <translation>No passphrase on standard input, or no shared folder in the settings.</translation>
+    </message>
     <message id="cli.clear">
         <source>Clear the history (kept clips stay).</source>
         <translation>Clear the history (kept clips stay).</translation>

@@ -224,12 +224,9 @@ void AppDelegate::openPreferences()
     if (!m_preferencesController) {
         m_preferencesController = std::make_unique<PreferencesController>(
             *m_settings, *m_store, m_services.namedShortcuts, *m_loginItem);
-        m_sharingPreferences = new SharingPreferences(
-            m_services.defaults, m_services.appSupportDir, [this] {
-                return m_sync ? m_sync->machines() : QList<MachineStatus>();
-            });
-        m_preferencesController->addSection(
-            qtTrId("prefs.section.sharing"), m_sharingPreferences);
+        m_sharingPreferences = new SharingPreferences(m_services.defaults, m_services.appSupportDir,
+            [this] { return m_sync ? m_sync->machines() : QList<MachineStatus>(); });
+        m_preferencesController->addSection(qtTrId("prefs.section.sharing"), m_sharingPreferences);
         connect(m_sharingPreferences, &SharingPreferences::sharingChanged, this,
             &AppDelegate::startSharing);
     }

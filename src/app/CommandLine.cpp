@@ -4,6 +4,8 @@
 #include "app/SessionBus.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
+#include "sync/SharingKey.h"
+#include "sync/SharingSettings.h"
 #include "sync/SharingStatus.h"
 
 #include <QCommandLineParser>
@@ -17,6 +19,7 @@
 #include <QDBusVariant>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -292,6 +295,8 @@ Request parse(const QStringList &arguments)
         { QCommandLineOption(QStringLiteral("resume"), qtTrId("cli.resume")), Action::resume },
         { QCommandLineOption(QStringLiteral("sync-status"), qtTrId("cli.syncStatus")),
             Action::syncStatus },
+        { QCommandLineOption(QStringLiteral("sync-passphrase"), qtTrId("cli.syncPassphrase")),
+            Action::syncPassphrase },
     };
     parser.addOptions({ help, version });
     for (const auto &command : commands)
@@ -405,9 +410,27 @@ std::optional<int> run(const Request &request)
         // From the files alone: the settings, our key and the shared folder.
         Defaults defaults;
         const SharingStatus::Report report = SharingStatus::read(defaults, QString());
-        print(stdout,
-            request.json ? SharingStatus::asJson(report) : SharingStatus::asText(report));
+        print(stdout, request.json ? SharingStatus::asJson(report) : SharingStatus::asText(report));
         return SharingStatus::exitCode(report);
+    }
+    case Action::syncPassphrase: {
+        // The first line of standard input, so that it shows in no process list.
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly))
+            return fail(failure, qtTrId("cli.noPassphrase"));
+        QByteArray line = input.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const QString words = QString::fromUtf8(line);
+        Defaults defaults;
+        SharingSettings sharing(defaults);
+        if (words.isEmpty() || sharing.folder().isEmpty())
+            return fail(failure, qtTrId("cli.noPassphrase"));
+        QString error;
+        if (!SharingKey::setUp(sharing.folder(), sharing.machineId(), words,
+                SharingSettings::keyPath(QString()), SealedBox::defaultLimits(), &error))
+            return fail(failure, error);
+        return success;
     }
     case Action::pause:
     case Action::resume: {

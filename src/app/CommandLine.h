@@ -34,6 +34,7 @@ struct Request
         pause,
         resume,
         syncStatus,
+        syncPassphrase,
     };
 
     Action action = Action::start;

@@ -5,6 +5,7 @@
 #include "sync/SealedBox.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QString MachineStatus::stateName(State state)
 {
@@ -108,10 +109,10 @@ FolderScanner::Scan FolderScanner::scan(bool includeSelf)
         status.state = self           ? MachineStatus::State::self
             : status.damagedLines > 0 ? MachineStatus::State::damaged
                                       : MachineStatus::State::ok;
+        // When it last wrote, by its own clock: the file carries its time.
+        if (!batch.missing)
+            status.lastHeard = QFileInfo(m_folder.journalPath(id)).lastModified().toUTC();
         for (SyncEvent &event : batch.events) {
-            const QDateTime heard = QDateTime::fromMSecsSinceEpoch(event.stamp.wall, Qt::UTC);
-            if (!status.lastHeard.isValid() || heard > status.lastHeard)
-                status.lastHeard = heard;
             if (event.op == SyncEvent::Op::hello)
                 status.name = event.name;
             if (self || takeImage(id, event))

@@ -19,7 +19,9 @@ struct MachineStatus
 
     QByteArray id;
     QString name;
-    QDateTime lastHeard; // invalid: never
+    // When its journal last changed, by the time the file carries: never
+    // for none.
+    QDateTime lastHeard;
     int clips = 0;
     State state = State::unreadable;
     int damagedLines = 0;

@@ -86,18 +86,47 @@ QByteArray seal(const QByteArray &key, QByteArrayView plaintext, QByteArrayView 
 }
 
 std::optional<QByteArray> open(
-    const QByteArray &key, QByteArrayView sealed, QByteArrayView associated)
+    const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare)
 {
     initialise();
     if (key.size() != keyBytes || sealed.size() < nonceBytes + tagBytes)
         return std::nullopt;
-    QByteArray out(sealed.size() - nonceBytes - tagBytes, Qt::Uninitialized);
+    QByteArray out;
+    out.reserve(sealed.size() - nonceBytes - tagBytes + spare);
+    out.resize(sealed.size() - nonceBytes - tagBytes);
     unsigned long long length = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(out.data()),
             &length, nullptr, bytes(sealed) + nonceBytes, size_t(sealed.size() - nonceBytes),
             bytes(associated), size_t(associated.size()), bytes(sealed), bytes(key))
         != 0)
         return std::nullopt;
+    return out;
+}
+
+QByteArray toBase64(QByteArrayView data)
+{
+    initialise();
+    constexpr int variant = sodium_base64_VARIANT_ORIGINAL;
+    QByteArray out(
+        qsizetype(sodium_base64_ENCODED_LEN(size_t(data.size()), variant)), Qt::Uninitialized);
+    sodium_bin2base64(out.data(), size_t(out.size()), bytes(data), size_t(data.size()), variant);
+    out.chop(1); // its terminating NUL
+    return out;
+}
+
+std::optional<QByteArray> fromBase64(QByteArrayView text)
+{
+    initialise();
+    QByteArray out(text.size() / 4 * 3 + 3, Qt::Uninitialized);
+    size_t length = 0;
+    const char *end = nullptr;
+    if (sodium_base642bin(reinterpret_cast<unsigned char *>(out.data()), size_t(out.size()),
+            text.data(), size_t(text.size()), nullptr, &length, &end,
+            sodium_base64_VARIANT_ORIGINAL)
+            != 0
+        || end != text.data() + text.size())
+        return std::nullopt;
+    out.truncate(qsizetype(length));
     return out;
 }
 

@@ -33,7 +33,13 @@ std::optional<QByteArray> deriveKey(
 // nonce || ciphertext with its tag.
 QByteArray seal(const QByteArray &key, QByteArrayView plaintext, QByteArrayView associated);
 // Nothing when the key, the associated data or any byte is not what sealed it.
+// The plaintext has `spare` bytes of capacity past its end, for a parser
+// that reads ahead.
 std::optional<QByteArray> open(
-    const QByteArray &key, QByteArrayView sealed, QByteArrayView associated);
+    const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare = 0);
+
+// Base64 as the journal's lines carry it, in one pass.
+QByteArray toBase64(QByteArrayView bytes);
+std::optional<QByteArray> fromBase64(QByteArrayView text);
 
 } // namespace SealedBox

@@ -78,11 +78,10 @@ SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
         if (end < 0)
             break;
         const QByteArrayView line(bytes.constData() + at, end - at);
-        const auto sealed = QByteArray::fromBase64Encoding(
-            line.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
-        const auto plain = sealed
-            ? SealedBox::open(key, *sealed, place(m_machine, m_epoch, m_nextLine))
-            : std::nullopt;
+        const auto sealed = SealedBox::fromBase64(line);
+        const auto plain = sealed ? SealedBox::open(key, *sealed,
+                               place(m_machine, m_epoch, m_nextLine), SyncEvent::padding)
+                                  : std::nullopt;
         auto event = plain ? SyncEvent::decode(*plain, m_machine, &why) : std::nullopt;
         if (event)
             batch.events.append(std::move(*event));

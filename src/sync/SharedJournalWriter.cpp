@@ -37,10 +37,8 @@ SharedJournalWriter::~SharedJournalWriter()
 
 QByteArray SharedJournalWriter::sealLine(const SyncEvent &event, qint64 line) const
 {
-    return SealedBox::seal(
-               m_key, event.encode(), SharedJournalReader::place(m_folder.machine(), m_epoch, line))
-               .toBase64()
-        + '\n';
+    const QByteArray place = SharedJournalReader::place(m_folder.machine(), m_epoch, line);
+    return SealedBox::toBase64(SealedBox::seal(m_key, event.encode(), place)) + '\n';
 }
 
 bool SharedJournalWriter::open(QList<SyncEvent> *written, QString *error)

@@ -108,8 +108,10 @@ bool writeStored(const QString &path, const Stored &stored, QString *error)
         { QStringLiteral("salt"), QString::fromLatin1(stored.salt.toBase64()) },
         { QStringLiteral("key"), QString::fromLatin1(stored.key.toBase64()) },
     };
+    // Our data folder and the folder in it, both private.
     const QString dir = path.section(QLatin1Char('/'), 0, -2);
-    if (!AtomicFile::makePrivateDir(dir)) {
+    if (!AtomicFile::makePrivateDir(dir.section(QLatin1Char('/'), 0, -2))
+        || !AtomicFile::makePrivateDir(dir)) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(dir);
         return false;

@@ -41,7 +41,8 @@ QByteArray SharingSettings::machineId()
     QByteArray id = storedMachineId();
     if (id.isEmpty()) {
         id = SharedFolder::newMachineId();
-        m_defaults.setObject(QLatin1String(SettingsKeys::sharingMachineId), QString::fromLatin1(id));
+        m_defaults.setObject(
+            QLatin1String(SettingsKeys::sharingMachineId), QString::fromLatin1(id));
     }
     return id;
 }

@@ -78,6 +78,7 @@ void SyncEngine::start()
                 emit problem(error);
             // What this machine shared before maps its clips to their keys.
             for (const SyncEvent &own : written) {
+                noteOwn(own);
                 if (own.op == SyncEvent::Op::put) {
                     m_keyOf.insert(own.clip.id, own.key);
                     m_localOf.insert(own.key, own.clip.id);
@@ -268,6 +269,7 @@ void SyncEngine::onStoreChange(const StoreChange &change)
         return;
     for (SyncEvent &made : events) {
         made.stamp = m_clock.next();
+        noteOwn(made);
         m_merged.apply(made);
         if (made.op == SyncEvent::Op::put) {
             m_keyOf.insert(made.clip.id, made.key);
@@ -296,7 +298,75 @@ void SyncEngine::share(QList<SyncEvent> events)
             ok = ok && png && writer->writeMedia(name, *png, &error);
         }
         ok = ok && writer->append(events, &error);
+        return [this, ok, error, lines = writer->lines()] {
+            if (!ok)
+                emit problem(qtTrId("notice.sharing.cannotWrite").arg(error));
+            else
+                compactIfDue(lines);
+        };
+    });
+}
+
+void SyncEngine::noteOwn(const SyncEvent &event)
+{
+    const auto later = [&](QHash<QString, SyncEvent> &latest) {
+        const auto it = latest.constFind(event.key);
+        if (it == latest.cend() || it->stamp < event.stamp)
+            latest.insert(event.key, event);
+    };
+    switch (event.op) {
+    case SyncEvent::Op::hello:
+        break;
+    case SyncEvent::Op::put:
+        later(m_ownPuts);
+        break;
+    case SyncEvent::Op::keep:
+        later(m_ownKeeps);
+        break;
+    case SyncEvent::Op::forget:
+        for (const SyncEvent::Gone &gone : event.gone) {
+            SyncStamp &tomb = m_ownTombs[gone.key];
+            if (tomb.isNull() || tomb < gone.seen)
+                tomb = gone.seen;
+        }
+        break;
+    }
+}
+
+void SyncEngine::compactIfDue(qint64 lines)
+{
+    const qint64 needed = m_ownPuts.size() + m_ownKeeps.size() + 2;
+    if (m_compacting || lines < m_options.compactAfterLines || lines < 4 * needed)
+        return;
+    // A put every tombstone outweighs says nothing any more; the tombstones
+    // stay, for a machine that comes back with the clip.
+    QList<SyncEvent> events;
+    SyncEvent hello;
+    hello.stamp = m_clock.next();
+    hello.name = m_options.hostName;
+    events.append(hello);
+    for (const SyncEvent &put : std::as_const(m_ownPuts)) {
+        const MergedHistory::Entry *entry = m_merged.entry(put.key);
+        if (entry && entry->tomb < put.stamp)
+            events.append(put);
+    }
+    for (const SyncEvent &keep : std::as_const(m_ownKeeps))
+        events.append(keep);
+    if (!m_ownTombs.isEmpty()) {
+        SyncEvent forget;
+        forget.op = SyncEvent::Op::forget;
+        forget.stamp = m_clock.next();
+        for (auto it = m_ownTombs.cbegin(); it != m_ownTombs.cend(); ++it)
+            forget.gone.append({ it.key(), it.value() });
+        events.append(forget);
+    }
+    m_compacting = true;
+    SharedJournalWriter *writer = m_writer.get();
+    m_worker->submit([this, writer, events]() -> OrderedWorker::Finish {
+        QString error;
+        const bool ok = writer->compact(events, &error);
         return [this, ok, error] {
+            m_compacting = false;
             if (!ok)
                 emit problem(qtTrId("notice.sharing.cannotWrite").arg(error));
         };

@@ -37,6 +37,9 @@ public:
         SharingKey::Stored key;
         Scope scope = Scope::kept;
         QString hostName;
+        // Our journal is written anew once it holds this many lines and four
+        // times more than it needs.
+        qint64 compactAfterLines = 1000;
     };
 
     SyncEngine(ClipStore &store, Options options, HybridClock::WallClock wallMs = {},
@@ -67,6 +70,9 @@ private:
     void applyToStore(const QSet<QString> &keys);
     void watchMachines();
     QString keyOf(const Clip &clip) const;
+    // Remembers what this machine wrote, for compaction.
+    void noteOwn(const SyncEvent &event);
+    void compactIfDue(qint64 lines);
     bool isShared(const QString &key) const;
 
     ClipStore &m_store;
@@ -79,6 +85,12 @@ private:
     // Keys the limits dropped here, with how alive the clip was then: it
     // comes back only when it changes again.
     QHash<QString, SyncStamp> m_droppedHere;
+    // This machine's latest put and keep of each key, and its tombstones:
+    // all its journal needs to say.
+    QHash<QString, SyncEvent> m_ownPuts;
+    QHash<QString, SyncEvent> m_ownKeeps;
+    QHash<QString, SyncStamp> m_ownTombs;
+    bool m_compacting = false;
     QList<MachineStatus> m_machines;
     bool m_started = false;
     QFileSystemWatcher m_watcher;

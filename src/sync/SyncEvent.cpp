@@ -93,7 +93,7 @@ QByteArray SyncEvent::encode() const
 }
 
 std::optional<SyncEvent> SyncEvent::decode(
-    QByteArrayView json, const QByteArray &machine, QString *error)
+    const QByteArray &json, const QByteArray &machine, QString *error)
 {
     const auto fail = [&](const char *why) {
         if (error)
@@ -101,9 +101,11 @@ std::optional<SyncEvent> SyncEvent::decode(
         return std::nullopt;
     };
     thread_local simdjson::dom::parser parser;
-    const simdjson::padded_string padded(json.data(), size_t(json.size()));
+    static_assert(padding >= qsizetype(simdjson::SIMDJSON_PADDING));
+    const bool padded = json.capacity() - json.size() >= padding;
     simdjson::dom::object object;
-    if (parser.parse(padded).get_object().get(object) != simdjson::SUCCESS)
+    if (parser.parse(json.constData(), size_t(json.size()), !padded).get_object().get(object)
+        != simdjson::SUCCESS)
         return fail("not a JSON object");
     SyncEvent event;
     simdjson::dom::element stampElement;

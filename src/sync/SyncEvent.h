@@ -45,7 +45,9 @@ struct SyncEvent
     // The line's plaintext, without a line feed.
     QByteArray encode() const;
     // Reads a line written by `machine`; nothing, with the reason, when it is
-    // not an event.
+    // not an event. Read in place when `json` has `padding` bytes of
+    // capacity past its end, from a copy otherwise.
+    static constexpr qsizetype padding = 64;
     static std::optional<SyncEvent> decode(
-        QByteArrayView json, const QByteArray &machine, QString *error = nullptr);
+        const QByteArray &json, const QByteArray &machine, QString *error = nullptr);
 };

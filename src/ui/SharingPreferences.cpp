@@ -84,6 +84,11 @@ SharingPreferences::SharingPreferences(
     connect(m_passphrase, &QLineEdit::returnPressed, this, &SharingPreferences::setPassphrase);
 
     m_status->setWordWrap(true);
+    // Told once here; after that, what the last passphrase entered came to.
+    const bool hasKey
+        = SharingKey::readStored(SharingSettings::keyPath(m_appSupportDir)).has_value();
+    m_status->setText(
+        hasKey ? qtTrId("prefs.sharing.keySet") : qtTrId("prefs.sharing.noPassphrase"));
     form->addRow(m_status);
     m_machineList->setWordWrap(true);
     m_machineList->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -93,12 +98,6 @@ SharingPreferences::SharingPreferences(
 
 void SharingPreferences::refresh()
 {
-    const bool hasKey
-        = SharingKey::readStored(SharingSettings::keyPath(m_appSupportDir)).has_value();
-    if (m_status->text().isEmpty() || !hasKey) {
-        m_status->setText(
-            hasKey ? qtTrId("prefs.sharing.keySet") : qtTrId("prefs.sharing.noPassphrase"));
-    }
     QStringList lines;
     const QLocale locale;
     for (const MachineStatus &machine : m_machines ? m_machines() : QList<MachineStatus>()) {
