@@ -13,6 +13,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DQUILLSTACK_SANITIZE=ON -DQUILLSTACK_WERROR=ON -DQUILLSTACK_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
 cd "$build"
-# No display is needed here: unit tests run offscreen, X11 tests bring their own server.
+# No display is needed here: unit tests run offscreen, X11 tests bring their own server,
+# and the sharing tests (label sync, about 50 s one after another) their own two
+# Syncthing instances on 127.0.0.1 (tests/support/syncthing-pair.sh).
 unset DISPLAY WAYLAND_DISPLAY
 exec ctest --output-on-failure --parallel "$(nproc)" "$@"
