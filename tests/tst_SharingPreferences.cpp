@@ -69,6 +69,8 @@ void tst_SharingPreferences::passphrase()
 
     section.passphraseField()->setText(typed);
     QTest::mouseClick(section.passphraseButton(), Qt::LeftButton);
+    // The key is made on a worker; the row is closed to input meanwhile.
+    QTRY_VERIFY_WITH_TIMEOUT(section.passphraseField()->isEnabled(), 60000);
 
     QCOMPARE(SharingKey::readStored(SharingSettings::keyPath(support)).has_value(), kept);
     QCOMPARE(changed.size(), kept ? 1 : 0);

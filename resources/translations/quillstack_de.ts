@@ -664,6 +664,10 @@
         <source>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</source>
         <translation>Die Passphrase ist auf diesem Rechner festgelegt. Alles im geteilten Ordner ist damit verschlüsselt.</translation>
     </message>
+    <message id="prefs.sharing.makingKey">
+        <source>Making the key from the passphrase…</source>
+        <translation>Der Schlüssel wird aus der Passphrase abgeleitet …</translation>
+    </message>
     <message id="prefs.sharing.noPassphrase">
         <source>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</source>
         <translation>Geben Sie die Passphrase Ihrer anderen Rechner ein (oder eine neue für den ersten Rechner). Nur ein daraus abgeleiteter Schlüssel wird aufbewahrt.</translation>

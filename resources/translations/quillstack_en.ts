@@ -664,6 +664,10 @@
         <source>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</source>
         <translation>The passphrase is set on this machine. Everything in the shared folder is encrypted with it.</translation>
     </message>
+    <message id="prefs.sharing.makingKey">
+        <source>Making the key from the passphrase…</source>
+        <translation>Making the key from the passphrase…</translation>
+    </message>
     <message id="prefs.sharing.noPassphrase">
         <source>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</source>
         <translation>Enter the passphrase your other machines use (or a new one for the first machine). Only a key made from it is kept.</translation>

@@ -4,16 +4,18 @@
 #include "sync/SharingKey.h"
 #include "sync/SharingSettings.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
+#include <QThreadPool>
 
 SharingPreferences::SharingPreferences(
     Defaults &defaults, QString appSupportDir, Machines machines, QWidget *parent)
@@ -128,13 +130,30 @@ void SharingPreferences::setPassphrase()
         m_status->setText(qtTrId("prefs.sharing.needFolderAndPassphrase"));
         return;
     }
-    // Making the key takes about a second, once per machine.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString error;
-    const bool ok = SharingKey::setUp(folder, SharingSettings(m_defaults).machineId(), words,
-        SharingSettings::keyPath(m_appSupportDir), SealedBox::defaultLimits(), &error);
-    QApplication::restoreOverrideCursor();
+    // Making the key takes about a second and a quarter of a GiB, once per
+    // machine: it is made on a worker, and the row waits for it.
     m_passphrase->clear();
+    m_passphrase->setEnabled(false);
+    m_setPassphrase->setEnabled(false);
+    m_status->setText(qtTrId("prefs.sharing.makingKey"));
+    const QByteArray machine = SharingSettings(m_defaults).machineId();
+    const QString keyPath = SharingSettings::keyPath(m_appSupportDir);
+    QThreadPool::globalInstance()->start(
+        [section = QPointer<SharingPreferences>(this), folder, machine, words, keyPath] {
+            QString error;
+            const bool ok = SharingKey::setUp(
+                folder, machine, words, keyPath, SealedBox::defaultLimits(), &error);
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [section, ok, error] {
+                if (section)
+                    section->keyMade(ok, error);
+            });
+        });
+}
+
+void SharingPreferences::keyMade(bool ok, const QString &error)
+{
+    m_passphrase->setEnabled(true);
+    m_setPassphrase->setEnabled(true);
     m_status->setText(ok ? qtTrId("prefs.sharing.keySet") : error);
     if (ok)
         emit sharingChanged();

@@ -44,6 +44,7 @@ signals:
 
 private:
     void setPassphrase();
+    void keyMade(bool ok, const QString &error);
 
     Defaults &m_defaults;
     QString m_appSupportDir;
