@@ -296,7 +296,8 @@ void ClipStore::load()
     if (const int media = AtomicFile::openFolder(m_mediaPath, 2); media >= 0) {
         AtomicFile::forEachFile(media, [media](const QString &name, const struct stat &) {
             // Fails, rather than follows, should a link have taken its place.
-            ::fchmodat(media, QFile::encodeName(name).constData(), 0600, AT_SYMLINK_NOFOLLOW);
+            [[maybe_unused]] const int changed
+                = ::fchmodat(media, QFile::encodeName(name).constData(), 0600, AT_SYMLINK_NOFOLLOW);
             return false;
         });
         ::close(media);
