@@ -28,6 +28,7 @@ public:
         noSessionBus,
         mailUnavailable,
         imageMissing,
+        pasteFailed,
     };
     // A topic, and for one that concerns one thing of several (a file, a
     // shortcut) which one, so that each is told once of its own.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/Program.h"
 
+#include "app/NoPasteKeys.h"
 #include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/PortalHotkeyRegistrar.h"
 #include "platform/wayland/PortalTrigger.h"
@@ -9,6 +10,7 @@
 #include "platform/x11/X11HotkeyRegistrar.h"
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11MouseMonitor.h"
+#include "platform/x11/X11PasteKeys.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -88,6 +90,18 @@ std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> Program::makeHotkeyRegistrar()
         *m_notifier);
 }
 
+// Keys for other programs go where their windows are: through XTEST on X11,
+// through the compositor's virtual keyboard on Wayland.
+std::unique_ptr<PasteKeys> Program::makePasteKeys()
+{
+    if (auto *x11 = qobject_cast<X11Workspace *>(m_workspace.get()))
+        return std::make_unique<X11PasteKeys>(
+            *x11, static_cast<const X11KeyboardLayout &>(*m_keyboardLayout));
+    if (qobject_cast<KWinWorkspace *>(m_workspace.get()))
+        return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.kwin"));
+    return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.virtualKeyboard"));
+}
+
 Program::Program(const Options &options)
     : m_defaults(makeDefaults(options.settingsFile))
     , m_ownNotifier(options.notifier ? nullptr : std::make_unique<Notifier>())
@@ -98,9 +112,11 @@ Program::Program(const Options &options)
     , m_hotkeyRegistrar(makeHotkeyRegistrar())
     , m_keyboardLayout(std::make_unique<X11KeyboardLayout>())
     , m_namedShortcuts(*m_defaults, *m_hotkeyRegistrar, *m_keyboardLayout)
+    , m_pasteKeys(makePasteKeys())
 {
     m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
-        m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
+        m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir,
+        m_pasteKeys.get() });
 }
 
 Program::~Program() = default;

@@ -11,6 +11,7 @@ class ClipStore;
 class LoginItem;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QSpinBox;
 class QVBoxLayout;
 class Settings;
@@ -42,6 +43,9 @@ public:
     void restoreFrame(const QRect &area);
     // The launch-at-login checkbox shows whether the entry is there now.
     void refreshLaunchAtLogin();
+    // Greys "Paste after choosing" out with the reason under it; an empty
+    // reason makes it available.
+    void setPasteUnavailableReason(const QString &reason);
 
     QComboBox *agePopup() const { return m_agePopup; }
     QSpinBox *countField() const { return m_countField; }
@@ -49,6 +53,7 @@ public:
     QComboBox *totalSizePopup() const { return m_totalSizePopup; }
     QCheckBox *launchAtLoginCheckbox() const { return m_launchAtLogin; }
     QCheckBox *keepClipboardAliveCheckbox() const { return m_keepClipboardAlive; }
+    QCheckBox *pasteAfterChoosingCheckbox() const { return m_pasteAfterChoosing; }
     GlobalHotkeys::RecorderField *panelRecorder() const { return m_panelRecorder; }
 
     // The change handlers, each called with the control's new state.
@@ -59,6 +64,7 @@ public:
     void anchorChanged(int index);
     void alwaysVisibleChanged(bool on);
     void keepClipboardAliveChanged(bool on);
+    void pasteAfterChoosingChanged(bool on);
     void launchAtLoginChanged(bool on);
 
 protected:
@@ -92,4 +98,6 @@ private:
     GlobalHotkeys::RecorderField *m_pinnedRecorder = nullptr;
     QCheckBox *m_launchAtLogin = nullptr;
     QCheckBox *m_keepClipboardAlive = nullptr;
+    QCheckBox *m_pasteAfterChoosing = nullptr;
+    QLabel *m_pasteUnavailable = nullptr;
 };
