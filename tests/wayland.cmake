@@ -76,3 +76,8 @@ quillstack_add_test(NAME tst_PortalHotkeys
   SOURCES tst_PortalHotkeys.cpp support/FakePortal.cpp support/FakePortal.h
     support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_platform_wayland LABELS unit SESSION_BUS)
+
+# Paste after choosing into a Wayland terminal under sway; under KWin the
+# setting says why it cannot work there.
+quillstack_add_test(NAME tst_PasteWayland SOURCES tst_PasteWayland.cpp
+  LIBS quillstack_program LABELS wayland WAYLAND KWIN TIMEOUT 180)
