@@ -5,6 +5,7 @@
 #include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/PortalHotkeyRegistrar.h"
 #include "platform/wayland/PortalTrigger.h"
+#include "platform/wayland/WaylandPasteKeys.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandWorkspace.h"
 #include "platform/x11/X11HotkeyRegistrar.h"
@@ -99,6 +100,8 @@ std::unique_ptr<PasteKeys> Program::makePasteKeys()
             *x11, static_cast<const X11KeyboardLayout &>(*m_keyboardLayout));
     if (qobject_cast<KWinWorkspace *>(m_workspace.get()))
         return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.kwin"));
+    if (auto *wayland = qobject_cast<WaylandWorkspace *>(m_workspace.get()))
+        return std::make_unique<WaylandPasteKeys>(*wayland);
     return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.virtualKeyboard"));
 }
 
@@ -114,9 +117,9 @@ Program::Program(const Options &options)
     , m_namedShortcuts(*m_defaults, *m_hotkeyRegistrar, *m_keyboardLayout)
     , m_pasteKeys(makePasteKeys())
 {
-    m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
-        m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir,
-        m_pasteKeys.get() });
+    m_app = std::make_unique<AppDelegate>(
+        AppServices { *m_defaults, *m_pasteboard, *m_workspace, m_screens, *m_mouseMonitor,
+            m_namedShortcuts, *m_notifier, options.appSupportDir, m_pasteKeys.get() });
 }
 
 Program::~Program() = default;

@@ -160,7 +160,7 @@ bool WaylandPasteKeys::press(PasteChord chord, QString *error)
         *error = m_unavailable;
         return false;
     }
-    const bool shift = false;
+    const bool shift = chord == PasteChord::ctrlShiftV;
     const uint32_t mods = controlMask | (shift ? shiftMask : 0);
     zwp_virtual_keyboard_v1_key(m_keyboard, now(), keyLeftCtrl, WL_KEYBOARD_KEY_STATE_PRESSED);
     if (shift)
