@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "PaintedPixels.h"
 #include "RecordingNotifier.h"
 #include "app/PanelController.h"
 #include "app/PasteAfterChoosing.h"
@@ -10,11 +11,14 @@
 #include "model/SettingsKeys.h"
 #include "program/Program.h"
 #include "ui/HistoryViewController.h"
+#include "ui/PreferencesController.h"
 #include "ui/Translations.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDBusConnectionInterface>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
@@ -74,8 +78,31 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
     PasteKeys &keys = program.pasteKeys();
     const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
     if (bus && bus->isServiceRegistered(QStringLiteral("org.kde.KWin"))) {
-        // KWin keeps its fake input to programs it trusts: the setting says so.
+        // KWin keeps its fake input to programs it trusts: the setting is
+        // greyed out, with the reason written under it.
         QCOMPARE(app.paste().unavailableReason(), qtTrId("paste.unavailable.kwin"));
+        app.applicationDidFinishLaunching();
+        app.openPreferences();
+        PreferencesController *preferences = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *found = qobject_cast<PreferencesController *>(window))
+                preferences = found;
+        }
+        QVERIFY(preferences);
+        QCheckBox *box = preferences->pasteAfterChoosingCheckbox();
+        QLabel *note = nullptr;
+        for (QLabel *label : preferences->findChildren<QLabel *>()) {
+            if (label->text() == qtTrId("paste.unavailable.kwin"))
+                note = label;
+        }
+        QVERIFY(note && note->isVisible());
+        const QImage shown = preferences->grab().toImage();
+        const QRect noteArea(note->mapTo(preferences, QPoint()), note->size());
+        QVERIFY(pixelsUnlikeSurroundings(shown, noteArea) > 0);
+        const QImage greyed = box->grab().toImage();
+        preferences->setPasteUnavailableReason(QString());
+        QVERIFY(box->grab().toImage() != greyed);
+        QVERIFY(!note->isVisible());
         return;
     }
     QVERIFY2(keys.unavailableReason().isEmpty(), qPrintable(keys.unavailableReason()));
