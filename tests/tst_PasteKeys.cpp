@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "RecordingNotifier.h"
+#include "app/PasteAfterChoosing.h"
 #include "app/PasteChord.h"
+#include "app/PasteKeys.h"
+#include "model/Defaults.h"
+#include "model/Settings.h"
 #include "platform/x11/X11KeyChord.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -45,6 +52,26 @@ struct Keymap
     }
 };
 
+// Answers with the windows it is given, one per question, the last for ever.
+class ScriptedPasteKeys : public PasteKeys
+{
+public:
+    QString reason;
+    QList<std::optional<Focus>> focus;
+    QList<PasteChord> pressed;
+
+    QString unavailableReason() const override { return reason; }
+    std::optional<Focus> keyboardFocus() override
+    {
+        return focus.size() > 1 ? focus.takeFirst() : focus.value(0);
+    }
+    bool press(PasteChord chord, QString *) override
+    {
+        pressed.append(chord);
+        return true;
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(PasteChord)
@@ -59,6 +86,8 @@ private slots:
     void chordForWindow();
     void keyEvents_data();
     void keyEvents();
+    void waitsForTheWindow_data();
+    void waitsForTheWindow();
 };
 
 void tst_PasteKeys::chordForWindow_data()
@@ -149,6 +178,68 @@ void tst_PasteKeys::keyEvents()
         QCOMPARE(actual[i].keycode, events[i].keycode);
         QCOMPARE(actual[i].press, events[i].press);
     }
+}
+
+using Focus = PasteKeys::Focus;
+Q_DECLARE_METATYPE(QList<std::optional<Focus>>)
+
+// The keys go to the window the keyboard was handed back to once it has it,
+// never to ours or another; when they cannot, the user hears of it once.
+void tst_PasteKeys::waitsForTheWindow_data()
+{
+    QTest::addColumn<bool>("settingOn");
+    QTest::addColumn<QString>("unavailable");
+    QTest::addColumn<bool>("knownTarget");
+    QTest::addColumn<QList<std::optional<Focus>>>("focus");
+    QTest::addColumn<QList<PasteChord>>("pressed");
+
+    const Focus target { RunningWindow { 7, 70 }, names("xterm"), false };
+    const Focus panel { RunningWindow { 9, 90 }, names("quillstack"), true };
+    const Focus other { RunningWindow { 8, 80 }, names("gedit"), false };
+    const QList<std::optional<Focus>> back { std::nullopt, panel, target };
+    const QList<PasteChord> terminal { PasteChord::ctrlShiftV };
+    QTest::newRow("after our panel and no window") << true << QString() << true << back << terminal;
+    QTest::newRow("setting off") << false << QString() << true << back << QList<PasteChord>();
+    QTest::newRow("another window took the keyboard")
+        << true << QString() << true << QList<std::optional<Focus>> { other }
+        << QList<PasteChord>();
+    QTest::newRow("ours kept it") << true << QString() << true
+                                  << QList<std::optional<Focus>> { panel } << QList<PasteChord>();
+    QTest::newRow("no window to go back to")
+        << true << QString() << false << back << QList<PasteChord>();
+    QTest::newRow("the desktop offers no keys")
+        << true << QStringLiteral("no keys here") << true << back << QList<PasteChord>();
+}
+
+void tst_PasteKeys::waitsForTheWindow()
+{
+    QFETCH(bool, settingOn);
+    QFETCH(QString, unavailable);
+    QFETCH(bool, knownTarget);
+    QFETCH(QList<std::optional<Focus>>, focus);
+    QFETCH(QList<PasteChord>, pressed);
+
+    QTemporaryDir dir;
+    Defaults defaults(dir.filePath(QStringLiteral("settings.ini")));
+    Settings settings(defaults);
+    settings.setPasteAfterChoosing(settingOn);
+    ScriptedPasteKeys keys;
+    keys.reason = unavailable;
+    RecordingNotifier notifier;
+    PasteAfterChoosing paste(settings, &keys, notifier);
+    QSignalSpy finished(&paste, &PasteAfterChoosing::finished);
+    const std::optional<RunningWindow> target
+        = knownTarget ? std::optional(RunningWindow { 7, 70 }) : std::nullopt;
+    // Two choices, one after the other: each ends, and a failure is told once.
+    for (int choice = 0; choice < 2; ++choice) {
+        keys.focus = focus;
+        paste.pasteInto(target);
+        QTRY_VERIFY_WITH_TIMEOUT(!paste.isWaiting(), 3000);
+    }
+    QList<PasteChord> both = pressed + pressed;
+    QCOMPARE(keys.pressed, both);
+    QCOMPARE(finished.size(), settingOn ? 2 : 0);
+    QCOMPARE(notifier.problems(), settingOn && pressed.isEmpty() ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(tst_PasteKeys)

@@ -32,8 +32,8 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_panel(std::make_unique<PanelController>(*m_settings, *m_store, services.workspace,
           services.screens, services.mouseMonitor,
           [this] { return m_tray ? m_tray->icon().geometry() : QRect(); }))
-    , m_paste(std::make_unique<PasteAfterChoosing>(
-          *m_settings, services.pasteKeys, services.notifier))
+    , m_paste(
+          std::make_unique<PasteAfterChoosing>(*m_settings, services.pasteKeys, services.notifier))
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
 {
     m_loginItem = std::make_unique<LoginItem>();
