@@ -46,3 +46,11 @@ quillstack_add_test(NAME tst_AppX11Hotkeys
     support/KeyRepeatProbe.cpp support/KeyRepeatProbe.h
   LIBS quillstack_program quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11)
 add_dependencies(tst_AppX11Hotkeys qs-focus-window)
+# Paste after choosing, into a real text field and a real terminal.
+quillstack_add_test(NAME tst_PasteX11 SOURCES tst_PasteX11.cpp ${QUILLSTACK_APP_X11_SUPPORT}
+  LIBS quillstack_program quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11 TIMEOUT 300)
+add_dependencies(tst_PasteX11 qs-focus-window)
+# Which keys paste where (the chord per window, the keys per layout) and
+# when, after a choice.
+quillstack_add_test(NAME tst_PasteKeys SOURCES tst_PasteKeys.cpp
+  LIBS quillstack_platform_x11 PkgConfig::XCB LABELS unit)

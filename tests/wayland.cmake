@@ -100,3 +100,8 @@ quillstack_add_test(NAME tst_GnomeShellBackend
   SOURCES tst_GnomeShellBackend.cpp support/FakeGnomeShell.cpp support/FakeGnomeShell.h
     support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_platform_wayland quillstack_model LABELS unit SESSION_BUS)
+
+# Paste after choosing into a Wayland terminal under sway; under KWin the
+# setting says why it cannot work there.
+quillstack_add_test(NAME tst_PasteWayland SOURCES tst_PasteWayland.cpp
+  LIBS quillstack_program LABELS wayland WAYLAND KWIN TIMEOUT 180)

@@ -700,5 +700,45 @@
         <source>some lines are damaged</source>
         <translation>einige Zeilen sind beschädigt</translation>
     </message>
+    <message id="prefs.pasteAfterChoosing">
+        <source>Paste after choosing</source>
+        <translation>Nach der Auswahl einfügen</translation>
+    </message>
+    <message id="paste.unavailable.desktop">
+        <source>This desktop lets no program press keys for another.</source>
+        <translation>Diese Arbeitsumgebung lässt kein Programm Tasten für ein anderes drücken.</translation>
+    </message>
+    <message id="paste.unavailable.xtest">
+        <source>The X server has no XTEST extension to press keys with.</source>
+        <translation>Der X-Server hat keine XTEST-Erweiterung zum Drücken von Tasten.</translation>
+    </message>
+    <message id="paste.unavailable.virtualKeyboard">
+        <source>The compositor offers no virtual keyboard to press keys with.</source>
+        <translation>Der Compositor bietet keine virtuelle Tastatur zum Drücken von Tasten an.</translation>
+    </message>
+    <message id="paste.unavailable.kwin">
+        <source>KWin lets only programs it trusts press keys.</source>
+        <translation>KWin lässt nur Programme, denen es vertraut, Tasten drücken.</translation>
+    </message>
+    <message id="paste.failed.noWindow">
+        <source>No other window had the keyboard before the history.</source>
+        <translation>Vor dem Verlauf hatte kein anderes Fenster die Tastatur.</translation>
+    </message>
+    <message id="paste.failed.noFocus">
+        <source>The window did not get the keyboard back within a second.</source>
+        <translation>Das Fenster hat die Tastatur nicht innerhalb einer Sekunde zurückbekommen.</translation>
+    </message>
+    <message id="paste.failed.noKey">
+        <source>The keyboard layout has no key for V.</source>
+        <translation>Die Tastaturbelegung hat keine Taste für V.</translation>
+    </message>
+    <message id="notice.pasteFailed.title">
+        <source>Quillstack could not paste</source>
+        <translation>Quillstack konnte nicht einfügen</translation>
+    </message>
+    <message id="notice.pasteFailed.message">
+        <source>The clip is on the clipboard: paste it with Ctrl+V. %1</source>
+        <translation>Der Eintrag liegt in der Zwischenablage: Fügen Sie ihn mit Strg+V ein. %1</translation>
+    </message>
 </context>
 </TS>

@@ -700,5 +700,45 @@
         <source>some lines are damaged</source>
         <translation>some lines are damaged</translation>
     </message>
+    <message id="prefs.pasteAfterChoosing">
+        <source>Paste after choosing</source>
+        <translation>Paste after choosing</translation>
+    </message>
+    <message id="paste.unavailable.desktop">
+        <source>This desktop lets no program press keys for another.</source>
+        <translation>This desktop lets no program press keys for another.</translation>
+    </message>
+    <message id="paste.unavailable.xtest">
+        <source>The X server has no XTEST extension to press keys with.</source>
+        <translation>The X server has no XTEST extension to press keys with.</translation>
+    </message>
+    <message id="paste.unavailable.virtualKeyboard">
+        <source>The compositor offers no virtual keyboard to press keys with.</source>
+        <translation>The compositor offers no virtual keyboard to press keys with.</translation>
+    </message>
+    <message id="paste.unavailable.kwin">
+        <source>KWin lets only programs it trusts press keys.</source>
+        <translation>KWin lets only programs it trusts press keys.</translation>
+    </message>
+    <message id="paste.failed.noWindow">
+        <source>No other window had the keyboard before the history.</source>
+        <translation>No other window had the keyboard before the history.</translation>
+    </message>
+    <message id="paste.failed.noFocus">
+        <source>The window did not get the keyboard back within a second.</source>
+        <translation>The window did not get the keyboard back within a second.</translation>
+    </message>
+    <message id="paste.failed.noKey">
+        <source>The keyboard layout has no key for V.</source>
+        <translation>The keyboard layout has no key for V.</translation>
+    </message>
+    <message id="notice.pasteFailed.title">
+        <source>Quillstack could not paste</source>
+        <translation>Quillstack could not paste</translation>
+    </message>
+    <message id="notice.pasteFailed.message">
+        <source>The clip is on the clipboard: paste it with Ctrl+V. %1</source>
+        <translation>The clip is on the clipboard: paste it with Ctrl+V. %1</translation>
+    </message>
 </context>
 </TS>

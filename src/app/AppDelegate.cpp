@@ -5,6 +5,7 @@
 #include "app/HotkeyController.h"
 #include "app/Notifier.h"
 #include "app/PanelController.h"
+#include "app/PasteAfterChoosing.h"
 #include "app/ReviewPrompt.h"
 #include "app/TrayMenu.h"
 #include "globalhotkeys/AlertRunner.h"
@@ -35,6 +36,8 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     , m_panel(std::make_unique<PanelController>(*m_settings, *m_store, services.workspace,
           services.screens, services.mouseMonitor,
           [this] { return m_tray ? m_tray->icon().geometry() : QRect(); }))
+    , m_paste(
+          std::make_unique<PasteAfterChoosing>(*m_settings, services.pasteKeys, services.notifier))
     , m_reviewPrompt(new ReviewPrompt(services.defaults, this))
 {
     m_loginItem = std::make_unique<LoginItem>();
@@ -233,6 +236,7 @@ void AppDelegate::openPreferences()
     m_sharingPreferences->refresh();
     PreferencesController &preferences = *m_preferencesController;
     preferences.refreshLaunchAtLogin();
+    preferences.setPasteUnavailableReason(m_paste->unavailableReason());
     if (!preferences.isVisible())
         preferences.restoreFrame(m_panel->workArea());
     m_panel->showAuxiliaryWindow(preferences);
@@ -278,14 +282,34 @@ void AppDelegate::historyDidChoose(const Clip &clip)
     // A click into the panel while another program was active makes that
     // program the one to go back to.
     m_panel->rememberPreviousApp();
-    if (!copyToClipboard(clip)) {
+    const bool copied = copyToClipboard(clip);
+    if (!copied) {
         // Told each time it is chosen: each is a choice that did nothing.
         const Notifier::Topic key = Notifier::Topic::imageMissing;
         m_services.notifier.resolve(key);
         tellUser(key, qtTrId("notice.imageMissing.title"),
             qtTrId("notice.imageMissing.message").arg(m_store->imagePath(clip)));
     }
+    finishChoice(copied);
+}
+
+void AppDelegate::historyDidChooseAsPlainText(const Clip &clip)
+{
+    // An image has no text to use in its place.
+    if (!clip.text) {
+        historyDidChoose(clip);
+        return;
+    }
+    m_panel->rememberPreviousApp();
+    monitor().writePlainText(*clip.text);
+    finishChoice(true);
+}
+
+void AppDelegate::finishChoice(bool paste)
+{
     m_panel->dismiss();
+    if (paste)
+        m_paste->pasteInto(m_panel->previousApp());
 }
 
 bool AppDelegate::copyToClipboard(const Clip &clip)

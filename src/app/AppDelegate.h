@@ -16,6 +16,7 @@ class ClipStore;
 class EditClipController;
 class LoginItem;
 class PanelController;
+class PasteAfterChoosing;
 class PreferencesController;
 class HotkeyController;
 class PasteboardMonitor;
@@ -43,6 +44,7 @@ public:
     Settings &settings() const { return *m_settings; }
     ClipStore &store() const { return *m_store; }
     PanelController &panel() const { return *m_panel; }
+    PasteAfterChoosing &paste() const { return *m_paste; }
     // Created on first use, then kept.
     PasteboardMonitor &monitor();
 
@@ -71,6 +73,10 @@ private:
     void startSharing();
 
     void historyDidChoose(const Clip &clip) override;
+    void historyDidChooseAsPlainText(const Clip &clip) override;
+    // Hands the keyboard back after a choice, and pastes when the clip went
+    // onto the clipboard.
+    void finishChoice(bool paste);
     void historyDidRequestEdit(const Clip &clip) override;
     void historyDidRequestDelete(const Clip &clip) override;
     void historyDidRequestCopyPlain(const QString &text) override;
@@ -93,6 +99,7 @@ private:
     // has set its callbacks.
     HotkeyController *m_hotkey = nullptr;
     std::unique_ptr<PanelController> m_panel;
+    std::unique_ptr<PasteAfterChoosing> m_paste;
     // The preferences window, made on first use and kept; the clip editor
     // while its window is open.
     std::unique_ptr<LoginItem> m_loginItem;

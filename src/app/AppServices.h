@@ -7,6 +7,7 @@ class Defaults;
 class MouseMonitor;
 class Notifier;
 class Pasteboard;
+class PasteKeys;
 class Screens;
 class Workspace;
 
@@ -30,4 +31,7 @@ struct AppServices
     // The folder that holds the program's data folder; empty means the
     // platform's own (~/.local/share).
     QString appSupportDir;
+    // Presses the paste keys for other programs; null where the desktop
+    // offers no way to.
+    PasteKeys *pasteKeys = nullptr;
 };

@@ -29,6 +29,7 @@ public:
         mailUnavailable,
         imageMissing,
         sharing,
+        pasteFailed,
     };
     // A topic, and for one that concerns one thing of several (a file, a
     // shortcut) which one, so that each is told once of its own.

@@ -61,6 +61,8 @@ public:
     // The window with the keyboard becomes the one to give it back to,
     // unless it is one of ours.
     void rememberPreviousApp();
+    // The window the keyboard goes back to, once one is known.
+    std::optional<RunningWindow> previousApp() const { return m_previousApp; }
 
     // While a menu of ours is open a click elsewhere closes the menu only.
     void setOutsideClicksPaused(bool paused);

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class Type { integer, boolean, anchor };
+enum class Type { integer, boolean, anchor, stringList };
 
 // A setting: its key in the store, how its value reads, its value while the
 // user never chose one, and for a number the least it may be.
@@ -33,6 +33,8 @@ const std::array<Entry, Settings::keyCount> &table()
         { Key::panelAnchor, SettingsKeys::panelAnchor, Type::anchor, QStringLiteral("right") },
         { Key::alwaysVisible, SettingsKeys::alwaysVisible, Type::boolean, false },
         { Key::keepClipboardAlive, SettingsKeys::keepClipboardAlive, Type::boolean, true },
+        { Key::pasteAfterChoosing, SettingsKeys::pasteAfterChoosing, Type::boolean, false },
+        { Key::terminalClasses, SettingsKeys::terminalClasses, Type::stringList, QStringList() },
     } };
     return entries;
 }
@@ -55,6 +57,15 @@ QVariant withinRange(const Entry &entry, const QVariant &value)
         return value.toBool();
     case Type::anchor:
         return panelAnchorFromRawValue(value.toString()) ? value.toString() : entry.fallback;
+    case Type::stringList: {
+        // The settings file holds one name, or several separated by commas.
+        QStringList names;
+        for (const QString &name : value.toStringList()) {
+            if (!name.trimmed().isEmpty())
+                names.append(name.trimmed());
+        }
+        return names;
+    }
     }
     Q_UNREACHABLE();
     return entry.fallback;
@@ -123,6 +134,9 @@ Settings::Settings(Defaults &defaults, QObject *parent)
         case Type::anchor:
             stored = defaults.string(key);
             break;
+        case Type::stringList:
+            stored = defaults.object(key);
+            break;
         }
         m_values[size_t(entry.setting)] = withinRange(entry, stored);
     }
@@ -182,4 +196,9 @@ void Settings::setAlwaysVisible(bool visible)
 void Settings::setKeepClipboardAlive(bool keep)
 {
     write(Key::keepClipboardAlive, keep);
+}
+
+void Settings::setPasteAfterChoosing(bool paste)
+{
+    write(Key::pasteAfterChoosing, paste);
 }

@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <array>
@@ -32,8 +33,10 @@ public:
         panelAnchor,
         alwaysVisible,
         keepClipboardAlive,
+        pasteAfterChoosing,
+        terminalClasses,
     };
-    static constexpr size_t keyCount = size_t(Key::keepClipboardAlive) + 1;
+    static constexpr size_t keyCount = size_t(Key::terminalClasses) + 1;
 
     explicit Settings(Defaults &defaults, QObject *parent = nullptr);
 
@@ -49,6 +52,11 @@ public:
     bool alwaysVisible() const { return value(Key::alwaysVisible).toBool(); }
     // Offer the newest clip again when the program that copied it quits.
     bool keepClipboardAlive() const { return value(Key::keepClipboardAlive).toBool(); }
+    // Press the paste keys in the window the keyboard goes back to after a choice.
+    bool pasteAfterChoosing() const { return value(Key::pasteAfterChoosing).toBool(); }
+    // The user's own additions to the terminals that paste with Ctrl+Shift+V;
+    // set in the settings file only.
+    QStringList terminalClasses() const { return value(Key::terminalClasses).toStringList(); }
 
     void setMaxAgeHours(qint64 hours);
     void setMaxClipCount(qint64 count);
@@ -57,6 +65,7 @@ public:
     void setPanelAnchor(PanelAnchor anchor);
     void setAlwaysVisible(bool visible);
     void setKeepClipboardAlive(bool keep);
+    void setPasteAfterChoosing(bool paste);
 
 signals:
     void settingsDidChange();

@@ -12,6 +12,9 @@ inline constexpr char maxTotalBytes[] = "maxTotalBytes";
 inline constexpr char panelAnchor[] = "panelAnchor";
 inline constexpr char alwaysVisible[] = "alwaysVisible";
 inline constexpr char keepClipboardAlive[] = "keepClipboardAlive";
+inline constexpr char pasteAfterChoosing[] = "pasteAfterChoosing";
+// Window classes or app ids of terminals beyond the ones the program knows.
+inline constexpr char terminalClasses[] = "terminalClasses";
 
 inline constexpr char reviewSettingsOpens[] = "review.settingsOpens";
 inline constexpr char reviewFiredSettingsThresholds[] = "review.firedSettingsThresholds";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/Program.h"
 
+#include "app/NoPasteKeys.h"
 #include "platform/wayland/GnomeShellBus.h"
 #include "platform/wayland/GnomeShellHotkeyRegistrar.h"
 #include "platform/wayland/GnomeShellPasteboard.h"
@@ -8,11 +9,13 @@
 #include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/PortalHotkeyRegistrar.h"
 #include "platform/wayland/PortalTrigger.h"
+#include "platform/wayland/WaylandPasteKeys.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandWorkspace.h"
 #include "platform/x11/X11HotkeyRegistrar.h"
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11MouseMonitor.h"
+#include "platform/x11/X11PasteKeys.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -133,6 +136,20 @@ void Program::adviseGnomeCompanion()
             .arg(QStringLiteral("gnome-extensions enable ") + GnomeShellBus::extensionUuid));
 }
 
+// Keys for other programs go where their windows are: through XTEST on X11,
+// through the compositor's virtual keyboard on Wayland.
+std::unique_ptr<PasteKeys> Program::makePasteKeys()
+{
+    if (auto *x11 = qobject_cast<X11Workspace *>(m_workspace.get()))
+        return std::make_unique<X11PasteKeys>(
+            *x11, static_cast<const X11KeyboardLayout &>(*m_keyboardLayout));
+    if (qobject_cast<KWinWorkspace *>(m_workspace.get()))
+        return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.kwin"));
+    if (auto *wayland = qobject_cast<WaylandWorkspace *>(m_workspace.get()))
+        return std::make_unique<WaylandPasteKeys>(*wayland);
+    return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.virtualKeyboard"));
+}
+
 Program::Program(const Options &options)
     : m_defaults(makeDefaults(options.settingsFile))
     , m_ownNotifier(options.notifier ? nullptr : std::make_unique<Notifier>())
@@ -143,9 +160,11 @@ Program::Program(const Options &options)
     , m_hotkeyRegistrar(makeHotkeyRegistrar())
     , m_keyboardLayout(std::make_unique<X11KeyboardLayout>())
     , m_namedShortcuts(*m_defaults, *m_hotkeyRegistrar, *m_keyboardLayout)
+    , m_pasteKeys(makePasteKeys())
 {
-    m_app = std::make_unique<AppDelegate>(AppServices { *m_defaults, *m_pasteboard, *m_workspace,
-        m_screens, *m_mouseMonitor, m_namedShortcuts, *m_notifier, options.appSupportDir });
+    m_app = std::make_unique<AppDelegate>(
+        AppServices { *m_defaults, *m_pasteboard, *m_workspace, m_screens, *m_mouseMonitor,
+            m_namedShortcuts, *m_notifier, options.appSupportDir, m_pasteKeys.get() });
     adviseGnomeCompanion();
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 
 class Pasteboard;
+class PasteKeys;
 class QCoreApplication;
 class Workspace;
 
@@ -57,11 +58,13 @@ public:
     GlobalHotkeys::HotkeyRegistrar &hotkeyRegistrar() { return *m_hotkeyRegistrar; }
     GlobalHotkeys::KeyboardLayout &keyboardLayout() { return *m_keyboardLayout; }
     GlobalHotkeys::NamedShortcuts &namedShortcuts() { return m_namedShortcuts; }
+    PasteKeys &pasteKeys() { return *m_pasteKeys; }
     AppDelegate &app() { return *m_app; }
 
 private:
     std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> makeHotkeyRegistrar();
     void adviseGnomeCompanion();
+    std::unique_ptr<PasteKeys> makePasteKeys();
 
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<Notifier> m_ownNotifier;
@@ -73,5 +76,6 @@ private:
     std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> m_hotkeyRegistrar;
     std::unique_ptr<GlobalHotkeys::KeyboardLayout> m_keyboardLayout;
     GlobalHotkeys::NamedShortcuts m_namedShortcuts;
+    std::unique_ptr<PasteKeys> m_pasteKeys;
     std::unique_ptr<AppDelegate> m_app;
 };

@@ -261,6 +261,10 @@ bool HistoryViewController::handleListKey(int key, Qt::KeyboardModifiers modifie
         return true;
     }
     const Clip *selected = m_model->clipAt(selectedRow());
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::ShiftModifier) {
+        chooseSelected(true);
+        return true;
+    }
     if (key == Qt::Key_F2 && plain && selected) {
         editClip(*selected);
         return true;
@@ -276,9 +280,17 @@ bool HistoryViewController::handleListKey(int key, Qt::KeyboardModifiers modifie
     return false;
 }
 
-void HistoryViewController::chooseSelected()
+void HistoryViewController::chooseSelected(bool asPlainText)
 {
-    onRowClicked(std::max(selectedRow(), 0));
+    const Clip *found = m_model->clipAt(std::max(selectedRow(), 0));
+    if (!found || !m_delegate)
+        return;
+    // The row may be the store's own, which the delegate may change.
+    const Clip clip = *found;
+    if (asPlainText)
+        m_delegate->historyDidChooseAsPlainText(clip);
+    else
+        m_delegate->historyDidChoose(clip);
 }
 
 void HistoryViewController::moveSelection(int delta)

@@ -78,7 +78,7 @@ private:
     void enableClearButton();
     bool handleSearchKey(int key, Qt::KeyboardModifiers modifiers);
     bool handleListKey(int key, Qt::KeyboardModifiers modifiers);
-    void chooseSelected();
+    void chooseSelected(bool asPlainText = false);
     void moveSelection(int delta);
     int rowsPerPage() const;
     void openContextMenuOfSelected();

@@ -14,6 +14,8 @@ public:
     virtual ~HistoryViewControllerDelegate() = default;
 
     virtual void historyDidChoose(const Clip &clip) = 0;
+    // Shift+Return: the clip's plain text is used in its place.
+    virtual void historyDidChooseAsPlainText(const Clip &clip) { historyDidChoose(clip); }
     virtual void historyDidRequestEdit(const Clip &clip) = 0;
     virtual void historyDidRequestDelete(const Clip &clip) = 0;
     virtual void historyDidRequestCopyPlain(const QString &text) = 0;

@@ -185,6 +185,15 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
     connect(m_keepClipboardAlive, &QCheckBox::clicked, this,
         &PreferencesController::keepClipboardAliveChanged);
 
+    m_pasteAfterChoosing = addCheckboxRow(qtTrId("prefs.pasteAfterChoosing"));
+    m_pasteAfterChoosing->setChecked(settings.pasteAfterChoosing());
+    connect(m_pasteAfterChoosing, &QCheckBox::clicked, this,
+        &PreferencesController::pasteAfterChoosingChanged);
+    m_pasteUnavailable = new QLabel;
+    m_pasteUnavailable->setWordWrap(true);
+    m_pasteUnavailable->hide();
+    addRow(QString(), m_pasteUnavailable);
+
     m_launchAtLogin = addCheckboxRow(qtTrId("prefs.launchAtLogin"));
     connect(
         m_launchAtLogin, &QCheckBox::clicked, this, &PreferencesController::launchAtLoginChanged);
@@ -309,6 +318,18 @@ void PreferencesController::alwaysVisibleChanged(bool on)
 void PreferencesController::keepClipboardAliveChanged(bool on)
 {
     m_settings.setKeepClipboardAlive(on);
+}
+
+void PreferencesController::pasteAfterChoosingChanged(bool on)
+{
+    m_settings.setPasteAfterChoosing(on);
+}
+
+void PreferencesController::setPasteUnavailableReason(const QString &reason)
+{
+    m_pasteAfterChoosing->setEnabled(reason.isEmpty());
+    m_pasteUnavailable->setText(reason);
+    m_pasteUnavailable->setVisible(!reason.isEmpty());
 }
 
 void PreferencesController::launchAtLoginChanged(bool on)

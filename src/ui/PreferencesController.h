@@ -11,6 +11,7 @@ class ClipStore;
 class LoginItem;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QSpinBox;
 class QVBoxLayout;
 class Settings;
@@ -44,6 +45,9 @@ public:
     void refreshLaunchAtLogin();
     // A section made elsewhere, below the others, under its title.
     void addSection(const QString &title, QWidget *content);
+    // Greys "Paste after choosing" out with the reason under it; an empty
+    // reason makes it available.
+    void setPasteUnavailableReason(const QString &reason);
 
     QComboBox *agePopup() const { return m_agePopup; }
     QSpinBox *countField() const { return m_countField; }
@@ -51,6 +55,7 @@ public:
     QComboBox *totalSizePopup() const { return m_totalSizePopup; }
     QCheckBox *launchAtLoginCheckbox() const { return m_launchAtLogin; }
     QCheckBox *keepClipboardAliveCheckbox() const { return m_keepClipboardAlive; }
+    QCheckBox *pasteAfterChoosingCheckbox() const { return m_pasteAfterChoosing; }
     GlobalHotkeys::RecorderField *panelRecorder() const { return m_panelRecorder; }
 
     // The change handlers, each called with the control's new state.
@@ -61,6 +66,7 @@ public:
     void anchorChanged(int index);
     void alwaysVisibleChanged(bool on);
     void keepClipboardAliveChanged(bool on);
+    void pasteAfterChoosingChanged(bool on);
     void launchAtLoginChanged(bool on);
 
 protected:
@@ -94,4 +100,6 @@ private:
     GlobalHotkeys::RecorderField *m_pinnedRecorder = nullptr;
     QCheckBox *m_launchAtLogin = nullptr;
     QCheckBox *m_keepClipboardAlive = nullptr;
+    QCheckBox *m_pasteAfterChoosing = nullptr;
+    QLabel *m_pasteUnavailable = nullptr;
 };

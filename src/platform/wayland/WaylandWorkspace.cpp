@@ -137,6 +137,19 @@ std::optional<RunningWindow> WaylandWorkspace::frontmostWindow()
     return std::nullopt;
 }
 
+std::optional<WaylandWorkspace::Activated> WaylandWorkspace::activatedWindow()
+{
+    if (!m_manager)
+        return std::nullopt;
+    dispatch();
+    for (const Toplevel &toplevel : std::as_const(m_toplevels)) {
+        if (toplevel.activated)
+            return Activated { RunningWindow { toplevel.id, std::nullopt }, toplevel.appId,
+                toplevel.appId == m_ownAppId };
+    }
+    return std::nullopt;
+}
+
 void WaylandWorkspace::activate(const RunningWindow &window)
 {
     if (!m_manager)

@@ -31,6 +31,15 @@ public:
     QString errorString() const { return m_errorString; }
 
     std::optional<RunningWindow> frontmostWindow() override;
+
+    // The window activated now, ours too, with its app id.
+    struct Activated
+    {
+        RunningWindow window;
+        QString appId;
+        bool ours = false;
+    };
+    std::optional<Activated> activatedWindow();
     void activate(const RunningWindow &window) override;
     bool keyboardNeedsManagedWindows() const override { return true; }
 

@@ -23,6 +23,9 @@ public:
 
     bool isValid() const { return m_keymap != nullptr; }
     QString characterForEvdevCode(int evdevCode) const override;
+    // The keymap as read last, null when invalid, and its active layout.
+    xkb_keymap *keymap() const { return m_keymap.get(); }
+    xkb_layout_index_t group() const { return m_group; }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
