@@ -47,7 +47,10 @@ SharingPreferences::SharingPreferences(
     folderRow->addWidget(choose);
     m_folder->setText(settings.folder());
     m_folder->setPlaceholderText(QStringLiteral("~/Sync/Quillstack"));
-    form->addRow(qtTrId("prefs.sharing.folder"), folderRow);
+    // The label names the field to a screen reader, as a row of its own would.
+    auto *folderLabel = new QLabel(qtTrId("prefs.sharing.folder"));
+    folderLabel->setBuddy(m_folder);
+    form->addRow(folderLabel, folderRow);
     const auto storeFolder = [this] {
         const QString folder = m_folder->text().trimmed();
         if (folder == SharingSettings(m_defaults).folder())
@@ -81,7 +84,9 @@ SharingPreferences::SharingPreferences(
     m_passphrase->setEchoMode(QLineEdit::Password);
     passphraseRow->addWidget(m_passphrase, 1);
     passphraseRow->addWidget(m_setPassphrase);
-    form->addRow(qtTrId("prefs.sharing.passphrase"), passphraseRow);
+    auto *passphraseLabel = new QLabel(qtTrId("prefs.sharing.passphrase"));
+    passphraseLabel->setBuddy(m_passphrase);
+    form->addRow(passphraseLabel, passphraseRow);
     connect(m_setPassphrase, &QPushButton::clicked, this, &SharingPreferences::setPassphrase);
     connect(m_passphrase, &QLineEdit::returnPressed, this, &SharingPreferences::setPassphrase);
 
