@@ -77,7 +77,10 @@ const QStringList settingsControls { u"combo box: Keep clips for:"_s,
     u"combo box: Total history size:"_s, u"combo box: Panel position:"_s,
     u"check box: Keep the panel always visible"_s, u"text: Open history:"_s,
     u"text: Open kept clips:"_s, u"check box: Keep the clipboard when its program quits"_s,
-    u"check box: Start Quillstack at login"_s };
+    u"check box: Paste after choosing"_s, u"check box: Start Quillstack at login"_s,
+    u"check box: Share history with my other machines"_s, u"text: Shared folder:"_s,
+    u"push button: Choose…"_s, u"combo box: Share:"_s, u"password text: Passphrase:"_s,
+    u"push button: Set"_s };
 
 bool key(const QString &keys)
 {
