@@ -38,8 +38,7 @@ class tst_GnomeSession : public QObject
             [&] {
                 return ClipboardTools::copyWithXclip(text)
                     && QTest::qWaitFor(
-                        [&] { return history().value(0).first == QString::fromUtf8(text); },
-                        1000);
+                        [&] { return history().value(0).first == QString::fromUtf8(text); }, 1000);
             },
             20000);
     }
@@ -75,13 +74,16 @@ private slots:
         QTest::addColumn<QString>("field"); // of the newest clip in --list
         QTest::addColumn<QString>("value"); // empty: not recorded
         QTest::newRow("HTML") << ClipboardTools::Offers { { u"UTF8_STRING"_s, "bold words"_ba },
-            { u"text/html"_s, "<b>bold</b> words"_ba } } << u"preview"_s << u"bold words"_s;
+            { u"text/html"_s, "<b>bold</b> words"_ba } }
+                              << u"preview"_s << u"bold words"_s;
         QTest::newRow("PNG") << ClipboardTools::Offers { { u"image/png"_s, encodedImage() } }
                              << u"kind"_s << u"image"_s;
-        QTest::newRow("files") << ClipboardTools::Offers { { u"text/uri-list"_s,
-            "file:///etc/hostname\r\n"_ba } } << u"kind"_s << u"fileURLs"_s;
+        QTest::newRow("files") << ClipboardTools::Offers {
+            { u"text/uri-list"_s, "file:///etc/hostname\r\n"_ba }
+        } << u"kind"_s << u"fileURLs"_s;
         QTest::newRow("secret") << ClipboardTools::Offers { { u"UTF8_STRING"_s, "hunter2"_ba },
-            { u"x-kde-passwordManagerHint"_s, "secret"_ba } } << QString() << QString();
+            { u"x-kde-passwordManagerHint"_s, "secret"_ba } }
+                                << QString() << QString();
     }
 
     void copiesAreRecorded()
@@ -98,7 +100,8 @@ private slots:
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(history(field).value(0).first, value, 10000);
-        QCOMPARE(history().value(1).first, u"before "_s + QString::fromLatin1(QTest::currentDataTag()));
+        QCOMPARE(
+            history().value(1).first, u"before "_s + QString::fromLatin1(QTest::currentDataTag()));
     }
 
     void choiceIsPastedElsewhere()

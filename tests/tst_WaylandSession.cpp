@@ -309,7 +309,8 @@ private slots:
         QVERIFY(compositor.waitForReadyRead(5000));
         const QString socket = QString::fromUtf8(compositor.readLine().trimmed());
 
-        const std::unique_ptr<QProcess> program = startProgram(socket, QString(), QString(), desktop);
+        const std::unique_ptr<QProcess> program
+            = startProgram(socket, QString(), QString(), desktop);
         QVERIFY(program);
         if (shell) {
             // A copy the companion announces is read through it and recorded.
