@@ -73,9 +73,7 @@ constexpr std::array<const char *, 8> anchorTitles = {
     QT_TRID_NOOP("prefs.anchor.bottomRight"),
 };
 
-constexpr int labelWidth = 190;
 constexpr int controlWidth = 168;
-constexpr int spacing = 10;
 constexpr int margin = 20;
 constexpr int sectionGap = 8;
 constexpr int maxClipCount = 10000;
@@ -235,12 +233,18 @@ void PreferencesController::addRow(const QString &title, QWidget *control)
 {
     auto *row = new QHBoxLayout;
     row->setSpacing(spacing);
-    auto *label = new QLabel(title);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setFixedWidth(labelWidth);
-    label->setBuddy(control);
+    // A row without a title is only its control, so that it takes no room
+    // while the control is hidden.
+    if (title.isEmpty()) {
+        row->addSpacing(labelWidth);
+    } else {
+        auto *label = new QLabel(title);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setFixedWidth(labelWidth);
+        label->setBuddy(control);
+        row->addWidget(label);
+    }
     control->setFixedWidth(controlWidth);
-    row->addWidget(label);
     row->addWidget(control);
     row->addStretch(1);
     m_rows->addLayout(row);

@@ -30,6 +30,11 @@ class PreferencesController : public QWidget
 {
     Q_OBJECT
 public:
+    // The width of the column of labels, and the room between a label and
+    // its control, for sections made elsewhere to line up with the others.
+    static constexpr int labelWidth = 190;
+    static constexpr int spacing = 10;
+
     // The store is read to tell how many clips a lower count limit removes.
     PreferencesController(Settings &settings, const ClipStore &store,
         GlobalHotkeys::NamedShortcuts &shortcuts, LoginItem &loginItem, QWidget *parent = nullptr);

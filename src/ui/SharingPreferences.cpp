@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/SharingPreferences.h"
 
+#include "ui/PreferencesController.h"
+
 #include "sync/SharingKey.h"
 #include "sync/SharingSettings.h"
 
@@ -16,6 +18,22 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
+
+namespace {
+
+// A label of the settings' column of labels, so that this section's fields
+// line up with the other sections'; its buddy is what it names to a screen
+// reader.
+QLabel *columnLabel(const QString &text, QWidget *buddy)
+{
+    auto *label = new QLabel(text);
+    label->setFixedWidth(PreferencesController::labelWidth);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
 
 SharingPreferences::SharingPreferences(
     Defaults &defaults, QString appSupportDir, Machines machines, QWidget *parent)
@@ -34,7 +52,8 @@ SharingPreferences::SharingPreferences(
     SharingSettings settings(m_defaults);
     auto *form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(m_enabled);
+    form->setHorizontalSpacing(PreferencesController::spacing);
+    form->addRow(columnLabel(QString(), nullptr), m_enabled);
     m_enabled->setChecked(settings.enabled());
     connect(m_enabled, &QCheckBox::clicked, this, [this](bool on) {
         SharingSettings(m_defaults).setEnabled(on);
@@ -47,10 +66,7 @@ SharingPreferences::SharingPreferences(
     folderRow->addWidget(choose);
     m_folder->setText(settings.folder());
     m_folder->setPlaceholderText(QStringLiteral("~/Sync/Quillstack"));
-    // The label names the field to a screen reader, as a row of its own would.
-    auto *folderLabel = new QLabel(qtTrId("prefs.sharing.folder"));
-    folderLabel->setBuddy(m_folder);
-    form->addRow(folderLabel, folderRow);
+    form->addRow(columnLabel(qtTrId("prefs.sharing.folder"), m_folder), folderRow);
     const auto storeFolder = [this] {
         const QString folder = m_folder->text().trimmed();
         if (folder == SharingSettings(m_defaults).folder())
@@ -73,7 +89,7 @@ SharingPreferences::SharingPreferences(
     m_scope->addItem(
         qtTrId("prefs.sharing.scope.all"), SharingSettings::scopeRawValue(SyncEngine::Scope::all));
     m_scope->setCurrentIndex(settings.scope() == SyncEngine::Scope::all ? 1 : 0);
-    form->addRow(qtTrId("prefs.sharing.scope"), m_scope);
+    form->addRow(columnLabel(qtTrId("prefs.sharing.scope"), m_scope), m_scope);
     connect(m_scope, &QComboBox::activated, this, [this](int index) {
         SharingSettings(m_defaults)
             .setScope(index == 1 ? SyncEngine::Scope::all : SyncEngine::Scope::kept);
@@ -84,9 +100,7 @@ SharingPreferences::SharingPreferences(
     m_passphrase->setEchoMode(QLineEdit::Password);
     passphraseRow->addWidget(m_passphrase, 1);
     passphraseRow->addWidget(m_setPassphrase);
-    auto *passphraseLabel = new QLabel(qtTrId("prefs.sharing.passphrase"));
-    passphraseLabel->setBuddy(m_passphrase);
-    form->addRow(passphraseLabel, passphraseRow);
+    form->addRow(columnLabel(qtTrId("prefs.sharing.passphrase"), m_passphrase), passphraseRow);
     connect(m_setPassphrase, &QPushButton::clicked, this, &SharingPreferences::setPassphrase);
     connect(m_passphrase, &QLineEdit::returnPressed, this, &SharingPreferences::setPassphrase);
 
@@ -96,10 +110,10 @@ SharingPreferences::SharingPreferences(
         = SharingKey::readStored(SharingSettings::keyPath(m_appSupportDir)).has_value();
     m_status->setText(
         hasKey ? qtTrId("prefs.sharing.keySet") : qtTrId("prefs.sharing.noPassphrase"));
-    form->addRow(m_status);
+    form->addRow(columnLabel(QString(), nullptr), m_status);
     m_machineList->setWordWrap(true);
     m_machineList->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(qtTrId("prefs.sharing.machines"), m_machineList);
+    form->addRow(columnLabel(qtTrId("prefs.sharing.machines"), m_machineList), m_machineList);
     refresh();
 }
 
