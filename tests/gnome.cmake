@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The GNOME Shell companion: its logic under Node against stand-ins for the
 # shell's libraries, and the real thing inside a private headless GNOME Shell.
+# The core runs under Node's own test runner (`node --test`), no npm package needed.
 find_program(QUILLSTACK_NODE node REQUIRED)
 add_test(NAME tst_GnomeExtensionCore
   COMMAND ${QUILLSTACK_NODE} --test ${CMAKE_SOURCE_DIR}/extensions/gnome-shell/tests/core.test.mjs)
