@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
+#include "PaintedPixels.h"
 #include "globalhotkeys/NamedShortcuts.h"
 #include "globalhotkeys/RecorderField.h"
 #include "globalhotkeys/StandardNames.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -329,6 +331,28 @@ private slots:
             QCOMPARE(::stat(QFile::encodeName(f.loginItem.entryPath()).constData(), &st), 0);
             QCOMPARE(int(st.st_mode & 0777), 0600);
         }
+    }
+
+    // On a screen too small for every row the window still fits, title bar
+    // and all, and the last row is painted once scrolled to.
+    void fitsASmallScreen()
+    {
+        Fixture f;
+        const QRect small(0, 0, 1024, 360);
+        f.window.restoreFrame(small);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QVERIFY(f.window.height() < small.height());
+        QCheckBox *last = f.window.launchAtLoginCheckbox();
+        const auto painted = [&] {
+            const QRect box(last->mapTo(&f.window, QPoint()), last->size());
+            const QRect seen = box.intersected(f.window.rect());
+            return seen.height() == box.height()
+                && pixelsUnlikeSurroundings(f.window.grab().toImage(), seen) > 20;
+        };
+        QVERIFY(!painted());
+        f.window.findChild<QScrollArea *>()->ensureWidgetVisible(last);
+        QVERIFY(painted());
     }
 
     // A change that cannot be written leaves the box at the real state. The

@@ -22,10 +22,13 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -76,6 +79,8 @@ constexpr std::array<const char *, 8> anchorTitles = {
 constexpr int controlWidth = 168;
 constexpr int margin = 20;
 constexpr int sectionGap = 8;
+// What a window manager's title bar and frame take, at most, above a window.
+constexpr int titleBarRoom = 40;
 constexpr int maxClipCount = 10000;
 
 template<size_t N>
@@ -116,11 +121,20 @@ PreferencesController::PreferencesController(Settings &settings, const ClipStore
 {
     installAccessibleFactories();
     setWindowTitle(qtTrId("prefs.title"));
-    m_rows = new QVBoxLayout(this);
+    // The rows are as big as they need; the window shows them whole where
+    // the screen has the room, and scrolls them where it has not.
+    m_content = new QWidget;
+    m_rows = new QVBoxLayout(m_content);
     m_rows->setSpacing(spacing);
     m_rows->setContentsMargins(margin, margin, margin, margin);
-    // Not resizable: the window is as big as its rows.
     m_rows->setSizeConstraint(QLayout::SetFixedSize);
+    auto *scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(m_content);
+    auto *window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->addWidget(scroll);
 
     addSection(qtTrId("prefs.section.limits"));
     m_agePopup = popup(ageOptions, settings.maxAgeHours(), ageFallback);
@@ -357,12 +371,20 @@ void PreferencesController::refreshLaunchAtLogin()
 
 void PreferencesController::restoreFrame(const QRect &area)
 {
+    // Not resizable: as big as the rows, but no taller or wider than the
+    // work area leaves room for, title bar included; the rest scrolls.
+    const QSize rows = m_content->sizeHint();
+    const QSize room = area.size() - QSize(0, titleBarRoom);
+    QSize size = rows.boundedTo(room);
+    if (size.height() < rows.height())
+        size.setWidth(std::min(
+            rows.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent), room.width()));
+    setFixedSize(size);
     const QByteArray saved
         = m_settings.defaults().object(QLatin1String(SettingsKeys::preferencesFrame)).toByteArray();
     if (!saved.isEmpty() && restoreGeometry(saved))
         return;
-    adjustSize();
-    QRect frame(QPoint(), size());
+    QRect frame(QPoint(), size + QSize(0, titleBarRoom));
     frame.moveCenter(area.center());
     move(frame.topLeft());
 }

@@ -94,6 +94,7 @@ private:
     AlertRunner m_alertRunner = runAlertModally;
     LoginItem &m_loginItem;
     std::function<void()> m_onClose;
+    QWidget *m_content = nullptr;
     QVBoxLayout *m_rows = nullptr;
     QComboBox *m_agePopup = nullptr;
     QSpinBox *m_countField = nullptr;
