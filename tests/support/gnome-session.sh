@@ -32,13 +32,7 @@ chown -R "$owner" "$runtime"
 # clients need is written once the extension owns its name.
 cat >"$runtime/run" <<SCRIPT
 #!/bin/sh
-for bus in bus system_bus; do
-  dbus-daemon --session --nofork --nopidfile --address="unix:path=$runtime/\$bus" &
-done
-for _ in \$(seq 1 200); do
-  [ -S "$runtime/bus" ] && [ -S "$runtime/system_bus" ] && break
-  sleep 0.05
-done
+$(private_buses "$runtime")
 gsettings set org.gnome.shell enabled-extensions "['$uuid']"
 gnome-shell --headless --wayland --virtual-monitor 1280x800 &
 shell=\$!
@@ -65,11 +59,7 @@ done
 wait \$shell
 SCRIPT
 chmod 0755 "$runtime/run"
-user_env=(env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" PATH=/usr/local/bin:/usr/bin:/bin
-  XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-  DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus"
-  DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$runtime/run")
-start_session "$dir/gnome.log" "${user_env[@]}"
+start_session_script "$runtime" "$dir/gnome.log" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
 shell_pid=$session_pid
 echo "$shell_pid" >"$dir/pid"
 

@@ -45,21 +45,12 @@ chown "$owner" "$runtime/started"
 # system's), then KWin.
 cat >"$runtime/run" <<SCRIPT
 #!/bin/sh
-for bus in bus system_bus; do
-  dbus-daemon --session --nofork --nopidfile --address="unix:path=$runtime/\$bus" &
-done
-for _ in \$(seq 1 200); do
-  [ -S "$runtime/bus" ] && [ -S "$runtime/system_bus" ] && break
-  sleep 0.05
-done
+$(private_buses "$runtime")
 exec "$dir/kwin_wayland" --virtual --no-lockscreen --no-global-shortcuts --width 1280 \\
   --height 800 --socket wayland-kwin --xwayland "$runtime/started"
 SCRIPT
 chmod 0755 "$runtime/run"
-user_env=(env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" PATH=/usr/local/bin:/usr/bin:/bin
-  DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus"
-  DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$runtime/run")
-start_session "$dir/kwin.log" "${user_env[@]}"
+start_session_script "$runtime" "$dir/kwin.log"
 kwin_pid=$session_pid
 echo "$kwin_pid" >"$dir/pid"
 

@@ -46,6 +46,33 @@ start_session() {
   session_pid=$!
 }
 
+# The lines of a session's start script that start its two private buses,
+# the session's and a system bus of its own, in the runtime folder $1, and
+# wait for their sockets.
+private_buses() {
+  cat <<SCRIPT
+for bus in bus system_bus; do
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$1/\$bus" &
+done
+for _ in \$(seq 1 200); do
+  [ -S "$1/bus" ] && [ -S "$1/system_bus" ] && break
+  sleep 0.05
+done
+SCRIPT
+}
+
+# Starts the script run in the runtime folder $1 as the session user, in an
+# environment of nothing but that folder, the two buses and the variables
+# given after the log file $2. Sets session_pid.
+start_session_script() {
+  local runtime=$1 log=$2
+  shift 2
+  start_session "$log" env -i HOME="$runtime" XDG_RUNTIME_DIR="$runtime" \
+    PATH=/usr/local/bin:/usr/bin:/bin \
+    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$runtime/system_bus" \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" "$@" "$runtime/run"
+}
+
 # Waits until the compositor (pid $2) has written the non-empty file $1, for
 # at most $3 seconds; stops early when the compositor has exited.
 wait_for_session_file() {
