@@ -48,6 +48,10 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     m_shortcutOpenTimer.setInterval(250);
     connect(&m_shortcutOpenTimer, &QTimer::timeout, this, &AppDelegate::recordShortcutOpens);
 
+    // A paste still waiting for the keyboard's hand-back is given up when the
+    // panel comes again.
+    connect(m_panel.get(), &PanelController::comingForward, m_paste.get(),
+        &PasteAfterChoosing::cancel);
     connect(m_store.get(), &ClipStore::saveFailed, this, [this](const QString &error) {
         tellUser(Notifier::Topic::save, qtTrId("notice.saveFailed.title"),
             qtTrId("notice.saveFailed.message").arg(error, m_store->rootPath()));

@@ -91,6 +91,7 @@ void PanelController::activatePreviousApp()
 
 void PanelController::bringForward(bool activate, ListMode mode, bool place)
 {
+    emit comingForward();
     rememberPreviousApp();
     if (m_history) {
         if (m_history->listMode() != mode)

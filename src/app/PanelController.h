@@ -75,6 +75,10 @@ public:
     // `least`.
     QRect workArea(QSize least = QSize()) const;
 
+signals:
+    // The panel is about to come forward, after a shortcut, the menu or a click.
+    void comingForward();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

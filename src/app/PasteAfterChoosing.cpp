@@ -35,7 +35,7 @@ QString PasteAfterChoosing::unavailableReason() const
 
 void PasteAfterChoosing::pasteInto(const std::optional<RunningWindow> &target)
 {
-    m_poll.stop();
+    cancel();
     if (!m_settings.pasteAfterChoosing())
         return;
     if (const QString reason = unavailableReason(); !reason.isEmpty()) {

@@ -31,6 +31,10 @@ public:
     // After a choice: waits for `target` to have the keyboard and pastes,
     // when the setting is on. A new choice replaces a wait under way.
     void pasteInto(const std::optional<RunningWindow> &target);
+    // Gives up a wait under way without a word: the user went on to
+    // something else (the panel opened again), and keys pressed then would
+    // land in the panel's moment or in another window.
+    void cancel() { m_poll.stop(); }
     bool isWaiting() const { return m_poll.isActive(); }
 
 signals:

@@ -36,6 +36,8 @@ mkdir -m 0700 "$XDG_RUNTIME_DIR"
 if [ "${QUILLSTACK_NO_WM:-0}" != 1 ] && command -v openbox >/dev/null; then
   openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
   wm_pid=$!
+  # Tests stop it for a while to play a slow window manager.
+  export QUILLSTACK_WM_PID=$wm_pid
   # Wait until the window manager has claimed the screen.
   for _ in $(seq 1 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
