@@ -1,13 +1,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # quillstack_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABELS <labels...>
-#                     [X11 | WAYLAND [KWIN] | GNOME | SESSION_BUS] [SYNCTHING_PAIR]
+#                     [X11 | WAYLAND [KWIN] [GNOME] | GNOME | SESSION_BUS] [SYNCTHING_PAIR]
 #                     [TIMEOUT <seconds>])
 # Builds one Qt Test executable and registers it with CTest. Tests labelled
 # unit or gui run on the offscreen platform; X11 tests run inside the harness
 # that starts a private Xvfb server, window manager and session bus; Wayland
 # tests inside one that starts a private headless sway with Xwayland, and with
-# KWIN also as <name>_kwin inside a private headless KWin; GNOME tests inside
-# a private headless GNOME Shell with the companion extension enabled.
+# KWIN also as <name>_kwin inside a private headless KWin (with GNOME, as
+# <name>_gnome in GNOME Shell); GNOME tests inside a private headless GNOME
+# Shell with the companion extension enabled.
 # SESSION_BUS tests run offscreen on a private session bus of their own.
 # SYNCTHING_PAIR runs all that between two Syncthing instances on 127.0.0.1
 # that share a folder (tests/support/syncthing-pair.sh).
@@ -24,6 +25,7 @@ function(quillstack_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test quillstack_options)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   set(pair)
+  set(runs)
   if(T_SYNCTHING_PAIR)
     set(pair ${QUILLSTACK_SYNCTHING_PAIR})
   endif()
@@ -35,7 +37,13 @@ function(quillstack_add_test)
     set(env "QT_QPA_PLATFORM=offscreen")
     if(T_KWIN)
       add_test(NAME ${T_NAME}_kwin COMMAND ${QUILLSTACK_KWIN_HARNESS} $<TARGET_FILE:${T_NAME}>)
-      set(runs ${T_NAME}_kwin)
+      list(APPEND runs ${T_NAME}_kwin)
+    endif()
+    if(T_GNOME)
+      add_test(NAME ${T_NAME}_gnome COMMAND ${QUILLSTACK_GNOME_HARNESS} $<TARGET_FILE:${T_NAME}>)
+      list(APPEND runs ${T_NAME}_gnome)
+      list(APPEND env "QUILLSTACK_GNOME_EXTENSION=${QUILLSTACK_GNOME_EXTENSION_DIR}")
+      add_dependencies(${T_NAME} quillstack_gnome_extension)
     endif()
   elseif(T_GNOME)
     add_test(NAME ${T_NAME} COMMAND ${QUILLSTACK_GNOME_HARNESS} $<TARGET_FILE:${T_NAME}>)
@@ -63,5 +71,8 @@ function(quillstack_add_test)
     LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
   if(T_KWIN)
     set_property(TEST ${T_NAME}_kwin APPEND PROPERTY LABELS kde)
+  endif()
+  if(T_WAYLAND AND T_GNOME)
+    set_property(TEST ${T_NAME}_gnome APPEND PROPERTY LABELS gnome)
   endif()
 endfunction()

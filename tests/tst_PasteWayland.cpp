@@ -4,11 +4,13 @@
 #include "app/PanelController.h"
 #include "app/PasteAfterChoosing.h"
 #include "app/PasteKeys.h"
+#include "app/SessionBus.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
+#include "platform/wayland/GnomeShellBus.h"
 #include "program/Program.h"
 #include "ui/HistoryViewController.h"
 #include "ui/PreferencesController.h"
@@ -17,6 +19,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,29 +42,54 @@ void tst_PasteWayland::initTestCase()
 {
     QVERIFY(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
     QVERIFY(installTranslations(*QCoreApplication::instance()));
+    // In GNOME Shell the companion answers the program that holds its name.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!GnomeShellBus::isAvailable(bus))
+        return;
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    QCOMPARE(SessionBus::claimServiceName(bus), SessionBus::Claim::claimed);
+    // The shell starts in its overview, which keeps new windows from the
+    // keyboard: Escape leaves it, as a user would.
+    const auto overviewShown = [&] {
+        const QDBusMessage reply
+            = bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Shell"),
+                           QStringLiteral("/org/gnome/Shell"),
+                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
+                << QStringLiteral("org.gnome.Shell") << QStringLiteral("OverviewActive"));
+        return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(overviewShown(), 20000);
+    bus.call(GnomeShellBus::call(
+        GnomeShellBus::Member::pressChord, { QVariant::fromValue(QList<uint> { 0xff1b }) }));
+    QTRY_VERIFY_WITH_TIMEOUT(!overviewShown(), 20000);
 }
 
 void tst_PasteWayland::pastesIntoTheWindowChosenFrom_data()
 {
+    // foot, a Wayland terminal, or xterm on XWayland.
+    QTest::addColumn<bool>("xterm");
     QTest::addColumn<QString>("appId");
     QTest::addColumn<QStringList>("userTerminals");
     QTest::addColumn<QByteArray>("typed");
 
-    QTest::newRow("terminal") << QStringLiteral("foot") << QStringList()
+    QTest::newRow("terminal") << false << QStringLiteral("foot") << QStringList()
                               << QByteArray("pasted clip");
     // The same terminal under a name no list holds gets Ctrl+V, which it
     // passes on as the control character.
     QTest::newRow("not a terminal")
-        << QStringLiteral("qs-editor") << QStringList() << QByteArray("\x16");
+        << false << QStringLiteral("qs-editor") << QStringList() << QByteArray("\x16");
     QTest::newRow("terminal the user listed")
-        << QStringLiteral("qs-terminal") << QStringList { QStringLiteral("qs-terminal") }
+        << false << QStringLiteral("qs-terminal") << QStringList { QStringLiteral("qs-terminal") }
         << QByteArray("pasted clip");
+    QTest::newRow("X terminal") << true << QStringLiteral("XTerm") << QStringList()
+                                << QByteArray("pasted clip");
 }
 
 // foot, a Wayland terminal, runs cat into a file: what is pasted arrives
 // there. A first choice with the setting off types nothing.
 void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
 {
+    QFETCH(bool, xterm);
     QFETCH(QString, appId);
     QFETCH(QStringList, userTerminals);
     QFETCH(QByteArray, typed);
@@ -115,15 +144,27 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
     app.applicationDidFinishLaunching();
 
     const QString file = dir.filePath(QStringLiteral("typed"));
+    const QStringList shell { QStringLiteral("sh"), QStringLiteral("-c"),
+        QStringLiteral("stty raw -echo; exec cat > '%1'").arg(file) };
     QProcess terminal;
-    terminal.start(QStringLiteral("foot"),
-        { QStringLiteral("--app-id=%1").arg(appId), QStringLiteral("sh"), QStringLiteral("-c"),
-            QStringLiteral("stty raw -echo; exec cat > '%1'").arg(file) });
+    if (xterm) {
+        // Bound to paste the clipboard as terminals that have the chord do.
+        terminal.start(QStringLiteral("xterm"),
+            QStringList { QStringLiteral("-class"), appId, QStringLiteral("-xrm"),
+                QStringLiteral("%1*VT100.translations: #override Ctrl Shift <Key>V: "
+                               "insert-selection(CLIPBOARD)")
+                    .arg(appId),
+                QStringLiteral("-e") }
+                + shell);
+    } else {
+        terminal.start(
+            QStringLiteral("foot"), QStringList { QStringLiteral("--app-id=") + appId } + shell);
+    }
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
             const std::optional<PasteKeys::Focus> focus = keys.keyboardFocus();
-            return focus && focus->names.contains(appId);
+            return focus && focus->names.contains(appId, Qt::CaseInsensitive);
         }(),
         10000);
 

@@ -101,7 +101,7 @@ quillstack_add_test(NAME tst_GnomeShellBackend
     support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
   LIBS quillstack_platform_wayland quillstack_model LABELS unit SESSION_BUS)
 
-# Paste after choosing into a Wayland terminal under sway; under KWin the
-# setting says why it cannot work there.
+# Paste after choosing into a Wayland terminal and an X terminal under sway
+# and GNOME Shell; under KWin the setting says why it cannot work there.
 quillstack_add_test(NAME tst_PasteWayland SOURCES tst_PasteWayland.cpp
-  LIBS quillstack_program LABELS wayland WAYLAND KWIN TIMEOUT 180)
+  LIBS quillstack_program LABELS wayland WAYLAND KWIN GNOME TIMEOUT 180)

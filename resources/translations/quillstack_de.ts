@@ -732,6 +732,10 @@
         <source>The keyboard layout has no key for V.</source>
         <translation>Die Tastaturbelegung hat keine Taste für V.</translation>
     </message>
+    <message id="paste.failed.gnomeShell">
+        <source>GNOME Shell did not press the keys: %1</source>
+        <translation>GNOME Shell hat die Tasten nicht gedrückt: %1</translation>
+    </message>
     <message id="notice.pasteFailed.title">
         <source>Quillstack could not paste</source>
         <translation>Quillstack konnte nicht einfügen</translation>

@@ -732,6 +732,10 @@
         <source>The keyboard layout has no key for V.</source>
         <translation>The keyboard layout has no key for V.</translation>
     </message>
+    <message id="paste.failed.gnomeShell">
+        <source>GNOME Shell did not press the keys: %1</source>
+        <translation>GNOME Shell did not press the keys: %1</translation>
+    </message>
     <message id="notice.pasteFailed.title">
         <source>Quillstack could not paste</source>
         <translation>Quillstack could not paste</translation>

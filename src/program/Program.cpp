@@ -4,6 +4,7 @@
 #include "app/NoPasteKeys.h"
 #include "platform/wayland/GnomeShellBus.h"
 #include "platform/wayland/GnomeShellHotkeyRegistrar.h"
+#include "platform/wayland/GnomeShellPasteKeys.h"
 #include "platform/wayland/GnomeShellPasteboard.h"
 #include "platform/wayland/GnomeShellWorkspace.h"
 #include "platform/wayland/KWinWorkspace.h"
@@ -137,12 +138,15 @@ void Program::adviseGnomeCompanion()
 }
 
 // Keys for other programs go where their windows are: through XTEST on X11,
-// through the compositor's virtual keyboard on Wayland.
+// through the GNOME Shell companion under GNOME, through the compositor's
+// virtual keyboard on other Wayland desktops.
 std::unique_ptr<PasteKeys> Program::makePasteKeys()
 {
     if (auto *x11 = qobject_cast<X11Workspace *>(m_workspace.get()))
         return std::make_unique<X11PasteKeys>(
             *x11, static_cast<const X11KeyboardLayout &>(*m_keyboardLayout));
+    if (qobject_cast<GnomeShellWorkspace *>(m_workspace.get()))
+        return std::make_unique<GnomeShellPasteKeys>();
     if (qobject_cast<KWinWorkspace *>(m_workspace.get()))
         return std::make_unique<NoPasteKeys>(qtTrId("paste.unavailable.kwin"));
     if (auto *wayland = qobject_cast<WaylandWorkspace *>(m_workspace.get()))

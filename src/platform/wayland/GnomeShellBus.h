@@ -23,6 +23,7 @@ inline const QString getFocusedWindow = QStringLiteral("GetFocusedWindow");
 inline const QString activateWindow = QStringLiteral("ActivateWindow");
 inline const QString setShortcuts = QStringLiteral("SetShortcuts");
 inline const QString shortcutActivated = QStringLiteral("ShortcutActivated");
+inline const QString pressChord = QStringLiteral("PressChord");
 } // namespace Member
 
 namespace Error {
