@@ -6,8 +6,9 @@
 // read from the monotonic clock, shared by all processes. On Wayland the
 // target is a Wayland client, so the keys go through the compositor.
 //
-// Run in a session, as the program runs: tests/support/x11-harness.sh or
-// tests/support/wayland-harness.sh (headless sway) around
+// Run in a session, as the program runs: tests/support/x11-harness.sh,
+// tests/support/wayland-harness.sh (headless sway) or, with
+// QUILLSTACK_GNOME_EXTENSION set, tests/support/gnome-harness.sh around
 //   bench_paste [CHOICES]
 // Each choice has its own deadlines and failures are named; the median and
 // the 90th percentile go to standard output with the load average. The goal
@@ -16,13 +17,18 @@
 #include "app/PanelController.h"
 #include "app/PasteAfterChoosing.h"
 #include "app/PasteKeys.h"
+#include "app/SessionBus.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Settings.h"
+#include "platform/wayland/GnomeShellBus.h"
 #include "program/Program.h"
 #include "ui/Translations.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -81,6 +87,32 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     installTranslations(application);
     const int choices = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
+
+    // In GNOME Shell: the companion answers the holder of our name, and the
+    // shell starts in its overview, which Escape leaves.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool gnome = wayland && GnomeShellBus::isAvailable(bus);
+    if (gnome) {
+        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        SessionBus::claimServiceName(bus);
+        const auto overviewShown = [&] {
+            const QDBusMessage reply = bus.call(
+                QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Shell"),
+                    QStringLiteral("/org/gnome/Shell"),
+                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
+                << QStringLiteral("org.gnome.Shell") << QStringLiteral("OverviewActive"));
+            return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+        };
+        waitFor(overviewShown, 20000);
+        const QDBusMessage escape = bus.call(GnomeShellBus::call(
+            GnomeShellBus::Member::pressChord, { QVariant::fromValue(QList<uint> { 0xff1b }) }));
+        if (escape.type() != QDBusMessage::ReplyMessage) {
+            std::fprintf(stderr, "bench_paste: the GNOME Shell companion did not answer: %s\n",
+                qPrintable(escape.errorMessage()));
+            return 1;
+        }
+        waitFor([&] { return !overviewShown(); }, 20000);
+    }
 
     QTemporaryDir dir;
     Program program(
@@ -188,7 +220,10 @@ int main(int argc, char **argv)
     QFile loadavg(QStringLiteral("/proc/loadavg"));
     const QByteArray load
         = loadavg.open(QIODevice::ReadOnly) ? loadavg.readLine().trimmed() : QByteArray("?");
-    std::printf("bench_paste on %s: %zu choices timed, %d failed", wayland ? "Wayland" : "X11",
+    std::printf("bench_paste on %s: %zu choices timed, %d failed",
+        gnome         ? "GNOME Shell"
+            : wayland ? "Wayland"
+                      : "X11",
         samples.size(), failed);
     if (!samples.empty())
         std::printf(", median %.1f ms, p90 %.1f ms, max %.1f ms", percentile(samples, 50),
