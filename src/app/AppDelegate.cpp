@@ -50,8 +50,8 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
 
     // A paste still waiting for the keyboard's hand-back is given up when the
     // panel comes again.
-    connect(m_panel.get(), &PanelController::comingForward, m_paste.get(),
-        &PasteAfterChoosing::cancel);
+    connect(
+        m_panel.get(), &PanelController::comingForward, m_paste.get(), &PasteAfterChoosing::cancel);
     connect(m_store.get(), &ClipStore::saveFailed, this, [this](const QString &error) {
         tellUser(Notifier::Topic::save, qtTrId("notice.saveFailed.title"),
             qtTrId("notice.saveFailed.message").arg(error, m_store->rootPath()));
