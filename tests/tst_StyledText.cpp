@@ -351,7 +351,7 @@ private slots:
         QTest::newRow("GIF") << QByteArray(kGif, sizeof kGif - 1) << QSize(1, 1) << false;
         QTest::newRow("hand-made BMP") << bmp(100, 50, true) << QSize(100, 50) << false;
 
-        // Refused:
+        // Refused: not an image, or one too large to decode.
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
