@@ -180,64 +180,44 @@ private slots:
         QCOMPARE(store.clips().first().preview, u"/home/u/a.txt"_s);
     }
 
-    void ageLimit_data()
-    {
-        QTest::addColumn<qint64>("maxAgeHours");
-        QTest::addColumn<qint64>("ageSeconds");
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("no limit") << qint64(0) << qint64(10) * 365 * 86400 << false;
-        QTest::newRow("negative is no limit") << qint64(-1) << qint64(86401) << false;
-        QTest::newRow("one second too old") << qint64(24) << qint64(24 * 3600 + 1) << true;
-        QTest::newRow("exactly at the limit") << qint64(24) << qint64(24 * 3600) << false;
-        QTest::newRow("absurd limit") << (qint64(1) << 62) << qint64(100) * 365 * 86400 << false;
-    }
-
-    void ageLimit()
-    {
-        QFETCH(qint64, maxAgeHours);
-        QFETCH(qint64, ageSeconds);
-        QFETCH(bool, removed);
-        StoreFixture f;
-        f.settings->setMaxAgeHours(maxAgeHours);
-        ClipStore &store = f.open();
-        store.add(StoreFixture::text(u"kept"_s));
-        store.setKept(store.clips().first().id, true);
-        store.add(StoreFixture::text(u"old"_s));
-        f.now = f.now.addSecs(ageSeconds);
-        store.add(StoreFixture::text(u"new"_s));
-        QStringList expected { u"new"_s };
-        if (!removed)
-            expected.append(u"old"_s);
-        expected.append(u"kept"_s);
-        QCOMPARE(texts(store.clips()), expected);
-    }
-
     void limits_data()
     {
         QTest::addColumn<int>("maxCount");
         QTest::addColumn<qint64>("maxTotal");
+        QTest::addColumn<qint64>("maxAgeHours");
+        QTest::addColumn<qint64>("later"); // seconds the clock moves on first
         QTest::addColumn<bool>("byAdding"); // of "new", else by applying the limits
         QTest::addColumn<QStringList>("left");
+        const auto row = [](const char *name, int count, qint64 total, bool adding,
+                             const QStringList &left, qint64 age = 0, qint64 later = 0) {
+            QTest::newRow(name) << count << total << age << later << adding << left;
+        };
         const QString a(10, QLatin1Char('a')), b(10, QLatin1Char('b')), image = u"Image"_s;
         const QString cc = u"cc"_s, added = u"new"_s;
-        QTest::newRow("no limit") << 200 << qint64(0) << false << QStringList { cc, b, a, image };
-        QTest::newRow("count drops the oldest unkept")
-            << 3 << qint64(0) << false << QStringList { cc, b, a };
-        QTest::newRow("count, on adding") << 3 << qint64(0) << true << QStringList { added, cc, a };
-        QTest::newRow("kept clips outnumber the count")
-            << 1 << qint64(0) << true << QStringList { a };
-        QTest::newRow("total drops the oldest unkept")
-            << 200 << qint64(14) << false << QStringList { cc, a };
-        QTest::newRow("kept alone above the total")
-            << 200 << qint64(5) << false << QStringList { a };
+        const QStringList all { added, cc, b, a, image };
+        const qint64 day = 24 * 3600, year = 365 * day;
+        row("no limit", 200, 0, false, { cc, b, a, image });
+        row("count drops the oldest unkept", 3, 0, false, { cc, b, a });
+        row("count, on adding", 3, 0, true, { added, cc, a });
+        row("kept clips outnumber the count", 1, 0, true, { a });
+        row("total drops the oldest unkept", 200, 14, false, { cc, a });
+        row("kept alone above the total", 200, 5, false, { a });
+        row("no age limit", 200, 0, true, all, 0, 10 * year);
+        row("a negative age is no limit", 200, 0, true, all, -1, day + 1);
+        row("one second too old", 200, 0, true, { added, a }, 24, day + 1);
+        row("exactly at the age limit", 200, 0, true, all, 24, day);
+        row("absurd age limit", 200, 0, true, all, qint64(1) << 62, 100 * year);
     }
 
-    // Oldest first, unkept clips go until the history fits; kept ones stay
-    // whatever the limits, and a dropped image's file goes with its clip.
+    // Oldest first, unkept clips go until the history fits, and those too
+    // old; kept ones stay whatever the limits, and a dropped image's file
+    // goes with its clip.
     void limits()
     {
         QFETCH(int, maxCount);
         QFETCH(qint64, maxTotal);
+        QFETCH(qint64, maxAgeHours);
+        QFETCH(qint64, later);
         QFETCH(bool, byAdding);
         QFETCH(QStringList, left);
         StoreFixture f;
@@ -251,6 +231,8 @@ private slots:
         store.add(StoreFixture::text(u"cc"_s));
         f.settings->setMaxClipCount(maxCount);
         f.settings->setMaxTotalBytes(maxTotal);
+        f.settings->setMaxAgeHours(maxAgeHours);
+        f.now = f.now.addSecs(later);
         QSignalSpy spy(&store, &ClipStore::storeDidChange);
         if (byAdding)
             store.add(StoreFixture::text(u"new"_s));
