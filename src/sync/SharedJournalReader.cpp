@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -73,16 +75,19 @@ SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
     const QByteArray bytes = file.readAll();
     qsizetype at = 0;
     QString why;
+    // One buffer for each step, used again by every line.
+    QByteArray sealed;
+    QByteArray plain;
+    batch.events.reserve(std::count(bytes.cbegin(), bytes.cend(), '\n'));
     while (at < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', at);
         if (end < 0)
             break;
-        const QByteArrayView line(bytes.constData() + at, end - at);
-        const auto sealed = SealedBox::fromBase64(line);
-        const auto plain = sealed ? SealedBox::open(key, *sealed,
-                               place(m_machine, m_epoch, m_nextLine), SyncEvent::padding)
-                                  : std::nullopt;
-        auto event = plain ? SyncEvent::decode(*plain, m_machine, &why) : std::nullopt;
+        const bool opened
+            = SealedBox::fromBase64(QByteArrayView(bytes.constData() + at, end - at), sealed)
+            && SealedBox::open(
+                key, sealed, place(m_machine, m_epoch, m_nextLine), SyncEvent::padding, plain);
+        auto event = opened ? SyncEvent::decode(plain, m_machine, &why) : std::nullopt;
         if (event)
             batch.events.append(std::move(*event));
         else
