@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -30,7 +32,20 @@ QByteArray SharedJournalReader::headerLine(const QByteArray &epoch)
 QByteArray SharedJournalReader::place(
     const QByteArray &machine, const QByteArray &epoch, qint64 line)
 {
-    return machine + '/' + epoch + '/' + QByteArray::number(line);
+    QByteArray out;
+    placeInto(out, machine, epoch, line);
+    return out;
+}
+
+void SharedJournalReader::placeInto(
+    QByteArray &out, const QByteArray &machine, const QByteArray &epoch, qint64 line)
+{
+    char number[24];
+    const auto end = std::to_chars(std::begin(number), std::end(number), line).ptr;
+    out.resize(0);
+    out.reserve(machine.size() + epoch.size() + 2 + qsizetype(sizeof number));
+    out.append(machine).append('/').append(epoch).append('/').append(
+        number, qsizetype(end - number));
 }
 
 QByteArray SharedJournalReader::parseHeader(QByteArrayView line)
@@ -78,15 +93,16 @@ SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
     // One buffer for each step, used again by every line.
     QByteArray sealed;
     QByteArray plain;
+    QByteArray where;
     batch.events.reserve(std::count(bytes.cbegin(), bytes.cend(), '\n'));
     while (at < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', at);
         if (end < 0)
             break;
+        placeInto(where, m_machine, m_epoch, m_nextLine);
         const bool opened
             = SealedBox::fromBase64(QByteArrayView(bytes.constData() + at, end - at), sealed)
-            && SealedBox::open(
-                key, sealed, place(m_machine, m_epoch, m_nextLine), SyncEvent::padding, plain);
+            && SealedBox::open(key, sealed, where, SyncEvent::padding, plain);
         auto event = opened ? SyncEvent::decode(plain, m_machine, &why) : std::nullopt;
         if (event)
             batch.events.append(std::move(*event));
