@@ -580,14 +580,22 @@ void ClipStore::merge(const QList<Clip> &clips, const QList<QUuid> &removed)
     placeByDate(m_clips, clips);
     if (clips.isEmpty() && gone.isEmpty())
         return;
-    record(
-        [clips, gone] {
-            QByteArray lines = gone.isEmpty() ? QByteArray() : ClipJournal::deleteLine(gone);
-            for (const Clip &clip : clips)
-                lines += ClipJournal::mergeLine(clip);
-            return lines;
-        },
-        images);
+    // A batch of a quarter of the history or more (another machine's
+    // history, at the first start) would pass the journal's share of the
+    // archive at once: the whole history is written instead, once.
+    if (clips.size() * 4 >= m_clips.size()) {
+        if (prepareToWrite())
+            compact(images);
+    } else {
+        record(
+            [clips, gone] {
+                QByteArray lines = gone.isEmpty() ? QByteArray() : ClipJournal::deleteLine(gone);
+                for (const Clip &clip : clips)
+                    lines += ClipJournal::mergeLine(clip);
+                return lines;
+            },
+            images);
+    }
     emit storeDidChange();
     applyLimits();
 }
