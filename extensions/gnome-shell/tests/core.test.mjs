@@ -221,6 +221,12 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
         global: {
             display: {get_selection: () => s.selection, get focus_window() {
                 return s.focus;
+            }, connect(name, handler) {
+                s.focusHandler = name === 'notify::focus-window' ? handler : null;
+                return 5;
+            }, disconnect(id) {
+                if (id === 5)
+                    s.focusHandler = null;
             }},
             get_window_actors: () => s.windows.map(w => ({meta_window: w})),
         },
@@ -262,7 +268,7 @@ test('only the owner of Quillstack\'s name is answered', () => {
         ['Quillstack before the watch saw it', QUILLSTACK, QUILLSTACK, false, false],
         ['nobody owns the name', null, STRANGER, false, true],
     ];
-    const calls = [['GetFocusedWindow', []], ['ActivateWindow', [5]],
+    const calls = [['GetFocusedWindow', []], ['GetClipboard', []], ['ActivateWindow', [5]],
         ['SetClipboard', [['text/plain'], 1]], ['ReadClipboard', [0, 'text/plain', 0]],
         ['SetShortcuts', ['<Super>v', '']], ['PressChord', [[0xffe3]]]];
     for (const [name, owner, sender, seen, denied] of rows) {
@@ -285,9 +291,13 @@ test('only the owner of Quillstack\'s name is answered', () => {
 test('clipboard owners are announced to Quillstack alone, in order', () => {
     const s = session();
     s.copy('text/plain;charset=utf-8', 'text/html');
+    assert.deepEqual(s.call('GetClipboard', []).value,
+        [1, ['text/plain;charset=utf-8', 'text/html'], false]);
     s.selection.set_owner(PRIMARY, {get_mimetypes: () => ['text/plain']});
     assert.deepEqual(s.call('SetClipboard', [['image/png', 'x-kde-passwordManagerHint'], 9]),
         {value: [2]});
+    assert.deepEqual(s.call('GetClipboard', []).value,
+        [2, ['image/png', 'x-kde-passwordManagerHint'], true]);
     s.copy('text/uri-list');
     s.selection.set_owner(CLIPBOARD, null);
     s.vanish();
@@ -300,6 +310,7 @@ test('clipboard owners are announced to Quillstack alone, in order', () => {
     ]);
     // Counted while Quillstack was away, so its next read is not taken for stale.
     s.appear();
+    assert.deepEqual(s.call('GetClipboard', []).value, [5, ['text/plain'], false]);
     assert.equal(s.call('ReadClipboard', [5, 'text/plain', 0]).value, null);
 });
 
@@ -401,10 +412,11 @@ test('shortcuts already held by the shell are refused', () => {
         assert.deepEqual([...s.keybindings.keys()], bound, name);
         assert.deepEqual(s.settings.get('open-history'),
             bound.includes('open-history') ? [history] : [], name);
+        s.focus = window(6, 'xterm', 300);
         for (const key of bound)
             s.keybindings.get(key)();
-        assert.deepEqual(s.signals.map(x => [x.destination, x.args[0]]),
-            bound.map(key => [QUILLSTACK, key]), name);
+        assert.deepEqual(s.signals.map(x => [x.destination, x.name, x.args]),
+            bound.map(key => [QUILLSTACK, 'ShortcutActivated', [key, 6, 300]]), name);
     }
     assert.equal(normalizeAccelerator('<Shift><Primary>V'), '<control><shift>v');
     assert.equal(normalizeAccelerator('<Ctrl>'), null);
@@ -414,7 +426,15 @@ test('the focused window is found again and a chord pressed in order', () => {
     const s = session();
     assert.deepEqual(s.call('GetFocusedWindow', []).value, [0, '', '', 0]);
     s.windows = [window(4, 'xterm', 300), window(8, 'org.gnome.gedit', -1)];
-    s.focus = s.windows[1];
+    for (const focus of [s.windows[0], null, s.windows[1]]) {
+        s.focus = focus;
+        s.focusHandler();
+    }
+    assert.deepEqual(s.signals.map(x => [x.destination, x.name, x.args]), [
+        [QUILLSTACK, 'FocusedWindowChanged', [4, 300]],
+        [QUILLSTACK, 'FocusedWindowChanged', [0, 0]],
+        [QUILLSTACK, 'FocusedWindowChanged', [8, 0]],
+    ]);
     assert.deepEqual(s.call('GetFocusedWindow', []).value, [8, 'org.gnome.gedit', '', 0]);
     assert.deepEqual(s.call('ActivateWindow', [4]).value, [true]);
     assert.deepEqual(s.call('ActivateWindow', [99]).value, [false]);
@@ -430,6 +450,7 @@ test('disabling lets go of what the companion took', () => {
     s.call('ReadClipboard', [1, 'text/plain', 0]);
     s.companion.disable();
     assert.equal(s.keybindings.size, 0);
+    assert.equal(s.focusHandler, null);
     assert.equal(s.transfers[0].stream.closes, 1);
     assert.deepEqual(s.selection.get_mimetypes(CLIPBOARD), []);
 });
