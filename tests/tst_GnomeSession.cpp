@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program in a headless GNOME Shell with its companion: an X
 // program's copy is recorded through the companion, and a clip chosen from
-// the history is what another program pastes.
+// the history is what another program pastes. The keys are pressed as a
+// user would, on mutter's remote-desktop keyboard.
 #include "ClipboardTools.h"
+#include "HelperProcesses.h"
 #include "QuillstackProcess.h"
+#include "RemoteDesktopKeyboard.h"
 #include "TestImages.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +26,25 @@ class tst_GnomeSession : public QObject
 
     QuillstackProcess m_quillstack;
     ClipboardTools m_tools;
+    HelperProcesses m_windows;
+    RemoteDesktopKeyboard m_keyboard { QDBusConnection::sessionBus() };
+
+    bool overviewShown()
+    {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
+                u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
+            << u"org.gnome.Shell"_s << u"OverviewActive"_s);
+        return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+    }
+
+    bool press(const QList<uint> &keysyms)
+    {
+        QString error;
+        if (!m_keyboard.press(keysyms, &error))
+            qWarning("%s", qPrintable(error));
+        return error.isEmpty();
+    }
 
     // The newest clips' texts, newest first, and their indexes for --copy.
     QList<std::pair<QString, QString>> history(const QString &field = u"preview"_s)
@@ -47,6 +73,13 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "run under gnome-harness.sh");
+        QString error;
+        QVERIFY2(m_keyboard.start(&error), qPrintable(error));
+        // The shell opens its overview once started, and it holds the
+        // keyboard: Escape leaves it, as a user would.
+        QTRY_VERIFY_WITH_TIMEOUT(overviewShown(), 20000);
+        QVERIFY(press({ 0xff1b }));
+        QTRY_VERIFY_WITH_TIMEOUT(!overviewShown(), 20000);
         m_quillstack.environment.insert(u"XDG_CURRENT_DESKTOP"_s, u"GNOME"_s);
         m_quillstack.start();
         QVERIFY(m_quillstack.program.waitForStarted());
@@ -115,6 +148,42 @@ private slots:
         QCOMPARE(m_quillstack.run({ u"--copy"_s, rows.value(1).second }).exitCode, 0);
         QTRY_COMPARE_WITH_TIMEOUT(
             ClipboardTools::readWithXclip(u"UTF8_STRING"_s), "first from X11"_ba, 10000);
+    }
+
+    // The shortcut opens the panel over another program's window, which
+    // loses the keyboard to it; a choice gives the keyboard back and puts
+    // the clip where that program pastes from.
+    void choiceGoesBackToTheWindow()
+    {
+        for (const QByteArray &text : { "older clip"_ba, "newer clip"_ba })
+            QVERIFY(copyUntilRecorded(text));
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(QS_FOCUS_WINDOW),
+            { u"qs-editor"_s, u"qs-editor"_s, u"--report-focus"_s });
+        QProcess *window = m_windows.keep(std::move(process));
+        // It prints its X window's id once it is mapped, and is given the
+        // keyboard as a pager would.
+        QVERIFY(window->waitForReadyRead(10000));
+        const QString id = QString::fromLatin1(window->readLine().trimmed());
+        QCOMPARE(QProcess::execute(u"xdotool"_s, { u"windowactivate"_s, id }), 0);
+        QVERIFY(HelperProcesses::waitForLine(*window, "focus in"));
+
+        // Control_L, Alt_L, v. The shell sometimes misses the first chord
+        // pressed soon after it starts: a second press is then seen.
+        const QList<uint> openHistory { 0xffe3, 0xffe9, 0x76 };
+        QVERIFY(press(openHistory));
+        if (!window->waitForReadyRead(3000))
+            QVERIFY(press(openHistory));
+        QVERIFY(HelperProcesses::waitForLine(*window, "focus out"));
+        // Down to the older clip, Return chooses it.
+        QVERIFY(press({ 0xff54 }));
+        QVERIFY(press({ 0xff0d }));
+        QVERIFY(HelperProcesses::waitForLine(*window, "focus in"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            ClipboardTools::readWithXclip(u"UTF8_STRING"_s), "older clip"_ba, 10000);
     }
 };
 
