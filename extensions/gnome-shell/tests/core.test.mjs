@@ -2,6 +2,7 @@
 // The companion's logic against small stand-ins for the shell's libraries:
 // who may call it, what it tells whom, and what it asks of the shell.
 import assert from 'node:assert/strict';
+import {register} from 'node:module';
 import test from 'node:test';
 
 import {Companion, normalizeAccelerator} from '../core.mjs';
@@ -57,8 +58,9 @@ class SelectionSource {
 
 // A session: the bus, the selection, the window manager and the settings,
 // each recording what the companion did to it.
+// entryPoint: the companion is left to an entry point to make.
 function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = false,
-    lazySources = true} = {}) {
+    lazySources = true, entryPoint = false} = {}) {
     const s = {
         owner, signals: [], timers: new Map(), nextTimer: 1, keybindings: new Map(),
         settings: new Map(), activated: [], keyEvents: [], transfers: [], sends: [], splices: [],
@@ -235,9 +237,12 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
         interfaceXml: '<node/>',
         keybindingSchemas: ['org.gnome.desktop.wm.keybindings', 'org.example.absent'],
     };
-    s.companion = new Companion(env);
-    s.companion.enable();
-    if (owner)
+    s.env = env;
+    if (!entryPoint) {
+        s.companion = new Companion(env);
+        s.companion.enable();
+    }
+    if (owner && !entryPoint)
         s.appear();
     // One method call, as the bus would deliver it; resolves to the answer.
     s.closed = [];
@@ -453,4 +458,43 @@ test('disabling lets go of what the companion took', () => {
     assert.equal(s.focusHandler, null);
     assert.equal(s.transfers[0].stream.closes, 1);
     assert.deepEqual(s.selection.get_mimetypes(CLIPBOARD), []);
+});
+
+// GNOME 45 is not installable here: its entry point runs under Node, the
+// shell's modules mapped to these stand-ins (shell-modules.mjs).
+test('the GNOME 45 entry point enables and disables the companion', async () => {
+    const s = session({entryPoint: true});
+    const {Gio, GLib} = s.env;
+    globalThis.quillstackShellModules = {
+        'gi://Clutter': s.env.Clutter, 'gi://GObject': s.env.GObject, 'gi://Meta': s.env.Meta,
+        'gi://Shell': s.env.Shell, 'gi://Gio': {...Gio, DBus: {session: s.bus}},
+        'gi://GLib': {...GLib, file_get_contents: path => [true, Buffer.from(`<node path="${path}"/>`)]},
+        'resource:///org/gnome/shell/ui/main.js': s.Main,
+        'resource:///org/gnome/shell/extensions/extension.js': {Extension: class {
+            constructor(metadata) {
+                this.path = metadata.path;
+            }
+
+            getSettings() {
+                return s.env.settings;
+            }
+        }},
+    };
+    register('./shell-modules.mjs', import.meta.url);
+    const {default: QuillstackExtension} = await import('../gnome45/extension.js');
+    const nodeGlobal = globalThis.global;
+    globalThis.global = s.env.global;
+    try {
+        const extension = new QuillstackExtension({path: '/extensions/quillstack'});
+        extension.enable();
+        s.appear();
+        s.copy('text/plain');
+        s.call('SetShortcuts', ['<Super>v', '']);
+        assert.deepEqual(s.signals.map(x => x.name), ['ClipboardChanged']);
+        assert.deepEqual([...s.keybindings.keys()], ['open-history']);
+        extension.disable();
+        assert.equal(s.keybindings.size + (s.focusHandler ? 1 : 0), 0);
+    } finally {
+        globalThis.global = nodeGlobal;
+    }
 });
