@@ -17,9 +17,11 @@ inline const QString extensionUuid = QStringLiteral("quillstack@quillstack.githu
 
 namespace Member {
 inline const QString clipboardChanged = QStringLiteral("ClipboardChanged");
+inline const QString getClipboard = QStringLiteral("GetClipboard");
 inline const QString readClipboard = QStringLiteral("ReadClipboard");
 inline const QString setClipboard = QStringLiteral("SetClipboard");
 inline const QString getFocusedWindow = QStringLiteral("GetFocusedWindow");
+inline const QString focusedWindowChanged = QStringLiteral("FocusedWindowChanged");
 inline const QString activateWindow = QStringLiteral("ActivateWindow");
 inline const QString setShortcuts = QStringLiteral("SetShortcuts");
 inline const QString shortcutActivated = QStringLiteral("ShortcutActivated");

@@ -8,6 +8,7 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 
 GnomeShellPasteboard::GnomeShellPasteboard(const QDBusConnection &bus, QObject *parent)
@@ -21,9 +22,15 @@ GnomeShellPasteboard::GnomeShellPasteboard(const QDBusConnection &bus, QObject *
     m_bus.connect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
         GnomeShellBus::Member::clipboardChanged, this,
         SLOT(onClipboardChanged(uint, QStringList, bool)));
-    // A restarted shell counts its owners from the start again.
-    connect(
-        m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { m_lastSerial = 0; });
+    // A restarted shell counts its owners from the start again, and what
+    // was copied while it was away is read as a copy.
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](const QString &, const QString &, const QString &newOwner) {
+            m_lastSerial = 0;
+            if (!newOwner.isEmpty())
+                askForClipboard(false);
+        });
+    askForClipboard(true);
 }
 
 GnomeShellPasteboard::~GnomeShellPasteboard()
@@ -38,9 +45,29 @@ GnomeShellClipboardReader &GnomeShellPasteboard::shellReader() const
     return static_cast<GnomeShellClipboardReader &>(reader());
 }
 
+void GnomeShellPasteboard::askForClipboard(bool initial)
+{
+    const quint64 changesBefore = m_changesAnnounced;
+    auto *answer = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(GnomeShellBus::call(GnomeShellBus::Member::getClipboard, {})), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+        [this, initial, changesBefore](QDBusPendingCallWatcher *call) {
+            call->deleteLater();
+            const QDBusPendingReply<uint, QStringList, bool> reply = *call;
+            // A change announced since the question is newer than the answer.
+            if (reply.isError() || m_changesAnnounced != changesBefore)
+                return;
+            if (reply.argumentAt<2>() || m_offersUnanswered > 0)
+                return;
+            m_lastSerial = reply.argumentAt<0>();
+            shellReader().announce(m_lastSerial, reply.argumentAt<1>(), initial);
+        });
+}
+
 void GnomeShellPasteboard::onClipboardChanged(
     uint serial, const QStringList &mimeTypes, bool ownedByQuillstack)
 {
+    ++m_changesAnnounced;
     // Our own offer is never read back. Until the companion has answered
     // our latest offer, whatever it announces is replaced by that offer.
     if (ownedByQuillstack || m_offersUnanswered > 0)

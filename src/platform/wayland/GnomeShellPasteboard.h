@@ -38,6 +38,9 @@ private slots:
 
 private:
     GnomeShellClipboardReader &shellReader() const;
+    // Asks the companion what the clipboard holds now, without waiting:
+    // what was copied before we started (initial) or while it was away.
+    void askForClipboard(bool initial);
 
     QDBusConnection m_bus;
     GnomeShellSource *m_source;
@@ -45,4 +48,6 @@ private:
     // Our offers the companion has not answered yet.
     int m_offersUnanswered = 0;
     quint32 m_lastSerial = 0;
+    // Counts the changes announced, so that an older answer loses to them.
+    quint64 m_changesAnnounced = 0;
 };
