@@ -18,7 +18,6 @@ target_compile_definitions(tst_GnomeShellCompanion PRIVATE
 # The whole program through the companion inside the shell.
 quillstack_add_test(NAME tst_GnomeSession
   SOURCES tst_GnomeSession.cpp ${QUILLSTACK_PROCESS} ${QUILLSTACK_CLIPBOARD_TOOLS}
-    support/RemoteDesktopKeyboard.cpp
   LIBS Qt6::DBus Qt6::Gui LABELS gnome wayland GNOME TIMEOUT 300)
 add_dependencies(tst_GnomeSession quillstack qs-clipboard-owner qs-focus-window)
 target_compile_definitions(tst_GnomeSession PRIVATE
