@@ -293,7 +293,6 @@ void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reader");
 
-    QTest::newRow("text, X11") << utf8Text << "from the history"_ba << u"xclip"_s;
     QTest::newRow("PNG, X11") << u"image/png"_s << encodedImage() << u"xclip"_s;
     QTest::newRow("text, Wayland") << utf8Text << "pasted natively"_ba << u"wl-paste"_s;
 }
