@@ -168,11 +168,13 @@ private slots:
 
     // The shortcut opens the panel over another program's window, which
     // loses the keyboard to it; a choice gives the keyboard back and puts
-    // the clip where that program pastes from.
+    // the clip, all its forms, where X11 and Wayland programs paste from.
     void choiceGoesBackToTheWindow()
     {
-        for (const QByteArray &text : { "older clip"_ba, "newer clip"_ba })
-            QVERIFY(copyUntilRecorded(text));
+        QVERIFY(m_tools.startOwner(
+            { { u"UTF8_STRING"_s, "older clip"_ba }, { u"text/html"_s, "<i>older</i> clip"_ba } }));
+        QTRY_COMPARE_WITH_TIMEOUT(history().value(0), u"older clip"_s, 10000);
+        QVERIFY(copyUntilRecorded("newer clip"));
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
@@ -196,6 +198,10 @@ private slots:
         QVERIFY(HelperProcesses::waitForLine(*window, "focus in"));
         QTRY_COMPARE_WITH_TIMEOUT(
             ClipboardTools::readWithXclip(u"UTF8_STRING"_s), "older clip"_ba, 10000);
+        QProcess wlPaste;
+        wlPaste.start(u"wl-paste"_s, { u"--no-newline"_s, u"--type"_s, u"text/html"_s });
+        QVERIFY(wlPaste.waitForFinished(10000));
+        QCOMPARE(wlPaste.readAllStandardOutput(), "<i>older</i> clip"_ba);
     }
 };
 

@@ -177,6 +177,36 @@ private slots:
             QByteArray("over"));
     }
 
+    // Where the companion holds one type of ours, our writes go to the X11
+    // clipboard with every type, and their announcement is not read back.
+    void offersThroughX11()
+    {
+        FakeGnomeShell shell;
+        QVERIFY(shell.isValid());
+        shell.setOffersEveryType(false);
+        shell.copy({ { QStringLiteral("text/plain"), "before" } });
+        QList<std::pair<QString, QByteArray>> claimed;
+        GnomeShellPasteboard pasteboard(QDBusConnection::sessionBus(),
+            [&claimed](
+                const QList<std::pair<QString, QByteArray>> &offered) { claimed = offered; });
+        QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+        // Read once the companion has answered both questions, in order.
+        QTRY_COMPARE(shell.asked().reads.size(), 1);
+        PasteboardContents mine;
+        mine.setData(PasteboardType::html, "<b>mine</b>");
+        pasteboard.setContents(mine);
+        QCOMPARE(claimed,
+            (QList<std::pair<QString, QByteArray>> {
+                { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } }));
+        shell.copy(
+            { { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } });
+        shell.copy({ { QStringLiteral("text/plain"), "next" } });
+        QVERIFY(changed.wait());
+        QCOMPARE(pasteboard.dataForType(QStringLiteral("text/plain")), "next");
+        QCOMPARE(shell.asked().reads, QStringList(2, QStringLiteral("text/plain")));
+        QCOMPARE(shell.asked().offers.size(), 0);
+    }
+
     // What was copied before we started is what the clipboard holds, not
     // a copy; one made while the companion was away is a copy.
     void clipboardAsFound()

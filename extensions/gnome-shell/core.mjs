@@ -221,6 +221,8 @@ export class Companion {
     _onGetProperty(connection, sender, path, interfaceName, property) {
         if (property === 'Version')
             return new this._env.GLib.Variant('u', VERSION);
+        if (property === 'OffersEveryType')
+            return new this._env.GLib.Variant('b', selectionSourceClass(this._env) !== null);
         return null;
     }
 

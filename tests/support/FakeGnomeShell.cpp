@@ -23,7 +23,8 @@ FakeGnomeShell::FakeGnomeShell()
 {
     m_thread.start();
     moveToThread(&m_thread);
-    m_valid = m_bus.registerObject(GnomeShellBus::path, this, QDBusConnection::ExportAllSlots)
+    m_valid = m_bus.registerObject(GnomeShellBus::path, this,
+                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
         && joinBus();
 }
 

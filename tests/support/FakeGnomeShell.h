@@ -32,6 +32,8 @@ class FakeGnomeShell : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "io.github.quillstack.Shell1")
+    // As GNOME 43's companion says when false.
+    Q_PROPERTY(bool OffersEveryType MEMBER m_offersEveryType)
 public:
     struct Offer
     {
@@ -58,6 +60,7 @@ public:
     ~FakeGnomeShell() override;
 
     bool isValid() const { return m_valid; }
+    void setOffersEveryType(bool every) { m_offersEveryType = every; }
     // Lets go of the name and says nothing, as a disabled companion does,
     // and takes it again.
     void leaveBus() { m_away = m_bus.unregisterService(GnomeShellBus::service); }
@@ -94,6 +97,7 @@ private:
     QDBusConnection m_bus;
     bool m_valid = false;
     std::atomic<bool> m_away = false;
+    std::atomic<bool> m_offersEveryType = true;
     WaylandClipboardWriter m_writer;
 
     mutable QMutex m_mutex;

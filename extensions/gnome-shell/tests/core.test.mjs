@@ -359,6 +359,7 @@ test('an offer asks Quillstack for the bytes only as a program pastes', () => {
     const s = session();
     s.call('SetClipboard', [['text/plain', 'image/png'], 31]);
     assert.deepEqual(s.sends, []);
+    assert.equal(s.getProperty(s.bus, QUILLSTACK, '', '', 'OffersEveryType').value, true);
     const source = s.companion._ownSource;
     let read;
     source.vfunc_read_async('image/png', null, (src, result) => {
@@ -377,6 +378,7 @@ test('where the shell cannot ask later, the first type is fetched at once', () =
     ];
     for (const [name, outcome, expected] of rows) {
         const s = session({lazySources: false});
+        assert.equal(s.getProperty(s.bus, QUILLSTACK, '', '', 'OffersEveryType').value, false);
         const answer = s.call('SetClipboard', [['text/html', 'text/plain'], 5]);
         assert.deepEqual(s.sends, [{dest: QUILLSTACK, method: 'Send', args: [5, 'text/html']}]);
         assert.deepEqual(answer, {}, name);

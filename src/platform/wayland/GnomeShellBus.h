@@ -38,6 +38,10 @@ inline const QString openHistory = QStringLiteral("open-history");
 inline const QString openKept = QStringLiteral("open-kept");
 } // namespace Shortcut
 
+// A type of no content in our offers made outside the companion, by which
+// their announcement is known as our own.
+inline const QString ownOfferType = QStringLiteral("application/x-quillstack-offer");
+
 // What the companion asks for the bytes of our own offer.
 inline const QString sourcePath = QStringLiteral("/io/github/quillstack/ShellSource");
 inline const QString sourceInterface = QStringLiteral("io.github.quillstack.ShellSource1");
