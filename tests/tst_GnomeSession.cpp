@@ -131,16 +131,13 @@ private slots:
         QVERIFY2(!log.contains("Sanitizer") && !log.contains("runtime error"), log.constData());
     }
 
-    // Each kind of copy an X program makes, as the shell hands it over; a
-    // copy marked secret is skipped.
+    // Each kind of copy an X program makes, as the shell hands it over (HTML
+    // in choiceGoesBackToTheWindow); a copy marked secret is skipped.
     void copiesAreRecorded_data()
     {
         QTest::addColumn<ClipboardTools::Offers>("offers");
         QTest::addColumn<QString>("field"); // of the newest clip in --list
         QTest::addColumn<QString>("value"); // empty: not recorded
-        QTest::newRow("HTML") << ClipboardTools::Offers { { u"UTF8_STRING"_s, "bold words"_ba },
-            { u"text/html"_s, "<b>bold</b> words"_ba } }
-                              << u"preview"_s << u"bold words"_s;
         QTest::newRow("files") << ClipboardTools::Offers {
             { u"text/uri-list"_s, "file:///etc/hostname\r\n"_ba }
         } << u"kind"_s << u"fileURLs"_s;
