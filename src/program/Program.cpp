@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -57,7 +58,12 @@ std::unique_ptr<Pasteboard> makePasteboard()
 {
     QString why;
     if (throughGnomeShell()) {
-        auto shell = std::make_unique<GnomeShellPasteboard>();
+        // Where the companion offers one type only, the X11 clipboard offers all.
+        GnomeShellPasteboard::OfferThroughX11 offerThroughX11;
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            offerThroughX11 = &X11Pasteboard::claimClipboard;
+        auto shell = std::make_unique<GnomeShellPasteboard>(
+            QDBusConnection::sessionBus(), std::move(offerThroughX11));
         if (shell->isReading()) {
             logLine(QStringLiteral("clipboard through the GNOME Shell companion"));
             return shell;
