@@ -96,8 +96,7 @@ struct Focused
 // The GNOME Shell companion inside a real headless GNOME Shell, with this
 // test in Quillstack's place on the session bus: copies by X11 programs
 // under Xwayland, our offer pasted by them, the keyboard handed between
-// windows, and shortcuts the shell refuses. Who may call it is the core's
-// unit test (extensions/gnome-shell/tests).
+// windows, and shortcuts bound and pressed through the shell.
 class tst_GnomeShellCompanion : public QObject
 {
     Q_OBJECT
@@ -105,6 +104,7 @@ private slots:
     void initTestCase();
     void copiesByOtherPrograms_data();
     void copiesByOtherPrograms();
+    void otherCallersAreRefused();
     void offerIsPastedByOtherPrograms_data();
     void offerIsPastedByOtherPrograms();
     void shortcuts_data();
@@ -255,6 +255,36 @@ void tst_GnomeShellCompanion::copiesByOtherPrograms()
         QCOMPARE(reply.errorName(), error);
         QCOMPARE(got, bytes);
     }
+}
+
+void tst_GnomeShellCompanion::otherCallersAreRefused()
+{
+    QDBusConnection stranger
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"stranger"_s);
+    QVERIFY(stranger.isConnected());
+    QVERIFY(m_tools.startOwner({ { utf8Text, "private"_ba } }));
+    uint serial = 0;
+    QStringList mimeTypes;
+    bool ours = true;
+    QVERIFY(waitForOwner(m_serial, { utf8Text }, &serial, &mimeTypes, &ours));
+    int fds[2];
+    QVERIFY(pipe2(fds, O_CLOEXEC) == 0);
+    QList<std::pair<QString, QVariantList>> calls {
+        { u"ReadClipboard"_s,
+            { serial, utf8Text, QVariant::fromValue(QDBusUnixFileDescriptor(fds[1])) } },
+        { u"GetFocusedWindow"_s, {} },
+        { u"GetClipboard"_s, {} },
+        { u"SetShortcuts"_s, { u"<Super>F11"_s, QString() } },
+    };
+    for (const auto &[method, arguments] : calls) {
+        const QDBusMessage reply = callShell(stranger, method, arguments);
+        QCOMPARE(reply.errorName(), u"org.freedesktop.DBus.Error.AccessDenied"_s);
+    }
+    calls.clear(); // holds a copy of the write end
+    close(fds[1]);
+    QCOMPARE(readToEnd(fds[0]), QByteArray());
+    close(fds[0]);
+    QDBusConnection::disconnectFromBus(u"stranger"_s);
 }
 
 void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms_data()
