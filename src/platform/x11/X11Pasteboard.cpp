@@ -71,11 +71,6 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     takeOwnContents(contents, epoch);
 }
 
-bool X11Pasteboard::isOwnEcho(const ClipboardSnapshot &snapshot) const
-{
-    return snapshot.origin != XCB_NONE && snapshot.origin == m_ownWindow;
-}
-
 xcb_connection_t *X11Pasteboard::qtConnection()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

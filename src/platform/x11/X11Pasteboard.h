@@ -19,7 +19,6 @@ public:
     bool restoreContents(const PasteboardContents &contents) override;
 
 private:
-    bool isOwnEcho(const ClipboardSnapshot &snapshot) const override;
     X11ClipboardReader &x11Reader() const;
     // Qt's own connection to the X server, or null off X11.
     static xcb_connection_t *qtConnection();
