@@ -131,8 +131,11 @@ HistoryRead readHistory(const HistoryFiles &files, qint64 maxBytes)
     if (!read.archive.ok)
         return read;
     QList<Clip> &clips = read.archive.clips;
-    std::stable_sort(clips.begin(), clips.end(),
-        [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
+    // Saved newest first, the archive is in order but for clock changes;
+    // sorting it all the same would move every clip.
+    const auto newerFirst = [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; };
+    if (!std::is_sorted(clips.cbegin(), clips.cend(), newerFirst))
+        std::stable_sort(clips.begin(), clips.end(), newerFirst);
     QFile journal;
     const int journalFd = AtomicFile::openFile(files.journal);
     if (journalFd < 0

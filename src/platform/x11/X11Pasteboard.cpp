@@ -76,11 +76,6 @@ void X11Pasteboard::claimClipboard(const QList<std::pair<QString, QByteArray>> &
     QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
 }
 
-bool X11Pasteboard::isOwnEcho(const ClipboardSnapshot &snapshot) const
-{
-    return snapshot.origin != XCB_NONE && snapshot.origin == m_ownWindow;
-}
-
 xcb_connection_t *X11Pasteboard::qtConnection()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

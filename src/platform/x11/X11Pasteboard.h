@@ -23,7 +23,6 @@ public:
     static void claimClipboard(const QList<std::pair<QString, QByteArray>> &offered);
 
 private:
-    bool isOwnEcho(const ClipboardSnapshot &snapshot) const override;
     X11ClipboardReader &x11Reader() const;
     // Qt's own connection to the X server, or null off X11.
     static xcb_connection_t *qtConnection();
