@@ -381,9 +381,12 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     // Which clipboard the figures are for, beside them in the report.
-    const auto *wayland = dynamic_cast<const WaylandPasteboard *>(&rig().pasteboard);
-    benchmark::AddCustomContext(
-        "clipboard", wayland ? wayland->protocolName().toStdString() : std::string("X11"));
+    std::string clipboard = "X11";
+    if (const auto *wayland = dynamic_cast<const WaylandPasteboard *>(&rig().pasteboard))
+        clipboard = wayland->protocolName().toStdString();
+    else if (dynamic_cast<const GnomeShellPasteboard *>(&rig().pasteboard))
+        clipboard = "GNOME Shell companion";
+    benchmark::AddCustomContext("clipboard", clipboard);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/SessionBus.h"
 #include "app/SessionService.h"
+#include "app/StatusIcon.h"
 #include "model/ClipStore.h"
 #include "model/FolderLock.h"
 #include "platform/x11/X11Display.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QDBusConnectionInterface>
+#include <QFontMetrics>
 #include <QSocketNotifier>
 #include <QThread>
 
@@ -60,6 +62,15 @@ std::optional<int> handleCommandLine(int &argc, char **argv)
         return CommandLine::failure;
     }
     return std::nullopt;
+}
+
+// The tray icon and the panel's text need Qt's icon theme, its SVG plugin
+// and the fonts, whose set-up is most of what launching costs: it is done
+// while the history is still being read, not after.
+void prepareWhileHistoryLoads()
+{
+    StatusIcon::icon();
+    QFontMetrics(QApplication::font()).height();
 }
 
 // Another program holds the history folder. It claims its name on the bus
@@ -115,6 +126,7 @@ int main(int argc, char *argv[])
     if (claim == SessionBus::Claim::heldByAnother)
         return CommandLine::success;
 
+    prepareWhileHistoryLoads();
     Program program;
     SessionService service(program.app());
     QString busError = qtTrId("cli.noBus");

@@ -37,9 +37,6 @@ add_test(NAME tst_AppX11_noWM COMMAND ${QUILLSTACK_X11_HARNESS} $<TARGET_FILE:ts
 get_test_property(tst_AppX11 ENVIRONMENT QUILLSTACK_APP_X11_ENV)
 set_tests_properties(tst_AppX11_noWM PROPERTIES LABELS x11 TIMEOUT 120
   ENVIRONMENT "${QUILLSTACK_APP_X11_ENV};QUILLSTACK_NO_WM=1")
-quillstack_add_test(NAME tst_HotkeyController
-  SOURCES tst_HotkeyController.cpp support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
-  LIBS quillstack_app LABELS unit)
 # The global shortcuts of the whole application against a real X server.
 quillstack_add_test(NAME tst_AppX11Hotkeys
   SOURCES tst_AppX11Hotkeys.cpp ${QUILLSTACK_APP_X11_SUPPORT} support/ConsoleCapture.cpp

@@ -8,12 +8,10 @@ quillstack_add_test(NAME tst_SystemHotkeys
   SOURCES tst_SystemHotkeys.cpp support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
     support/ConsoleCapture.cpp
   LIBS quillstack_globalhotkeys LABELS unit)
+# With the controller that gives the panel's shortcuts their actions.
 quillstack_add_test(NAME tst_NamedShortcuts
   SOURCES tst_NamedShortcuts.cpp support/FakeHotkeyRegistrar.cpp support/FakeKeyboardLayout.cpp
-  LIBS quillstack_globalhotkeys LABELS unit)
-quillstack_add_test(NAME tst_ShortcutConflicts
-  SOURCES tst_ShortcutConflicts.cpp support/FakeKeyboardLayout.cpp
-  LIBS quillstack_globalhotkeys LABELS unit)
+  LIBS quillstack_app LABELS unit)
 quillstack_add_test(NAME tst_X11Hotkeys
   SOURCES tst_X11Hotkeys.cpp support/X11TestTools.cpp
   LIBS quillstack_platform_x11 PkgConfig::XCB LABELS x11 X11)

@@ -18,6 +18,7 @@ target_compile_definitions(tst_GnomeShellCompanion PRIVATE
 # The whole program through the companion inside the shell.
 quillstack_add_test(NAME tst_GnomeSession
   SOURCES tst_GnomeSession.cpp ${QUILLSTACK_PROCESS} ${QUILLSTACK_CLIPBOARD_TOOLS}
-  LIBS Qt6::Gui LABELS gnome wayland GNOME TIMEOUT 300)
-add_dependencies(tst_GnomeSession quillstack qs-clipboard-owner)
-target_compile_definitions(tst_GnomeSession PRIVATE QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>")
+  LIBS Qt6::DBus Qt6::Gui LABELS gnome wayland GNOME TIMEOUT 300)
+add_dependencies(tst_GnomeSession quillstack qs-clipboard-owner qs-focus-window)
+target_compile_definitions(tst_GnomeSession PRIVATE
+  QS_CLIPBOARD_OWNER="$<TARGET_FILE:qs-clipboard-owner>" QS_FOCUS_WINDOW="$<TARGET_FILE:qs-focus-window>")

@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
@@ -104,7 +103,6 @@ private slots:
     void chooseWithReturnHandsTheKeyboardBack();
     void typedSearch();
     void outsideClicks();
-    void trayMenuTogglesThePanel();
 };
 
 void tst_AppX11::initTestCase()
@@ -255,27 +253,6 @@ void tst_AppX11::outsideClicks()
     clickAt(QPoint(20, 440));
     QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     f.mouse.removeMonitor(*probe);
-}
-
-void tst_AppX11::trayMenuTogglesThePanel()
-{
-    Fixture f;
-    f.app->applicationDidFinishLaunching();
-    QMenu *menu = f.trayMenu();
-    auto firstItemAfterOpening = [menu] {
-        menu->popup(QPoint(300, 300));
-        const QString text = menu->actions().first()->text();
-        menu->hide();
-        return text;
-    };
-
-    QCOMPARE(firstItemAfterOpening(), qtTrId("menu.show"));
-    menu->actions().first()->trigger();
-    QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
-    QCOMPARE(firstItemAfterOpening(), qtTrId("menu.hide"));
-    menu->actions().first()->trigger();
-    QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
-    QCOMPARE(firstItemAfterOpening(), qtTrId("menu.show"));
 }
 
 QTEST_MAIN(tst_AppX11)

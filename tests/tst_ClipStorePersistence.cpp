@@ -11,7 +11,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-#include <thread>
 #include <utime.h>
 
 using namespace Qt::StringLiterals;
@@ -226,40 +225,6 @@ private slots:
         QCOMPARE(stored.contains(u"after"_s), saved);
     }
 
-    void legacyFolder_data()
-    {
-        QTest::addColumn<bool>("currentExists");
-        QTest::newRow("only the legacy folder") << false;
-        QTest::newRow("both folders") << true;
-    }
-
-    void legacyFolder()
-    {
-        QFETCH(bool, currentExists);
-        StoreFixture f;
-        const QString legacy = f.supportDir() + u"/Tallowen"_s;
-        Clip image = clipAt(f.now, u"legacy image"_s);
-        image.kind = ClipKind::image;
-        image.imageFilename = u"IMG.png"_s;
-        writeFile(legacy + u"/clips.json"_s, archiveOf({ image }));
-        writeFile(legacy + u"/media/IMG.png"_s, "png bytes");
-        if (currentExists)
-            writeFile(f.archivePath(), archiveOf({ clipAt(f.now, u"current"_s) }));
-
-        ClipStore &store = f.open();
-        if (currentExists) {
-            QCOMPARE(texts(store.clips()), QStringList { u"current"_s });
-            QVERIFY(QFile::exists(legacy + u"/clips.json"_s));
-            QVERIFY(QFile::exists(legacy + u"/media/IMG.png"_s));
-        } else {
-            QCOMPARE(texts(store.clips()), QStringList { u"legacy image"_s });
-            QVERIFY(!QFile::exists(legacy));
-            QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
-        }
-    }
-
-    // A start reads the history while it sets up the display; the read may
-    // only ever stand in for the very next store of the same folder.
     void preloadedHistory_data()
     {
         QTest::addColumn<QString>("preloaded");
@@ -268,8 +233,13 @@ private slots:
         QTest::newRow("this folder") << u"share"_s << history;
         QTest::newRow("another folder") << u"elsewhere"_s << history;
         QTest::newRow("only the legacy folder") << u"legacy"_s << QStringList { u"legacy"_s };
+        QTest::newRow("the legacy folder is left beside ours") << u"both"_s << history;
     }
 
+    // A start reads the history while it sets up the display; the read may
+    // only ever stand in for the very next store of the same folder. The
+    // folder of the program's earlier name moves over, images and all,
+    // unless there is a history of ours already.
     void preloadedHistory()
     {
         QFETCH(QString, preloaded);
@@ -279,20 +249,32 @@ private slots:
         const QString elsewhere = f.dir.filePath(u"elsewhere"_s);
         writeFile(elsewhere + u"/Quillstack/clips.json"_s,
             archiveOf({ clipAt(f.now, u"not this one"_s) }));
-        if (preloaded == QLatin1String("legacy")) {
-            writeFile(f.supportDir() + u"/Tallowen/clips.json"_s,
-                archiveOf({ clipAt(f.now, u"legacy"_s) }));
-        } else {
-            writeFile(f.archivePath(), archiveOf(history));
+        const QString legacy = f.supportDir() + u"/Tallowen"_s;
+        Clip image = clipAt(f.now, u"legacy"_s);
+        image.kind = ClipKind::image;
+        image.imageFilename = u"IMG.png"_s;
+        if (preloaded == QLatin1String("legacy") || preloaded == QLatin1String("both")) {
+            writeFile(legacy + u"/clips.json"_s, archiveOf({ image }));
+            writeFile(legacy + u"/media/IMG.png"_s, QByteArray("png bytes"));
         }
+        if (preloaded != QLatin1String("legacy"))
+            writeFile(f.archivePath(), archiveOf(history));
 
         {
             const ClipStore::Preload preload(
                 f.dir.filePath(preloaded == QLatin1String("elsewhere") ? preloaded : u"share"_s));
             ClipStore &store = f.open();
             QCOMPARE(texts(store.clips()), expected);
+            if (preloaded == QLatin1String("legacy")) {
+                QVERIFY(!QFile::exists(legacy));
+                QCOMPARE(readFile(store.imagePath(store.clips().first())), QByteArray("png bytes"));
+            }
             store.add(StoreFixture::text(u"three"_s));
             f.store.reset();
+        }
+        if (preloaded == QLatin1String("both")) {
+            QCOMPARE(readFile(legacy + u"/clips.json"_s), archiveOf({ image }));
+            QCOMPARE(readFile(legacy + u"/media/IMG.png"_s), QByteArray("png bytes"));
         }
         // The next start reads again, and sees what the last one saved.
         const ClipStore::Preload preload(f.supportDir());
@@ -464,30 +446,6 @@ private slots:
         QCOMPARE(texts(result.clips), (QStringList { u"199"_s, u"b"_s }));
         QCOMPARE(readFile(journal).count('\n'), 1); // its first line only
         QVERIFY(!QFile::exists(gone));
-    }
-
-    // Lines are made on the writer's thread, where encoding a large clip
-    // costs the caller nothing, and reach the journal in the order given.
-    void writerMakesLinesOnItsOwnThread()
-    {
-        QTemporaryDir dir;
-        const QString archive = dir.filePath(u"a.json"_s);
-        const QString journal = dir.filePath(u"a.journal"_s);
-        writeFile(archive, "[\n]\n");
-        QList<std::thread::id> makers;
-        {
-            ArchiveWriter writer(archive, journal, dir.filePath(u"media"_s));
-            for (const char *line : { "1\n", "2\n", "3\n" }) {
-                writer.append([&makers, line] {
-                    makers.append(std::this_thread::get_id());
-                    return QByteArray(line);
-                });
-            }
-            writer.flush();
-        }
-        QCOMPARE(makers.size(), 3);
-        QVERIFY(!makers.contains(std::this_thread::get_id()));
-        QVERIFY(readFile(journal).endsWith("1\n2\n3\n"));
     }
 
     // A history that cannot be written stays whole in memory, is told once,

@@ -101,25 +101,33 @@ private slots:
                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     }
 
+    // The keep mark changes at once and is not taken back; Save stores the
+    // text, every other way of closing leaves it; each reports the close.
     void save_data()
     {
         QTest::addColumn<ClipContent>("content");
         QTest::addColumn<QString>("newText"); // null: unchanged
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("savedText");
         QTest::addColumn<bool>("renderings");
+        const ClipContent rich = StoreFixture::text(u"Hello bold world"_s, wordRtf);
+        const ClipContent draft = StoreFixture::text(u"draft"_s);
         QTest::newRow("rich text unchanged gets fresh renderings")
-            << StoreFixture::text(u"Hello bold world"_s, wordRtf) << QString()
-            << u"Hello bold world\n"_s << true;
+            << rich << QString() << u"save"_s << u"Hello bold world\n"_s << true;
         QTest::newRow("plain text edited gets none")
-            << StoreFixture::text(u"draft"_s) << u"final"_s << u"final"_s << false;
+            << draft << u"final"_s << u"save"_s << u"final"_s << false;
         QTest::newRow("rich text cleared gets none")
-            << StoreFixture::text(u"Hello bold world"_s, wordRtf) << u""_s << u""_s << false;
+            << rich << u""_s << u"save"_s << u""_s << false;
+        QTest::newRow("Cancel") << draft << u"changed"_s << u"cancel"_s << u"draft"_s << false;
+        QTest::newRow("Escape") << draft << u"changed"_s << u"escape"_s << u"draft"_s << false;
+        QTest::newRow("close button") << draft << u"changed"_s << u"close"_s << u"draft"_s << false;
     }
 
     void save()
     {
         QFETCH(ClipContent, content);
         QFETCH(QString, newText);
+        QFETCH(QString, how);
         QFETCH(bool, renderings);
         Fixture f;
         const Clip clip = f.add(content);
@@ -127,15 +135,26 @@ private slots:
         int closed = 0;
         editor.setOnClose([&closed] { ++closed; });
         editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.keepCheckbox()->click();
+        QVERIFY(f.stored(clip).isKept);
         if (!newText.isNull()) {
             editor.textView()->selectAll();
             editor.textView()->textCursor().insertText(newText);
         }
-        editor.save();
+        if (how == QLatin1String("save"))
+            editor.save();
+        else if (how == QLatin1String("cancel"))
+            editor.cancel();
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(editor.textView(), Qt::Key_Escape);
+        else
+            editor.close();
 
         const Clip saved = f.stored(clip);
         QFETCH(QString, savedText);
         QCOMPARE(saved.text, std::optional<QString>(savedText));
+        QVERIFY(saved.isKept);
         QCOMPARE(saved.rtf.has_value(), renderings);
         QCOMPARE(saved.html.has_value(), renderings);
         if (renderings) {
@@ -147,40 +166,6 @@ private slots:
         }
         QVERIFY(!editor.isVisible());
         QCOMPARE(closed, 1);
-    }
-
-    // The keep mark changes at once and Cancel does not take it back; every
-    // way of closing reports it.
-    void keepAndClose_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Cancel") << u"cancel"_s;
-        QTest::newRow("Escape") << u"escape"_s;
-        QTest::newRow("close button") << u"close"_s;
-    }
-
-    void keepAndClose()
-    {
-        QFETCH(QString, how);
-        Fixture f;
-        const Clip clip = f.add(StoreFixture::text(u"draft"_s));
-        EditClipController editor(clip, *f.fx.store, largeScreen);
-        int closed = 0;
-        editor.setOnClose([&closed] { ++closed; });
-        editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
-        editor.keepCheckbox()->click();
-        QVERIFY(f.stored(clip).isKept);
-        editor.textView()->setPlainText(u"changed"_s);
-        if (how == QLatin1String("cancel"))
-            editor.cancel();
-        else if (how == QLatin1String("escape"))
-            QTest::keyClick(editor.textView(), Qt::Key_Escape);
-        else
-            editor.close();
-        QCOMPARE(closed, 1);
-        QVERIFY(f.stored(clip).isKept);
-        QCOMPARE(f.stored(clip).text, std::optional<QString>(u"draft"_s));
     }
 
     void findBar()

@@ -177,33 +177,90 @@ private slots:
             QByteArray("over"));
     }
 
+    // Where the companion holds one type of ours, our writes go to the X11
+    // clipboard with every type, and their announcement is not read back.
+    void offersThroughX11()
+    {
+        FakeGnomeShell shell;
+        QVERIFY(shell.isValid());
+        shell.setOffersEveryType(false);
+        shell.copy({ { QStringLiteral("text/plain"), "before" } });
+        QList<std::pair<QString, QByteArray>> claimed;
+        GnomeShellPasteboard pasteboard(QDBusConnection::sessionBus(),
+            [&claimed](
+                const QList<std::pair<QString, QByteArray>> &offered) { claimed = offered; });
+        QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+        // Read once the companion has answered both questions, in order.
+        QTRY_COMPARE(shell.asked().reads.size(), 1);
+        PasteboardContents mine;
+        mine.setData(PasteboardType::html, "<b>mine</b>");
+        pasteboard.setContents(mine);
+        QCOMPARE(claimed,
+            (QList<std::pair<QString, QByteArray>> {
+                { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } }));
+        shell.copy(
+            { { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } });
+        shell.copy({ { QStringLiteral("text/plain"), "next" } });
+        QVERIFY(changed.wait());
+        QCOMPARE(pasteboard.dataForType(QStringLiteral("text/plain")), "next");
+        QCOMPARE(shell.asked().reads, QStringList(2, QStringLiteral("text/plain")));
+        QCOMPARE(shell.asked().offers.size(), 0);
+    }
+
+    // What was copied before we started is what the clipboard holds, not
+    // a copy; one made while the companion was away is a copy.
+    void clipboardAsFound()
+    {
+        FakeGnomeShell shell;
+        QVERIFY(shell.isValid());
+        shell.copy({ { QStringLiteral("text/plain"), "before" } });
+        Rig rig;
+        QTRY_COMPARE(rig.pasteboard.dataForType(QStringLiteral("text/plain")), "before");
+        shell.leaveBus();
+        shell.copy({ { QStringLiteral("text/plain"), "while away" } });
+        QVERIFY(shell.joinBus());
+        QTRY_COMPARE(rig.texts(), QStringList { QStringLiteral("while away") });
+    }
+
+    // The window with the keyboard as the companion tells of it, or as it
+    // answers once when we start: the panel opens without asking.
     void windowGetsKeyboardBack_data()
     {
+        QTest::addColumn<bool>("beforeStart");
         QTest::addColumn<quint64>("focused"); // 0: no window has the keyboard
         QTest::addColumn<bool>("ours");
-        QTest::newRow("another program's") << quint64(42) << false;
-        QTest::newRow("ours") << quint64(7) << true;
-        QTest::newRow("none") << quint64(0) << false;
+        QTest::newRow("another program's") << false << quint64(42) << false;
+        QTest::newRow("before we started") << true << quint64(42) << false;
+        QTest::newRow("ours") << false << quint64(7) << true;
+        QTest::newRow("none") << false << quint64(0) << false;
     }
 
     void windowGetsKeyboardBack()
     {
+        QFETCH(bool, beforeStart);
         QFETCH(quint64, focused);
         QFETCH(bool, ours);
         FakeGnomeShell shell;
         QVERIFY(shell.isValid());
-        GnomeShellWorkspace workspace;
         const uint pid = ours ? uint(QCoreApplication::applicationPid()) : 4321u;
-        shell.setFocusedWindow(focused, pid);
-        const std::optional<RunningWindow> window = workspace.frontmostWindow();
-        if (focused == 0 || ours) {
-            QCOMPARE(window, std::nullopt);
-            return;
+        const RunningWindow other { 99, 4321 };
+        // Told to nobody: only the question asked at start learns of it.
+        shell.setFocusedWindow(beforeStart ? focused : other.windowId, 4321, true);
+        GnomeShellWorkspace workspace;
+        if (!beforeStart) {
+            QTRY_COMPARE(workspace.frontmostWindow(), other);
+            shell.setFocusedWindow(focused, pid);
         }
-        QCOMPARE(window, (RunningWindow { focused, qint64(pid) }));
+        const std::optional<RunningWindow> expected = focused == 0 || ours
+            ? std::nullopt
+            : std::optional(RunningWindow { focused, qint64(pid) });
+        QTRY_COMPARE(workspace.frontmostWindow(), expected);
+        QCOMPARE(shell.asked().focusQueries, 1);
+        if (!expected)
+            return;
         // Our panel has the keyboard now; the window remembered gets it back.
         shell.setFocusedWindow(7, uint(QCoreApplication::applicationPid()));
-        workspace.activate(*window);
+        workspace.activate(*expected);
         QTRY_COMPARE(shell.asked().activations, QList<quint64> { focused });
     }
 
@@ -217,6 +274,8 @@ private slots:
         QTemporaryDir dir;
         Defaults defaults(dir.filePath(QStringLiteral("settings.conf")));
         FakeKeyboardLayout layout;
+        // Made first, so that the bus tells it of a press after the registrar.
+        GnomeShellWorkspace workspace;
         auto *fallback = new FakeHotkeyRegistrar;
         NamedShortcuts *namesNow = nullptr;
         GnomeShellHotkeyRegistrar registrar(
@@ -229,7 +288,11 @@ private slots:
         namesNow = &names;
         HotkeyController controller(names);
         QStringList opened;
-        controller.setOnToggle([&opened] { opened << QStringLiteral("history"); });
+        std::optional<RunningWindow> openedOver;
+        controller.setOnToggle([&] {
+            opened << QStringLiteral("history");
+            openedOver = workspace.frontmostWindow();
+        });
         controller.setOnTogglePinned([&opened] { opened << QStringLiteral("kept"); });
         QSignalSpy failed(&names, &NamedShortcuts::registrationFailed);
         QSignalSpy ownerChanged(&registrar, &HotkeyRegistrar::ownerChanged);
@@ -243,8 +306,11 @@ private slots:
         names.setShortcut(Shortcut(Key::b, ModifierFlag::command | ModifierFlag::option),
             StandardNames::togglePanel());
         QCOMPARE(shell.asked().shortcuts->first, QStringLiteral("<Control><Alt>b"));
+        // The press tells the window with the keyboard before the panel opens.
+        shell.setFocusedWindow(42, 4321, true);
         shell.pressShortcut(GnomeShellBus::Shortcut::openHistory);
         QTRY_COMPARE(opened, (QStringList { QStringLiteral("kept"), QStringLiteral("history") }));
+        QCOMPARE(openedOver, (RunningWindow { 42, 4321 }));
 
         shell.takeChord(QStringLiteral("<Control><Shift>v"));
         names.setShortcut(Shortcut(Key::v, ModifierFlag::command | ModifierFlag::shift),

@@ -53,11 +53,11 @@ public slots:
     {
         emit clipboardChanged(serial, mimeTypes, ours);
     }
-    void onShortcutActivated(const QString &name) { emit shortcutActivated(name); }
+    void onFocusedWindowChanged(qulonglong id) { emit focusedWindowChanged(id); }
 
 signals:
     void clipboardChanged(uint serial, const QStringList &mimeTypes, bool ours);
-    void shortcutActivated(const QString &name);
+    void focusedWindowChanged(quint64 id);
 };
 
 QDBusMessage callShell(
@@ -128,7 +128,7 @@ private:
         = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"quillstack"_s);
     QuillstackSide m_side;
     QSignalSpy m_changes { &m_side, &QuillstackSide::clipboardChanged };
-    QSignalSpy m_shortcuts { &m_side, &QuillstackSide::shortcutActivated };
+    QSignalSpy m_focusChanges { &m_side, &QuillstackSide::focusedWindowChanged };
     // Each copy's owner lives until the next takes the clipboard: one killed
     // between copies races the shell's reading of the next one's types.
     ClipboardTools m_tools;
@@ -144,8 +144,8 @@ void tst_GnomeShellCompanion::initTestCase()
     QVERIFY(m_bus.registerService(u"io.github.quillstack.Quillstack"_s));
     QVERIFY(m_bus.connect(shellName, shellPath, shellInterface, u"ClipboardChanged"_s, &m_side,
         SLOT(onClipboardChanged(uint, QStringList, bool))));
-    QVERIFY(m_bus.connect(shellName, shellPath, shellInterface, u"ShortcutActivated"_s, &m_side,
-        SLOT(onShortcutActivated(QString))));
+    QVERIFY(m_bus.connect(shellName, shellPath, shellInterface, u"FocusedWindowChanged"_s, &m_side,
+        SLOT(onFocusedWindowChanged(qulonglong))));
     // The shell shows its overview once it has started, and the overview
     // holds the keyboard: Escape leaves it, as a user would, once it is shown.
     const auto overviewShown = [this] {
@@ -186,19 +186,8 @@ void tst_GnomeShellCompanion::copiesByOtherPrograms_data()
     QTest::addColumn<QString>("read");
 
     QTest::newRow("text") << ClipboardTools::Offers { { utf8Text, "Grüße, Welt"_ba } } << utf8Text;
-    QTest::newRow("HTML") << ClipboardTools::Offers { { u"text/html"_s, "<b>bold</b> words"_ba },
-        { utf8Text, "bold words"_ba } }
-                          << u"text/html"_s;
     QTest::newRow("PNG") << ClipboardTools::Offers { { u"image/png"_s, encodedImage() } }
                          << u"image/png"_s;
-    QTest::newRow("files") << ClipboardTools::Offers {
-        { u"text/uri-list"_s, "file:///etc/hostname\r\nfile:///etc/hosts\r\n"_ba },
-        { u"x-special/gnome-copied-files"_s, "copy\nfile:///etc/hostname\nfile:///etc/hosts"_ba }
-    } << u"x-special/gnome-copied-files"_s;
-    // A password manager's copy: the marker travels as a type of its own.
-    QTest::newRow("secret") << ClipboardTools::Offers { { utf8Text, "hunter2"_ba },
-        { u"x-kde-passwordManagerHint"_s, "secret"_ba } }
-                            << u"x-kde-passwordManagerHint"_s;
     // A Wayland program's copy: the seat has a keyboard once the companion
     // has made its virtual one (on start, for Escape).
     QTest::newRow("Wayland HTML") << ClipboardTools::Offers { { u"text/html"_s,
@@ -241,6 +230,8 @@ void tst_GnomeShellCompanion::copiesByOtherPrograms()
         offered << offer.first;
     QVERIFY(waitForOwner(before, offered, &serial, &mimeTypes, &ours));
     QVERIFY(!ours);
+    const QVariantList asked = callShell(m_bus, u"GetClipboard"_s).arguments();
+    QCOMPARE(asked, (QVariantList { serial, mimeTypes, false }));
 
     // The bytes of the type asked for; a stale serial or a type not offered
     // is refused and the pipe closed at once.
@@ -282,6 +273,7 @@ void tst_GnomeShellCompanion::otherCallersAreRefused()
         { u"ReadClipboard"_s,
             { serial, utf8Text, QVariant::fromValue(QDBusUnixFileDescriptor(fds[1])) } },
         { u"GetFocusedWindow"_s, {} },
+        { u"GetClipboard"_s, {} },
         { u"SetShortcuts"_s, { u"<Super>F11"_s, QString() } },
     };
     for (const auto &[method, arguments] : calls) {
@@ -301,7 +293,6 @@ void tst_GnomeShellCompanion::offerIsPastedByOtherPrograms_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reader");
 
-    QTest::newRow("text, X11") << utf8Text << "from the history"_ba << u"xclip"_s;
     QTest::newRow("PNG, X11") << u"image/png"_s << encodedImage() << u"xclip"_s;
     QTest::newRow("text, Wayland") << utf8Text << "pasted natively"_ba << u"wl-paste"_s;
 }
@@ -382,6 +373,8 @@ void tst_GnomeShellCompanion::keyboardGoesBackToTheWindow()
     QCOMPARE(reply.arguments().value(0), QVariant(true));
     QTRY_COMPARE_WITH_TIMEOUT(focusedWindow().id, first, 10000);
     QCOMPARE(focusedWindow().wmClass, u"qs-first"_s);
+    // Told as it happens, too.
+    QTRY_COMPARE(m_focusChanges.value(m_focusChanges.size() - 1).value(0).toULongLong(), first);
 
     // A window that is gone is said to be so.
     m_windows.killAll();
@@ -395,20 +388,13 @@ void tst_GnomeShellCompanion::shortcuts_data()
     QTest::addColumn<QString>("openHistory");
     QTest::addColumn<QString>("openKept");
     QTest::addColumn<QStringList>("refused");
-    QTest::addColumn<QList<uint>>("press");
-    QTest::addColumn<QString>("activated");
 
-    // Keysyms: Control_L 0xffe3, Shift_L 0xffe1, F9 0xffc6, F11 0xffc8. Not
-    // Super: pressed alone it is the shell's own key for the overview.
-    QTest::newRow("history") << u"<Control><Shift>F9"_s << u"<Alt>Tab"_s
-                             << QStringList { u"open-kept"_s }
-                             << QList<uint> { 0xffe3, 0xffe1, 0xffc6 } << u"open-history"_s;
-    QTest::newRow("kept") << u"<Control><Shift>F9"_s << u"<Control><Shift>F11"_s << QStringList()
-                          << QList<uint> { 0xffe3, 0xffe1, 0xffc8 } << u"open-kept"_s;
+    // Pressing a bound one is the whole program's test (tst_GnomeSession).
+    QTest::newRow("held by the shell")
+        << u"<Control><Shift>F9"_s << u"<Alt>Tab"_s << QStringList { u"open-kept"_s };
     // The switch to the tenth virtual terminal is the window manager's.
     QTest::newRow("held by the window manager")
-        << u"<Primary><Alt>F10"_s << QString() << QStringList { u"open-history"_s } << QList<uint>()
-        << QString();
+        << u"<Primary><Alt>F10"_s << QString() << QStringList { u"open-history"_s };
 }
 
 void tst_GnomeShellCompanion::shortcuts()
@@ -416,25 +402,10 @@ void tst_GnomeShellCompanion::shortcuts()
     QFETCH(QString, openHistory);
     QFETCH(QString, openKept);
     QFETCH(QStringList, refused);
-    QFETCH(QList<uint>, press);
-    QFETCH(QString, activated);
 
     const QDBusMessage reply = callShell(m_bus, u"SetShortcuts"_s, { openHistory, openKept });
     QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
     QCOMPARE(reply.arguments().value(0).toStringList(), refused);
-    if (press.isEmpty())
-        return;
-    m_shortcuts.clear();
-    const QDBusMessage pressed = callShell(m_bus, u"PressChord"_s, { QVariant::fromValue(press) });
-    QVERIFY2(pressed.type() == QDBusMessage::ReplyMessage, qPrintable(pressed.errorMessage()));
-    // The signal may come before PressChord's answer. The shell sometimes
-    // misses the first chord its virtual keyboard presses soon after the
-    // session starts (seen with a binding made seconds earlier, too); a
-    // second press is then seen. What is checked is that a press reaches us.
-    if (m_shortcuts.isEmpty() && !m_shortcuts.wait(3000))
-        callShell(m_bus, u"PressChord"_s, { QVariant::fromValue(press) });
-    QVERIFY(!m_shortcuts.isEmpty() || m_shortcuts.wait(10000));
-    QCOMPARE(m_shortcuts.takeFirst().value(0).toString(), activated);
 }
 
 QTEST_GUILESS_MAIN(tst_GnomeShellCompanion)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
+#include "app/HotkeyController.h"
 #include "globalhotkeys/NamedShortcuts.h"
 #include "globalhotkeys/StandardNames.h"
 #include "model/Defaults.h"
@@ -9,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -62,17 +65,46 @@ private:
 private slots:
     void init() { QFile::remove(ini()); }
 
-    void firstStartWritesTheDefaultOnce()
+    // What one run stores the next reads: the default written once on the
+    // first start, a cleared name as cleared, an unreadable entry untouched.
+    void storedAcrossRuns_data()
     {
+        QTest::addColumn<QString>("before"); // the entry found; empty: none
+        QTest::addColumn<bool>("clear"); // the first run clears the shortcut
+        QTest::addColumn<int>("announced");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("active");
+        QTest::newRow("first start writes the default")
+            << QString() << false << 1 << QString::fromUtf8(ctrlAltVJson) << true;
+        QTest::newRow("a cleared name stays cleared")
+            << QString() << true << 2 << u"false"_s << false;
+        QTest::newRow("an unreadable entry is left alone")
+            << u"{broken"_s << false << 0 << u"{broken"_s << false;
+    }
+
+    void storedAcrossRuns()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, clear);
+        QFETCH(int, announced);
+        QFETCH(QString, stored);
+        QFETCH(bool, active);
+        const QList<Shortcut> live = active ? QList<Shortcut> { ctrlAltV } : QList<Shortcut>();
+        const std::optional<Shortcut> shortcut = active ? std::optional(ctrlAltV) : std::nullopt;
+        if (!before.isEmpty())
+            QSettings(ini(), QSettings::IniFormat)
+                .setValue(StandardNames::togglePanel().storageKey(), before);
         {
             Process first(ini());
             QSignalSpy changed(&first.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
             const Name name = first.shortcuts.createName(StandardNames::togglePanel());
-            QCOMPARE(storedValue(ini(), name).toString(), QString::fromUtf8(ctrlAltVJson));
-            QCOMPARE(changedNames(changed), QList<QString>({ u"togglePanel"_s }));
-            QCOMPARE(first.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
-            QCOMPARE(first.shortcuts.getShortcut(name), ctrlAltV);
+            if (clear)
+                first.shortcuts.setShortcut(std::nullopt, name);
+            QCOMPARE(changedNames(changed), QList<QString>(announced, u"togglePanel"_s));
+            QCOMPARE(first.registrar.live().values(), live);
+            QCOMPARE(first.shortcuts.getShortcut(name), shortcut);
         }
+        QCOMPARE(storedValue(ini(), StandardNames::togglePanel()).toString(), stored);
         Process later(ini());
         QSignalSpy changed(&later.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
         const Name name = later.shortcuts.createName(StandardNames::togglePanel());
@@ -80,27 +112,9 @@ private slots:
         // Registered only once something listens for it.
         QVERIFY(later.registrar.live().isEmpty());
         later.shortcuts.onKeyUp(name, [] {});
-        QCOMPARE(later.registrar.live().values(), QList<Shortcut>({ ctrlAltV }));
-    }
-
-    void aClearedNameStaysCleared()
-    {
-        {
-            Process first(ini());
-            const Name name = first.shortcuts.createName(StandardNames::togglePanel());
-            QSignalSpy changed(&first.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
-            first.shortcuts.setShortcut(std::nullopt, name);
-            QCOMPARE(changed.count(), 1);
-            QVERIFY(first.registrar.live().isEmpty());
-            QCOMPARE(first.shortcuts.getShortcut(name), std::nullopt);
-        }
-        QCOMPARE(storedValue(ini(), StandardNames::togglePanel()).toString(), u"false"_s);
-        Process later(ini());
-        const Name name = later.shortcuts.createName(StandardNames::togglePanel());
-        later.shortcuts.onKeyUp(name, [] {});
-        QCOMPARE(later.shortcuts.getShortcut(name), std::nullopt);
-        QVERIFY(later.registrar.live().isEmpty());
-        QCOMPARE(storedValue(ini(), name).toString(), u"false"_s);
+        QCOMPARE(later.registrar.live().values(), live);
+        QCOMPARE(later.shortcuts.getShortcut(name), shortcut);
+        QCOMPARE(storedValue(ini(), name).toString(), stored);
     }
 
     void clearingANameWithoutDefaultRemovesIt()
@@ -117,17 +131,6 @@ private slots:
         QSignalSpy changed(&p.shortcuts, &NamedShortcuts::shortcutByNameDidChange);
         p.shortcuts.setShortcut(std::nullopt, name);
         QCOMPARE(changed.count(), 0);
-    }
-
-    void unreadableEntriesAreLeftAlone()
-    {
-        QSettings(ini(), QSettings::IniFormat)
-            .setValue(StandardNames::togglePanel().storageKey(), u"{broken"_s);
-        Process p(ini());
-        const Name name = p.shortcuts.createName(StandardNames::togglePanel());
-        QCOMPARE(p.shortcuts.getShortcut(name), std::nullopt);
-        QVERIFY(p.registrar.live().isEmpty());
-        QCOMPARE(storedValue(ini(), name).toString(), u"{broken"_s);
     }
 
     void changingAShortcutMovesTheRegistration()
@@ -245,6 +248,43 @@ private slots:
         });
         QVERIFY(p.registrar.release(ctrlAltV));
         QCOMPARE(runs, 1);
+    }
+
+    // The panel's two shortcuts act on their key's release, once, and only
+    // while the controller is there to act.
+    void hotkeyController_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("events"); // '+' press or '-' release of v or p
+        QTest::addColumn<QString>("log");
+        QTest::newRow("each release once")
+            << u"launched"_s << u"+v -v +p -p +v -v"_s << u"all pinned all"_s;
+        QTest::newRow("held down") << u"launched"_s << u"+v +p"_s << QString();
+        QTest::newRow("before launch") << u"no callbacks"_s << u"+v -v +p -p"_s << QString();
+        QTest::newRow("controller gone") << u"destroyed"_s << u"+v -v +p -p"_s << QString();
+    }
+
+    void hotkeyController()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, events);
+        QFETCH(QString, log);
+        Process p(ini());
+        QStringList calls;
+        auto controller = std::make_unique<HotkeyController>(p.shortcuts);
+        if (setup == QLatin1String("launched")) {
+            controller->setOnToggle([&calls] { calls.append(u"all"_s); });
+            controller->setOnTogglePinned([&calls] { calls.append(u"pinned"_s); });
+        } else if (setup == QLatin1String("destroyed")) {
+            controller->setOnToggle([&calls] { calls.append(u"all"_s); });
+            controller.reset();
+        }
+        for (const QString &event : events.split(QLatin1Char(' '))) {
+            const Shortcut &shortcut = event.endsWith(QLatin1Char('v')) ? ctrlAltV : ctrlAltP;
+            QVERIFY(event.startsWith(QLatin1Char('+')) ? p.registrar.press(shortcut)
+                                                       : p.registrar.release(shortcut));
+        }
+        QCOMPARE(calls.join(QLatin1Char(' ')), log);
     }
 };
 

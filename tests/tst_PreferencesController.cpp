@@ -281,7 +281,6 @@ private slots:
     void countFieldRange()
     {
         Fixture f({ { u"maxClipCount"_s, qint64(50000) } });
-        QCOMPARE(f.window.countField()->minimum(), 1);
         // Showing a value the field cannot hold does not change it.
         QCOMPARE(f.window.countField()->value(), 10000);
         QCOMPARE(f.settings.maxClipCount(), 50000);

@@ -13,18 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-// Every text the program shows exists in English and in German, and the
-// catalogues are the ones built into the program: a missing text would show
-// the user its id.
-class tst_Translations : public QObject
-{
-    Q_OBJECT
-private slots:
-    void catalogues_data();
-    void catalogues();
-    void everyKeyInTheCodeHasTexts();
-};
-
 namespace {
 
 const QString sourceDir = QStringLiteral(QUILLSTACK_SOURCE_DIR);
@@ -74,64 +62,73 @@ QSet<QString> placeholders(const QString &text)
 
 } // namespace
 
-void tst_Translations::catalogues_data()
+// Every text the program shows exists in English and in German, and the
+// catalogues are the ones built into the program: a missing text would show
+// the user its id.
+class tst_Translations : public QObject
 {
-    QTest::addColumn<QString>("name");
-    for (const QString &name : catalogueNames())
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void tst_Translations::catalogues()
-{
-    QFETCH(QString, name);
-    const QString base = sourceDir + u"/resources/translations/"_s + name;
-    const QHash<QString, QString> english = readCatalogue(base + u"_en.ts"_s);
-    const QHash<QString, QString> german = readCatalogue(base + u"_de.ts"_s);
-    QVERIFY(!english.isEmpty());
-    QCOMPARE(QSet<QString>(german.keyBegin(), german.keyEnd()),
-        QSet<QString>(english.keyBegin(), english.keyEnd()));
-    for (auto it = english.cbegin(); it != english.cend(); ++it) {
-        const QString &translated = german.value(it.key());
-        QVERIFY2(!it.value().isEmpty() && !translated.isEmpty(), qPrintable(it.key()));
-        QVERIFY2(placeholders(translated) == placeholders(it.value()), qPrintable(it.key()));
+    Q_OBJECT
+private slots:
+    void catalogues_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : catalogueNames())
+            QTest::newRow(qPrintable(name)) << name;
     }
 
-    // The program finds the German catalogue for a German locale.
-    QTranslator translator;
-    QVERIFY(translator.load(QLocale(QLocale::German, QLocale::Germany), name, u"_"_s, u":/i18n"_s));
-    const QString someId = english.cbegin().key();
-    QCOMPARE(translator.translate(nullptr, someId.toUtf8().constData()), german.value(someId));
-}
-
-void tst_Translations::everyKeyInTheCodeHasTexts()
-{
-    QVERIFY(installTranslations(*QCoreApplication::instance()));
-    QSet<QString> known;
-    for (const QString &name : catalogueNames()) {
-        const QHash<QString, QString> english
-            = readCatalogue(sourceDir + u"/resources/translations/"_s + name + u"_en.ts"_s);
-        known.unite(QSet<QString>(english.keyBegin(), english.keyEnd()));
-    }
-    static const QRegularExpression lookup(
-        u"\\b(?:qtTrId|QT_TRID_NOOP|localizedString)\\(\\s*\"([^\"]+)\""_s);
-    int used = 0;
-    QDirIterator files(
-        sourceDir + u"/src"_s, { u"*.cpp"_s, u"*.h"_s }, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        QFile file(files.next());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString code = QString::fromUtf8(file.readAll());
-        for (const QRegularExpressionMatch &match : lookup.globalMatch(code)) {
-            ++used;
-            const QString id = match.captured(1);
-            const QString where = file.fileName() + u": "_s + id;
-            QVERIFY2(known.contains(id), qPrintable(where));
-            const QString text = qtTrId(id.toUtf8().constData());
-            QVERIFY2(!text.isEmpty() && text != id, qPrintable(where));
+    void catalogues()
+    {
+        QFETCH(QString, name);
+        const QString base = sourceDir + u"/resources/translations/"_s + name;
+        const QHash<QString, QString> english = readCatalogue(base + u"_en.ts"_s);
+        const QHash<QString, QString> german = readCatalogue(base + u"_de.ts"_s);
+        QVERIFY(!english.isEmpty());
+        QCOMPARE(QSet<QString>(german.keyBegin(), german.keyEnd()),
+            QSet<QString>(english.keyBegin(), english.keyEnd()));
+        for (auto it = english.cbegin(); it != english.cend(); ++it) {
+            const QString &translated = german.value(it.key());
+            QVERIFY2(!it.value().isEmpty() && !translated.isEmpty(), qPrintable(it.key()));
+            QVERIFY2(placeholders(translated) == placeholders(it.value()), qPrintable(it.key()));
         }
+
+        // The program finds the German catalogue for a German locale.
+        QTranslator translator;
+        QVERIFY(
+            translator.load(QLocale(QLocale::German, QLocale::Germany), name, u"_"_s, u":/i18n"_s));
+        const QString someId = english.cbegin().key();
+        QCOMPARE(translator.translate(nullptr, someId.toUtf8().constData()), german.value(someId));
     }
-    QVERIFY(used > 50);
-}
+
+    void everyKeyInTheCodeHasTexts()
+    {
+        QVERIFY(installTranslations(*QCoreApplication::instance()));
+        QSet<QString> known;
+        for (const QString &name : catalogueNames()) {
+            const QHash<QString, QString> english
+                = readCatalogue(sourceDir + u"/resources/translations/"_s + name + u"_en.ts"_s);
+            known.unite(QSet<QString>(english.keyBegin(), english.keyEnd()));
+        }
+        static const QRegularExpression lookup(
+            u"\\b(?:qtTrId|QT_TRID_NOOP|localizedString)\\(\\s*\"([^\"]+)\""_s);
+        int used = 0;
+        QDirIterator files(sourceDir + u"/src"_s, { u"*.cpp"_s, u"*.h"_s }, QDir::Files,
+            QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString code = QString::fromUtf8(file.readAll());
+            for (const QRegularExpressionMatch &match : lookup.globalMatch(code)) {
+                ++used;
+                const QString id = match.captured(1);
+                const QString where = file.fileName() + u": "_s + id;
+                QVERIFY2(known.contains(id), qPrintable(where));
+                const QString text = qtTrId(id.toUtf8().constData());
+                QVERIFY2(!text.isEmpty() && text != id, qPrintable(where));
+            }
+        }
+        QVERIFY(used > 50);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Translations)
 #include "tst_Translations.moc"

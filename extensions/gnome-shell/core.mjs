@@ -15,7 +15,7 @@ export const SHELL_INTERFACE = 'io.github.quillstack.Shell1';
 export const QUILLSTACK_NAME = 'io.github.quillstack.Quillstack';
 export const SOURCE_PATH = '/io/github/quillstack/ShellSource';
 export const SOURCE_INTERFACE = 'io.github.quillstack.ShellSource1';
-export const VERSION = 1;
+export const VERSION = 2;
 export const SHORTCUTS = ['open-history', 'open-kept'];
 
 const ERROR_ACCESS_DENIED = 'org.freedesktop.DBus.Error.AccessDenied';
@@ -168,6 +168,11 @@ export class Companion {
                     this._clipboardChanged(source);
             });
         this._mimeTypes = this._selection.get_mimetypes(Meta.SelectionType.SELECTION_CLIPBOARD);
+        // Told as it happens, so that opening the panel waits on nothing.
+        this._focusChangedId = global.display.connect('notify::focus-window', () => {
+            const [id, , , pid] = this._focusedWindow();
+            this._emit('FocusedWindowChanged', new this._env.GLib.Variant('(tu)', [id, pid]));
+        });
     }
 
     disable() {
@@ -185,6 +190,7 @@ export class Companion {
             this._ownSource = null;
         }
         this._selection.disconnect(this._ownerChangedId);
+        this._env.global.display.disconnect(this._focusChangedId);
         Gio.bus_unown_name(this._ownId);
         Gio.bus_unwatch_name(this._watchId);
         bus.unregister_object(this._registrationId);
@@ -215,6 +221,8 @@ export class Companion {
     _onGetProperty(connection, sender, path, interfaceName, property) {
         if (property === 'Version')
             return new this._env.GLib.Variant('u', VERSION);
+        if (property === 'OffersEveryType')
+            return new this._env.GLib.Variant('b', selectionSourceClass(this._env) !== null);
         return null;
     }
 
@@ -262,6 +270,7 @@ export class Companion {
 
     get _methods() {
         return {
+            GetClipboard: this._getClipboard,
             ReadClipboard: this._readClipboard,
             SetClipboard: this._setClipboard,
             GetFocusedWindow: this._getFocusedWindow,
@@ -269,6 +278,12 @@ export class Companion {
             SetShortcuts: this._setShortcuts,
             PressChord: this._pressChord,
         };
+    }
+
+    _getClipboard(args, invocation) {
+        const ours = this._ownSource !== null;
+        invocation.return_value(new this._env.GLib.Variant('(uasb)',
+            [this._serial, this._mimeTypes, ours]));
     }
 
     _readClipboard([serial, mimeType, fdIndex], invocation) {
@@ -417,14 +432,18 @@ export class Companion {
             });
     }
 
+    // [id, wmClass, sandboxedAppId, pid] of the window with the keyboard.
+    _focusedWindow() {
+        const window = this._env.global.display.focus_window;
+        if (!window)
+            return [0, '', '', 0];
+        const pid = window.get_pid();
+        return [window.get_id(), window.get_wm_class() ?? '',
+            window.get_sandboxed_app_id() ?? '', pid > 0 ? pid : 0];
+    }
+
     _getFocusedWindow(args, invocation) {
-        const {GLib, global} = this._env;
-        const window = global.display.focus_window;
-        const pid = window ? window.get_pid() : 0;
-        invocation.return_value(new GLib.Variant('(tssu)', window
-            ? [window.get_id(), window.get_wm_class() ?? '',
-                window.get_sandboxed_app_id() ?? '', pid > 0 ? pid : 0]
-            : [0, '', '', 0]));
+        invocation.return_value(new this._env.GLib.Variant('(tssu)', this._focusedWindow()));
     }
 
     _activateWindow([id], invocation) {
@@ -482,7 +501,10 @@ export class Companion {
             settings.set_strv(name, [accel]);
             const action = Main.wm.addKeybinding(name, settings, Meta.KeyBindingFlags.NONE,
                 Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW,
-                () => this._emit('ShortcutActivated', new GLib.Variant('(s)', [name])));
+                () => {
+                    const [id, , , pid] = this._focusedWindow();
+                    this._emit('ShortcutActivated', new GLib.Variant('(stu)', [name, id, pid]));
+                });
             if (action === Meta.KeyBindingAction.NONE) {
                 settings.set_strv(name, []);
                 refused.push(name);

@@ -131,8 +131,11 @@ HistoryRead readHistory(const HistoryFiles &files, qint64 maxBytes)
     if (!read.archive.ok)
         return read;
     QList<Clip> &clips = read.archive.clips;
-    std::stable_sort(clips.begin(), clips.end(),
-        [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; });
+    // Saved newest first, the archive is in order but for clock changes;
+    // sorting it all the same would move every clip.
+    const auto newerFirst = [](const Clip &a, const Clip &b) { return a.createdAt > b.createdAt; };
+    if (!std::is_sorted(clips.cbegin(), clips.cend(), newerFirst))
+        std::stable_sort(clips.begin(), clips.end(), newerFirst);
     QFile journal;
     const int journalFd = AtomicFile::openFile(files.journal);
     if (journalFd < 0
@@ -580,14 +583,22 @@ void ClipStore::merge(const QList<Clip> &clips, const QList<QUuid> &removed)
     placeByDate(m_clips, clips);
     if (clips.isEmpty() && gone.isEmpty())
         return;
-    record(
-        [clips, gone] {
-            QByteArray lines = gone.isEmpty() ? QByteArray() : ClipJournal::deleteLine(gone);
-            for (const Clip &clip : clips)
-                lines += ClipJournal::mergeLine(clip);
-            return lines;
-        },
-        images);
+    // A batch of a quarter of the history or more (another machine's
+    // history, at the first start) would pass the journal's share of the
+    // archive at once: the whole history is written instead, once.
+    if (clips.size() * 4 >= m_clips.size()) {
+        if (prepareToWrite())
+            compact(images);
+    } else {
+        record(
+            [clips, gone] {
+                QByteArray lines = gone.isEmpty() ? QByteArray() : ClipJournal::deleteLine(gone);
+                for (const Clip &clip : clips)
+                    lines += ClipJournal::mergeLine(clip);
+                return lines;
+            },
+            images);
+    }
     emit storeDidChange();
     applyLimits();
 }

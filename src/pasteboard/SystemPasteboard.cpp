@@ -61,15 +61,10 @@ void SystemPasteboard::takeOwnContents(const PasteboardContents &contents, quint
     ++m_changeCount;
 }
 
-bool SystemPasteboard::isOwnEcho(const ClipboardSnapshot &) const
-{
-    return false;
-}
-
 void SystemPasteboard::takeReadContents(const ClipboardSnapshot &snapshot)
 {
     // Read before our latest write: already superseded.
-    if (snapshot.epoch != m_epoch || isOwnEcho(snapshot))
+    if (snapshot.epoch != m_epoch)
         return;
     replaceContents(m_contents, snapshot.contents);
     m_ownerQuit = snapshot.ownerQuit;

@@ -50,8 +50,6 @@ protected:
     ClipboardReader &reader() const { return *m_reader; }
     // Our own write, made in this epoch of the reader, is on the clipboard now.
     void takeOwnContents(const PasteboardContents &contents, quint64 epoch);
-    // A read the back end knows to be the echo of our own write.
-    virtual bool isOwnEcho(const ClipboardSnapshot &snapshot) const;
     // Where the contents last read came from (ClipboardSnapshot::origin).
     quint64 readOrigin() const { return m_readOrigin; }
 

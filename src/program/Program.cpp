@@ -22,6 +22,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -58,7 +59,12 @@ std::unique_ptr<Pasteboard> makePasteboard()
 {
     QString why;
     if (throughGnomeShell()) {
-        auto shell = std::make_unique<GnomeShellPasteboard>();
+        // Where the companion offers one type only, the X11 clipboard offers all.
+        GnomeShellPasteboard::OfferThroughX11 offerThroughX11;
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            offerThroughX11 = &X11Pasteboard::claimClipboard;
+        auto shell = std::make_unique<GnomeShellPasteboard>(
+            QDBusConnection::sessionBus(), std::move(offerThroughX11));
         if (shell->isReading()) {
             logLine(QStringLiteral("clipboard through the GNOME Shell companion"));
             return shell;

@@ -112,6 +112,7 @@ FolderScanner::Scan FolderScanner::scan(bool includeSelf)
         // When it last wrote, by its own clock: the file carries its time.
         if (!batch.missing)
             status.lastHeard = QFileInfo(m_folder.journalPath(id)).lastModified().toUTC();
+        result.events.reserve(result.events.size() + batch.events.size());
         for (SyncEvent &event : batch.events) {
             if (event.op == SyncEvent::Op::hello)
                 status.name = event.name;

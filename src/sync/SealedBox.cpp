@@ -3,6 +3,7 @@
 
 #include <sodium.h>
 
+#include <array>
 #include <mutex>
 
 namespace SealedBox {
@@ -25,6 +26,16 @@ const unsigned char *bytes(QByteArrayView view)
 
 constexpr qsizetype nonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr qsizetype tagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+
+// Each character's six bits; 0xff for those outside the alphabet.
+constexpr std::array<quint8, 256> base64Values = [] {
+    std::array<quint8, 256> values {};
+    values.fill(0xff);
+    constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i)
+        values[quint8(alphabet[i])] = quint8(i);
+    return values;
+}();
 
 } // namespace
 
@@ -88,46 +99,61 @@ QByteArray seal(const QByteArray &key, QByteArrayView plaintext, QByteArrayView 
 std::optional<QByteArray> open(
     const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare)
 {
+    QByteArray out;
+    if (!open(key, sealed, associated, spare, out))
+        return std::nullopt;
+    return out;
+}
+
+bool open(const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare,
+    QByteArray &plain)
+{
     initialise();
     if (key.size() != keyBytes || sealed.size() < nonceBytes + tagBytes)
-        return std::nullopt;
-    QByteArray out;
-    out.reserve(sealed.size() - nonceBytes - tagBytes + spare);
-    out.resize(sealed.size() - nonceBytes - tagBytes);
+        return false;
+    const qsizetype size = sealed.size() - nonceBytes - tagBytes;
+    plain.reserve(size + spare);
+    plain.resize(size);
     unsigned long long length = 0;
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(out.data()),
-            &length, nullptr, bytes(sealed) + nonceBytes, size_t(sealed.size() - nonceBytes),
-            bytes(associated), size_t(associated.size()), bytes(sealed), bytes(key))
-        != 0)
-        return std::nullopt;
-    return out;
+    return crypto_aead_xchacha20poly1305_ietf_decrypt(
+               reinterpret_cast<unsigned char *>(plain.data()), &length, nullptr,
+               bytes(sealed) + nonceBytes, size_t(sealed.size() - nonceBytes), bytes(associated),
+               size_t(associated.size()), bytes(sealed), bytes(key))
+        == 0;
 }
 
-QByteArray toBase64(QByteArrayView data)
+bool fromBase64(QByteArrayView text, QByteArray &out)
 {
-    initialise();
-    constexpr int variant = sodium_base64_VARIANT_ORIGINAL;
-    QByteArray out(
-        qsizetype(sodium_base64_ENCODED_LEN(size_t(data.size()), variant)), Qt::Uninitialized);
-    sodium_bin2base64(out.data(), size_t(out.size()), bytes(data), size_t(data.size()), variant);
-    out.chop(1); // its terminating NUL
-    return out;
-}
-
-std::optional<QByteArray> fromBase64(QByteArrayView text)
-{
-    initialise();
-    QByteArray out(text.size() / 4 * 3 + 3, Qt::Uninitialized);
-    size_t length = 0;
-    const char *end = nullptr;
-    if (sodium_base642bin(reinterpret_cast<unsigned char *>(out.data()), size_t(out.size()),
-            text.data(), size_t(text.size()), nullptr, &length, &end,
-            sodium_base64_VARIANT_ORIGINAL)
-            != 0
-        || end != text.data() + text.size())
-        return std::nullopt;
-    out.truncate(qsizetype(length));
-    return out;
+    const qsizetype size = text.size();
+    if (size % 4 != 0)
+        return false;
+    const int padding = size == 0 ? 0 : text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
+    out.resize(size / 4 * 3 - padding);
+    const auto *in = reinterpret_cast<const quint8 *>(text.data());
+    auto *to = reinterpret_cast<quint8 *>(out.data());
+    const qsizetype whole = size - (padding ? 4 : 0);
+    quint32 invalid = 0;
+    for (qsizetype i = 0; i < whole; i += 4) {
+        const quint32 a = base64Values[in[i]], b = base64Values[in[i + 1]],
+                      c = base64Values[in[i + 2]], d = base64Values[in[i + 3]];
+        invalid |= a | b | c | d;
+        const quint32 bits = a << 18 | b << 12 | c << 6 | d;
+        to[0] = quint8(bits >> 16);
+        to[1] = quint8(bits >> 8);
+        to[2] = quint8(bits);
+        to += 3;
+    }
+    if (padding) {
+        const quint8 *last = in + whole;
+        const quint32 a = base64Values[last[0]], b = base64Values[last[1]],
+                      c = padding == 1 ? base64Values[last[2]] : 0;
+        invalid |= a | b | c;
+        const quint32 bits = a << 18 | b << 12 | c << 6;
+        *to++ = quint8(bits >> 16);
+        if (padding == 1)
+            *to = quint8(bits >> 8);
+    }
+    return !(invalid & 0x80);
 }
 
 } // namespace SealedBox

@@ -37,9 +37,15 @@ QByteArray seal(const QByteArray &key, QByteArrayView plaintext, QByteArrayView 
 // that reads ahead.
 std::optional<QByteArray> open(
     const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare = 0);
+// The same into `plain`, whose memory is used again: for a reader of
+// thousands of lines. False, with `plain` undefined, when it does not open.
+bool open(const QByteArray &key, QByteArrayView sealed, QByteArrayView associated, qsizetype spare,
+    QByteArray &plain);
 
-// Base64 as the journal's lines carry it, in one pass.
-QByteArray toBase64(QByteArrayView bytes);
-std::optional<QByteArray> fromBase64(QByteArrayView text);
+// Strict Base64 (padded, nothing but the alphabet), as the journal's lines
+// carry it. libsodium's and Qt's
+// decoders go a character at a time; a journal is megabytes of it.
+// Into `out`, whose memory is used again; false when the text is not Base64.
+bool fromBase64(QByteArrayView text, QByteArray &out);
 
 } // namespace SealedBox

@@ -6,6 +6,10 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+
 #include <unistd.h>
 
 namespace {
@@ -28,7 +32,20 @@ QByteArray SharedJournalReader::headerLine(const QByteArray &epoch)
 QByteArray SharedJournalReader::place(
     const QByteArray &machine, const QByteArray &epoch, qint64 line)
 {
-    return machine + '/' + epoch + '/' + QByteArray::number(line);
+    QByteArray out;
+    placeInto(out, machine, epoch, line);
+    return out;
+}
+
+void SharedJournalReader::placeInto(
+    QByteArray &out, const QByteArray &machine, const QByteArray &epoch, qint64 line)
+{
+    char number[24];
+    const auto end = std::to_chars(std::begin(number), std::end(number), line).ptr;
+    out.resize(0);
+    out.reserve(machine.size() + epoch.size() + 2 + qsizetype(sizeof number));
+    out.append(machine).append('/').append(epoch).append('/').append(
+        number, qsizetype(end - number));
 }
 
 QByteArray SharedJournalReader::parseHeader(QByteArrayView line)
@@ -73,16 +90,20 @@ SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
     const QByteArray bytes = file.readAll();
     qsizetype at = 0;
     QString why;
+    // One buffer for each step, used again by every line.
+    QByteArray sealed;
+    QByteArray plain;
+    QByteArray where;
+    batch.events.reserve(std::count(bytes.cbegin(), bytes.cend(), '\n'));
     while (at < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', at);
         if (end < 0)
             break;
-        const QByteArrayView line(bytes.constData() + at, end - at);
-        const auto sealed = SealedBox::fromBase64(line);
-        const auto plain = sealed ? SealedBox::open(key, *sealed,
-                               place(m_machine, m_epoch, m_nextLine), SyncEvent::padding)
-                                  : std::nullopt;
-        auto event = plain ? SyncEvent::decode(*plain, m_machine, &why) : std::nullopt;
+        placeInto(where, m_machine, m_epoch, m_nextLine);
+        const bool opened
+            = SealedBox::fromBase64(QByteArrayView(bytes.constData() + at, end - at), sealed)
+            && SealedBox::open(key, sealed, where, SyncEvent::padding, plain);
+        auto event = opened ? SyncEvent::decode(plain, m_machine, &why) : std::nullopt;
         if (event)
             batch.events.append(std::move(*event));
         else

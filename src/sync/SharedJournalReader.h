@@ -38,6 +38,9 @@ public:
 
     static QByteArray headerLine(const QByteArray &epoch);
     static QByteArray place(const QByteArray &machine, const QByteArray &epoch, qint64 line);
+    // The same into `out`, whose memory is used again.
+    static void placeInto(
+        QByteArray &out, const QByteArray &machine, const QByteArray &epoch, qint64 line);
     // The epoch a header line names; empty when it is not one.
     static QByteArray parseHeader(QByteArrayView line);
 

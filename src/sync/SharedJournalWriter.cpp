@@ -38,7 +38,7 @@ SharedJournalWriter::~SharedJournalWriter()
 QByteArray SharedJournalWriter::sealLine(const SyncEvent &event, qint64 line) const
 {
     const QByteArray place = SharedJournalReader::place(m_folder.machine(), m_epoch, line);
-    return SealedBox::toBase64(SealedBox::seal(m_key, event.encode(), place)) + '\n';
+    return SealedBox::seal(m_key, event.encode(), place).toBase64() + '\n';
 }
 
 bool SharedJournalWriter::open(QList<SyncEvent> *written, QString *error)

@@ -115,13 +115,16 @@ std::optional<SyncEvent> SyncEvent::decode(
     if (!stamp || stamp->machine != machine)
         return fail("not a stamp of this machine");
     event.stamp = *stamp;
-    const QString op = stringField(object, "op");
-    if (op == QLatin1String("hello")) {
+    // Compared where it lies, with nothing made of it.
+    std::string_view op;
+    if (object["op"].get_string().get(op) != simdjson::SUCCESS)
+        return fail("no change named");
+    if (op == "hello") {
         event.op = Op::hello;
         event.name = stringField(object, "name");
         return event;
     }
-    if (op == QLatin1String("forget")) {
+    if (op == "forget") {
         event.op = Op::forget;
         simdjson::dom::array gone;
         if (object["gone"].get_array().get(gone) != simdjson::SUCCESS
@@ -143,13 +146,13 @@ std::optional<SyncEvent> SyncEvent::decode(
     event.key = stringField(object, "k");
     if (event.key.isEmpty())
         return fail("no key");
-    if (op == QLatin1String("keep")) {
+    if (op == "keep") {
         event.op = Op::keep;
         if (object["kept"].get_bool().get(event.kept) != simdjson::SUCCESS)
             return fail("no keep mark");
         return event;
     }
-    if (op == QLatin1String("put")) {
+    if (op == "put") {
         event.op = Op::put;
         simdjson::dom::object clip;
         QString why;

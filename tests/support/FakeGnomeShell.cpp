@@ -23,7 +23,8 @@ FakeGnomeShell::FakeGnomeShell()
 {
     m_thread.start();
     moveToThread(&m_thread);
-    m_valid = m_bus.registerObject(GnomeShellBus::path, this, QDBusConnection::ExportAllSlots)
+    m_valid = m_bus.registerObject(GnomeShellBus::path, this,
+                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
         && joinBus();
 }
 
@@ -49,6 +50,8 @@ bool FakeGnomeShell::fromProgram()
 
 void FakeGnomeShell::emitToProgram(const QString &name, const QVariantList &arguments)
 {
+    if (m_away)
+        return;
     const QString program = m_bus.interface()->serviceOwner(SessionBus::serviceName).value();
     QDBusMessage signal = QDBusMessage::createTargetedSignal(
         program, GnomeShellBus::path, GnomeShellBus::interface, name);
@@ -65,6 +68,7 @@ void FakeGnomeShell::copy(const QList<Offer> &offers)
     {
         const QMutexLocker lock(&m_mutex);
         m_offers = offers;
+        m_ownedByProgram = false;
         serial = ++m_serial;
     }
     emitToProgram(GnomeShellBus::Member::clipboardChanged, { serial, types, false });
@@ -101,10 +105,14 @@ std::optional<QByteArray> FakeGnomeShell::readAnswer(const QDBusMessage &reply)
     return bytes;
 }
 
-void FakeGnomeShell::setFocusedWindow(quint64 id, uint pid)
+void FakeGnomeShell::setFocusedWindow(quint64 id, uint pid, bool quietly)
 {
-    const QMutexLocker lock(&m_mutex);
-    m_focused = { id, pid };
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_focused = { id, pid };
+    }
+    if (!quietly)
+        emitToProgram(GnomeShellBus::Member::focusedWindowChanged, { qulonglong(id), pid });
 }
 
 void FakeGnomeShell::takeChord(const QString &accelerator)
@@ -115,13 +123,30 @@ void FakeGnomeShell::takeChord(const QString &accelerator)
 
 void FakeGnomeShell::pressShortcut(const QString &name)
 {
-    emitToProgram(GnomeShellBus::Member::shortcutActivated, { name });
+    std::pair<quint64, uint> focused;
+    {
+        const QMutexLocker lock(&m_mutex);
+        focused = m_focused;
+    }
+    emitToProgram(GnomeShellBus::Member::shortcutActivated,
+        { name, qulonglong(focused.first), focused.second });
 }
 
 FakeGnomeShell::Asked FakeGnomeShell::asked() const
 {
     const QMutexLocker lock(&m_mutex);
     return m_asked;
+}
+
+uint FakeGnomeShell::GetClipboard(QStringList &mimeTypes, bool &ownedByProgram)
+{
+    if (!fromProgram())
+        return 0;
+    const QMutexLocker lock(&m_mutex);
+    for (const Offer &offer : std::as_const(m_offers))
+        mimeTypes.append(offer.type);
+    ownedByProgram = m_ownedByProgram;
+    return m_serial;
 }
 
 void FakeGnomeShell::ReadClipboard(
@@ -170,6 +195,7 @@ uint FakeGnomeShell::SetClipboard(const QStringList &mimeTypes, uint token)
     {
         const QMutexLocker lock(&m_mutex);
         m_offers = { { mimeTypes.value(0), bytes } };
+        m_ownedByProgram = true;
         serial = ++m_serial;
     }
     emitToProgram(GnomeShellBus::Member::clipboardChanged,
@@ -182,6 +208,7 @@ qulonglong FakeGnomeShell::GetFocusedWindow(QString &wmClass, QString &sandboxed
     if (!fromProgram())
         return 0;
     const QMutexLocker lock(&m_mutex);
+    ++m_asked.focusQueries;
     wmClass = QStringLiteral("gedit");
     sandboxedAppId.clear();
     pid = m_focused.second;

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -31,6 +32,8 @@ class FakeGnomeShell : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "io.github.quillstack.Shell1")
+    // As GNOME 43's companion says when false.
+    Q_PROPERTY(bool OffersEveryType MEMBER m_offersEveryType)
 public:
     struct Offer
     {
@@ -40,13 +43,15 @@ public:
     };
     // What the program asked for: the types ReadClipboard was asked for, in
     // order; each SetClipboard's types and token; the windows it activated;
-    // the accelerators of the latest SetShortcuts (open-history, open-kept).
+    // the accelerators of the latest SetShortcuts (open-history, open-kept);
+    // how often it asked which window has the keyboard.
     struct Asked
     {
         QStringList reads;
         QList<std::pair<QStringList, uint>> offers;
         QList<quint64> activations;
         std::optional<std::pair<QString, QString>> shortcuts;
+        int focusQueries = 0;
     };
 
     // Takes the companion's name on a connection of its own; isValid() says
@@ -55,22 +60,26 @@ public:
     ~FakeGnomeShell() override;
 
     bool isValid() const { return m_valid; }
-    // Lets go of the name, as a disabled companion does, and takes it again.
-    void leaveBus() { m_bus.unregisterService(GnomeShellBus::service); }
-    bool joinBus() { return m_bus.registerService(GnomeShellBus::service); }
+    void setOffersEveryType(bool every) { m_offersEveryType = every; }
+    // Lets go of the name and says nothing, as a disabled companion does,
+    // and takes it again.
+    void leaveBus() { m_away = m_bus.unregisterService(GnomeShellBus::service); }
+    bool joinBus() { return !(m_away = !m_bus.registerService(GnomeShellBus::service)); }
 
     // Another program copies.
     void copy(const QList<Offer> &offers);
     // A program pastes the given type from our offer with this token, as
     // the shell asks for it; none when Send failed, and its error then.
     std::optional<QByteArray> paste(uint token, const QString &type, QString *error = nullptr);
-    void setFocusedWindow(quint64 id, uint pid);
+    // Another window has the keyboard; told to the program unless quietly.
+    void setFocusedWindow(quint64 id, uint pid, bool quietly = false);
     void takeChord(const QString &accelerator);
     void pressShortcut(const QString &name);
 
     Asked asked() const;
 
 public slots:
+    uint GetClipboard(QStringList &mimeTypes, bool &ownedByProgram);
     void ReadClipboard(uint serial, const QString &mimeType, const QDBusUnixFileDescriptor &fd);
     uint SetClipboard(const QStringList &mimeTypes, uint token);
     qulonglong GetFocusedWindow(QString &wmClass, QString &sandboxedAppId, uint &pid);
@@ -87,11 +96,14 @@ private:
     QThread m_thread;
     QDBusConnection m_bus;
     bool m_valid = false;
+    std::atomic<bool> m_away = false;
+    std::atomic<bool> m_offersEveryType = true;
     WaylandClipboardWriter m_writer;
 
     mutable QMutex m_mutex;
     uint m_serial = 0;
     QList<Offer> m_offers;
+    bool m_ownedByProgram = false;
     QList<QDBusUnixFileDescriptor> m_held;
     Asked m_asked;
     std::pair<quint64, uint> m_focused;

@@ -2,6 +2,7 @@
 // The companion's logic against small stand-ins for the shell's libraries:
 // who may call it, what it tells whom, and what it asks of the shell.
 import assert from 'node:assert/strict';
+import {register} from 'node:module';
 import test from 'node:test';
 
 import {Companion, normalizeAccelerator} from '../core.mjs';
@@ -57,8 +58,9 @@ class SelectionSource {
 
 // A session: the bus, the selection, the window manager and the settings,
 // each recording what the companion did to it.
+// entryPoint: the companion is left to an entry point to make.
 function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = false,
-    lazySources = true} = {}) {
+    lazySources = true, entryPoint = false} = {}) {
     const s = {
         owner, signals: [], timers: new Map(), nextTimer: 1, keybindings: new Map(),
         settings: new Map(), activated: [], keyEvents: [], transfers: [], sends: [], splices: [],
@@ -221,6 +223,12 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
         global: {
             display: {get_selection: () => s.selection, get focus_window() {
                 return s.focus;
+            }, connect(name, handler) {
+                s.focusHandler = name === 'notify::focus-window' ? handler : null;
+                return 5;
+            }, disconnect(id) {
+                if (id === 5)
+                    s.focusHandler = null;
             }},
             get_window_actors: () => s.windows.map(w => ({meta_window: w})),
         },
@@ -229,9 +237,12 @@ function session({owner = QUILLSTACK, takenChords = [], addKeybindingFails = fal
         interfaceXml: '<node/>',
         keybindingSchemas: ['org.gnome.desktop.wm.keybindings', 'org.example.absent'],
     };
-    s.companion = new Companion(env);
-    s.companion.enable();
-    if (owner)
+    s.env = env;
+    if (!entryPoint) {
+        s.companion = new Companion(env);
+        s.companion.enable();
+    }
+    if (owner && !entryPoint)
         s.appear();
     // One method call, as the bus would deliver it; resolves to the answer.
     s.closed = [];
@@ -262,7 +273,7 @@ test('only the owner of Quillstack\'s name is answered', () => {
         ['Quillstack before the watch saw it', QUILLSTACK, QUILLSTACK, false, false],
         ['nobody owns the name', null, STRANGER, false, true],
     ];
-    const calls = [['GetFocusedWindow', []], ['ActivateWindow', [5]],
+    const calls = [['GetFocusedWindow', []], ['GetClipboard', []], ['ActivateWindow', [5]],
         ['SetClipboard', [['text/plain'], 1]], ['ReadClipboard', [0, 'text/plain', 0]],
         ['SetShortcuts', ['<Super>v', '']], ['PressChord', [[0xffe3]]]];
     for (const [name, owner, sender, seen, denied] of rows) {
@@ -285,9 +296,13 @@ test('only the owner of Quillstack\'s name is answered', () => {
 test('clipboard owners are announced to Quillstack alone, in order', () => {
     const s = session();
     s.copy('text/plain;charset=utf-8', 'text/html');
+    assert.deepEqual(s.call('GetClipboard', []).value,
+        [1, ['text/plain;charset=utf-8', 'text/html'], false]);
     s.selection.set_owner(PRIMARY, {get_mimetypes: () => ['text/plain']});
     assert.deepEqual(s.call('SetClipboard', [['image/png', 'x-kde-passwordManagerHint'], 9]),
         {value: [2]});
+    assert.deepEqual(s.call('GetClipboard', []).value,
+        [2, ['image/png', 'x-kde-passwordManagerHint'], true]);
     s.copy('text/uri-list');
     s.selection.set_owner(CLIPBOARD, null);
     s.vanish();
@@ -300,6 +315,7 @@ test('clipboard owners are announced to Quillstack alone, in order', () => {
     ]);
     // Counted while Quillstack was away, so its next read is not taken for stale.
     s.appear();
+    assert.deepEqual(s.call('GetClipboard', []).value, [5, ['text/plain'], false]);
     assert.equal(s.call('ReadClipboard', [5, 'text/plain', 0]).value, null);
 });
 
@@ -343,6 +359,7 @@ test('an offer asks Quillstack for the bytes only as a program pastes', () => {
     const s = session();
     s.call('SetClipboard', [['text/plain', 'image/png'], 31]);
     assert.deepEqual(s.sends, []);
+    assert.equal(s.getProperty(s.bus, QUILLSTACK, '', '', 'OffersEveryType').value, true);
     const source = s.companion._ownSource;
     let read;
     source.vfunc_read_async('image/png', null, (src, result) => {
@@ -361,6 +378,7 @@ test('where the shell cannot ask later, the first type is fetched at once', () =
     ];
     for (const [name, outcome, expected] of rows) {
         const s = session({lazySources: false});
+        assert.equal(s.getProperty(s.bus, QUILLSTACK, '', '', 'OffersEveryType').value, false);
         const answer = s.call('SetClipboard', [['text/html', 'text/plain'], 5]);
         assert.deepEqual(s.sends, [{dest: QUILLSTACK, method: 'Send', args: [5, 'text/html']}]);
         assert.deepEqual(answer, {}, name);
@@ -401,10 +419,11 @@ test('shortcuts already held by the shell are refused', () => {
         assert.deepEqual([...s.keybindings.keys()], bound, name);
         assert.deepEqual(s.settings.get('open-history'),
             bound.includes('open-history') ? [history] : [], name);
+        s.focus = window(6, 'xterm', 300);
         for (const key of bound)
             s.keybindings.get(key)();
-        assert.deepEqual(s.signals.map(x => [x.destination, x.args[0]]),
-            bound.map(key => [QUILLSTACK, key]), name);
+        assert.deepEqual(s.signals.map(x => [x.destination, x.name, x.args]),
+            bound.map(key => [QUILLSTACK, 'ShortcutActivated', [key, 6, 300]]), name);
     }
     assert.equal(normalizeAccelerator('<Shift><Primary>V'), '<control><shift>v');
     assert.equal(normalizeAccelerator('<Ctrl>'), null);
@@ -414,7 +433,15 @@ test('the focused window is found again and a chord pressed in order', () => {
     const s = session();
     assert.deepEqual(s.call('GetFocusedWindow', []).value, [0, '', '', 0]);
     s.windows = [window(4, 'xterm', 300), window(8, 'org.gnome.gedit', -1)];
-    s.focus = s.windows[1];
+    for (const focus of [s.windows[0], null, s.windows[1]]) {
+        s.focus = focus;
+        s.focusHandler();
+    }
+    assert.deepEqual(s.signals.map(x => [x.destination, x.name, x.args]), [
+        [QUILLSTACK, 'FocusedWindowChanged', [4, 300]],
+        [QUILLSTACK, 'FocusedWindowChanged', [0, 0]],
+        [QUILLSTACK, 'FocusedWindowChanged', [8, 0]],
+    ]);
     assert.deepEqual(s.call('GetFocusedWindow', []).value, [8, 'org.gnome.gedit', '', 0]);
     assert.deepEqual(s.call('ActivateWindow', [4]).value, [true]);
     assert.deepEqual(s.call('ActivateWindow', [99]).value, [false]);
@@ -430,6 +457,46 @@ test('disabling lets go of what the companion took', () => {
     s.call('ReadClipboard', [1, 'text/plain', 0]);
     s.companion.disable();
     assert.equal(s.keybindings.size, 0);
+    assert.equal(s.focusHandler, null);
     assert.equal(s.transfers[0].stream.closes, 1);
     assert.deepEqual(s.selection.get_mimetypes(CLIPBOARD), []);
+});
+
+// GNOME 45 is not installable here: its entry point runs under Node, the
+// shell's modules mapped to these stand-ins (shell-modules.mjs).
+test('the GNOME 45 entry point enables and disables the companion', async () => {
+    const s = session({entryPoint: true});
+    const {Gio, GLib} = s.env;
+    globalThis.quillstackShellModules = {
+        'gi://Clutter': s.env.Clutter, 'gi://GObject': s.env.GObject, 'gi://Meta': s.env.Meta,
+        'gi://Shell': s.env.Shell, 'gi://Gio': {...Gio, DBus: {session: s.bus}},
+        'gi://GLib': {...GLib, file_get_contents: path => [true, Buffer.from(`<node path="${path}"/>`)]},
+        'resource:///org/gnome/shell/ui/main.js': s.Main,
+        'resource:///org/gnome/shell/extensions/extension.js': {Extension: class {
+            constructor(metadata) {
+                this.path = metadata.path;
+            }
+
+            getSettings() {
+                return s.env.settings;
+            }
+        }},
+    };
+    register('./shell-modules.mjs', import.meta.url);
+    const {default: QuillstackExtension} = await import('../gnome45/extension.js');
+    const nodeGlobal = globalThis.global;
+    globalThis.global = s.env.global;
+    try {
+        const extension = new QuillstackExtension({path: '/extensions/quillstack'});
+        extension.enable();
+        s.appear();
+        s.copy('text/plain');
+        s.call('SetShortcuts', ['<Super>v', '']);
+        assert.deepEqual(s.signals.map(x => x.name), ['ClipboardChanged']);
+        assert.deepEqual([...s.keybindings.keys()], ['open-history']);
+        extension.disable();
+        assert.equal(s.keybindings.size + (s.focusHandler ? 1 : 0), 0);
+    } finally {
+        globalThis.global = nodeGlobal;
+    }
 });

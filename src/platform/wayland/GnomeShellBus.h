@@ -17,9 +17,11 @@ inline const QString extensionUuid = QStringLiteral("quillstack@quillstack.githu
 
 namespace Member {
 inline const QString clipboardChanged = QStringLiteral("ClipboardChanged");
+inline const QString getClipboard = QStringLiteral("GetClipboard");
 inline const QString readClipboard = QStringLiteral("ReadClipboard");
 inline const QString setClipboard = QStringLiteral("SetClipboard");
 inline const QString getFocusedWindow = QStringLiteral("GetFocusedWindow");
+inline const QString focusedWindowChanged = QStringLiteral("FocusedWindowChanged");
 inline const QString activateWindow = QStringLiteral("ActivateWindow");
 inline const QString setShortcuts = QStringLiteral("SetShortcuts");
 inline const QString shortcutActivated = QStringLiteral("ShortcutActivated");
@@ -36,6 +38,10 @@ namespace Shortcut {
 inline const QString openHistory = QStringLiteral("open-history");
 inline const QString openKept = QStringLiteral("open-kept");
 } // namespace Shortcut
+
+// A type of no content in our offers made outside the companion, by which
+// their announcement is known as our own.
+inline const QString ownOfferType = QStringLiteral("application/x-quillstack-offer");
 
 // What the companion asks for the bytes of our own offer.
 inline const QString sourcePath = QStringLiteral("/io/github/quillstack/ShellSource");

@@ -17,11 +17,11 @@ GnomeShellClipboardReader::~GnomeShellClipboardReader()
     stop();
 }
 
-void GnomeShellClipboardReader::announce(quint32 serial, const QStringList &types)
+void GnomeShellClipboardReader::announce(quint32 serial, const QStringList &types, bool initial)
 {
     {
         const std::lock_guard lock(m_mutex);
-        m_pending = Announcement { serial, types, m_epoch };
+        m_pending = Announcement { serial, types, m_epoch, initial };
     }
     if (isRunning())
         m_connection->wake();
@@ -70,15 +70,15 @@ void GnomeShellClipboardReader::process(const Announcement &announcement)
 {
     // A program that copies empties the clipboard first, and the copy is
     // announced right after: that is no owner gone, whose copy we put back.
-    if (announcement.types.isEmpty()) {
+    if (announcement.types.isEmpty() && !announcement.initial) {
         if (!newerAnnounced())
             m_connection->waitForWake(ClipboardPipe::supersededStall);
         if (newerAnnounced())
             return;
     }
     // An empty clipboard: its owner quit (programs almost never clear it).
-    ClipboardSnapshot snapshot { {}, announcement.epoch, false, announcement.types.isEmpty(),
-        announcement.serial };
+    ClipboardSnapshot snapshot { {}, announcement.epoch, announcement.initial,
+        announcement.types.isEmpty(), announcement.serial };
     const auto overtaken = [this, &announcement] { return m_epoch != announcement.epoch; };
     if (!announcement.types.isEmpty()) {
         ClipboardFetcher fetcher(

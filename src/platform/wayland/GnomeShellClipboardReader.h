@@ -25,8 +25,9 @@ public:
     ~GnomeShellClipboardReader() override;
 
     // Another program copied: the companion's serial and the types offered
-    // (none: the clipboard was emptied). Any thread.
-    void announce(quint32 serial, const QStringList &types);
+    // (none: the clipboard was emptied); initial for what was there before
+    // we started. Any thread.
+    void announce(quint32 serial, const QStringList &types, bool initial = false);
     // Our own write: every copy announced before it is outdated. Returns the new epoch.
     quint64 write();
 
@@ -36,6 +37,7 @@ private:
         quint32 serial = 0;
         QStringList types;
         quint64 epoch = 0;
+        bool initial = false;
     };
 
     ClipboardConnection &connection() const override;

@@ -151,6 +151,14 @@ void GnomeShellHotkeyRegistrar::setCompanion(bool present)
 
 void GnomeShellHotkeyRegistrar::onShortcutActivated(const QString &name)
 {
+    // The workspace hears of the same press, with the window that had the
+    // keyboard: told after it, the panel opens over that window.
+    QMetaObject::invokeMethod(
+        this, [this, name] { pressed(name); }, Qt::QueuedConnection);
+}
+
+void GnomeShellHotkeyRegistrar::pressed(const QString &name)
+{
     if (!m_companion)
         return;
     // Copies: a handler may register or unregister shortcuts.

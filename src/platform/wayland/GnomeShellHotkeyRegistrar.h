@@ -60,6 +60,7 @@ private:
     // Hands the shell the keys of every registration; the names it refused.
     QStringList bind();
     void setCompanion(bool present);
+    void pressed(const QString &name);
 
     QDBusConnection m_bus;
     std::unique_ptr<GlobalHotkeys::HotkeyRegistrar> m_fallback;

@@ -5,26 +5,73 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 
 GnomeShellWorkspace::GnomeShellWorkspace(const QDBusConnection &bus, QObject *parent)
     : Workspace(parent)
     , m_bus(bus)
+    , m_watcher(new QDBusServiceWatcher(
+          GnomeShellBus::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
+    // Naming the companion's service drops signals anyone else sends us.
+    m_bus.connect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::focusedWindowChanged, this,
+        SLOT(onFocusedWindowChanged(qulonglong, uint)));
+    m_bus.connect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::shortcutActivated, this,
+        SLOT(onShortcutActivated(QString, qulonglong, uint)));
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](const QString &, const QString &, const QString &newOwner) {
+            if (!newOwner.isEmpty())
+                askForFocusedWindow();
+        });
+    askForFocusedWindow();
+}
+
+GnomeShellWorkspace::~GnomeShellWorkspace()
+{
+    m_bus.disconnect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::focusedWindowChanged, this,
+        SLOT(onFocusedWindowChanged(qulonglong, uint)));
+    m_bus.disconnect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::shortcutActivated, this,
+        SLOT(onShortcutActivated(QString, qulonglong, uint)));
+}
+
+void GnomeShellWorkspace::askForFocusedWindow()
+{
+    const quint64 changesBefore = m_focusChanges;
+    auto *answer = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {})), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+        [this, changesBefore](QDBusPendingCallWatcher *call) {
+            call->deleteLater();
+            const QDBusPendingReply<qulonglong, QString, QString, uint> reply = *call;
+            if (!reply.isError() && m_focusChanges == changesBefore)
+                onFocusedWindowChanged(reply.argumentAt<0>(), reply.argumentAt<3>());
+        });
+}
+
+void GnomeShellWorkspace::onFocusedWindowChanged(qulonglong id, uint pid)
+{
+    ++m_focusChanges;
+    m_focusedId = id;
+    m_focusedPid = pid;
+}
+
+void GnomeShellWorkspace::onShortcutActivated(const QString &, qulonglong id, uint pid)
+{
+    onFocusedWindowChanged(id, pid);
 }
 
 std::optional<RunningWindow> GnomeShellWorkspace::frontmostWindow()
 {
-    const QDBusMessage reply
-        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {}), QDBus::Block,
-            focusedWindowTimeout);
-    const QVariantList answer = reply.arguments();
-    if (reply.type() != QDBusMessage::ReplyMessage || answer.size() < 4)
+    if (m_focusedId == 0 || m_focusedPid == uint(QCoreApplication::applicationPid()))
         return std::nullopt;
-    const quint64 id = answer.at(0).toULongLong();
-    const qint64 pid = answer.at(3).toUInt();
-    if (id == 0 || pid == QCoreApplication::applicationPid())
-        return std::nullopt;
-    return RunningWindow { id, pid > 0 ? std::optional<qint64>(pid) : std::nullopt };
+    return RunningWindow { m_focusedId,
+        m_focusedPid > 0 ? std::optional<qint64>(m_focusedPid) : std::nullopt };
 }
 
 void GnomeShellWorkspace::activate(const RunningWindow &window)

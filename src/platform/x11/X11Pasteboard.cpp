@@ -46,8 +46,20 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // epoch, so the epoch moves before the claim: a program that copies right
     // after it would otherwise be stamped with the old one and dropped.
     const quint64 epoch = x11Reader().noteOwnWrite(m_ownWindow);
+    claimClipboard(offeredRepresentations(contents));
+
+    // Qt's window that owns the clipboard is made at the first write.
+    if (const quint32 owner = currentQtOwner(); owner && owner != m_ownWindow) {
+        m_ownWindow = owner;
+        x11Reader().noteOwnWindow(owner);
+    }
+    takeOwnContents(contents, epoch);
+}
+
+void X11Pasteboard::claimClipboard(const QList<std::pair<QString, QByteArray>> &offered)
+{
     auto *mimeData = new QMimeData;
-    for (const auto &[type, bytes] : offeredRepresentations(contents)) {
+    for (const auto &[type, bytes] : offered) {
         // Text as text, so that Qt also offers UTF8_STRING, STRING and TEXT.
         if (type == PasteboardType::plainText)
             mimeData->setText(QString::fromUtf8(bytes));
@@ -62,18 +74,6 @@ void X11Pasteboard::setContents(const PasteboardContents &contents)
     // Qt takes the selection before returning; an empty QMimeData still
     // takes it, so that a cleared clipboard is ours and not an owner change.
     QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
-
-    // Qt's window that owns the clipboard is made at the first write.
-    if (const quint32 owner = currentQtOwner(); owner && owner != m_ownWindow) {
-        m_ownWindow = owner;
-        x11Reader().noteOwnWindow(owner);
-    }
-    takeOwnContents(contents, epoch);
-}
-
-bool X11Pasteboard::isOwnEcho(const ClipboardSnapshot &snapshot) const
-{
-    return snapshot.origin != XCB_NONE && snapshot.origin == m_ownWindow;
 }
 
 xcb_connection_t *X11Pasteboard::qtConnection()

@@ -18,8 +18,11 @@ public:
     void setContents(const PasteboardContents &contents) override;
     bool restoreContents(const PasteboardContents &contents) override;
 
+    // Makes Qt's X11 connection the owner of CLIPBOARD, offering these types,
+    // text also in X11's own text forms.
+    static void claimClipboard(const QList<std::pair<QString, QByteArray>> &offered);
+
 private:
-    bool isOwnEcho(const ClipboardSnapshot &snapshot) const override;
     X11ClipboardReader &x11Reader() const;
     // Qt's own connection to the X server, or null off X11.
     static xcb_connection_t *qtConnection();
