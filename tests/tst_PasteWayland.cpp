@@ -5,6 +5,7 @@
 #include "app/PasteAfterChoosing.h"
 #include "app/PasteKeys.h"
 #include "app/SessionBus.h"
+#include "app/Workspace.h"
 #include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
@@ -190,6 +191,12 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
     }
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(hasKeyboard(keys, appId, xterm), 10000);
+    // The workspace, which the panel asks which window it opens over, may
+    // hear of the change a moment later.
+    const quint64 target = keys.keyboardFocus()->window.windowId;
+    QTRY_VERIFY_WITH_TIMEOUT(program.workspace().frontmostWindow()
+            && program.workspace().frontmostWindow()->windowId == target,
+        10000);
 
     QSignalSpy finished(&app.paste(), &PasteAfterChoosing::finished);
     for (const bool paste : { false, true }) {
