@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 namespace {
 
@@ -13,7 +15,7 @@ constexpr uint keysymControlL = 0xffe3;
 constexpr uint keysymShiftL = 0xffe1;
 constexpr uint keysymV = 0x0076;
 
-// The companion answers from the shell's main loop at once; a shell too
+// The companion presses from the shell's main loop at once; a shell too
 // busy for this long would miss the moment for the paste anyway.
 constexpr int answerTimeoutMs = 250;
 
@@ -23,27 +25,55 @@ GnomeShellPasteKeys::GnomeShellPasteKeys(const QDBusConnection &bus, QObject *pa
     : PasteKeys(parent)
     , m_bus(bus)
 {
+    // Naming the companion's service drops signals anyone else sends us.
+    m_bus.connect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::focusedWindowChanged, this,
+        SLOT(onFocusedWindowChanged(qulonglong, uint)));
+    askForFocusedWindow();
+}
+
+GnomeShellPasteKeys::~GnomeShellPasteKeys()
+{
+    m_bus.disconnect(GnomeShellBus::service, GnomeShellBus::path, GnomeShellBus::interface,
+        GnomeShellBus::Member::focusedWindowChanged, this,
+        SLOT(onFocusedWindowChanged(qulonglong, uint)));
+}
+
+void GnomeShellPasteKeys::onFocusedWindowChanged(qulonglong, uint)
+{
+    // The announcement has no names, and the chord depends on them: until
+    // they are known there is no window to press into.
+    m_focus.reset();
+    askForFocusedWindow();
+}
+
+void GnomeShellPasteKeys::askForFocusedWindow()
+{
+    const quint64 asked = ++m_focusChanges;
+    auto *answer = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {})), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+        [this, asked](QDBusPendingCallWatcher *call) {
+            call->deleteLater();
+            const QDBusPendingReply<qulonglong, QString, QString, uint> reply = *call;
+            // A later announcement has its own question under way.
+            if (reply.isError() || asked != m_focusChanges || reply.argumentAt<0>() == 0)
+                return;
+            const uint pid = reply.argumentAt<3>();
+            QStringList names;
+            for (const QString &name : { reply.argumentAt<1>(), reply.argumentAt<2>() }) {
+                if (!name.isEmpty())
+                    names.append(name);
+            }
+            m_focus = Focus { RunningWindow { reply.argumentAt<0>(),
+                                  pid > 0 ? std::optional<qint64>(pid) : std::nullopt },
+                names, pid == uint(QCoreApplication::applicationPid()) };
+        });
 }
 
 std::optional<PasteKeys::Focus> GnomeShellPasteKeys::keyboardFocus()
 {
-    const QDBusMessage reply
-        = m_bus.call(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {}), QDBus::Block,
-            answerTimeoutMs);
-    const QVariantList answer = reply.arguments();
-    if (reply.type() != QDBusMessage::ReplyMessage || answer.size() < 4)
-        return std::nullopt;
-    const quint64 id = answer.at(0).toULongLong();
-    if (id == 0)
-        return std::nullopt;
-    const qint64 pid = answer.at(3).toUInt();
-    QStringList names;
-    for (const QVariant &name : { answer.at(1), answer.at(2) }) {
-        if (!name.toString().isEmpty())
-            names.append(name.toString());
-    }
-    return Focus { RunningWindow { id, pid > 0 ? std::optional<qint64>(pid) : std::nullopt }, names,
-        pid == QCoreApplication::applicationPid() };
+    return m_focus;
 }
 
 bool GnomeShellPasteKeys::press(PasteChord chord, QString *error)

@@ -109,8 +109,9 @@ struct WaylandClipboardConnection::Listeners
     static void ownWriteSynced(void *data, wl_callback *callback, uint32_t)
     {
         WaylandClipboardConnection *c = self(data);
+        c->m_ownWriteSyncs.removeOne(callback);
         wl_callback_destroy(callback);
-        if (--c->m_ownWritesInFlight > 0)
+        if (!c->m_ownWriteSyncs.isEmpty())
             return;
         if (c->m_ownWriteSynced)
             c->m_ownWriteSynced();
@@ -146,6 +147,8 @@ WaylandClipboardConnection::~WaylandClipboardConnection()
         for (wl_proxy *offer : m_offers.keys())
             destroyOffer(offer);
         destroySource();
+        for (wl_callback *sync : std::as_const(m_ownWriteSyncs))
+            wl_callback_destroy(sync);
         if (m_device)
             m_control.destroyDevice(m_device);
         if (m_manager)
@@ -267,8 +270,9 @@ void WaylandClipboardConnection::setSelection(
     if (previous)
         m_control.destroySource(previous);
     m_ownSourceCancelled = false;
-    ++m_ownWritesInFlight;
-    wl_callback_add_listener(wl_display_sync(m_display), &Listeners::syncListener, this);
+    wl_callback *sync = wl_display_sync(m_display);
+    m_ownWriteSyncs.append(sync);
+    wl_callback_add_listener(sync, &Listeners::syncListener, this);
     wl_display_flush(m_display);
 }
 

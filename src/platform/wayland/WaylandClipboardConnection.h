@@ -70,7 +70,7 @@ public:
     std::optional<WaylandSelection> takeSelection();
     // True when takeSelection() would hand one out: while our own write is
     // unconfirmed, what arrives may be its echo.
-    bool hasSelection() const { return m_pending && m_ownWritesInFlight == 0; }
+    bool hasSelection() const { return m_pending && m_ownWriteSyncs.isEmpty(); }
     // Done with a selection taken earlier.
     void release(const WaylandSelection &selection);
     // How many selections the compositor has announced so far; any thread.
@@ -123,8 +123,9 @@ private:
     wl_proxy *m_source = nullptr;
     Representations m_served;
     // Syncs sent after our set_selection and not answered yet: the last
-    // selection announced before the answer is ours.
-    int m_ownWritesInFlight = 0;
+    // selection announced before the answer is ours. Kept to be destroyed
+    // if the compositor goes away before it answers.
+    QList<wl_callback *> m_ownWriteSyncs;
     std::function<void()> m_ownWriteSynced;
     bool m_ownSourceCancelled = false;
 
