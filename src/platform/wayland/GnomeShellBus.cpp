@@ -3,6 +3,8 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 namespace GnomeShellBus {
 
@@ -11,6 +13,21 @@ QDBusMessage call(const QString &member, const QVariantList &arguments)
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
     message.setArguments(arguments);
     return message;
+}
+
+void askFocusedWindow(const QDBusConnection &bus, QObject *context,
+    std::function<void(const FocusedWindow &)> answered)
+{
+    auto *answer
+        = new QDBusPendingCallWatcher(bus.asyncCall(call(Member::getFocusedWindow, {})), context);
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, context,
+        [answered = std::move(answered)](QDBusPendingCallWatcher *pending) {
+            pending->deleteLater();
+            const QDBusPendingReply<qulonglong, QString, QString, uint> reply = *pending;
+            if (!reply.isError())
+                answered(FocusedWindow { reply.argumentAt<0>(), reply.argumentAt<1>(),
+                    reply.argumentAt<2>(), reply.argumentAt<3>() });
+        });
 }
 
 bool isGnomeWayland()

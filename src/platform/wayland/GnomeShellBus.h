@@ -4,6 +4,10 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include <functional>
+
+class QObject;
+
 // The GNOME Shell companion on the session bus
 // (extensions/gnome-shell/io.github.quillstack.Shell1.xml): its name, its
 // object and the members we use, and the object we export for it.
@@ -49,6 +53,19 @@ inline const QString sourceInterface = QStringLiteral("io.github.quillstack.Shel
 
 // A call to the companion's object.
 QDBusMessage call(const QString &member, const QVariantList &arguments);
+
+// The window with the keyboard as GetFocusedWindow answers; id 0 for none.
+struct FocusedWindow
+{
+    quint64 id = 0;
+    QString wmClass;
+    QString sandboxedAppId;
+    uint pid = 0;
+};
+// Asks GetFocusedWindow without waiting; `answered` runs in `context`'s
+// thread with the answer, and not at all on an error or once `context` is gone.
+void askFocusedWindow(const QDBusConnection &bus, QObject *context,
+    std::function<void(const FocusedWindow &)> answered);
 // The desktop is GNOME and the session Wayland.
 bool isGnomeWayland();
 // Whether the companion answers on this bus.

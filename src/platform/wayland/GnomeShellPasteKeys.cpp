@@ -5,8 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 
 namespace {
 
@@ -50,24 +48,20 @@ void GnomeShellPasteKeys::onFocusedWindowChanged(qulonglong, uint)
 void GnomeShellPasteKeys::askForFocusedWindow()
 {
     const quint64 asked = ++m_focusChanges;
-    auto *answer = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {})), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this,
-        [this, asked](QDBusPendingCallWatcher *call) {
-            call->deleteLater();
-            const QDBusPendingReply<qulonglong, QString, QString, uint> reply = *call;
+    GnomeShellBus::askFocusedWindow(
+        m_bus, this, [this, asked](const GnomeShellBus::FocusedWindow &focused) {
             // A later announcement has its own question under way.
-            if (reply.isError() || asked != m_focusChanges || reply.argumentAt<0>() == 0)
+            if (asked != m_focusChanges || focused.id == 0)
                 return;
-            const uint pid = reply.argumentAt<3>();
             QStringList names;
-            for (const QString &name : { reply.argumentAt<1>(), reply.argumentAt<2>() }) {
+            for (const QString &name : { focused.wmClass, focused.sandboxedAppId }) {
                 if (!name.isEmpty())
                     names.append(name);
             }
-            m_focus = Focus { RunningWindow { reply.argumentAt<0>(),
-                                  pid > 0 ? std::optional<qint64>(pid) : std::nullopt },
-                names, pid == uint(QCoreApplication::applicationPid()) };
+            m_focus
+                = Focus { RunningWindow { focused.id,
+                              focused.pid > 0 ? std::optional<qint64>(focused.pid) : std::nullopt },
+                      names, focused.pid == uint(QCoreApplication::applicationPid()) };
         });
 }
 

@@ -5,8 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 
 GnomeShellWorkspace::GnomeShellWorkspace(const QDBusConnection &bus, QObject *parent)
@@ -43,14 +41,11 @@ GnomeShellWorkspace::~GnomeShellWorkspace()
 void GnomeShellWorkspace::askForFocusedWindow()
 {
     const quint64 changesBefore = m_focusChanges;
-    auto *answer = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(GnomeShellBus::call(GnomeShellBus::Member::getFocusedWindow, {})), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this,
-        [this, changesBefore](QDBusPendingCallWatcher *call) {
-            call->deleteLater();
-            const QDBusPendingReply<qulonglong, QString, QString, uint> reply = *call;
-            if (!reply.isError() && m_focusChanges == changesBefore)
-                onFocusedWindowChanged(reply.argumentAt<0>(), reply.argumentAt<3>());
+    GnomeShellBus::askFocusedWindow(
+        m_bus, this, [this, changesBefore](const GnomeShellBus::FocusedWindow &focused) {
+            // A change announced meanwhile is newer than this answer.
+            if (m_focusChanges == changesBefore)
+                onFocusedWindowChanged(focused.id, focused.pid);
         });
 }
 
