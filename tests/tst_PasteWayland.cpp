@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaintedPixels.h"
 #include "RecordingNotifier.h"
+#include "StoreFixture.h"
 #include "app/PanelController.h"
 #include "app/PasteAfterChoosing.h"
 #include "app/PasteKeys.h"
 #include "app/SessionBus.h"
 #include "app/Workspace.h"
-#include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "model/Defaults.h"
 #include "model/Settings.h"
@@ -164,12 +164,7 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
         return;
     }
     QVERIFY2(keys.unavailableReason().isEmpty(), qPrintable(keys.unavailableReason()));
-    ClipContent content;
-    content.text = QStringLiteral("pasted clip");
-    content.preview = *content.text;
-    content.byteSize = content.text->size();
-    content.contentHash = sha256Hex(content.text->toUtf8());
-    app.store().add(content);
+    app.store().add(StoreFixture::text(QStringLiteral("pasted clip")));
     app.applicationDidFinishLaunching();
 
     const QString file = dir.filePath(QStringLiteral("typed"));
