@@ -64,9 +64,5 @@ shell_pid=$session_pid
 echo "$shell_pid" >"$dir/pid"
 
 # The shell starts in a few seconds here; 25 to 40 have been seen elsewhere.
-if ! wait_for_session_file "$runtime/env" "$shell_pid" 150; then
-  echo "gnome-session: GNOME Shell or the companion did not start" >&2
-  cat "$dir/gnome.log" >&2
-  exit 1
-fi
-cp "$runtime/env" "$dir/env"
+take_session_env "$runtime" "$shell_pid" 150 "$dir" \
+  "gnome-session: GNOME Shell or the companion did not start" "$dir/gnome.log" || exit 1

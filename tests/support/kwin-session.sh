@@ -54,9 +54,5 @@ start_session_script "$runtime" "$dir/kwin.log"
 kwin_pid=$session_pid
 echo "$kwin_pid" >"$dir/pid"
 
-if ! wait_for_session_file "$runtime/env" "$kwin_pid" 20; then
-  echo "kwin-session: KWin did not start" >&2
-  cat "$dir/kwin.log" >&2
-  exit 1
-fi
-cp "$runtime/env" "$dir/env"
+take_session_env "$runtime" "$kwin_pid" 20 "$dir" "kwin-session: KWin did not start" \
+  "$dir/kwin.log" || exit 1

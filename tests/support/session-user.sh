@@ -84,3 +84,15 @@ wait_for_session_file() {
   done
   [ -s "$1" ]
 }
+
+# Waits (at most $3 seconds) for the session script in runtime folder $1,
+# run by pid $2, to write its environment, and copies it into folder $4.
+# Otherwise prints $5 and the session's log $6, and fails.
+take_session_env() {
+  if ! wait_for_session_file "$1/env" "$2" "$3"; then
+    echo "$5" >&2
+    cat "$6" >&2
+    return 1
+  fi
+  cp "$1/env" "$4/env"
+}
