@@ -115,6 +115,11 @@ private slots:
         files.kind = ClipKind::fileURLs;
         files.text = u"/tmp/a b\n/tmp/ü"_s;
         QTest::newRow("file list") << files;
+
+        Clip early = sampleClip();
+        early.createdAt
+            = QDateTime(QDate(1968, 2, 29), QTime(23, 30), Qt::OffsetFromUTC, -5 * 3600);
+        QTest::newRow("leap day before 1970, at an offset") << early;
     }
 
     void roundTrip()

@@ -281,12 +281,7 @@ ArchiveWriter::Outcome ArchiveWriter::appendLines(std::deque<Job> &jobs)
 ArchiveWriter::Outcome ArchiveWriter::compactNow(const QList<Clip> &clips)
 {
     const QDateTime started = QDateTime::currentDateTimeUtc();
-    QList<QByteArray> encoded;
-    encoded.reserve(clips.size());
-    for (const Clip &clip : clips)
-        encoded.append(ClipArchive::encodeClip(clip));
-    QList<QByteArray> parts = ClipArchive::archiveParts(encoded);
-    encoded = QList<QByteArray>();
+    QList<QByteArray> parts = ClipArchive::archivePieces(clips);
     Sha256 hash;
     ClipJournal::ArchiveName name { 0, {} };
     for (const QByteArray &part : std::as_const(parts)) {

@@ -4,6 +4,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -11,49 +12,82 @@ namespace ClipArchive {
 
 namespace {
 
-void appendJsonString(QByteArray &out, const QByteArray &utf8)
+// Characters below 0x20, the quote and the backslash are escaped; every
+// other character is itself.
+bool needsEscape(char16_t c)
+{
+    return c < 0x20 || c == u'"' || c == u'\\';
+}
+
+void appendEscaped(QByteArray &out, char16_t c)
 {
     static const char hex[] = "0123456789abcdef";
-    out.append('"');
-    const char *begin = utf8.constData();
-    const char *end = begin + utf8.size();
-    const char *run = begin;
-    for (const char *p = begin; p != end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c >= 0x20 && c != '"' && c != '\\')
-            continue;
-        out.append(run, p - run);
-        run = p + 1;
-        switch (c) {
-        case '"':
-            out.append("\\\"");
-            break;
-        case '\\':
-            out.append("\\\\");
-            break;
-        case '\n':
-            out.append("\\n");
-            break;
-        case '\r':
-            out.append("\\r");
-            break;
-        case '\t':
-            out.append("\\t");
-            break;
-        case '\b':
-            out.append("\\b");
-            break;
-        case '\f':
-            out.append("\\f");
-            break;
-        default: {
-            const char escaped[] = { '\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf] };
-            out.append(escaped, sizeof escaped);
-        }
-        }
+    switch (c) {
+    case u'"':
+        out.append("\\\"", 2);
+        break;
+    case u'\\':
+        out.append("\\\\", 2);
+        break;
+    case u'\n':
+        out.append("\\n", 2);
+        break;
+    case u'\r':
+        out.append("\\r", 2);
+        break;
+    case u'\t':
+        out.append("\\t", 2);
+        break;
+    case u'\b':
+        out.append("\\b", 2);
+        break;
+    case u'\f':
+        out.append("\\f", 2);
+        break;
+    default: {
+        const char escaped[] = { '\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf] };
+        out.append(escaped, sizeof escaped);
     }
-    out.append(run, end - run);
+    }
+}
+
+// The string as a JSON literal in UTF-8, made in one pass: runs of plain
+// ASCII are narrowed in place, and only the rest goes through the UTF-8
+// encoder, so a save does not first copy every text to UTF-8.
+void appendJsonString(QByteArray &out, QStringView text)
+{
     out.append('"');
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p != end) {
+        const char16_t *run = p;
+        while (p != end && *p < 0x80 && !needsEscape(*p))
+            ++p;
+        if (p != run) {
+            const qsizetype at = out.size();
+            out.resize(at + (p - run));
+            char *to = out.data() + at;
+            for (const char16_t *c = run; c != p; ++c)
+                *to++ = char(*c);
+        }
+        if (p == end)
+            break;
+        if (*p < 0x80) {
+            appendEscaped(out, *p++);
+            continue;
+        }
+        run = p;
+        while (p != end && *p >= 0x80)
+            ++p;
+        out.append(QStringView(run, p).toUtf8());
+    }
+    out.append('"');
+}
+
+// Text known to need no escaping: Base64, dates, ids, kind names.
+void appendJsonLiteral(QByteArray &out, QByteArrayView plain)
+{
+    out.append('"').append(plain).append('"');
 }
 
 bool fail(QString *error, const QString &message)
@@ -198,15 +232,65 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
     return true;
 }
 
+namespace {
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+// Writes `value` as `count` decimal digits, zero-padded.
+char *putDigits(char *to, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        to[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    return to + count;
+}
+
+} // namespace
+
 QString formatDate(const QDateTime &date)
 {
-    const QDateTime utc = date.toUTC();
-    const QDate day = utc.date();
-    const QTime time = utc.time();
+    // Computed from the instant rather than through QDate and QTime: a save
+    // writes this for every clip.
+    const qint64 seconds = floorDiv(date.toMSecsSinceEpoch(), 1000);
+    const qint64 days = floorDiv(seconds, 86400);
+    const qint64 secondOfDay = seconds - days * 86400;
+    // Days since 1970-01-01 to a proleptic Gregorian date.
+    const qint64 shifted = days + 719468;
+    const qint64 era = floorDiv(shifted, 146097);
+    const qint64 dayOfEra = shifted - era * 146097;
+    const qint64 yearOfEra
+        = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    const int month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
     char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", day.year(), day.month(),
-        day.day(), time.hour(), time.minute(), time.second());
-    return QString::fromLatin1(text);
+    if (year < 1 || year > 9999) {
+        // Outside four digits, as QDate numbers the years.
+        const QDateTime utc = date.toUTC();
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.date().year(),
+            utc.date().month(), utc.date().day(), utc.time().hour(), utc.time().minute(),
+            utc.time().second());
+        return QString::fromLatin1(text);
+    }
+    char *to = putDigits(text, int(year), 4);
+    *to++ = '-';
+    to = putDigits(to, month, 2);
+    *to++ = '-';
+    to = putDigits(to, day, 2);
+    *to++ = 'T';
+    to = putDigits(to, int(secondOfDay / 3600), 2);
+    *to++ = ':';
+    to = putDigits(to, int(secondOfDay / 60 % 60), 2);
+    *to++ = ':';
+    to = putDigits(to, int(secondOfDay % 60), 2);
+    *to++ = 'Z';
+    return QString::fromLatin1(text, qsizetype(to - text));
 }
 
 std::optional<QDateTime> parseDate(QStringView text)
@@ -260,7 +344,20 @@ std::optional<QUuid> parseUuid(QStringView text)
 
 QString formatUuid(const QUuid &id)
 {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    // The 8-4-4-4-12 form in upper case, written directly: every clip of a
+    // save has one.
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = id.toRfc4122();
+    char text[36];
+    char *to = text;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            *to++ = '-';
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        *to++ = hex[byte >> 4];
+        *to++ = hex[byte & 0xf];
+    }
+    return QString::fromLatin1(text, 36);
 }
 
 namespace {
@@ -277,48 +374,48 @@ struct Layout
 constexpr Layout archiveLayout { "    {\n", "        \"", ",\n", "\n    }" };
 constexpr Layout lineLayout { "{", "\"", ",", "}" };
 
-QByteArray encode(const Clip &clip, const Layout &layout)
+void appendClip(QByteArray &out, const Clip &clip, const Layout &layout)
 {
-    QByteArray out;
     const qsizetype textSize = clip.text ? clip.text->size() * 3 : 0;
     const qsizetype blobs = (clip.rtf ? clip.rtf->size() : 0) + (clip.html ? clip.html->size() : 0);
-    out.reserve(400 + clip.preview.size() * 3 + textSize + blobs * 4 / 3);
+    const qsizetype needed = out.size() + 400 + clip.preview.size() * 3 + textSize + blobs * 4 / 3;
+    // Grown by doubling, as clips are appended one after another.
+    if (out.capacity() < needed)
+        out.reserve(std::max(needed, out.capacity() * 2));
 
     bool first = true;
-    const auto key = [&](const char *name) {
+    const auto key = [&](QByteArrayView name) {
         if (!first)
             out.append(layout.separator);
         first = false;
-        out.append(layout.keyPrefix);
-        out.append(name);
-        out.append("\": ");
+        out.append(layout.keyPrefix).append(name).append("\": ", 3);
     };
     out.append(layout.open);
     key("byteSize");
     out.append(QByteArray::number(clip.byteSize));
     key("contentHash");
-    appendJsonString(out, clip.contentHash.toUtf8());
+    appendJsonString(out, clip.contentHash);
     key("createdAt");
-    appendJsonString(out, formatDate(clip.createdAt).toLatin1());
+    appendJsonLiteral(out, formatDate(clip.createdAt).toLatin1());
     if (clip.html) {
         key("html");
-        appendJsonString(out, clip.html->toBase64());
+        appendJsonLiteral(out, clip.html->toBase64());
     }
     key("id");
-    appendJsonString(out, formatUuid(clip.id).toLatin1());
+    appendJsonLiteral(out, formatUuid(clip.id).toLatin1());
     if (clip.imageFilename) {
         key("imageFilename");
-        appendJsonString(out, clip.imageFilename->toUtf8());
+        appendJsonString(out, *clip.imageFilename);
     }
     key("isKept");
     out.append(clip.isKept ? "true" : "false");
     key("kind");
-    appendJsonString(out, clipKindRawValue(clip.kind).toLatin1());
+    appendJsonString(out, clipKindRawValue(clip.kind));
     key("preview");
-    appendJsonString(out, clip.preview.toUtf8());
+    appendJsonString(out, clip.preview);
     if (clip.rtf) {
         key("rtf");
-        appendJsonString(out, clip.rtf->toBase64());
+        appendJsonLiteral(out, clip.rtf->toBase64());
     }
     // Written only when true, so that clips without it encode as before.
     if (clip.rtfFromHtml) {
@@ -327,9 +424,15 @@ QByteArray encode(const Clip &clip, const Layout &layout)
     }
     if (clip.text) {
         key("text");
-        appendJsonString(out, clip.text->toUtf8());
+        appendJsonString(out, *clip.text);
     }
     out.append(layout.close);
+}
+
+QByteArray encode(const Clip &clip, const Layout &layout)
+{
+    QByteArray out;
+    appendClip(out, clip, layout);
     return out;
 }
 
@@ -348,7 +451,7 @@ QByteArray encodeClipLine(const Clip &clip)
 QByteArray jsonString(const QString &text)
 {
     QByteArray out;
-    appendJsonString(out, text.toUtf8());
+    appendJsonString(out, text);
     return out;
 }
 
@@ -373,6 +476,26 @@ QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips)
     }
     parts.append(encodedClips.isEmpty() ? emptyArchiveClosing : archiveClosing);
     return parts;
+}
+
+QList<QByteArray> archivePieces(const QList<Clip> &clips, qsizetype pieceBytes)
+{
+    QList<QByteArray> pieces;
+    QByteArray piece;
+    piece.reserve(pieceBytes + pieceBytes / 8);
+    piece.append(archiveOpening);
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        if (i > 0)
+            piece.append(archiveSeparator);
+        appendClip(piece, clips[i], archiveLayout);
+        if (piece.size() >= pieceBytes) {
+            pieces.append(std::exchange(piece, QByteArray()));
+            piece.reserve(pieceBytes + pieceBytes / 8);
+        }
+    }
+    piece.append(clips.isEmpty() ? emptyArchiveClosing : archiveClosing);
+    pieces.append(piece);
+    return pieces;
 }
 
 bool writeArchive(const QList<Clip> &clips, const std::function<bool(const QByteArray &)> &write)

@@ -28,6 +28,10 @@ QByteArray encodeClipLine(const Clip &clip);
 QByteArray jsonString(const QString &text);
 // The whole archive from encoded clips, in order.
 QList<QByteArray> archiveParts(const QList<QByteArray> &encodedClips);
+// The same made from the clips, in pieces of about `pieceBytes` each: few
+// allocations for a save of the whole history.
+QList<QByteArray> archivePieces(
+    const QList<Clip> &clips, qsizetype pieceBytes = qsizetype(1) << 20);
 // The same made from the clips one at a time and handed to `write` piece by
 // piece, so that no more than one clip is encoded at once; false as soon as
 // `write` refuses a piece.
