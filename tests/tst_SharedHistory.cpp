@@ -37,6 +37,12 @@ SyncEvent putText(const QString &text, qint64 wall)
     return event;
 }
 
+// Its line is longer than the block the reader reads at a time.
+QString longBeta()
+{
+    return u"beta "_s + QString(700'000, QChar(0x3b2));
+}
+
 QStringList textsOf(const QList<SyncEvent> &events)
 {
     QStringList out;
@@ -99,16 +105,17 @@ void tst_SharedHistory::readingAnotherMachine_data()
     QTest::addColumn<QString>("state");
     QTest::addColumn<int>("damaged");
 
-    const QStringList all { u"alpha"_s, u"beta"_s, u"gamma"_s };
+    const QStringList all { u"alpha"_s, longBeta(), u"gamma"_s };
     QTest::newRow("whole") << Fault::none << all << u"ok"_s << 0;
     QTest::newRow("torn last line is left for later")
-        << Fault::tornLastLine << QStringList { u"alpha"_s, u"beta"_s } << u"ok"_s << 0;
+        << Fault::tornLastLine << QStringList { u"alpha"_s, longBeta() } << u"ok"_s << 0;
     QTest::newRow("tampered line is damage, the others are read")
         << Fault::tamperedLine << QStringList { u"alpha"_s, u"gamma"_s } << u"damaged"_s << 1;
     QTest::newRow("lines moved do not open")
         << Fault::swappedLines << QStringList { u"gamma"_s } << u"damaged"_s << 2;
     QTest::newRow("a line from another journal does not open")
-        << Fault::lineFromAnotherFile << QStringList { u"alpha"_s, u"beta"_s } << u"damaged"_s << 1;
+        << Fault::lineFromAnotherFile << QStringList { u"alpha"_s, longBeta() } << u"damaged"_s
+        << 1;
     QTest::newRow("wrong passphrase is told, not taken for damage")
         << Fault::wrongPassphrase << QStringList {} << u"wrong-passphrase"_s << 0;
 }
@@ -137,7 +144,7 @@ void tst_SharedHistory::readingAnotherMachine()
     QString error;
     QVERIFY2(writer.open(&written, &error), qPrintable(error));
     QVERIFY(written.isEmpty());
-    const QList<SyncEvent> events { putText(u"alpha"_s, 1'000'000), putText(u"beta"_s, 2'000'000),
+    const QList<SyncEvent> events { putText(u"alpha"_s, 1'000'000), putText(longBeta(), 2'000'000),
         putText(u"gamma"_s, 3'000'000) };
     QVERIFY2(writer.append(events, &error), qPrintable(error));
 

@@ -87,31 +87,49 @@ SharedJournalReader::Batch SharedJournalReader::read(const QByteArray &key)
     }
     if (!file.seek(m_offset))
         return batch;
-    const QByteArray bytes = file.readAll();
+    // Read a block at a time into one buffer: a journal of large clips runs
+    // to tens of megabytes, which need not all be in memory at once.
+    constexpr qsizetype blockBytes = qsizetype(1) << 20;
+    QByteArray bytes;
     qsizetype at = 0;
     QString why;
     // One buffer for each step, used again by every line.
     QByteArray sealed;
     QByteArray plain;
     QByteArray where;
-    batch.events.reserve(std::count(bytes.cbegin(), bytes.cend(), '\n'));
-    while (at < bytes.size()) {
-        const qsizetype end = bytes.indexOf('\n', at);
-        if (end < 0)
+    const qint64 unread = file.size() - m_offset;
+    bool reserved = false;
+    for (;;) {
+        // What is left of the last block goes to the front.
+        bytes.remove(0, at);
+        at = 0;
+        const qsizetype kept = bytes.size();
+        bytes.resize(kept + blockBytes);
+        const qint64 got = file.read(bytes.data() + kept, blockBytes);
+        bytes.resize(kept + std::max<qint64>(got, 0));
+        if (got <= 0)
             break;
-        placeInto(where, m_machine, m_epoch, m_nextLine);
-        const bool opened
-            = SealedBox::fromBase64(QByteArrayView(bytes.constData() + at, end - at), sealed)
-            && SealedBox::open(key, sealed, where, SyncEvent::padding, plain);
-        auto event = opened ? SyncEvent::decode(plain, m_machine, &why) : std::nullopt;
-        if (event)
-            batch.events.append(std::move(*event));
-        else
-            ++batch.damaged;
-        ++m_nextLine;
-        at = end + 1;
+        if (!reserved) {
+            // As many events as the first block's lines say the rest holds.
+            reserved = true;
+            const auto lines = std::count(bytes.cbegin(), bytes.cend(), '\n');
+            batch.events.reserve(qsizetype(unread * lines / bytes.size()) + 16);
+        }
+        for (qsizetype end = bytes.indexOf('\n'); end >= 0; end = bytes.indexOf('\n', at)) {
+            placeInto(where, m_machine, m_epoch, m_nextLine);
+            const bool opened
+                = SealedBox::fromBase64(QByteArrayView(bytes.constData() + at, end - at), sealed)
+                && SealedBox::open(key, sealed, where, SyncEvent::padding, plain);
+            auto event = opened ? SyncEvent::decode(plain, m_machine, &why) : std::nullopt;
+            if (event)
+                batch.events.append(std::move(*event));
+            else
+                ++batch.damaged;
+            ++m_nextLine;
+            m_offset += end + 1 - at;
+            at = end + 1;
+        }
     }
-    m_offset += at;
     m_tornTail = at < bytes.size();
     return batch;
 }
