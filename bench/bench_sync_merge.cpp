@@ -20,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 
 #include <time.h>
 
@@ -94,18 +95,26 @@ void BM_MergeAnotherMachine(benchmark::State &state)
         = *SharingKey::readStored(shared.dir.filePath(QStringLiteral("keyB")));
     int merged = 0;
     double savingMs = 0;
+    // A machine B with an empty history, limits wide enough for all; made
+    // and taken down with the clock stopped.
+    struct MachineB
+    {
+        QTemporaryDir home { QDir::currentPath() + QStringLiteral("/bench-XXXXXX") };
+        Defaults defaults { home.filePath(QStringLiteral("settings.ini")) };
+        Settings settings { defaults };
+        std::optional<ClipStore> store;
+        std::optional<SyncEngine> engine;
+    };
     for (auto _ : state) {
         state.PauseTiming();
-        // A machine B with an empty history, limits wide enough for all.
-        QTemporaryDir home(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
-        Defaults defaults(home.filePath(QStringLiteral("settings.ini")));
-        Settings settings(defaults);
-        settings.setMaxClipCount(100'000);
-        ClipStore store(settings, home.filePath(QStringLiteral("share")));
+        auto b = std::make_unique<MachineB>();
+        b->settings.setMaxClipCount(100'000);
+        ClipStore &store = b->store.emplace(b->settings, b->home.filePath(QStringLiteral("share")));
         // B's own folder is fresh each time, as on the first start.
         QFile::remove(SharedFolder(shared.folder(), machineB).journalPath(machineB));
-        SyncEngine engine(store,
-            { shared.folder(), machineB, keyB, SyncEngine::Scope::kept, QStringLiteral("B") });
+        SyncEngine &engine = b->engine.emplace(store,
+            SyncEngine::Options {
+                shared.folder(), machineB, keyB, SyncEngine::Scope::kept, QStringLiteral("B") });
         state.ResumeTiming();
         engine.start();
         engine.finish();
@@ -116,6 +125,7 @@ void BM_MergeAnotherMachine(benchmark::State &state)
         savingMs += processCpuMs() - merging;
         state.PauseTiming();
         merged = int(store.clips().size());
+        b.reset();
         state.ResumeTiming();
     }
     if (merged != count)
