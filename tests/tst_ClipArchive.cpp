@@ -150,6 +150,8 @@ private slots:
         QTest::newRow("id not a string") << objectWith("id", 5);
         QTest::newRow("id with braces")
             << objectWith("id", u"{6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c}"_s);
+        QTest::newRow("id with more after it")
+            << objectWith("id", u"6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6c-and-a-long-tail"_s);
         QTest::newRow("id not hex") << objectWith("id", u"6f1c2a7e-3b1d-4c8e-9a0b-1d2e3f4a5b6g"_s);
         QTest::newRow("fractional seconds") << objectWith("createdAt", u"2025-01-31T09:05:00.5Z"_s);
         QTest::newRow("no zone") << objectWith("createdAt", u"2025-01-31T09:05:00"_s);

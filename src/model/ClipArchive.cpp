@@ -109,6 +109,24 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     return value;
 }
 
+// A short field (an id, a date) widened on the stack: no string is made
+// for what is only parsed. A longer one is cut, which no parser accepts.
+struct ShortText
+{
+    char16_t units[40];
+    qsizetype size = 0;
+    operator QStringView() const { return QStringView(units, size); }
+};
+
+ShortText shortText(std::string_view text)
+{
+    ShortText out;
+    out.size = qsizetype(std::min<size_t>(text.size(), std::size(out.units)));
+    for (qsizetype i = 0; i < out.size; ++i)
+        out.units[i] = char16_t(static_cast<unsigned char>(text[size_t(i)]));
+    return out;
+}
+
 QString describe(std::string_view key, const char *problem)
 {
     return QStringLiteral("\"%1\" %2").arg(toQString(key), QLatin1String(problem));
@@ -155,13 +173,13 @@ bool readClip(simdjson::dom::object object, Clip *clip, QString *error)
         };
 
         if (key == "id") {
-            const auto parsed = isString ? parseUuid(toQString(text)) : std::nullopt;
+            const auto parsed = isString ? parseUuid(shortText(text)) : std::nullopt;
             if (!parsed)
                 return fail(error, describe(key, "is not a UUID"));
             clip->id = *parsed;
             seen |= id;
         } else if (key == "createdAt") {
-            const auto parsed = isString ? parseDate(toQString(text)) : std::nullopt;
+            const auto parsed = isString ? parseDate(shortText(text)) : std::nullopt;
             if (!parsed)
                 return fail(error, describe(key, "is not an internet date-time"));
             clip->createdAt = *parsed;
