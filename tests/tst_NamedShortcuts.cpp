@@ -139,6 +139,7 @@ private slots:
         QVERIFY(p.registrar.release(ctrlAltV));
         QVERIFY(p.shortcuts.isEnabled(panel));
         p.shortcuts.setPaused(false);
+        QCOMPARE(log.size(), 4);
         log.clear();
         p.shortcuts.removeHandler(second);
         p.shortcuts.setShortcut(ctrlShiftK, panel);
@@ -200,7 +201,6 @@ private slots:
         QCOMPARE(p.registrar.live().values(), QList<Shortcut>({ ctrlAltP }));
         p.shortcuts.removeAllHandlers();
         QVERIFY(p.registrar.live().isEmpty());
-        QVERIFY(p.shortcuts.registeredShortcuts().isEmpty());
     }
 
     void anActionMayChangeHandlers()
