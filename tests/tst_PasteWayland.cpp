@@ -31,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Whether the window called `name` has the keyboard; an X window that has
@@ -41,10 +43,46 @@ bool hasKeyboard(PasteKeys &keys, const QString &name, bool x)
     if (focus && focus->names.contains(name, Qt::CaseInsensitive))
         return true;
     if (x)
-        QProcess::execute(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--class"), name,
-                QStringLiteral("windowactivate") });
+        QProcess::execute(u"xdotool"_s, { u"search"_s, u"--class"_s, name, u"windowactivate"_s });
     return false;
+}
+
+QByteArray output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(5000);
+    return process.readAllStandardOutput();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// KWin keeps its fake input to programs it trusts: the setting is greyed
+// out, with the reason written under it.
+void checkGreyedOutUnderKWin(AppDelegate &app)
+{
+    QCOMPARE(app.paste().unavailableReason(), qtTrId("paste.unavailable.kwin"));
+    app.applicationDidFinishLaunching();
+    app.openPreferences();
+    PreferencesController *preferences = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        preferences = preferences ? preferences : qobject_cast<PreferencesController *>(window);
+    QVERIFY(preferences);
+    QLabel *note = nullptr;
+    for (QLabel *label : preferences->findChildren<QLabel *>())
+        note = label->text() == qtTrId("paste.unavailable.kwin") ? label : note;
+    QVERIFY(note && note->isVisible());
+    const QRect noteArea(note->mapTo(preferences, QPoint()), note->size());
+    QVERIFY(pixelsUnlikeSurroundings(preferences->grab().toImage(), noteArea) > 0);
+    QCheckBox *box = preferences->pasteAfterChoosingCheckbox();
+    const QImage greyed = box->grab().toImage();
+    preferences->setPasteUnavailableReason(QString());
+    QVERIFY(box->grab().toImage() != greyed);
+    QVERIFY(!note->isVisible());
 }
 
 } // namespace
@@ -72,10 +110,9 @@ void tst_PasteWayland::initTestCase()
     // keyboard: Escape leaves it, as a user would.
     const auto overviewShown = [&] {
         const QDBusMessage reply
-            = bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Shell"),
-                           QStringLiteral("/org/gnome/Shell"),
-                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
-                << QStringLiteral("org.gnome.Shell") << QStringLiteral("OverviewActive"));
+            = bus.call(QDBusMessage::createMethodCall(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
+                           u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
+                << u"org.gnome.Shell"_s << u"OverviewActive"_s);
         return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
     };
     QTRY_VERIFY_WITH_TIMEOUT(overviewShown(), 20000);
@@ -86,9 +123,9 @@ void tst_PasteWayland::initTestCase()
     // gone for good: a first window, X so that it can be found and raised,
     // is waited for until it has the keyboard.
     QProcess first;
-    first.start(QStringLiteral("xterm"), { QStringLiteral("-e"), QStringLiteral("cat") });
+    first.start(u"xterm"_s, { u"-e"_s, u"cat"_s });
     GnomeShellPasteKeys keys(bus);
-    QTRY_VERIFY_WITH_TIMEOUT(hasKeyboard(keys, QStringLiteral("XTerm"), true), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(hasKeyboard(keys, u"XTerm"_s, true), 20000);
     first.kill();
     first.waitForFinished();
 }
@@ -101,21 +138,17 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom_data()
     QTest::addColumn<QStringList>("userTerminals");
     QTest::addColumn<QByteArray>("typed");
 
-    QTest::newRow("terminal") << false << QStringLiteral("foot") << QStringList()
-                              << QByteArray("pasted clip");
+    QTest::newRow("terminal") << false << u"foot"_s << QStringList() << "pasted clip"_ba;
     // The same terminal under a name no list holds gets Ctrl+V, which it
     // passes on as the control character.
-    QTest::newRow("not a terminal")
-        << false << QStringLiteral("qs-editor") << QStringList() << QByteArray("\x16");
+    QTest::newRow("not a terminal") << false << u"qs-editor"_s << QStringList() << "\x16"_ba;
     QTest::newRow("terminal the user listed")
-        << false << QStringLiteral("qs-terminal") << QStringList { QStringLiteral("qs-terminal") }
-        << QByteArray("pasted clip");
-    QTest::newRow("X terminal") << true << QStringLiteral("XTerm") << QStringList()
-                                << QByteArray("pasted clip");
+        << false << u"qs-terminal"_s << QStringList { u"qs-terminal"_s } << "pasted clip"_ba;
+    QTest::newRow("X terminal") << true << u"XTerm"_s << QStringList() << "pasted clip"_ba;
 }
 
-// foot, a Wayland terminal, runs cat into a file: what is pasted arrives
-// there. A first choice with the setting off types nothing.
+// The terminal runs cat into a file: what is pasted arrives there. A first
+// choice with the setting off types nothing.
 void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
 {
     QFETCH(bool, xterm);
@@ -125,64 +158,35 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
 
     QTemporaryDir dir;
     RecordingNotifier notifier;
-    const QString settingsFile = dir.filePath(QStringLiteral("Quillstack.conf"));
-    {
-        Defaults defaults(settingsFile);
-        if (!userTerminals.isEmpty())
-            defaults.setObject(QLatin1String(SettingsKeys::terminalClasses), userTerminals);
-    }
+    const QString settingsFile = dir.filePath(u"Quillstack.conf"_s);
+    if (!userTerminals.isEmpty())
+        Defaults(settingsFile)
+            .setObject(QLatin1String(SettingsKeys::terminalClasses), userTerminals);
     Program program(Program::Options { settingsFile, dir.path(), &notifier });
     AppDelegate &app = program.app();
     PasteKeys &keys = program.pasteKeys();
     const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    if (bus && bus->isServiceRegistered(QStringLiteral("org.kde.KWin"))) {
-        // KWin keeps its fake input to programs it trusts: the setting is
-        // greyed out, with the reason written under it.
-        QCOMPARE(app.paste().unavailableReason(), qtTrId("paste.unavailable.kwin"));
-        app.applicationDidFinishLaunching();
-        app.openPreferences();
-        PreferencesController *preferences = nullptr;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *found = qobject_cast<PreferencesController *>(window))
-                preferences = found;
-        }
-        QVERIFY(preferences);
-        QCheckBox *box = preferences->pasteAfterChoosingCheckbox();
-        QLabel *note = nullptr;
-        for (QLabel *label : preferences->findChildren<QLabel *>()) {
-            if (label->text() == qtTrId("paste.unavailable.kwin"))
-                note = label;
-        }
-        QVERIFY(note && note->isVisible());
-        const QImage shown = preferences->grab().toImage();
-        const QRect noteArea(note->mapTo(preferences, QPoint()), note->size());
-        QVERIFY(pixelsUnlikeSurroundings(shown, noteArea) > 0);
-        const QImage greyed = box->grab().toImage();
-        preferences->setPasteUnavailableReason(QString());
-        QVERIFY(box->grab().toImage() != greyed);
-        QVERIFY(!note->isVisible());
+    if (bus && bus->isServiceRegistered(u"org.kde.KWin"_s)) {
+        checkGreyedOutUnderKWin(app);
         return;
     }
     QVERIFY2(keys.unavailableReason().isEmpty(), qPrintable(keys.unavailableReason()));
-    app.store().add(StoreFixture::text(QStringLiteral("pasted clip")));
+    app.store().add(StoreFixture::text(u"pasted clip"_s));
     app.applicationDidFinishLaunching();
 
-    const QString file = dir.filePath(QStringLiteral("typed"));
-    const QStringList shell { QStringLiteral("sh"), QStringLiteral("-c"),
-        QStringLiteral("stty raw -echo; exec cat > '%1'").arg(file) };
+    const QString file = dir.filePath(u"typed"_s);
+    const QStringList shell { u"sh"_s, u"-c"_s, u"stty raw -echo; exec cat > '%1'"_s.arg(file) };
     QProcess terminal;
     if (xterm) {
         // Bound to paste the clipboard as terminals that have the chord do.
-        terminal.start(QStringLiteral("xterm"),
-            QStringList { QStringLiteral("-class"), appId, QStringLiteral("-xrm"),
-                QStringLiteral("%1*VT100.translations: #override Ctrl Shift <Key>V: "
-                               "insert-selection(CLIPBOARD)")
+        terminal.start(u"xterm"_s,
+            QStringList { u"-class"_s, appId, u"-xrm"_s,
+                u"%1*VT100.translations: #override Ctrl Shift <Key>V: insert-selection(CLIPBOARD)"_s
                     .arg(appId),
-                QStringLiteral("-e") }
+                u"-e"_s }
                 + shell);
     } else {
-        terminal.start(
-            QStringLiteral("foot"), QStringList { QStringLiteral("--app-id=") + appId } + shell);
+        terminal.start(u"foot"_s, QStringList { u"--app-id="_s + appId } + shell);
     }
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(hasKeyboard(keys, appId, xterm), 10000);
@@ -197,31 +201,20 @@ void tst_PasteWayland::pastesIntoTheWindowChosenFrom()
     for (const bool paste : { false, true }) {
         app.settings().setPasteAfterChoosing(paste);
         app.toggleFromShortcut(ListMode::all);
-        HistoryViewController &history = *app.panel().history();
-        QTest::keyClick(history.searchField(), Qt::Key_Return);
+        QTest::keyClick(app.panel().history()->searchField(), Qt::Key_Return);
         QCOMPARE(app.paste().isWaiting() || !finished.isEmpty(), paste);
         // In GNOME Shell the first copy has reached X programs too before
         // the second: its XWayland bridge would otherwise still be taking it
         // over as the second is pasted.
-        const auto xClipboard = [] {
-            QProcess xclip;
-            xclip.start(QStringLiteral("xclip"),
-                { QStringLiteral("-o"), QStringLiteral("-selection"),
-                    QStringLiteral("clipboard") });
-            xclip.waitForFinished(5000);
-            return xclip.readAllStandardOutput();
-        };
         if (!paste && GnomeShellBus::isGnomeWayland())
-            QTRY_COMPARE_WITH_TIMEOUT(xClipboard(), QByteArray("pasted clip"), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                output(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s }), "pasted clip"_ba,
+                10000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
     QCOMPARE(finished.first().first().toBool(), true);
-    const auto contents = [&] {
-        QFile typedFile(file);
-        return typedFile.open(QIODevice::ReadOnly) ? typedFile.readAll() : QByteArray();
-    };
     // Once, from the second choice.
-    QTRY_COMPARE_WITH_TIMEOUT(contents(), typed, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(contents(file), typed, 10000);
     terminal.kill();
     terminal.waitForFinished();
 }

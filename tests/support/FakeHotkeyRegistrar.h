@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QMap>
-#include <QStringList>
 
 // The desktop's hot keys in memory: tests read what is registered under
 // which id, make the desktop refuse shortcuts, and press and release keys.
@@ -26,8 +25,6 @@ public:
 
     // What is registered now, by id.
     const QMap<quint32, GlobalHotkeys::Shortcut> &live() const { return m_live; }
-    // Every call in order: "register 1", "refused 2", "unregister 1".
-    const QStringList &calls() const { return m_calls; }
 
     // The user presses or releases the shortcut: the desktop reports it for
     // the registration that holds it. False when none does.
@@ -37,5 +34,4 @@ public:
 private:
     QMap<quint32, GlobalHotkeys::Shortcut> m_live;
     QHash<GlobalHotkeys::Shortcut, int> m_refused;
-    QStringList m_calls;
 };

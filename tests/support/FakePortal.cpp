@@ -12,10 +12,12 @@ const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
 
 } // namespace
 
-FakePortal::FakePortal(const QDBusConnection &bus, uint version, QObject *parent)
-    : QObject(parent)
-    , m_bus(bus)
+FakePortal::FakePortal(
+    const QDBusConnection &bus, uint version, uint sessionResponse, uint bindResponse)
+    : m_bus(bus)
     , m_version(version)
+    , m_sessionResponse(sessionResponse)
+    , m_bindResponse(bindResponse)
 {
     PortalShortcut::registerDBusTypes();
     m_valid = m_bus.registerObject(path, this,

@@ -23,13 +23,12 @@ class FakePortal : public QObject, protected QDBusContext
     Q_PROPERTY(uint version READ version)
 public:
     // Takes the portal's name on `bus`; isValid() says whether that worked.
-    FakePortal(const QDBusConnection &bus, uint version, QObject *parent = nullptr);
+    // Creating the session and binding answer with these responses.
+    FakePortal(const QDBusConnection &bus, uint version, uint sessionResponse, uint bindResponse);
     ~FakePortal() override;
 
     bool isValid() const { return m_valid; }
     uint version() const { return m_version; }
-    void setSessionResponse(uint response) { m_sessionResponse = response; }
-    void setBindResponse(uint response) { m_bindResponse = response; }
 
     // Each BindShortcuts call: action id to the preferred trigger asked for.
     const QList<QMap<QString, QString>> &bindings() const { return m_bindings; }
@@ -62,8 +61,8 @@ private:
     QDBusConnection m_bus;
     uint m_version;
     bool m_valid = false;
-    uint m_sessionResponse = 0;
-    uint m_bindResponse = 0;
+    uint m_sessionResponse;
+    uint m_bindResponse;
     QString m_session;
     QSet<QString> m_boundSessions;
     QList<QMap<QString, QString>> m_bindings;
