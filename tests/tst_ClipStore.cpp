@@ -24,17 +24,15 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        const QString ellipsis(QChar(0x2026));
+        const QString ellipsis(QChar(0x2026)), y = u"y"_s.repeated(220);
         QTest::newRow("spaces, line feeds and a tab")
             << u"  one\n\ntwo\tthree  "_s << u"one two three"_s;
         QTest::newRow("unicode spaces") << u"a\u00a0\u2028\u3000b\u0085c"_s << u"a b c"_s;
         QTest::newRow("only blanks") << u" \n\t "_s << QString();
         QTest::newRow("NUL, escape and other control characters")
             << QString::fromUtf16(u"\0a\0b\x1b[1mc\x7f\x9b d\a", 14) << u"a b [1mc d"_s;
-        QTest::newRow("exactly 220")
-            << QString(220, QLatin1Char('y')) << QString(220, QLatin1Char('y'));
-        QTest::newRow("221") << QString(221, QLatin1Char('y'))
-                             << QString(220, QLatin1Char('y')) + ellipsis;
+        QTest::newRow("exactly 220") << y << y;
+        QTest::newRow("221") << y + u"y"_s << y + ellipsis;
         const QString accented = u"e\u0301"_s.repeated(230);
         QTest::newRow("combining marks count once") << accented << accented.left(440) + ellipsis;
         QTest::newRow("220 combining sequences stay whole")
@@ -42,8 +40,7 @@ private slots:
         const QString flags = u"\U0001F1E9\U0001F1EA"_s.repeated(221);
         QTest::newRow("flags are one character each") << flags << flags.left(880) + ellipsis;
         QTest::newRow("white space inside the cut")
-            << QString(219, QLatin1Char('a')) + u"     b"_s + QString(50, QLatin1Char('c'))
-            << QString(219, QLatin1Char('a')) + u" "_s + ellipsis;
+            << y.left(219) + u"     b"_s + y.left(50) << y.left(219) + u" "_s + ellipsis;
         QString big(4'000'000, QLatin1Char(' '));
         big[3'999'000] = QLatin1Char('z');
         QTest::newRow("long blank prefix") << big << u"z"_s;
@@ -176,7 +173,7 @@ private slots:
         QFETCH(QStringList, left);
         StoreFixture f;
         ClipStore &store = f.open();
-        store.add(StoreFixture::image(QByteArray("png-one"))); // 7 bytes
+        store.add(StoreFixture::image(QByteArray("png-one"))); // 12 bytes, with its preview
         const QString imageFile = store.imagePath(store.clips().first());
         QCOMPARE(StoreFixture::mode(imageFile), 0600);
         store.add(StoreFixture::text(QString(10, QLatin1Char('a'))));
