@@ -8,7 +8,7 @@ quillstack_add_test(NAME tst_ClipJournal SOURCES tst_ClipJournal.cpp LIBS quills
 
 # Saves in a loop until it is killed; the crash-safety test kills it at random moments.
 add_executable(qs-store-writer support/store-writer.cpp)
-target_link_libraries(qs-store-writer PRIVATE quillstack_model quillstack_options)
+target_link_libraries(qs-store-writer PRIVATE quillstack_model quillstack_options Qt6::Test)
 quillstack_add_test(NAME tst_CrashSafety SOURCES tst_CrashSafety.cpp LIBS quillstack_model
   LABELS unit slow TIMEOUT 900)
 add_dependencies(tst_CrashSafety qs-store-writer)

@@ -58,6 +58,9 @@ struct StoreFixture
     QString supportDir() const { return dir.filePath(QStringLiteral("share")); }
     QString rootDir() const { return supportDir() + QStringLiteral("/Quillstack"); }
     QString archivePath() const { return rootDir() + QStringLiteral("/clips.json"); }
+    QString journalPath() const { return rootDir() + QStringLiteral("/clips.journal"); }
+    // The archive alone, without what the journal adds.
+    QList<Clip> archived() const { return ClipArchive::decode(readFile(archivePath())).clips; }
 
     // The history the files hold once every save is done: what the next
     // start reads.
@@ -127,12 +130,6 @@ struct StoreFixture
 
     static ClipContent image(const QByteArray &png)
     {
-        ClipContent content;
-        content.kind = ClipKind::image;
-        content.preview = QStringLiteral("Image");
-        content.pngData = png;
-        content.byteSize = png.size();
-        content.contentHash = sha256Hex(png);
-        return content;
+        return content(QStringLiteral("Image"), ClipKind::image, {}, png);
     }
 };

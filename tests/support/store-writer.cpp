@@ -5,10 +5,7 @@
 // loaded, "added N" after each add and "saved N" once it and every add before it are durable;
 // now and then it asks for the whole archive to be written without waiting,
 // so that kills also land while the archive is replaced.
-#include "model/ClipFunctions.h"
-#include "model/ClipStore.h"
-#include "model/Defaults.h"
-#include "model/Settings.h"
+#include "StoreFixture.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -37,15 +34,10 @@ int main(int argc, char *argv[])
         const quint64 number = first + i;
         const QString text = u"clip %1 %2 "_s.arg(number).arg(random->generate64())
             + QString(int(random->bounded(4000)), QLatin1Char('x'));
-        ClipContent content;
-        content.kind = ClipKind::text;
-        content.text = text;
-        content.preview = makePreview(text);
-        content.byteSize = text.toUtf8().size();
-        content.contentHash = sha256Hex(text.toUtf8());
+        std::optional<QByteArray> html;
         if (i % 5 == 0)
-            content.html = QByteArray("<p>") + text.toUtf8() + QByteArray("</p>");
-        store.add(content);
+            html = QByteArray("<p>") + text.toUtf8() + QByteArray("</p>");
+        store.add(StoreFixture::text(text, std::nullopt, html));
         std::printf("added %llu\n", static_cast<unsigned long long>(number));
         std::fflush(stdout);
         if (i % 7 == 3)
