@@ -298,8 +298,6 @@ private slots:
             << Key { u"a"_s, 1, Qt::Key_F10, 1, u"menu Banana bread"_s, u"a"_s, Qt::ShiftModifier };
         QTest::newRow("F2 edits") << Key { {}, 1, Qt::Key_F2, 1, u"edit Banana bread"_s, {} };
         QTest::newRow("delete") << Key { {}, 1, Qt::Key_Delete, 1, u"delete Banana bread"_s, {} };
-        QTest::newRow("delete a kept clip, confirmed")
-            << Key { {}, 0, Qt::Key_Delete, 0, u"ask|delete Apple tart"_s, {} };
         QTest::newRow("delete a kept clip, cancelled")
             << Key { {}, 0, Qt::Key_Delete, 0, u"ask"_s, {}, {}, false };
         QTest::newRow("delete after the query's end")
