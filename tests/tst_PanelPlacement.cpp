@@ -38,43 +38,32 @@ private slots:
         QTest::addColumn<PanelAnchor>("anchor");
         QTest::addColumn<QRectF>("expected");
 
+        const auto row = [](const char *name, const QRectF &screen, const QRectF &main,
+                             PanelAnchor anchor, const QRectF &expected) {
+            QTest::newRow(name) << screen << main << anchor << expected;
+        };
+        using A = PanelAnchor;
         const QRectF laptop(0, 0, 1440, 875);
         const QRectF none;
-        const QRectF elsewhere(5000, 5000, 640, 480);
-        QTest::newRow("topLeft") << laptop << elsewhere << PanelAnchor::topLeft
-                                 << QRectF(0, 438, 340, 437);
-        QTest::newRow("top") << laptop << none << PanelAnchor::top << QRectF(550, 438, 340, 437);
-        QTest::newRow("topRight") << laptop << none << PanelAnchor::topRight
-                                  << QRectF(1100, 438, 340, 437);
-        QTest::newRow("left") << laptop << none << PanelAnchor::left << QRectF(0, 0, 340, 875);
-        QTest::newRow("right") << laptop << none << PanelAnchor::right << QRectF(1100, 0, 340, 875);
-        QTest::newRow("bottomLeft")
-            << laptop << none << PanelAnchor::bottomLeft << QRectF(0, 0, 340, 437);
-        QTest::newRow("bottom") << laptop << none << PanelAnchor::bottom
-                                << QRectF(550, 0, 340, 437);
-        QTest::newRow("bottomRight")
-            << laptop << none << PanelAnchor::bottomRight << QRectF(1100, 0, 340, 437);
-        const QRectF tall(1440, 25, 1920, 1415);
-        QTest::newRow("tall: a third")
-            << tall << none << PanelAnchor::bottomRight << QRectF(3020, 25, 340, 466);
-        QTest::newRow("tall: left keeps the full height")
-            << tall << none << PanelAnchor::left << QRectF(1440, 25, 340, 1415);
-        QTest::newRow("1399 high: a half") << QRectF(0, 0, 1000, 1399) << none
-                                           << PanelAnchor::bottomLeft << QRectF(0, 0, 340, 699);
-        QTest::newRow("1400 high: a third") << QRectF(0, 0, 1000, 1400) << none
-                                            << PanelAnchor::bottomLeft << QRectF(0, 0, 340, 462);
-        QTest::newRow("500 high: the minimum")
-            << QRectF(0, 0, 1000, 500) << none << PanelAnchor::topLeft << QRectF(0, 220, 340, 280);
-        QTest::newRow("200 high: the minimum, beyond the area")
-            << QRectF(0, 0, 1000, 200) << none << PanelAnchor::top << QRectF(330, -80, 340, 280);
-        QTest::newRow("odd width: a half point, not rounded")
-            << QRectF(0, 0, 1001, 900) << none << PanelAnchor::bottom << QRectF(330.5, 0, 340, 450);
-        QTest::newRow("narrower than the panel: not clamped") << QRectF(
-            100, 0, 300, 900) << none << PanelAnchor::topRight << QRectF(60, 450, 340, 450);
-        QTest::newRow("no screen: the main one")
-            << none << laptop << PanelAnchor::top << QRectF(550, 438, 340, 437);
-        QTest::newRow("no screen at all: 800 by 600")
-            << none << none << PanelAnchor::topLeft << QRectF(0, 300, 340, 300);
+        row("topLeft", laptop, QRectF(5000, 5000, 640, 480), A::topLeft, { 0, 438, 340, 437 });
+        row("top", laptop, none, A::top, { 550, 438, 340, 437 });
+        row("topRight", laptop, none, A::topRight, { 1100, 438, 340, 437 });
+        row("left", laptop, none, A::left, { 0, 0, 340, 875 });
+        row("right", laptop, none, A::right, { 1100, 0, 340, 875 });
+        row("bottomLeft", laptop, none, A::bottomLeft, { 0, 0, 340, 437 });
+        row("bottom", laptop, none, A::bottom, { 550, 0, 340, 437 });
+        row("bottomRight", laptop, none, A::bottomRight, { 1100, 0, 340, 437 });
+        row("tall: a third", { 1440, 25, 1920, 1415 }, none, A::bottomRight,
+            { 3020, 25, 340, 466 });
+        row("1399 high: a half", { 0, 0, 1000, 1399 }, none, A::bottomLeft, { 0, 0, 340, 699 });
+        row("1400 high: a third", { 0, 0, 1000, 1400 }, none, A::bottomLeft, { 0, 0, 340, 462 });
+        row("200 high: 280, beyond the area", { 0, 0, 1000, 200 }, none, A::top,
+            { 330, -80, 340, 280 });
+        row("odd width: half points", { 0, 0, 1001, 900 }, none, A::bottom, { 330.5, 0, 340, 450 });
+        row("narrow screen: unclamped", { 100, 0, 300, 900 }, none, A::topRight,
+            { 60, 450, 340, 450 });
+        row("no screen: the main one", none, laptop, A::top, { 550, 438, 340, 437 });
+        row("no screens: 800 by 600", none, none, A::topLeft, { 0, 300, 340, 300 });
     }
 
     void panelFrame()

@@ -101,13 +101,8 @@ private slots:
 
     void everyKeyInTheCodeHasTexts()
     {
+        // The built-in catalogues are made from the English ones checked above.
         QVERIFY(installTranslations(*QCoreApplication::instance()));
-        QSet<QString> known;
-        for (const QString &name : catalogueNames()) {
-            const QHash<QString, QString> english
-                = readCatalogue(sourceDir + u"/resources/translations/"_s + name + u"_en.ts"_s);
-            known.unite(QSet<QString>(english.keyBegin(), english.keyEnd()));
-        }
         static const QRegularExpression lookup(
             u"\\b(?:qtTrId|QT_TRID_NOOP|localizedString)\\(\\s*\"([^\"]+)\""_s);
         int used = 0;
@@ -120,10 +115,8 @@ private slots:
             for (const QRegularExpressionMatch &match : lookup.globalMatch(code)) {
                 ++used;
                 const QString id = match.captured(1);
-                const QString where = file.fileName() + u": "_s + id;
-                QVERIFY2(known.contains(id), qPrintable(where));
-                const QString text = qtTrId(id.toUtf8().constData());
-                QVERIFY2(!text.isEmpty() && text != id, qPrintable(where));
+                const QString text = qtTrId(qPrintable(id));
+                QVERIFY2(!text.isEmpty() && text != id, qPrintable(file.fileName() + u": "_s + id));
             }
         }
         QVERIFY(used > 50);

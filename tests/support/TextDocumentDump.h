@@ -24,46 +24,40 @@ inline QString dumpDocument(const QTextDocument &document)
                         .arg(list->format().indent());
         }
         const Qt::Alignment alignment = block.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
-        if (alignment == Qt::AlignHCenter)
-            text += QStringLiteral("[center]");
-        else if (alignment == Qt::AlignRight)
-            text += QStringLiteral("[right]");
-        else if (alignment == Qt::AlignJustify)
-            text += QStringLiteral("[justify]");
+        text += alignment == Qt::AlignHCenter ? QStringLiteral("[center]")
+            : alignment == Qt::AlignRight     ? QStringLiteral("[right]")
+            : alignment == Qt::AlignJustify   ? QStringLiteral("[justify]")
+                                              : QString();
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
-            QStringList attributes;
-            if (format.fontWeight() >= QFont::DemiBold)
-                attributes << QStringLiteral("b");
-            if (format.fontItalic())
-                attributes << QStringLiteral("i");
-            if (format.fontUnderline())
-                attributes << QStringLiteral("u");
-            else if (format.underlineStyle() != QTextCharFormat::NoUnderline)
-                attributes << QStringLiteral("u%1").arg(int(format.underlineStyle()));
-            if (format.fontStrikeOut())
-                attributes << QStringLiteral("s");
-            if (format.hasProperty(QTextFormat::ForegroundBrush))
-                attributes << QStringLiteral("fg") + format.foreground().color().name();
-            if (format.hasProperty(QTextFormat::BackgroundBrush))
-                attributes << QStringLiteral("bg") + format.background().color().name();
-            if (format.hasProperty(QTextFormat::FontPointSize))
-                attributes << QStringLiteral("pt%1").arg(format.fontPointSize());
-            if (!format.fontFamilies().toStringList().isEmpty())
-                attributes << QStringLiteral("font:")
-                        + format.fontFamilies().toStringList().first();
-            if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
-                attributes << QStringLiteral("sup");
-            if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
-                attributes << QStringLiteral("sub");
-            if (!format.anchorHref().isEmpty())
-                attributes << QStringLiteral("href:") + format.anchorHref();
+            const QStringList families = format.fontFamilies().toStringList();
+            const int underline = format.fontUnderline() ? 1 : int(format.underlineStyle());
+            const std::pair<bool, QString> attributes[] = {
+                { format.fontWeight() >= QFont::DemiBold, QStringLiteral("b") },
+                { format.fontItalic(), QStringLiteral("i") },
+                { underline != 0,
+                    underline == 1 ? QStringLiteral("u") : u'u' + QString::number(underline) },
+                { format.fontStrikeOut(), QStringLiteral("s") },
+                { format.hasProperty(QTextFormat::ForegroundBrush),
+                    QStringLiteral("fg") + format.foreground().color().name() },
+                { format.hasProperty(QTextFormat::BackgroundBrush),
+                    QStringLiteral("bg") + format.background().color().name() },
+                { format.hasProperty(QTextFormat::FontPointSize),
+                    QStringLiteral("pt%1").arg(format.fontPointSize()) },
+                { !families.isEmpty(), QStringLiteral("font:") + families.value(0) },
+                { format.verticalAlignment() == QTextCharFormat::AlignSuperScript,
+                    QStringLiteral("sup") },
+                { format.verticalAlignment() == QTextCharFormat::AlignSubScript,
+                    QStringLiteral("sub") },
+                { !format.anchorHref().isEmpty(), QStringLiteral("href:") + format.anchorHref() },
+            };
+            QStringList shown;
+            for (const auto &[present, name] : attributes)
+                if (present)
+                    shown << name;
             QString fragment = it.fragment().text();
             fragment.replace(QChar::LineSeparator, QStringLiteral("<br>"));
-            if (attributes.isEmpty())
-                text += fragment;
-            else
-                text += u'<' + attributes.join(u',') + u'>' + fragment;
+            text += shown.isEmpty() ? fragment : u'<' + shown.join(u',') + u'>' + fragment;
         }
         blocks << text;
     }
