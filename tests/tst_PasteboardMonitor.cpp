@@ -27,6 +27,11 @@ PasteboardContents contentsOf(const QList<Rep> &reps, const QStringList &extraTy
     return contents;
 }
 
+PasteboardContents plainText(const QByteArray &bytes, const QStringList &markers = {})
+{
+    return contentsOf({ { PasteboardType::plainText, bytes } }, markers);
+}
+
 // Inputs kept under tests/data/, such as what fuzzing found.
 QByteArray dataFile(const QString &name)
 {
@@ -229,59 +234,39 @@ private slots:
         rig.pasteboard.copyFromOtherProgram(contentsOf({ { PasteboardType::bmp, bmp } }));
         rig.monitor->poll();
         for (const char *text : { "first", "second" }) {
-            rig.pasteboard.copyFromOtherProgram(
-                contentsOf({ { PasteboardType::plainText, text } }));
+            rig.pasteboard.copyFromOtherProgram(plainText(text));
             rig.monitor->poll();
         }
         QVERIFY(rig.store().clips().isEmpty());
         rig.monitor->finishPending();
-        const QList<Clip> clips = rig.store().clips();
-        QCOMPARE(clips.size(), 3);
-        QCOMPARE(clips[0].text, std::optional<QString>(u"second"_s));
-        QCOMPARE(clips[1].text, std::optional<QString>(u"first"_s));
-        QCOMPARE(clips[2].kind, ClipKind::image);
-        QCOMPARE(QImage(rig.store().imagePath(clips[2])).size(), big.size());
+        QCOMPARE(rig.texts(), (QStringList { u"second"_s, u"first"_s, QString() }));
+        QCOMPARE(QImage(rig.store().imagePath(rig.clips()[2])).size(), big.size());
     }
 
     void pollSeesEachChangeOnce()
     {
         Rig rig;
-        // What is there before the monitor exists is never recorded.
-        rig.pasteboard.setContents(contentsOf({ { PasteboardType::plainText, "before" } }));
         MemoryPasteboard &pb = rig.pasteboard;
-        PasteboardMonitor monitor(pb, rig.store(), *rig.f.settings);
-        monitor.poll();
-        monitor.finishPending();
-        QVERIFY(rig.store().clips().isEmpty());
-
+        // What is there before the monitor exists is never recorded.
+        pb.setContents(plainText("before"));
+        rig.monitor = std::make_unique<PasteboardMonitor>(pb, rig.store(), *rig.f.settings);
+        rig.poll();
         // Two copies between two polls: only the second is seen.
-        pb.setContents(contentsOf({ { PasteboardType::plainText, "one" } }));
-        pb.setContents(contentsOf({ { PasteboardType::plainText, "two" } }));
-        monitor.poll();
-        monitor.finishPending();
-        monitor.poll();
-        monitor.finishPending();
-        QCOMPARE(rig.store().clips().size(), 1);
-        QCOMPARE(rig.store().clips().first().text, std::optional<QString>(u"two"_s));
-
+        pb.setContents(plainText("one"));
+        pb.setContents(plainText("two"));
+        rig.poll();
+        rig.poll();
         // A count that goes down is a change too.
         pb.setChangeCount(pb.changeCount() - 5);
-        pb.setContents(contentsOf({ { PasteboardType::plainText, "three" } }));
+        pb.setContents(plainText("three"));
         pb.setChangeCount(1);
-        monitor.poll();
-        monitor.finishPending();
-        QCOMPARE(rig.store().clips().first().text, std::optional<QString>(u"three"_s));
-
+        rig.poll();
         // A marked copy is skipped; the next plain one is recorded.
-        pb.copyFromOtherProgram(
-            contentsOf({ { PasteboardType::plainText, "secret" } }, { PasteboardType::concealed }));
-        monitor.poll();
-        monitor.finishPending();
-        pb.copyFromOtherProgram(contentsOf({ { PasteboardType::plainText, "after" } }));
-        monitor.poll();
-        monitor.finishPending();
-        QCOMPARE(rig.store().clips().size(), 3);
-        QCOMPARE(rig.store().clips().first().text, std::optional<QString>(u"after"_s));
+        pb.copyFromOtherProgram(plainText("secret", { PasteboardType::concealed }));
+        rig.poll();
+        pb.copyFromOtherProgram(plainText("after"));
+        rig.poll();
+        QCOMPARE(rig.texts(), (QStringList { u"after"_s, u"three"_s, u"two"_s }));
     }
 
     void changeDuringTheReadIsCapturedNextTime()
@@ -295,7 +280,7 @@ private slots:
                 pb.setChangeCount(pb.changeCount() + 1); // another copy lands mid-read
             }
         };
-        pb.copyFromOtherProgram(contentsOf({ { PasteboardType::plainText, "racing" } }));
+        pb.copyFromOtherProgram(plainText("racing"));
         rig.poll();
         QVERIFY(raced);
         QVERIFY(rig.store().clips().isEmpty());
@@ -307,24 +292,18 @@ private slots:
     {
         Rig rig;
         rig.monitor->start();
-        rig.monitor->start();
-        QVERIFY(rig.monitor->isRunning());
         // Reads are bounded by a ceiling of their own: the per-clip limit is
         // applied to what would be stored, which may be smaller than the read.
         rig.f.settings->setMaxClipBytes(1234);
         QVERIFY(rig.pasteboard.maxReadBytes() >= 100'000'000);
         rig.f.settings->setMaxClipBytes(qint64(1) << 30);
         QVERIFY(rig.pasteboard.maxReadBytes() >= qint64(1) << 30);
-        // A copy is captured as soon as it is announced, without a tick.
+        // The timer catches changes that were not announced (those that are
+        // are caught at once: against a real clipboard in the X11 capture test).
         QSignalSpy spy(&rig.store(), &ClipStore::storeDidChange);
-        rig.pasteboard.copyFromOtherProgram(contentsOf({ { PasteboardType::plainText, "now" } }));
-        QTRY_COMPARE(spy.count(), 1);
-        // And the timer catches changes that were not announced.
-        rig.pasteboard.setContents(contentsOf({ { PasteboardType::plainText, "quiet" } }));
+        rig.pasteboard.setContents(plainText("quiet"));
         QVERIFY(spy.wait(2000));
-        QCOMPARE(rig.store().clips().first().text, std::optional<QString>(u"quiet"_s));
-        rig.monitor->stop();
-        QVERIFY(!rig.monitor->isRunning());
+        QCOMPARE(rig.texts(), QStringList { u"quiet"_s });
     }
 
     void restoreText_data()
@@ -382,9 +361,7 @@ private slots:
         QCOMPARE(rig.pasteboard.contents().types, QStringList { PasteboardType::png });
         QCOMPARE(rig.pasteboard.dataForType(PasteboardType::png), png);
 
-        const int writes = rig.pasteboard.writes();
         rig.monitor->write(image, std::nullopt); // file missing: the clipboard is emptied
-        QCOMPARE(rig.pasteboard.writes(), writes + 1);
         QVERIFY(rig.pasteboard.contents().types.isEmpty());
         rig.monitor->write(image, QByteArray("not an image"));
         QVERIFY(rig.pasteboard.contents().types.isEmpty());
@@ -401,46 +378,33 @@ private slots:
         QCOMPARE(rig.store().clips().size(), 1);
     }
 
-    // When the program that copied quits, the newest clip comes back as our
-    // own write, but only when it is what went away.
+    // When the program that copied quits, the newest clip comes back only
+    // when it is what went away; a recorded copy, a secret one and the
+    // option turned off are checked against a real owner in the X11
+    // capture test.
     void ownerQuitting_data()
     {
-        QTest::addColumn<QStringList>("marker");
-        QTest::addColumn<bool>("keep");
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<bool>("quit"); // false: the clipboard was cleared on purpose
-        QTest::addColumn<bool>("offeredAgain");
-        // A recorded copy, a secret one and the option turned off are checked
-        // against a real owner in the X11 capture test.
-        QTest::newRow("copied while paused") << QStringList {} << true << true << true << false;
-        QTest::newRow("cleared on purpose") << QStringList {} << true << false << false << false;
+        QTest::addColumn<bool>("paused"); // false: the clipboard was cleared on purpose
+        QTest::newRow("copied while paused") << true;
+        QTest::newRow("cleared on purpose") << false;
     }
 
     void ownerQuitting()
     {
-        QFETCH(QStringList, marker);
-        QFETCH(bool, keep);
         QFETCH(bool, paused);
-        QFETCH(bool, quit);
-        QFETCH(bool, offeredAgain);
         Rig rig;
-        rig.f.settings->setKeepClipboardAlive(keep);
         rig.monitor->start();
-        rig.pasteboard.copyFromOtherProgram(contentsOf({ { PasteboardType::plainText, "older" } }));
+        rig.pasteboard.copyFromOtherProgram(plainText("older"));
         rig.monitor->setPaused(paused);
-        rig.pasteboard.copyFromOtherProgram(
-            contentsOf({ { PasteboardType::plainText, "newest" } }, marker));
+        rig.pasteboard.copyFromOtherProgram(plainText("newest"));
         rig.monitor->finishPending();
         const QList<Clip> before = rig.store().clips();
-
-        if (quit)
+        if (paused)
             rig.pasteboard.ownerQuits();
         else
             rig.pasteboard.copyFromOtherProgram({});
         rig.monitor->finishPending();
-        QCOMPARE(rig.pasteboard.writes(), offeredAgain ? 1 : 0);
-        QCOMPARE(rig.pasteboard.dataForType(PasteboardType::plainText),
-            offeredAgain ? std::optional<QByteArray>("newest") : std::nullopt);
+        QCOMPARE(rig.pasteboard.writes(), 0);
         rig.monitor->poll();
         QCOMPARE(rig.store().clips(), before);
     }

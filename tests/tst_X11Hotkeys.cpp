@@ -6,10 +6,8 @@
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11Xkb.h"
 
-#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
-#include <QWidget>
 
 #include <xkbcommon/xkbcommon.h>
 
@@ -40,24 +38,6 @@ bool lockGroup(int group)
     return done;
 }
 
-// A window that records the keysym of the first press of each X keycode.
-class KeyProbe : public QWidget
-{
-public:
-    QHash<quint32, quint32> keysyms;
-
-protected:
-    bool event(QEvent *event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return QWidget::event(event);
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (!keysyms.contains(key->nativeScanCode()))
-            keysyms.insert(key->nativeScanCode(), key->nativeVirtualKey());
-        return true;
-    }
-};
-
 // What the US layout types on each named key (Num Lock off); F13-F20 get
 // other symbols from xkeyboard-config, which is why we name them ourselves.
 QHash<QString, QString> usKeysyms()
@@ -72,7 +52,8 @@ QHash<QString, QString> usKeysyms()
     for (int i = 1; i <= 12; ++i)
         keysyms.insert(u"f%1"_s.arg(i), u"F%1"_s.arg(i));
     const QString pairs = QStringLiteral(
-        "capsLock Caps_Lock shift Shift_L control Super_L option Alt_L command Control_L "
+        "escape Escape capsLock Caps_Lock shift Shift_L control Super_L option Alt_L command "
+        "Control_L "
         "rightCommand Control_R rightOption Alt_R rightControl Super_R rightShift Shift_R "
         "return Return backslash backslash backtick grave comma comma equal equal minus minus "
         "period period quote apostrophe semicolon semicolon slash slash space space tab Tab "
@@ -154,36 +135,30 @@ private slots:
     }
 
     // Each key of the table against the server's US keymap: the keycode we
-    // grab is the key that types the expected symbol. Escape is left out only
-    // because xdotool reads its keycode, 9, as the symbol "9".
+    // grab is the key that types the expected symbol.
     void keyCodesMatchTheServersKeymap()
     {
         const QHash<QString, QString> expected = usKeysyms();
-        KeyProbe probe;
-        probe.resize(200, 100);
-        probe.show();
-        probe.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&probe));
+        X11KeyboardLayout keyboard;
+        QVERIFY(keyboard.isValid());
         QStringList mismatches;
         int checked = 0;
         for (const NamedKey &named : allNamedKeys()) {
-            if (named.key == Key::function || named.key == Key::escape)
+            if (named.key == Key::function)
                 continue;
             const QString name = QString::fromLatin1(named.name);
-            QVERIFY2(expected.contains(name), named.name);
-            // Lock keys twice, so the lock ends up as it was.
-            const bool lock = named.key == Key::capsLock || named.key == Key::keypadClear;
-            QVERIFY(xdotool(
-                "key", lock ? QList<Key> { named.key, named.key } : QList<Key> { named.key }));
-            const quint32 code = quint32(x11Keycode(named.key));
-            QTRY_VERIFY2(probe.keysyms.contains(code), named.name);
-            const QByteArray symbol = expected.value(name).toLatin1();
-            if (probe.keysyms.value(code) != xkb_keysym_from_name(symbol, XKB_KEYSYM_NO_FLAGS))
+            const xkb_keysym_t *syms = nullptr;
+            const int count = xkb_keymap_key_get_syms_by_level(
+                keyboard.keymap(), xkb_keycode_t(x11Keycode(named.key)), 0, 0, &syms);
+            const xkb_keysym_t symbol = count > 0 ? syms[0] : XKB_KEY_NoSymbol;
+            if (!expected.contains(name)
+                || symbol
+                    != xkb_keysym_from_name(expected.value(name).toLatin1(), XKB_KEYSYM_NO_FLAGS))
                 mismatches.append(name + u" is not "_s + expected.value(name));
             ++checked;
         }
         QCOMPARE(mismatches, QStringList());
-        QCOMPARE(checked, 111);
+        QCOMPARE(checked, expected.size());
     }
 
     // The text follows the layout, or the group a switcher makes active;
@@ -200,8 +175,6 @@ private slots:
             << de << 0 << Key::z << u"Ctrl+Alt+Z"_s << u"Ctrl+Alt+Y"_s;
         QTest::newRow("de: dead key")
             << de << 0 << Key::backtick << u"Ctrl+Alt+`"_s << u"Ctrl+Alt+\uFFFD"_s;
-        QTest::newRow("fr: Q on the A key")
-            << QStringList { u"fr"_s } << 0 << Key::a << u"Ctrl+Alt+A"_s << u"Ctrl+Alt+Q"_s;
         QTest::newRow("us,de: the second group") << QStringList { u"-layout"_s, u"us,de"_s } << 1
                                                  << Key::z << u"Ctrl+Alt+Z"_s << u"Ctrl+Alt+Y"_s;
     }

@@ -5,19 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The owner helper reads NAME@FILE; '=', '@' and '\' in a name are escaped.
-QString escapedTarget(QString name)
-{
-    name.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    name.replace(QLatin1Char('='), QLatin1String("\\="));
-    name.replace(QLatin1Char('@'), QLatin1String("\\@"));
-    return name;
-}
-
-} // namespace
-
 QProcess *ClipboardTools::startOwner(const Offers &offers, const QStringList &options)
 {
     QStringList arguments = options;
@@ -25,7 +12,7 @@ QProcess *ClipboardTools::startOwner(const Offers &offers, const QStringList &op
         const QString path = m_helpers.writeFile(bytes);
         if (path.isEmpty())
             return nullptr;
-        arguments << u"--target"_s << escapedTarget(target) + QLatin1Char('@') + path;
+        arguments << u"--target"_s << target << path;
     }
     return m_helpers.startUntilReady(QStringLiteral(QS_CLIPBOARD_OWNER), arguments);
 }

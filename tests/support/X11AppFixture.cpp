@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11AppFixture.h"
 
+#include "StoreFixture.h"
 #include "TopLevelWindow.h"
 #include "X11TestTools.h"
 #include "app/HistoryPanel.h"
 #include "app/PanelController.h"
-#include "model/ClipFunctions.h"
 #include "model/ClipStore.h"
 #include "ui/HistoryViewController.h"
 
@@ -28,12 +28,7 @@ X11AppFixture::~X11AppFixture()
 
 void X11AppFixture::addText(const QString &text)
 {
-    ClipContent content;
-    content.preview = text;
-    content.text = text;
-    content.byteSize = text.size();
-    content.contentHash = sha256Hex(text.toUtf8());
-    app->store().add(content);
+    app->store().add(StoreFixture::text(text));
 }
 
 bool X11AppFixture::otherHasKeyboard()

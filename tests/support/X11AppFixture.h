@@ -34,11 +34,9 @@ struct X11AppFixture
     RecordingNotifier notifier;
     Program program { Program::Options {
         dir.filePath(QStringLiteral("Quillstack.conf")), dir.path(), &notifier } };
-    Defaults &defaults = program.defaults();
     Workspace &workspace = program.workspace();
     MouseMonitor &mouse = program.mouseMonitor();
     GlobalHotkeys::HotkeyRegistrar &hotkeyRegistrar = program.hotkeyRegistrar();
-    GlobalHotkeys::KeyboardLayout &keyboardLayout = program.keyboardLayout();
     GlobalHotkeys::NamedShortcuts &namedShortcuts = program.namedShortcuts();
     AppDelegate *app = &program.app();
     QProcess other;

@@ -9,16 +9,13 @@ using namespace Qt::StringLiterals;
 
 using namespace GlobalHotkeys;
 
-QString runTool(const QString &program, const QStringList &arguments, bool *succeeded)
+QString runTool(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
     if (!waitFor([&] { return process.state() == QProcess::NotRunning; }))
         process.kill();
     process.waitForFinished();
-    if (succeeded)
-        *succeeded = process.error() == QProcess::UnknownError
-            && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 

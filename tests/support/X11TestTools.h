@@ -23,7 +23,7 @@ template<typename Condition> bool waitFor(Condition done, int timeoutMs = 10000)
 
 // Runs a tool to its end without blocking the event loop: xclip asks us for
 // the clipboard, and we must be able to answer. Its output, trimmed.
-QString runTool(const QString &program, const QStringList &arguments, bool *succeeded = nullptr);
+QString runTool(const QString &program, const QStringList &arguments);
 // Whether the tool ran and exited with 0. Blocks the event loop, so that
 // what the tool causes is still to come when this returns: a QSignalSpy set
 // up before then sees it arrive.

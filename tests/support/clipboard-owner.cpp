@@ -4,35 +4,32 @@
 // client takes the selection. Plain xcb, so that tests decide every target
 // that is offered.
 //
-//   qs-clipboard-owner --target NAME=VALUE   literal bytes
-//                      --target NAME@FILE    bytes of a file
+//   qs-clipboard-owner --target NAME FILE    offer NAME, the bytes of FILE
 //                      [--incr-above BYTES]  INCR for data larger than this
 //                      [--chunk BYTES]       INCR chunk size
-//                      [--announce BYTES]    size announced for INCR (a lie, if wanted)
-//                      [--stop]              SIGSTOP itself once it owns the selection
-//                      [--silent]            never answer; print "request" for each one
-//                      [--report]            print "taken NAME" once the requestor has read
-//                                            (and deleted) the answer to a request for NAME
-//                      [--delay MS]          answer each request MS milliseconds after it
-//                                            came, as a busy owner does: requests that
-//                                            wait meanwhile are answered together
-//                      [--targets refuse|bytes]  refuse TARGETS, or answer it with bytes
-//                                            that are no list of atoms
-//                      [--stall-data]        answer TARGETS, never a request for data
-//                      [--trickle MS]        wait MS milliseconds before each INCR chunk
-//                      [--extra-targets N]   also list N made-up targets it never serves
-//                      [--churn N]           take the selection again N times, every 2 ms,
-//                                            the first target's data becoming "DATA i";
-//                                            prints "churned" after the last
-//                      [--ignore-first NAME] leave the first request for NAME (TARGETS
-//                                            too) unanswered, answer later ones; may be
-//                                            given for several names
-//                      [--pcmanfm-file URI]  offer a file copy exactly as PCManFM 1.3
-//                                            does, one option per file: URIs joined by
-//                                            CRLF, and by LF after "copy" for GNOME, each
-//                                            list ending in a NUL; the KDE cut marker is
-//                                            announced but refused
-// A backslash in NAME escapes the next character (text/plain;charset\=utf-8=x).
+//                      [--announce BYTES]    size announced for INCR (a lie)
+//                      [--stop]              SIGSTOP itself once it owns it
+//                      [--ignore NAME]       never answer a request for NAME
+//                                            (TARGETS too); print "request"
+//                                            for each one
+//                      [--ignore-first NAME] leave the first request for NAME
+//                                            unanswered, answer later ones
+//                      [--report]            print "taken NAME" once the
+//                                            requestor has read (and deleted)
+//                                            the answer to a request for NAME
+//                      [--delay MS]          answer each request MS ms after
+//                                            it came, as a busy owner does:
+//                                            requests that wait meanwhile are
+//                                            answered together
+//                      [--targets refuse|bytes]  refuse TARGETS, or answer it
+//                                            with bytes that are no atoms
+//                      [--trickle MS]        wait MS ms before each INCR chunk
+//                      [--extra-targets N]   also list N made-up targets
+//                      [--churn N]           take the selection again N times,
+//                                            every 2 ms, the first target's
+//                                            data becoming "DATA i"; prints
+//                                            "churned" after the last
+// Options that name a target may be given for several.
 // Prints "ready" once it owns the selection.
 
 #include <xcb/xcb.h>
@@ -42,7 +39,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <fstream>
 #include <iterator>
@@ -63,7 +59,6 @@ struct Target
     std::string name;
     std::string data;
     xcb_atom_t atom = XCB_NONE;
-    bool refused = false;
 };
 
 // An INCR transfer waiting for the requestor to delete its property.
@@ -83,16 +78,14 @@ struct Options
     std::size_t chunk = 64 * 1024;
     long long announce = -1;
     bool stop = false;
-    bool silent = false;
     bool report = false;
     unsigned delayMs = 0;
     std::string targetsReply;
-    bool stallData = false;
     unsigned trickleMs = 0;
     unsigned extraTargets = 0;
     unsigned churn = 0;
+    std::vector<std::string> ignored;
     std::vector<std::string> ignoreFirst;
-    std::vector<std::string> pcmanfmFiles;
 };
 
 [[noreturn]] void usage(const char *message)
@@ -101,31 +94,12 @@ struct Options
     std::exit(2);
 }
 
-Target parseTarget(const std::string &argument)
+Target readTarget(const std::string &name, const std::string &path)
 {
-    Target target;
-    std::size_t i = 0;
-    for (; i < argument.size(); ++i) {
-        if (argument[i] == '\\' && i + 1 < argument.size()) {
-            target.name += argument[++i];
-        } else if (argument[i] == '=' || argument[i] == '@') {
-            break;
-        } else {
-            target.name += argument[i];
-        }
-    }
-    if (i == argument.size() || target.name.empty())
-        usage("a target is NAME=VALUE or NAME@FILE");
-    const std::string rest = argument.substr(i + 1);
-    if (argument[i] == '=') {
-        target.data = rest;
-    } else {
-        std::ifstream file(rest, std::ios::binary);
-        if (!file)
-            usage("cannot read a target's file");
-        target.data.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    return target;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        usage("cannot read a target's file");
+    return { name, std::string(std::istreambuf_iterator<char>(file), {}) };
 }
 
 Options parseOptions(int argc, char **argv)
@@ -138,58 +112,38 @@ Options parseOptions(int argc, char **argv)
                 usage("an option lacks its value");
             return argv[++i];
         };
-        if (arg == "--target")
-            options.targets.push_back(parseTarget(value()));
-        else if (arg == "--incr-above")
+        if (arg == "--target") {
+            const std::string name = value();
+            options.targets.push_back(readTarget(name, value()));
+        } else if (arg == "--incr-above") {
             options.incrAbove = std::stoull(value());
-        else if (arg == "--chunk")
+        } else if (arg == "--chunk") {
             options.chunk = std::max<std::size_t>(1, std::stoull(value()));
-        else if (arg == "--announce")
+        } else if (arg == "--announce") {
             options.announce = std::stoll(value());
-        else if (arg == "--stop")
+        } else if (arg == "--stop") {
             options.stop = true;
-        else if (arg == "--silent")
-            options.silent = true;
-        else if (arg == "--report")
+        } else if (arg == "--ignore") {
+            options.ignored.push_back(value());
+        } else if (arg == "--report") {
             options.report = true;
-        else if (arg == "--delay")
+        } else if (arg == "--delay") {
             options.delayMs = unsigned(std::stoul(value()));
-        else if (arg == "--targets")
+        } else if (arg == "--targets") {
             options.targetsReply = value();
-        else if (arg == "--stall-data")
-            options.stallData = true;
-        else if (arg == "--trickle")
+        } else if (arg == "--trickle") {
             options.trickleMs = unsigned(std::stoul(value()));
-        else if (arg == "--extra-targets")
+        } else if (arg == "--extra-targets") {
             options.extraTargets = unsigned(std::stoul(value()));
-        else if (arg == "--churn")
+        } else if (arg == "--churn") {
             options.churn = unsigned(std::stoul(value()));
-        else if (arg == "--ignore-first")
+        } else if (arg == "--ignore-first") {
             options.ignoreFirst.push_back(value());
-        else if (arg == "--pcmanfm-file")
-            options.pcmanfmFiles.push_back(value());
-        else
+        } else {
             usage("unknown option");
+        }
     }
     return options;
-}
-
-// The targets PCManFM (libfm 1.3) offers for copied files, byte for byte.
-void addPcmanfmTargets(Options &options)
-{
-    if (options.pcmanfmFiles.empty())
-        return;
-    std::string uriList;
-    std::string gnome = "copy\n";
-    for (std::size_t i = 0; i < options.pcmanfmFiles.size(); ++i) {
-        uriList += (i > 0 ? "\r\n" : "") + options.pcmanfmFiles[i];
-        gnome += (i > 0 ? "\n" : "") + options.pcmanfmFiles[i];
-    }
-    uriList.push_back('\0');
-    gnome.push_back('\0');
-    options.targets.push_back({ "text/uri-list", uriList });
-    options.targets.push_back({ "x-special/gnome-copied-files", gnome });
-    options.targets.push_back({ "application/x-kde-cutselection", "", XCB_NONE, true });
 }
 
 xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
@@ -237,7 +191,6 @@ void notify(
 int main(int argc, char **argv)
 {
     Options options = parseOptions(argc, argv);
-    addPcmanfmTargets(options);
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(connection))
@@ -254,7 +207,9 @@ int main(int argc, char **argv)
     const xcb_atom_t targetsAtom = intern(connection, "TARGETS");
     const xcb_atom_t timestampAtom = intern(connection, "TIMESTAMP");
     const xcb_atom_t incr = intern(connection, "INCR");
-    std::set<xcb_atom_t> ignoredOnce;
+    std::set<xcb_atom_t> ignored, ignoredOnce;
+    for (const std::string &name : options.ignored)
+        ignored.insert(intern(connection, name));
     for (const std::string &name : options.ignoreFirst)
         ignoredOnce.insert(intern(connection, name));
     std::vector<xcb_atom_t> offered = { targetsAtom, timestampAtom };
@@ -312,8 +267,6 @@ int main(int argc, char **argv)
         } else if (request->target == timestampAtom) {
             xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
                 XCB_ATOM_INTEGER, 32, 1, &acquired);
-        } else if (target && target->refused) {
-            answer = XCB_NONE;
         } else if (target && target->data.size() > options.incrAbove) {
             const uint32_t announced = options.announce >= 0 ? uint32_t(options.announce)
                                                              : uint32_t(target->data.size());
@@ -391,10 +344,7 @@ int main(int argc, char **argv)
             break;
         }
         const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
-        const bool dataRequest = type == XCB_SELECTION_REQUEST && request->target != targetsAtom
-            && request->target != timestampAtom;
-        if (type == XCB_SELECTION_REQUEST
-            && (options.silent || (options.stallData && dataRequest))) {
+        if (type == XCB_SELECTION_REQUEST && ignored.count(request->target) > 0) {
             // Lets a test know that a requestor now waits on us.
             std::puts("request");
             std::fflush(stdout);
@@ -420,7 +370,8 @@ int main(int argc, char **argv)
                 if (change->state != XCB_PROPERTY_DELETE || it->requestor != change->window
                     || it->property != change->atom)
                     continue;
-                // Each deletion asks for the next chunk; an empty one ends the transfer.
+                // Each deletion asks for the next chunk; an empty one ends the
+                // transfer.
                 if (options.trickleMs > 0)
                     ::usleep(options.trickleMs * 1000);
                 const std::size_t size = std::min(options.chunk, it->data->size() - it->offset);
