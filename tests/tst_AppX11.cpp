@@ -4,19 +4,15 @@
 #include "X11AppFixture.h"
 #include "X11TestTools.h"
 #include "app/HistoryPanel.h"
-#include "model/ClipStore.h"
 #include "model/Settings.h"
-#include "platform/x11/X11Workspace.h"
 #include "ui/ClipRowView.h"
 #include "ui/EditClipController.h"
 #include "ui/HistoryViewController.h"
 #include "ui/Translations.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -114,7 +110,6 @@ void tst_AppX11::initTestCase()
 void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
 {
     Fixture f;
-    QVERIFY(static_cast<X11Workspace &>(f.workspace).isOpen());
     f.addText(u"alpha"_s);
     f.addText(u"beta"_s);
     f.app->applicationDidFinishLaunching();
@@ -122,7 +117,6 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
     // The window manager publishes the active window a little after the
     // focus has moved.
     QVERIFY(waitFor([&] { return activeWindowByXdotool() == f.otherWindow; }));
-    const QList<Clip> before = f.app->store().clips();
 
     f.app->toggleFromShortcut(ListMode::all);
     QVERIFY(waitFor([&] { return f.panelHasKeyboard(); }));
@@ -144,19 +138,6 @@ void tst_AppX11::chooseWithReturnHandsTheKeyboardBack()
         QCOMPARE(asked, QList<quint64> { f.otherWindow });
     }
     QCOMPARE(runTool(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s }), u"beta"_s);
-
-    // Another program copies next. The history then holds that copy and the
-    // clips from before, unchanged: our own write was not recorded in between.
-    QProcess copy;
-    copy.setStandardOutputFile(QProcess::nullDevice());
-    copy.start(u"xclip"_s, { u"-selection"_s, u"clipboard"_s });
-    copy.write("gamma");
-    copy.closeWriteChannel();
-    QTRY_COMPARE_WITH_TIMEOUT(f.app->store().clips().size(), before.size() + 1, 10000);
-    QCOMPARE(f.app->store().clips().first().text, u"gamma"_s);
-    QCOMPARE(f.app->store().clips().mid(1), before);
-    copy.kill();
-    copy.waitForFinished();
 }
 
 // Typed into the panel, a search starts at its first match, which Return
@@ -191,13 +172,11 @@ void tst_AppX11::typedSearch()
     QVERIFY(waitFor([&] { return !f.panel().isVisible(); }));
     QCOMPARE(runTool(u"xclip"_s, { u"-o"_s, u"-selection"_s, u"clipboard"_s }), u"apple two"_s);
 
-    const auto *message = history.findChild<QLabel *>(u"emptyLabel"_s);
-    const auto *list = history.findChild<QWidget *>(u"historyList"_s);
     // What the X server shows across the middle of the list, where the
     // message stands and no row reaches with four clips.
-    const auto messageOnScreen = [list] {
+    const auto messageOnScreen = [rows] {
         const QRect area(
-            list->mapToGlobal(QPoint(20, list->height() / 2 - 20)), QSize(list->width() - 40, 40));
+            rows->mapToGlobal(QPoint(20, rows->height() / 2 - 20)), QSize(rows->width() - 40, 40));
         const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
         return pixelsUnlikeSurroundings(screen, area);
     };
@@ -208,14 +187,11 @@ void tst_AppX11::typedSearch()
             && runTool(u"xdotool"_s, { u"getwindowfocus"_s }).toULongLong() == f.panel().winId();
     }));
     runTool(u"xdotool"_s, { u"type"_s, u"zzz"_s });
-    QVERIFY(waitFor([&] { return history.visibleClips().isEmpty(); }));
-    QCOMPARE(message->text(), qtTrId("empty.search"));
-    QVERIFY(waitFor([&] { return messageOnScreen() > 0; }));
+    QVERIFY(waitFor([&] { return history.visibleClips().isEmpty() && messageOnScreen() > 0; }));
 
     runTool(u"xdotool"_s, { u"key"_s, u"Escape"_s });
     QVERIFY(waitFor([&] { return history.visibleClips().size() == 4 && messageOnScreen() == 0; }));
     f.app->toggleFromShortcut(ListMode::pinned);
-    QVERIFY(waitFor([&] { return message->text() == qtTrId("empty.pinned"); }));
     QVERIFY(waitFor([&] { return messageOnScreen() > 0; }));
 }
 

@@ -38,18 +38,13 @@ private slots:
                   QTest::newRow(name)
                       << arguments << Request { .action = Action::usageError, .text = why };
               };
-        row("plain start", {}, {});
-        row("version", { u"--version"_s }, { .action = Action::version });
         row("single dash", { u"-toggle-pinned"_s }, { .action = Action::togglePinned });
         row("list", { u"--list"_s }, { .action = Action::list });
         row("list 3 as JSON", { u"--json"_s, u"--list"_s, u"3"_s },
             { .action = Action::list, .count = 3, .json = true });
-        row("sync status as JSON", { u"--sync-status"_s, u"--json"_s },
-            { .action = Action::syncStatus, .json = true });
         // "-1" after --copy is the clip, not an option.
         row("copy by index", { u"--copy"_s, u"-1"_s }, { .action = Action::copy, .clip = u"-1"_s });
         row("copy by id", { u"--copy=5f0c"_s }, { .action = Action::copy, .clip = u"5f0c"_s });
-        row("resume", { u"--resume"_s }, { .action = Action::resume });
 
         refused("unknown option", { u"--bogus"_s }, u"Unknown option 'bogus'."_s);
         refused("two commands", { u"--list"_s, u"--clear"_s }, u"Give one command at a time."_s);
@@ -95,8 +90,6 @@ private slots:
         QTest::addColumn<QString>("err");
 
         const QString english = u"C.UTF-8"_s;
-        QTest::newRow("help") << QStringList { u"--help"_s } << english << 0 << u"--toggle-pinned"_s
-                              << QString();
         QTest::newRow("version") << QStringList { u"--version"_s } << english << 0
                                  << u"Quillstack 0."_s << QString();
         QTest::newRow("plain start")

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HelperProcesses.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 
 QString HelperProcesses::writeFile(const QByteArray &bytes)
@@ -39,11 +39,7 @@ void HelperProcesses::killAll()
 
 bool HelperProcesses::waitForLine(QProcess &process, const QByteArray &line)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (!process.canReadLine() && waited.elapsed() < 10000) {
-        if (!process.waitForReadyRead(int(10000 - waited.elapsed())))
-            break;
-    }
+    const QDeadlineTimer deadline(10000);
+    while (!process.canReadLine() && process.waitForReadyRead(int(deadline.remainingTime()))) { }
     return process.readLine().trimmed() == line;
 }

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QuillstackProcess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -21,10 +25,8 @@ QuillstackProcess::QuillstackProcess()
     // The program chooses its platform itself, as when a user starts it.
     environment.remove(u"QT_QPA_PLATFORM"_s);
     environment.insert(u"LANG"_s, u"C.UTF-8"_s);
-    environment.remove(u"LANGUAGE"_s);
-    environment.remove(u"LC_ALL"_s);
-    environment.remove(u"LC_MESSAGES"_s);
-    program.setProcessEnvironment(environment);
+    for (const QString &name : { u"LANGUAGE"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s })
+        environment.remove(name);
     program.setProgram(binary());
 }
 
@@ -50,4 +52,13 @@ void QuillstackProcess::start()
 {
     program.setProcessEnvironment(environment);
     program.start();
+}
+
+QStringList QuillstackProcess::previews() const
+{
+    QStringList texts;
+    const QByteArray listed = run({ u"--list"_s, u"100"_s, u"--json"_s }).out.toUtf8();
+    for (const QJsonValue &row : QJsonDocument::fromJson(listed).array())
+        texts.append(row[QLatin1String("preview")].toString());
+    return texts;
 }

@@ -25,6 +25,8 @@ struct QuillstackProcess
     Result run(const QStringList &arguments) const;
     // Starts the tray program and keeps it running.
     void start();
+    // The previews of the running program's history, newest first.
+    QStringList previews() const;
 
     QTemporaryDir home;
     QProcessEnvironment environment;
