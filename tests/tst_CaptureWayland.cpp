@@ -117,12 +117,18 @@ private slots:
         QFETCH(QByteArray, html);
 
         Rig rig;
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
         // wl-copy for one type; our owner for several.
         QVERIFY(offers.size() == 1 ? wlCopy(offers.constFirst().second, offers.constFirst().first)
                                    : startOwner(offers) != nullptr);
+        // Read before the next copy, which would otherwise supersede it.
+        const bool recorded = kind == ClipKind::image || !text.isEmpty();
+        if (recorded)
+            QTRY_COMPARE_WITH_TIMEOUT(rig.clips().size(), 1, 5000);
+        else
+            QVERIFY(changed.wait(5000));
         QVERIFY(wlCopy("sentinel"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"sentinel"_s, 5000);
-        const bool recorded = kind == ClipKind::image || !text.isEmpty();
         QCOMPARE(rig.clips().size(), recorded ? 2 : 1);
         if (!recorded)
             return;
