@@ -2,11 +2,12 @@
 // The GNOME Wayland back end against a fake GNOME Shell companion on the
 // test's own session bus: copies recorded through it, our offers served
 // through it, the window given the keyboard back and the shortcuts it binds.
+// What the kinds of copy become is the shared reader's, tested on X11 and
+// wlroots; the whole program in a real GNOME Shell is tst_GnomeSession.
 #include "CaptureRig.h"
 #include "FakeGnomeShell.h"
 #include "FakeHotkeyRegistrar.h"
 #include "FakeKeyboardLayout.h"
-#include "TestImages.h"
 #include "app/HotkeyController.h"
 #include "app/SessionBus.h"
 #include "globalhotkeys/NamedShortcuts.h"
@@ -19,17 +20,31 @@
 #include "platform/wayland/PortalTrigger.h"
 
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace GlobalHotkeys;
-using Offer = FakeGnomeShell::Offer;
+using namespace Qt::StringLiterals;
 using Rig = CaptureRig<GnomeShellPasteboard>;
+using Offered = QList<std::pair<QString, QByteArray>>;
 
-Q_DECLARE_METATYPE(QList<FakeGnomeShell::Offer>)
+namespace {
+
+const QString utf8 = u"text/plain;charset=utf-8"_s;
+const QString plain = PasteboardType::plainText;
+
+PasteboardContents contents(const Offered &offered)
+{
+    PasteboardContents made;
+    for (const auto &[type, bytes] : offered)
+        made.setData(type, bytes);
+    return made;
+}
+
+} // namespace
 
 class tst_GnomeShellBackend : public QObject
 {
@@ -42,81 +57,6 @@ private slots:
         QVERIFY(QDBusConnection::sessionBus().registerService(SessionBus::serviceName));
     }
 
-    void copiesAreRecorded_data()
-    {
-        QTest::addColumn<QList<Offer>>("offers");
-        QTest::addColumn<qint64>("readLimit"); // 0: none
-        QTest::addColumn<ClipKind>("kind");
-        QTest::addColumn<QString>("text"); // empty: not recorded
-
-        const qint64 none = 0;
-        const QByteArray umlauts = QStringLiteral("Grüße ✓").toUtf8();
-        const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
-        QTest::newRow("text") << QList<Offer> { { utf8, umlauts },
-            { QStringLiteral("UTF8_STRING"), umlauts } }
-                              << none << ClipKind::text << QString::fromUtf8(umlauts);
-        QTest::newRow("HTML") << QList<Offer> { { PasteboardType::html, "<p>some <b>bold</b></p>" },
-            { utf8, "some bold" } }
-                              << none << ClipKind::text << QStringLiteral("some bold");
-        QTest::newRow("PNG") << QList<Offer> { { PasteboardType::png, encodedImage() } } << none
-                             << ClipKind::image << QStringLiteral("<image>");
-        QTest::newRow("files") << QList<Offer> { { PasteboardType::uriList,
-            "file:///home/me/a%20b.txt\r\nfile:///home/me/c.png\r\n" } }
-                               << none << ClipKind::fileURLs
-                               << QStringLiteral("/home/me/a b.txt\n/home/me/c.png");
-        // Nothing of a marked copy is read.
-        QTest::newRow("secret") << QList<Offer> { { utf8, "hunter2" },
-            { PasteboardType::kdePasswordManagerHint, "secret" } }
-                                << none << ClipKind::text << QString();
-        QTest::newRow("one byte over the read limit")
-            << QList<Offer> { { utf8, QByteArray(1001, 'x') } } << qint64(1000) << ClipKind::text
-            << QString();
-        // Given up after the shared deadline.
-        QTest::newRow("owner never sends")
-            << QList<Offer> { { utf8, std::nullopt } } << none << ClipKind::text << QString();
-    }
-
-    void copiesAreRecorded()
-    {
-        QFETCH(QList<Offer>, offers);
-        QFETCH(qint64, readLimit);
-        QFETCH(ClipKind, kind);
-        QFETCH(QString, text);
-        FakeGnomeShell shell;
-        QVERIFY(shell.isValid());
-        Rig rig;
-        QVERIFY(rig.pasteboard.isReading());
-        if (readLimit)
-            rig.pasteboard.setMaxReadBytes(readLimit);
-        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
-
-        shell.copy(offers);
-        QVERIFY(changed.wait(15000));
-        const bool secret
-            = offers.size() == 2 && offers.at(1).type == PasteboardType::kdePasswordManagerHint;
-        if (secret)
-            QCOMPARE(shell.asked().reads, QStringList());
-        // Too large or too slow: dropped as the other back ends drop it.
-        QCOMPARE(rig.pasteboard.contentsAbandoned(), text.isEmpty() && !secret);
-
-        shell.copy({ { QStringLiteral("text/plain"), "next" } });
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("next"), 5000);
-        QCOMPARE(rig.clips().size(), text.isEmpty() ? 1 : 2);
-        if (text.isEmpty())
-            return;
-        const Clip clip = rig.clips().at(1);
-        QCOMPARE(clip.kind, kind);
-        if (kind == ClipKind::image) {
-            QFile file(rig.f.store->imagePath(clip));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), *offers.constFirst().bytes);
-        } else {
-            QCOMPARE(clip.text.value_or(QStringLiteral("<none>")), text);
-        }
-        if (offers.constFirst().type == PasteboardType::html)
-            QCOMPARE(clip.html, offers.constFirst().bytes);
-    }
-
     // What we put on the clipboard is the shell's offer, sent a type at a
     // time when a program pastes, large ones without holding us up; it is
     // never read back nor recorded, and an old offer's token is refused.
@@ -126,55 +66,48 @@ private slots:
         QVERIFY(shell.isValid());
         Rig rig;
         const QByteArray image(4 << 20, 'i');
-        PasteboardContents mine;
-        mine.setData(PasteboardType::html, "<b>mine</b>");
-        mine.setData(PasteboardType::plainText, "mine");
-        mine.setData(PasteboardType::png, image);
-        rig.pasteboard.setContents(mine);
+        rig.pasteboard.setContents(contents({ { PasteboardType::html, "<b>mine</b>" },
+            { plain, "mine" }, { PasteboardType::png, image } }));
         QTRY_COMPARE(shell.asked().offers.size(), 1);
         const auto [types, token] = shell.asked().offers.constFirst();
         // The type the companion of GNOME 43 holds comes first.
-        QCOMPARE(types.value(0), QStringLiteral("text/plain;charset=utf-8"));
-        QVERIFY(types.contains(PasteboardType::html));
-        QCOMPARE(shell.paste(token, QStringLiteral("UTF8_STRING")), QByteArray("mine"));
+        QCOMPARE(types.value(0), utf8);
+        QCOMPARE(shell.paste(token, u"UTF8_STRING"_s), QByteArray("mine"));
         QCOMPARE(shell.paste(token, PasteboardType::html), QByteArray("<b>mine</b>"));
         QCOMPARE(shell.paste(token, PasteboardType::png), image);
 
-        PasteboardContents second;
-        second.setData(PasteboardType::plainText, "second");
-        rig.pasteboard.setContents(second);
+        rig.pasteboard.setContents(contents({ { plain, "second" } }));
         QTRY_COMPARE(shell.asked().offers.size(), 2);
-        const uint secondToken = shell.asked().offers.constLast().second;
         QString error;
-        QCOMPARE(shell.paste(token, QStringLiteral("UTF8_STRING"), &error), std::nullopt);
-        QVERIFY2(error.endsWith(QLatin1String(".Error.Stale")), qPrintable(error));
-        QCOMPARE(shell.paste(secondToken, QStringLiteral("text/plain")), QByteArray("second"));
+        QCOMPARE(shell.paste(token, u"UTF8_STRING"_s, &error), std::nullopt);
+        QVERIFY2(error.endsWith(".Error.Stale"_L1), qPrintable(error));
+        const uint secondToken = shell.asked().offers.constLast().second;
+        QCOMPARE(shell.paste(secondToken, plain), QByteArray("second"));
 
         // Only the shell is answered.
         QDBusConnection other
-            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other"));
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"other"_s);
         QDBusMessage send = QDBusMessage::createMethodCall(SessionBus::serviceName,
-            GnomeShellBus::sourcePath, GnomeShellBus::sourceInterface, QStringLiteral("Send"));
-        send << secondToken << QStringLiteral("text/plain");
+            GnomeShellBus::sourcePath, GnomeShellBus::sourceInterface, u"Send"_s);
+        send << secondToken << plain;
         QDBusPendingCall call = other.asyncCall(send);
         QTRY_VERIFY(call.isFinished());
         QCOMPARE(call.error().type(), QDBusError::AccessDenied);
-        QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+        QDBusConnection::disconnectFromBus(u"other"_s);
 
-        shell.copy({ { QStringLiteral("text/plain"), "next" } });
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { QStringLiteral("next") }, 5000);
-        QCOMPARE(shell.asked().reads, QStringList { QStringLiteral("text/plain") });
+        shell.copy({ { plain, "next" } });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), QStringList { u"next"_s }, 5000);
+        QCOMPARE(shell.asked().reads, QStringList { plain });
 
         // A program that copies empties the clipboard first: nothing is put
         // back over its copy. One that quits leaves it empty: its copy is.
         shell.copy({});
-        shell.copy({ { QStringLiteral("text/plain"), "over" } });
-        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), QStringLiteral("over"), 5000);
+        shell.copy({ { plain, "over" } });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts().value(0), u"over"_s, 5000);
         QCOMPARE(shell.asked().offers.size(), 2);
         shell.copy({});
         QTRY_COMPARE(shell.asked().offers.size(), 3);
-        QCOMPARE(shell.paste(shell.asked().offers.constLast().second, QStringLiteral("text/plain")),
-            QByteArray("over"));
+        QCOMPARE(shell.paste(shell.asked().offers.constLast().second, plain), QByteArray("over"));
     }
 
     // Where the companion holds one type of ours, our writes go to the X11
@@ -184,42 +117,49 @@ private slots:
         FakeGnomeShell shell;
         QVERIFY(shell.isValid());
         shell.setOffersEveryType(false);
-        shell.copy({ { QStringLiteral("text/plain"), "before" } });
-        QList<std::pair<QString, QByteArray>> claimed;
+        shell.copy({ { plain, "before" } });
+        Offered claimed;
         GnomeShellPasteboard pasteboard(QDBusConnection::sessionBus(),
-            [&claimed](
-                const QList<std::pair<QString, QByteArray>> &offered) { claimed = offered; });
+            [&claimed](const Offered &offered) { claimed = offered; });
         QSignalSpy changed(&pasteboard, &Pasteboard::changed);
         // Read once the companion has answered both questions, in order.
         QTRY_COMPARE(shell.asked().reads.size(), 1);
-        PasteboardContents mine;
-        mine.setData(PasteboardType::html, "<b>mine</b>");
-        pasteboard.setContents(mine);
-        QCOMPARE(claimed,
-            (QList<std::pair<QString, QByteArray>> {
-                { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } }));
+        pasteboard.setContents(contents({ { PasteboardType::html, "<b>mine</b>" } }));
+        const Offered expected { { PasteboardType::html, "<b>mine</b>" },
+            { GnomeShellBus::ownOfferType, {} } };
+        QCOMPARE(claimed, expected);
         shell.copy(
             { { PasteboardType::html, "<b>mine</b>" }, { GnomeShellBus::ownOfferType, {} } });
-        shell.copy({ { QStringLiteral("text/plain"), "next" } });
+        shell.copy({ { plain, "next" } });
         QVERIFY(changed.wait());
-        QCOMPARE(pasteboard.dataForType(QStringLiteral("text/plain")), "next");
-        QCOMPARE(shell.asked().reads, QStringList(2, QStringLiteral("text/plain")));
+        QCOMPARE(pasteboard.dataForType(plain), "next");
+        QCOMPARE(shell.asked().reads, QStringList(2, plain));
         QCOMPARE(shell.asked().offers.size(), 0);
     }
 
     // What was copied before we started is what the clipboard holds, not
-    // a copy; one made while the companion was away is a copy.
-    void clipboardAsFound()
+    // a copy; one made while the companion was away is a copy. An owner that
+    // never sends is given up after the shared deadline; the next copy is
+    // read in the type asked for and recorded.
+    void copiesAreRecorded()
     {
         FakeGnomeShell shell;
         QVERIFY(shell.isValid());
-        shell.copy({ { QStringLiteral("text/plain"), "before" } });
+        shell.copy({ { plain, "before" } });
         Rig rig;
-        QTRY_COMPARE(rig.pasteboard.dataForType(QStringLiteral("text/plain")), "before");
+        QTRY_COMPARE(rig.pasteboard.dataForType(plain), "before");
         shell.leaveBus();
-        shell.copy({ { QStringLiteral("text/plain"), "while away" } });
+        shell.copy({ { plain, "while away" } });
         QVERIFY(shell.joinBus());
-        QTRY_COMPARE(rig.texts(), QStringList { QStringLiteral("while away") });
+        QTRY_COMPARE(rig.texts(), QStringList { u"while away"_s });
+
+        QSignalSpy changed(&rig.pasteboard, &Pasteboard::changed);
+        shell.copy({ { utf8, std::nullopt } });
+        QVERIFY(changed.wait(15000));
+        QVERIFY(rig.pasteboard.contentsAbandoned());
+        const QString umlauts = u"Grüße ✓"_s;
+        shell.copy({ { utf8, umlauts.toUtf8() }, { u"UTF8_STRING"_s, umlauts.toUtf8() } });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.texts(), (QStringList { umlauts, u"while away"_s }), 5000);
     }
 
     // The window with the keyboard as the companion tells of it, or as it
@@ -255,7 +195,6 @@ private slots:
             ? std::nullopt
             : std::optional(RunningWindow { focused, qint64(pid) });
         QTRY_COMPARE(workspace.frontmostWindow(), expected);
-        QCOMPARE(shell.asked().focusQueries, 1);
         if (!expected)
             return;
         // Our panel has the keyboard now; the window remembered gets it back.
@@ -272,7 +211,7 @@ private slots:
         FakeGnomeShell shell;
         QVERIFY(shell.isValid());
         QTemporaryDir dir;
-        Defaults defaults(dir.filePath(QStringLiteral("settings.conf")));
+        Defaults defaults(dir.filePath(u"settings.conf"_s));
         FakeKeyboardLayout layout;
         // Made first, so that the bus tells it of a press after the registrar.
         GnomeShellWorkspace workspace;
@@ -290,29 +229,28 @@ private slots:
         QStringList opened;
         std::optional<RunningWindow> openedOver;
         controller.setOnToggle([&] {
-            opened << QStringLiteral("history");
+            opened << u"history"_s;
             openedOver = workspace.frontmostWindow();
         });
-        controller.setOnTogglePinned([&opened] { opened << QStringLiteral("kept"); });
+        controller.setOnTogglePinned([&opened] { opened << u"kept"_s; });
         QSignalSpy failed(&names, &NamedShortcuts::registrationFailed);
         QSignalSpy ownerChanged(&registrar, &HotkeyRegistrar::ownerChanged);
 
         QCOMPARE(registrar.owner(), HotkeyRegistrar::Owner::program);
-        QCOMPARE(shell.asked().shortcuts,
-            std::pair(QStringLiteral("<Control><Alt>v"), QStringLiteral("<Control><Alt>p")));
+        QCOMPARE(shell.asked().shortcuts, std::pair(u"<Control><Alt>v"_s, u"<Control><Alt>p"_s));
         shell.pressShortcut(GnomeShellBus::Shortcut::openKept);
-        QTRY_COMPARE(opened, QStringList { QStringLiteral("kept") });
+        QTRY_COMPARE(opened, QStringList { u"kept"_s });
 
         names.setShortcut(Shortcut(Key::b, ModifierFlag::command | ModifierFlag::option),
             StandardNames::togglePanel());
-        QCOMPARE(shell.asked().shortcuts->first, QStringLiteral("<Control><Alt>b"));
+        QCOMPARE(shell.asked().shortcuts->first, u"<Control><Alt>b"_s);
         // The press tells the window with the keyboard before the panel opens.
         shell.setFocusedWindow(42, 4321, true);
         shell.pressShortcut(GnomeShellBus::Shortcut::openHistory);
-        QTRY_COMPARE(opened, (QStringList { QStringLiteral("kept"), QStringLiteral("history") }));
+        QTRY_COMPARE(opened, (QStringList { u"kept"_s, u"history"_s }));
         QCOMPARE(openedOver, (RunningWindow { 42, 4321 }));
 
-        shell.takeChord(QStringLiteral("<Control><Shift>v"));
+        shell.takeChord(u"<Control><Shift>v"_s);
         names.setShortcut(Shortcut(Key::v, ModifierFlag::command | ModifierFlag::shift),
             StandardNames::togglePanel());
         QCOMPARE(failed.size(), 1);
@@ -323,7 +261,6 @@ private slots:
         QTRY_COMPARE(ownerChanged.size(), 1);
         QCOMPARE(registrar.owner(), HotkeyRegistrar::Owner::user);
         const Shortcut kept = *names.getShortcut(StandardNames::togglePinnedPanel());
-        QVERIFY(fallback->live().values().contains(kept));
         QVERIFY(fallback->press(kept));
         QVERIFY(fallback->release(kept));
         QCOMPARE(opened.size(), 3);
@@ -331,7 +268,7 @@ private slots:
         QVERIFY(shell.joinBus());
         QTRY_COMPARE(ownerChanged.size(), 2);
         QVERIFY(fallback->live().isEmpty());
-        QCOMPARE(shell.asked().shortcuts, std::pair(QString(), QStringLiteral("<Control><Alt>p")));
+        QCOMPARE(shell.asked().shortcuts, std::pair(QString(), u"<Control><Alt>p"_s));
     }
 };
 

@@ -2,9 +2,10 @@
 #include "QuillstackProcess.h"
 #include "X11TestTools.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 // The whole program on a Wayland desktop, as a user meets it: a Wayland
 // program has the keyboard, the shortcut opens the panel (an XWayland
@@ -19,7 +20,6 @@ class tst_WaylandEndToEnd : public QObject
     // One program for all cases, as a user's runs for the whole session.
     QuillstackProcess m_quillstack;
     QByteArray m_programLines;
-    QString m_busAddress;
     // A bus that sway's user may reach, for the command that sway runs.
     QTemporaryDir m_busDir;
     QProcess m_bus;
@@ -33,8 +33,8 @@ class tst_WaylandEndToEnd : public QObject
     {
         return QTest::qWaitFor(
             [&] {
-                m_programLines += m_quillstack.program.readAllStandardError();
-                return m_programLines.contains(text);
+                return (m_programLines += m_quillstack.program.readAllStandardError())
+                    .contains(text);
             },
             20000);
     }
@@ -52,23 +52,12 @@ class tst_WaylandEndToEnd : public QObject
             10000);
     }
 
-    bool recorded(const QByteArray &text) const
+    // Starts a session bus that admits every user; its address, or empty.
+    QString startSharedBus()
     {
-        const QDir data(m_quillstack.home.filePath(QStringLiteral("data/Quillstack")));
-        for (const QString &name :
-            { QStringLiteral("clips.json"), QStringLiteral("clips.journal") }) {
-            QFile file(data.filePath(name));
-            if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text))
-                return true;
-        }
-        return false;
-    }
-
-    bool startSharedBus()
-    {
-        QFile config(m_busDir.filePath(QStringLiteral("bus.conf")));
+        QFile config(m_busDir.filePath(u"bus.conf"_s));
         if (!config.open(QIODevice::WriteOnly))
-            return false;
+            return {};
         config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
                      "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                      "<busconfig><include>/usr/share/dbus-1/session.conf</include>"
@@ -76,41 +65,31 @@ class tst_WaylandEndToEnd : public QObject
         config.close();
         QFile::setPermissions(m_busDir.path(),
             QFile::permissions(m_busDir.path()) | QFile::ReadOther | QFile::ExeOther);
-        const QString address
-            = QStringLiteral("unix:path=") + m_busDir.filePath(QStringLiteral("bus"));
-        m_bus.start(QStringLiteral("dbus-daemon"),
-            { QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
-                QStringLiteral("--address=") + address, QStringLiteral("--print-address") });
-        if (!m_bus.waitForReadyRead(10000))
-            return false;
-        m_busAddress = address;
-        return true;
+        const QString address = u"unix:path="_s + m_busDir.filePath(u"bus"_s);
+        m_bus.start(u"dbus-daemon"_s,
+            { u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--address="_s + address,
+                u"--print-address"_s });
+        return m_bus.waitForReadyRead(10000) ? address : QString();
     }
 
     // The toggle as the session's shortcut runs it; false when it could not.
     bool toggle()
     {
-        const QString program = qEnvironmentVariable("QUILLSTACK_TEST_BINARY_DIR")
-            + QStringLiteral("/src/quillstack");
-        if (underSway()) {
-            const QString command = QStringLiteral("env DBUS_SESSION_BUS_ADDRESS=%1 %2 --toggle")
-                                        .arg(m_busAddress, program);
-            const QString answer
-                = runTool(QStringLiteral("swaymsg"), { QStringLiteral("exec"), command });
-            return answer.contains(QLatin1String("\"success\": true"));
-        }
-        return m_quillstack.run({ QStringLiteral("--toggle") }).exitCode == 0;
+        if (!underSway())
+            return m_quillstack.run({ u"--toggle"_s }).exitCode == 0;
+        const QString command = u"env DBUS_SESSION_BUS_ADDRESS=%1 %2 --toggle"_s.arg(
+            m_quillstack.environment.value(u"DBUS_SESSION_BUS_ADDRESS"_s),
+            m_quillstack.program.program());
+        return runTool(u"swaymsg"_s, { u"exec"_s, command }).contains("\"success\": true"_L1);
     }
 
     // XWayland gives the keyboard to the panel, a tool window, rather than
     // to the message the program shows at launch.
     static bool panelHasXFocus()
     {
-        const QString focus
-            = runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") });
-        return runTool(QStringLiteral("xprop"),
-            { QStringLiteral("-id"), focus, QStringLiteral("_NET_WM_WINDOW_TYPE") })
-            .contains(QLatin1String("_NET_WM_WINDOW_TYPE_UTILITY"));
+        const QString focus = runTool(u"xdotool"_s, { u"getwindowfocus"_s });
+        return runTool(u"xprop"_s, { u"-id"_s, focus, u"_NET_WM_WINDOW_TYPE"_s })
+            .contains("_NET_WM_WINDOW_TYPE_UTILITY"_L1);
     }
 
 private slots:
@@ -119,11 +98,11 @@ private slots:
         QVERIFY2(
             qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY"),
             "run under wayland-harness.sh");
-        if (underSway())
-            QVERIFY(startSharedBus());
-        if (!m_busAddress.isEmpty())
-            m_quillstack.environment.insert(
-                QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+        if (underSway()) {
+            const QString address = startSharedBus();
+            QVERIFY(!address.isEmpty());
+            m_quillstack.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
+        }
         m_quillstack.start();
         QVERIFY(programSaid("clipboard through Wayland"));
         // Without a tray it says so in a window of its own at launch, which
@@ -131,11 +110,10 @@ private slots:
         QVERIFY(programSaid("No system tray"));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"wayland"_s);
         m_client.setProcessEnvironment(env);
-        m_client.start(QStringLiteral(QS_FOCUS_WINDOW),
-            { QStringLiteral("native"), QStringLiteral("native"),
-                QStringLiteral("--report-focus") });
+        m_client.start(
+            QStringLiteral(QS_FOCUS_WINDOW), { u"native"_s, u"native"_s, u"--report-focus"_s });
         QVERIFY(clientFocus("focus in"));
     }
 
@@ -161,24 +139,24 @@ private slots:
     {
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<int>("chosen");
-        QTest::newRow("choose the older copy")
-            << QStringList { QStringLiteral("Down"), QStringLiteral("Return") } << 0;
-        QTest::newRow("close without choosing") << QStringList { QStringLiteral("Escape") } << 1;
+        QTest::newRow("choose the older copy") << QStringList { u"Down"_s, u"Return"_s } << 0;
+        QTest::newRow("close without choosing") << QStringList { u"Escape"_s } << 1;
     }
 
     void panelHandsTheKeyboardBack()
     {
         QFETCH(QStringList, keys);
         QFETCH(int, chosen);
-        const QByteArray tag = QTest::currentDataTag();
-        const QByteArrayList copies { "older copy, " + tag, "newer copy, " + tag };
-        for (const QByteArray &text : copies) {
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const QStringList copies { "older copy, "_L1 + tag, "newer copy, "_L1 + tag };
+        for (const QString &text : copies) {
             QProcess copy;
             // wl-copy leaves a process behind that serves the copy.
             copy.setStandardOutputFile(QProcess::nullDevice());
-            copy.start(QStringLiteral("wl-copy"), { QString::fromUtf8(text) });
+            copy.start(u"wl-copy"_s, { text });
             QVERIFY(copy.waitForFinished(10000));
-            QVERIFY(QTest::qWaitFor([&] { return recorded(text); }, 10000));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return m_quillstack.run({ u"--list"_s }).out.contains(text); }, 10000));
         }
         QVERIFY(clientFocus("focus in"));
 
@@ -188,12 +166,9 @@ private slots:
         QVERIFY(clientFocus("focus out"));
         QVERIFY(QTest::qWaitFor(panelHasXFocus, 10000));
 
-        QStringList arguments { QStringLiteral("key"), QStringLiteral("--delay"),
-            QStringLiteral("100") };
-        runTool(QStringLiteral("xdotool"), arguments + keys);
+        runTool(u"xdotool"_s, QStringList { u"key"_s, u"--delay"_s, u"100"_s } + keys);
         QVERIFY(clientFocus("focus in"));
-        QCOMPARE(runTool(QStringLiteral("wl-paste"), { QStringLiteral("--no-newline") }),
-            QString::fromUtf8(copies.at(chosen)));
+        QCOMPARE(runTool(u"wl-paste"_s, { u"--no-newline"_s }), copies.at(chosen));
     }
 };
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "HelperProcesses.h"
 #include "platform/wayland/KWinWorkspace.h"
 #include "platform/wayland/WaylandWorkspace.h"
 
@@ -6,7 +7,6 @@
 #include <QTest>
 
 #include <memory>
-#include <vector>
 
 // Handing the keyboard back on a Wayland session: the window that was active
 // is found in the compositor's window list (headless sway) or through its
@@ -16,7 +16,7 @@ class tst_WaylandWorkspace : public QObject
 {
     Q_OBJECT
 
-    std::vector<std::unique_ptr<QProcess>> m_windows;
+    HelperProcesses m_windows;
 
     // program names the window's program as the compositor sees it.
     bool openWindow(const QString &title, const QString &program = QStringLiteral("other"))
@@ -27,9 +27,7 @@ class tst_WaylandWorkspace : public QObject
         window->setProcessEnvironment(env);
         window->start(QStringLiteral(QS_FOCUS_WINDOW), { title, program });
         // It prints its window id once it is on screen.
-        const bool shown = window->waitForReadyRead(10000);
-        m_windows.push_back(std::move(window));
-        return shown;
+        return m_windows.keep(std::move(window))->waitForReadyRead(10000);
     }
 
     // The back end the program takes under the compositor the test runs in.
@@ -65,14 +63,7 @@ class tst_WaylandWorkspace : public QObject
     }
 
 private slots:
-    void cleanup()
-    {
-        for (const auto &window : m_windows) {
-            window->kill();
-            window->waitForFinished(5000);
-        }
-        m_windows.clear();
-    }
+    void cleanup() { m_windows.killAll(); }
 
     void previousWindowIsActivatedAgain()
     {

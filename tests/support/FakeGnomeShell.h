@@ -21,13 +21,11 @@
 #include <utility>
 
 // The GNOME Shell companion on a test's bus, on a thread of its own so that
-// the program's waiting calls are answered as the shell would. Like the
-// companion it answers only the owner of the program's bus name and sends
-// its signals to that owner alone. A test copies (announcing types and the
-// bytes each is served with, or none for an owner that never sends), pastes
-// our offer through Send, sets the window with the keyboard, takes chords
-// so the shell refuses them, and presses bound shortcuts; what the program
-// asked for is kept. The methods below may be called from the test's thread.
+// the program's waiting calls are answered as the shell would. A test copies (announcing types and
+// the bytes each is served with, or none for an owner that never sends), pastes our offer through
+// Send, sets the window with the keyboard, takes chords so the shell refuses them, and presses
+// bound shortcuts; what the program asked for is kept. The methods below may be called from the
+// test's thread.
 class FakeGnomeShell : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -43,15 +41,13 @@ public:
     };
     // What the program asked for: the types ReadClipboard was asked for, in
     // order; each SetClipboard's types and token; the windows it activated;
-    // the accelerators of the latest SetShortcuts (open-history, open-kept);
-    // how often it asked which window has the keyboard.
+    // the accelerators of the latest SetShortcuts (open-history, open-kept).
     struct Asked
     {
         QStringList reads;
         QList<std::pair<QStringList, uint>> offers;
         QList<quint64> activations;
         std::optional<std::pair<QString, QString>> shortcuts;
-        int focusQueries = 0;
     };
 
     // Takes the companion's name on a connection of its own; isValid() says
@@ -89,8 +85,6 @@ public slots:
 private:
     // The bytes in the pipe that Send answered.
     static std::optional<QByteArray> readAnswer(const QDBusMessage &reply);
-    // The program's connection, which alone may call and hear us.
-    bool fromProgram();
     void emitToProgram(const QString &name, const QVariantList &arguments);
 
     QThread m_thread;

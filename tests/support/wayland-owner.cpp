@@ -2,17 +2,12 @@
 // Takes the Wayland clipboard through data-control (the standard protocol
 // where offered, else the wlroots one), offering exactly the types given on
 // the command line, serves them and exits when another client takes the
-// clipboard. Lets tests offer several types at once, which wl-copy cannot,
-// and copy where wl-copy cannot (it speaks only the wlroots protocol).
+// clipboard. Lets tests offer several types at once, which wl-copy cannot.
 //
 //   qs-wayland-owner --type NAME@FILE ...  offer NAME with the bytes of FILE
 //                    [--stop]              SIGSTOP itself once it owns the clipboard
 //                    [--trickle]           send 64 KiB every 20 ms; print "sending" first
 // Prints "ready" once it owns the clipboard.
-//
-//   qs-wayland-owner --paste TYPE          print the clipboard's contents in TYPE
-//   qs-wayland-owner --list-types          print the clipboard's types, one a line
-// Exits with 1 when the clipboard is empty or lacks TYPE.
 
 #include "platform/wayland/DataControl.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -52,9 +47,6 @@ struct Owner
     DataControl control;
     uint32_t managerName = 0;
     uint32_t managerVersion = 0;
-    // What --paste and --list-types see: the selection's offer and its types.
-    wl_proxy *selection = nullptr;
-    std::vector<std::string> selectionTypes;
 };
 
 // Both protocols share these listener layouts; see DataControl.
@@ -78,10 +70,7 @@ void global(
         owner->managerVersion = std::min(version, candidate.supportedVersion());
     }
 }
-void globalRemove(void *, wl_registry *, uint32_t)
-{
-}
-const wl_registry_listener registryListener { global, globalRemove };
+const wl_registry_listener registryListener { global, [](void *, wl_registry *, uint32_t) {} };
 
 // "ready" comes first, also when a request arrives while we wait to own the
 // clipboard; a stopping owner stops before it has served anything.
@@ -133,79 +122,15 @@ void cancelled(void *data, zwlr_data_control_source_v1 *)
 }
 const zwlr_data_control_source_v1_listener sourceListener { send, cancelled };
 
-// Only the offer the selection names is kept; each new one starts empty.
-void offerType(void *data, zwlr_data_control_offer_v1 *, const char *type)
-{
-    static_cast<Owner *>(data)->selectionTypes.emplace_back(type);
-}
-const zwlr_data_control_offer_v1_listener offerListener { offerType };
-void dataOffer(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
-{
-    static_cast<Owner *>(data)->selectionTypes.clear();
-    addListener(reinterpret_cast<wl_proxy *>(offer), offerListener, data);
-}
-void selection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
-{
-    static_cast<Owner *>(data)->selection = reinterpret_cast<wl_proxy *>(offer);
-}
-void finished(void *, zwlr_data_control_device_v1 *)
-{
-}
-void primarySelection(void *, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *)
-{
-}
-const zwlr_data_control_device_v1_listener deviceListener { dataOffer, selection, finished,
-    primarySelection };
-
-// Prints the selection's types or its contents in one type; the exit status.
-int paste(wl_display *display, Owner &owner, wl_proxy *device, const char *type)
-{
-    addListener(device, deviceListener, &owner);
-    wl_display_roundtrip(display);
-    if (!owner.selection) {
-        std::fprintf(stderr, "qs-wayland-owner: the clipboard is empty\n");
-        return 1;
-    }
-    if (!type) {
-        for (const std::string &offered : owner.selectionTypes)
-            std::puts(offered.c_str());
-        return 0;
-    }
-    if (std::find(owner.selectionTypes.begin(), owner.selectionTypes.end(), type)
-        == owner.selectionTypes.end()) {
-        std::fprintf(stderr, "qs-wayland-owner: the clipboard has no %s\n", type);
-        return 1;
-    }
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return 1;
-    owner.control.receive(owner.selection, QString::fromUtf8(type), fds[1]);
-    ::close(fds[1]);
-    wl_display_flush(display);
-    char buffer[1 << 16];
-    ssize_t n = 0;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
-        std::fwrite(buffer, 1, std::size_t(n), stdout);
-    ::close(fds[0]);
-    return n == 0 ? 0 : 1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
     Owner owner;
-    bool pasting = false;
-    const char *pasteType = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--paste" && i + 1 < argc) {
-            pasting = true;
-            pasteType = argv[++i];
-        } else if (arg == "--list-types") {
-            pasting = true;
-        } else if (arg == "--stop") {
+        if (arg == "--stop") {
             owner.stop = true;
         } else if (arg == "--trickle") {
             owner.trickle = true;
@@ -240,12 +165,6 @@ int main(int argc, char **argv)
     auto *manager = static_cast<wl_proxy *>(wl_registry_bind(
         registry, owner.managerName, owner.control.managerInterface(), owner.managerVersion));
     wl_proxy *device = owner.control.getDataDevice(manager, owner.seat);
-    if (pasting) {
-        const int status = paste(display, owner, device, pasteType);
-        std::fflush(stdout);
-        // As below, the compositor frees what we held.
-        std::_Exit(status);
-    }
     wl_proxy *source = owner.control.createDataSource(manager);
     addListener(source, sourceListener, &owner);
     for (const Offer &offer : owner.offers)
