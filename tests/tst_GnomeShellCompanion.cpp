@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipboardTools.h"
+#include "GnomeOverview.h"
 #include "TestImages.h"
 
 #include <QDBusConnection>
@@ -124,20 +125,11 @@ void tst_GnomeShellCompanion::initTestCase()
         SLOT(onClipboardChanged(uint, QStringList, bool))));
     QVERIFY(m_bus.connect(shellName, shellPath, shellInterface, u"FocusedWindowChanged"_s, &m_side,
         SLOT(onFocusedWindowChanged(qulonglong))));
-    // The shell shows its overview once it has started, and the overview
-    // holds the keyboard: Escape leaves it, as a user would, once it is shown.
-    const auto overviewShown = [this] {
-        const QDBusMessage reply
-            = m_bus.call(QDBusMessage::createMethodCall(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
-                             u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
-                << u"org.gnome.Shell"_s << u"OverviewActive"_s);
-        return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(overviewShown(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(gnomeOverviewShown(m_bus), 20000);
     const QDBusMessage pressed
         = callShell(m_bus, u"PressChord"_s, { QVariant::fromValue(QList<uint> { 0xff1b }) });
     QVERIFY2(pressed.type() == QDBusMessage::ReplyMessage, qPrintable(pressed.errorMessage()));
-    QTRY_VERIFY_WITH_TIMEOUT(!overviewShown(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!gnomeOverviewShown(m_bus), 20000);
 }
 
 std::optional<Change> tst_GnomeShellCompanion::waitForOwner(uint after, const QStringList &offered)

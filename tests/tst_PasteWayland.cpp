@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "GnomeOverview.h"
 #include "PaintedPixels.h"
 #include "RecordingNotifier.h"
 #include "StoreFixture.h"
@@ -106,19 +107,10 @@ void tst_PasteWayland::initTestCase()
         return;
     qputenv("XDG_CURRENT_DESKTOP", "GNOME");
     QCOMPARE(SessionBus::claimServiceName(bus), SessionBus::Claim::claimed);
-    // The shell starts in its overview, which keeps new windows from the
-    // keyboard: Escape leaves it, as a user would.
-    const auto overviewShown = [&] {
-        const QDBusMessage reply
-            = bus.call(QDBusMessage::createMethodCall(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
-                           u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
-                << u"org.gnome.Shell"_s << u"OverviewActive"_s);
-        return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(overviewShown(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(gnomeOverviewShown(bus), 20000);
     bus.call(GnomeShellBus::call(
         GnomeShellBus::Member::pressChord, { QVariant::fromValue(QList<uint> { 0xff1b }) }));
-    QTRY_VERIFY_WITH_TIMEOUT(!overviewShown(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!gnomeOverviewShown(bus), 20000);
     // The shell gives new windows the keyboard only once the overview has
     // gone for good: a first window, X so that it can be found and raised,
     // is waited for until it has the keyboard.
